@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QEvent>
+#include <QString>
+#include <cstdint>
+
+class QObject;
+
+// The object that receives the media notification and, as message drain, the video window's
+// keyboard and mouse input. nullptr means none (the video window handles its input itself).
+using WindowHandle = QObject*;
+
+// The private notification posted to the notify window whenever events are queued
+// (message 0x040D, the user range plus 13).
+inline constexpr QEvent::Type GraphNotifyEvent = static_cast<QEvent::Type>(QEvent::User + 13);
+
+// Event codes the player acts on.
+inline constexpr long EC_COMPLETE = 1;
+inline constexpr long EC_USERABORT = 2;
+inline constexpr long EC_FULLSCREEN_LOST = 18;
+
+// The five references the player holds on an open graph.
+enum class MediaRef { GraphBuilder, MediaControl, MediaEvent, VideoWindow, MediaSeeking };
+
+struct MediaEventRecord {
+    long code = 0;
+    std::intptr_t param1 = 0;
+    std::intptr_t param2 = 0;
+};
+
+// The filter-graph operations the media player relies on, and nothing more. Every call is made
+// on the user-interface thread. Positions and durations are in the current time format: frames
+// after setTimeFormatFrame() succeeded, otherwise units of 100 ns.
+//
+// Lifecycle: createGraph() makes a new, empty graph (dropping nothing: the caller releases the
+// old references first); query() then acquires each further reference; release() gives one up.
+// A graph exists as long as any reference to it is held.
+class MediaService {
+public:
+    virtual ~MediaService() = default;
+
+    // Creates a graph and holds its builder reference. False: no graph.
+    virtual bool createGraph() = 0;
+    virtual void query(MediaRef ref) = 0;
+    virtual void release(MediaRef ref) = 0;
+
+    // True only when every stream of the file is rendered.
+    virtual bool renderFile(const QString& name) = 0;
+
+    // Video window. putCaption() fails when the graph has no video window (audio only).
+    virtual bool putCaption(const QString& caption) = 0;
+    virtual int width() = 0;
+    virtual void putLeft(int left) = 0;
+    virtual void putTop(int top) = 0;
+    virtual WindowHandle messageDrain() = 0;
+    virtual void putMessageDrain(WindowHandle drain) = 0;
+    virtual void putFullScreenMode(bool on) = 0;
+
+    // Events. The service posts a GraphNotifyEvent to the window whenever events are queued.
+    virtual void setNotifyWindow(WindowHandle window, QEvent::Type message,
+                                 std::intptr_t instanceData) = 0;
+    // Takes one event off the queue; false when the queue is empty.
+    virtual bool getEvent(MediaEventRecord& event, int timeoutMs) = 0;
+    virtual void freeEventParams(const MediaEventRecord& event) = 0;
+
+    // Seeking.
+    virtual bool setTimeFormatFrame() = 0;
+    virtual bool duration(std::int64_t& duration) = 0;
+    virtual std::int64_t currentPosition() = 0;
+    // Both positions absolute; playback ends with EC_COMPLETE when it reaches stop.
+    virtual void setPositions(std::int64_t current, std::int64_t stop) = 0;
+
+    // Control.
+    virtual void run() = 0;
+    virtual void pause() = 0;
+    virtual void stop() = 0;
+};

@@ -1,0 +1,32 @@
+#include "support/recording_dialogs.h"
+
+int RecordingDialogs::messageBox(const QString& text, const QString& caption, int flags) {
+    messages.push_back({text, caption, flags});
+    if (!messageAnswers.empty()) {
+        const int answer = messageAnswers.front();
+        messageAnswers.pop_front();
+        return answer;
+    }
+    const int buttons = flags & MessageBoxFlags::ButtonMask;
+    return buttons == MessageBoxFlags::YesNo || buttons == MessageBoxFlags::YesNoCancel
+               ? MessageBoxResult::Yes
+               : MessageBoxResult::Ok;
+}
+
+std::optional<QString> RecordingDialogs::openFile(const OpenFileRequest& request) {
+    fileRequests.push_back(request);
+    if (fileAnswers.empty()) {
+        return std::nullopt;
+    }
+    const bool chosen = fileAnswers.front().has_value();
+    const QString path = fileAnswers.front().value_or(QString());
+    fileAnswers.pop_front();
+    return chosen ? std::optional<QString>(path) : std::nullopt;
+}
+
+bool RecordingDialogs::shellOpen(const QString& target) {
+    opened << target;
+    return shellOpenResult;
+}
+
+void RecordingDialogs::beep(BeepKind kind) { beeps.push_back(kind); }
