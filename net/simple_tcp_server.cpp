@@ -16,7 +16,10 @@
 
 namespace {
 
-constexpr int kListenBacklog = 5;
+// As many connections as the kernel allows may wait to be accepted. With a short backlog Linux
+// completes the handshake of Slaves that start together (SYN cookies) and then drops them unseen:
+// each such Slave believes it is connected while the Master never hears of it.
+constexpr int kListenBacklog = SOMAXCONN;
 
 }  // namespace
 

@@ -77,6 +77,16 @@ RawPeer RawPeer::connectTo(quint16 port, int receiveBuffer) {
     return peer;
 }
 
+RawPeer RawPeer::startConnect(quint16 port) {
+    RawPeer peer(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    const sockaddr_in address = loopbackAddress(port);
+    if (::connect(peer.fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 &&
+        errno != EINPROGRESS) {
+        throw std::runtime_error("connect failed");
+    }
+    return peer;
+}
+
 RawPeer RawPeer::listenOn(quint16 port) {
     RawPeer peer(::socket(AF_INET, SOCK_STREAM, 0));
     const sockaddr_in address = loopbackAddress(port);

@@ -38,6 +38,8 @@ public:
     // Connects to 127.0.0.1:port (blocking); a receive buffer below the default makes the peer
     // stop taking bytes sooner when it does not read.
     static RawPeer connectTo(quint16 port, int receiveBuffer = 0);
+    // Starts connecting without waiting for the handshake.
+    static RawPeer startConnect(quint16 port);
     // Listens on 127.0.0.1 on an ephemeral port (or the given one).
     static RawPeer listenOn(quint16 port = 0);
 

@@ -147,6 +147,18 @@ TEST_F(ServerTest, ADisconnectingPeerHasLeftTheListBeforeTheEventAndIsDestroyedA
     EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(ServerTest, SlavesConnectingAllAtOnceAreAllAccepted) {
+    const quint16 port = listen();
+    std::vector<RawPeer> peers;
+    for (int i = 0; i < 100; ++i) {
+        peers.push_back(RawPeer::startConnect(port));
+    }
+    // With a short backlog the kernel would complete these handshakes and then drop the
+    // connections before they are accepted.
+    EXPECT_TRUE(waitFor([&] { return server.Clients().size() == 100; }, 3000))
+        << server.Clients().size();
+}
+
 TEST_F(ServerTest, ARefusedConnectionIsClosedAndNeverListed) {
     const quint16 port = listen();
     int accepts = 0;

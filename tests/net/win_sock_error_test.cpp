@@ -4,8 +4,8 @@
 #include "net/simple_tcp_server.h"
 #include "net/win_sock_error.h"
 
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 
 namespace {
 
