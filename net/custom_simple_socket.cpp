@@ -5,6 +5,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QPointer>
@@ -118,6 +119,11 @@ int TCustomSimpleSocket::ReceiveAvailable(int socket, QByteArray& bytes) {
             return 0;
         }
     }
+}
+
+void TCustomSimpleSocket::DisableCoalescing(int socket) {
+    const int on = 1;
+    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
 }
 
 void TCustomSimpleSocket::AttachSocket(int socket, TCustomSimpleSocket& watchedBy) {

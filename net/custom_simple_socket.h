@@ -76,6 +76,10 @@ protected:
     // code of a receive failure; bytes keeps what arrived before it.
     static int ReceiveAvailable(int socket, QByteArray& bytes);
 
+    // Sync commands leave at once instead of waiting for the peer's acknowledgement of the last
+    // one (Nagle), which a Slave may delay by tens of milliseconds.
+    static void DisableCoalescing(int socket);
+
     // Makes socket this connection object's own: Host and Port become its local address.
     void AttachSocket(int socket, TCustomSimpleSocket& watchedBy);
     // Closes the socket. Abortive: the peer sees a reset rather than an orderly end. Returns 0 or

@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QPointer>
+#include <QTimer>
 #include <algorithm>
 #include <cerrno>
 
@@ -20,6 +21,8 @@ namespace {
 // completes the handshake of Slaves that start together (SYN cookies) and then drops them unseen:
 // each such Slave believes it is connected while the Master never hears of it.
 constexpr int kListenBacklog = SOMAXCONN;
+
+constexpr int kAcceptRetryMs = 100;
 
 }  // namespace
 
@@ -198,11 +201,15 @@ void TSimpleTCPServer::AcceptConnection() {
                                  SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (socket < 0) {
         // A connection that went away before it was taken leaves nothing to accept.
-        if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            ReportError(-1, WinSockError::fromErrno(errno));
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return;
         }
+        const int error = errno;
+        PauseAccepting();
+        ReportError(-1, WinSockError::fromErrno(error));
         return;
     }
+    DisableCoalescing(socket);
     auto client = std::make_unique<TSimpleTCPClient>(nullptr);
     client->AttachSocket(socket, *this);
     client->setHost(QString::fromLatin1(::inet_ntoa(peer.sin_addr)));
@@ -224,6 +231,18 @@ void TSimpleTCPServer::AcceptConnection() {
     if (OnClientConnected) {
         OnClientConnected(this, connection);
     }
+}
+
+void TSimpleTCPServer::PauseAccepting() {
+    // The waiting connection stays in the backlog, so accepting again at once (out of descriptors,
+    // say) would fail again at once, and report again, for as long as the cause lasts.
+    watcher().watch(socket_, 0);
+    const int listening = socket_;
+    QTimer::singleShot(kAcceptRetryMs, this, [this, listening] {
+        if (listen_ && socket_ == listening) {
+            watcher().watch(socket_, SocketEvent::Read | SocketEvent::Accept | SocketEvent::Close);
+        }
+    });
 }
 
 void TSimpleTCPServer::CloseClient(int socket) {

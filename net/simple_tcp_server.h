@@ -57,6 +57,8 @@ protected:
 
 private:
     void AcceptConnection();
+    // Stops accepting for a moment after accept() failed.
+    void PauseAccepting();
     void ReadFromClient(int socket);
     void CloseClient(int socket);
     TSimpleTCPClient* FindClient(int socket) const;

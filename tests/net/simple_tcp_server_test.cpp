@@ -6,7 +6,9 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #include <QPointer>
 #include <QVariant>
 #include <cerrno>
@@ -157,6 +159,27 @@ TEST_F(ServerTest, SlavesConnectingAllAtOnceAreAllAccepted) {
     // connections before they are accepted.
     EXPECT_TRUE(waitFor([&] { return server.Clients().size() == 100; }, 3000))
         << server.Clients().size();
+}
+
+TEST_F(ServerTest, AnAcceptFailureIsReportedWithoutFloodingAndAcceptingResumes) {
+    const quint16 port = listen();
+    rlimit limit{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    RawPeer peer = RawPeer::connectTo(port);
+    // No descriptor is left for accept(), so the connection stays waiting in the backlog.
+    const int probe = ::dup(0);
+    rlimit tight = limit;
+    tight.rlim_cur = static_cast<rlim_t>(probe);
+    ::close(probe);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    settle(300);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
+    ASSERT_FALSE(errors.empty());
+    EXPECT_LE(errors.size(), 5u);
+    EXPECT_EQ(errors[0].code, 10024);
+    EXPECT_EQ(errors[0].text, QStringLiteral("Too many open files"));
+    EXPECT_TRUE(server.Clients().isEmpty());
+    EXPECT_TRUE(waitFor([&] { return server.Clients().size() == 1; }));
 }
 
 TEST_F(ServerTest, ARefusedConnectionIsClosedAndNeverListed) {
