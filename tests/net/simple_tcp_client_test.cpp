@@ -65,6 +65,26 @@ TEST_F(ClientTest, ConnectsReadsSendsAndSeesThePeerClose) {
     EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(ClientTest, BytesSentWhileTheConnectionIsUnderWayGoOutOnceItIsMade) {
+    TSimpleTCPServer server;
+    server.setListen(true);
+    QByteArray atServer;
+    server.OnClientRead = [&](QObject*, TSimpleTCPClient*, const char* buffer, qint32 length) {
+        atServer.append(buffer, length);
+    };
+    connectTo(boundPort(server));
+    EXPECT_EQ(client.Send("_ClLi*", 6), 6);
+    EXPECT_EQ(client.Send("_SeLi250*", 9), 9);
+    ASSERT_TRUE(waitFor([&] { return atServer.size() == 15; }));
+    EXPECT_EQ(atServer, QByteArray("_ClLi*_SeLi250*"));
+
+    server.SendToAll("_Play*", 6);
+    ASSERT_TRUE(waitFor([&] { return received.size() == 6; }));
+    EXPECT_EQ(received, QByteArray("_Play*"));
+    EXPECT_EQ(connects, 1);
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(ClientTest, AFullChunkFollowedByNothingIsDeliveredWithoutAnError) {
     RawPeer master = RawPeer::listenOn();
     connectTo(master.localPort());
