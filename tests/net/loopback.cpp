@@ -87,9 +87,11 @@ RawPeer RawPeer::startConnect(quint16 port) {
     return peer;
 }
 
-RawPeer RawPeer::listenOn(quint16 port) {
+RawPeer RawPeer::listenOn(bool reuseAddress) {
     RawPeer peer(::socket(AF_INET, SOCK_STREAM, 0));
-    const sockaddr_in address = loopbackAddress(port);
+    const int reuse = reuseAddress ? 1 : 0;
+    ::setsockopt(peer.fd_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof(reuse));
+    const sockaddr_in address = loopbackAddress(0);
     if (::bind(peer.fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
         ::listen(peer.fd_, 5) != 0) {
         throw std::runtime_error("listen failed");

@@ -40,8 +40,8 @@ public:
     static RawPeer connectTo(quint16 port, int receiveBuffer = 0);
     // Starts connecting without waiting for the handshake.
     static RawPeer startConnect(quint16 port);
-    // Listens on 127.0.0.1 on an ephemeral port (or the given one).
-    static RawPeer listenOn(quint16 port = 0);
+    // Listens on 127.0.0.1 on an ephemeral port; reuseAddress as the server sets it.
+    static RawPeer listenOn(bool reuseAddress = false);
 
     int fd() const { return fd_; }
     quint16 localPort() const;

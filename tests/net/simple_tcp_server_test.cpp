@@ -80,10 +80,17 @@ TEST_F(ServerTest, APortInUseIsReportedAndListenStaysFalse) {
     EXPECT_FALSE(server.Listen());
 }
 
-TEST_F(ServerTest, ListensAgainRightAfterStoppingWithConnectionsOpen) {
-    const quint16 port = listen();
-    RawPeer peer = connectAndAccept(port);
-    server.setListen(false);
+TEST_F(ServerTest, ListensAgainWhileOldConnectionsOfThePortLingerInTimeWait) {
+    // A Master that was killed leaves its connections, closed by the kernel, in TIME_WAIT.
+    RawPeer previous = RawPeer::listenOn(true);
+    const quint16 port = previous.localPort();
+    {
+        RawPeer slave = RawPeer::connectTo(port);
+        RawPeer masterEnd = previous.accept();
+        masterEnd.close();
+        EXPECT_EQ(slave.waitForEnd(), 0);
+    }
+    previous.close();
     server.setPort(port);
     server.setListen(true);
     EXPECT_TRUE(server.Listen());
