@@ -107,6 +107,26 @@ TEST_F(SendQueueTest, ASlaveThatStopsReadingIsDroppedAndTheOthersKeepEveryFrame)
     EXPECT_EQ(errors.size(), 1u);
 }
 
+TEST_F(SendQueueTest, AnErrorHandlerMayStopTheServerInTheMiddleOfSendToAll) {
+    RawPeer first = connectAndAccept(4096);
+    RawPeer second = connectAndAccept(4096);
+    for (TSimpleTCPClient* connection : server.Clients()) {
+        shrinkSendBuffer(connection);
+    }
+    server.OnError = [this](QObject*, qint32 socket, qint32 code, const QString& text) {
+        errors.push_back({socket, code, text});
+        server.setListen(false);
+    };
+    const QByteArray bytes(1024, 'x');
+    for (int i = 0; i < 400 && server.Listen(); ++i) {
+        server.SendToAll(bytes.constData(), static_cast<qint32>(bytes.size()));
+    }
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].code, 10055);
+    EXPECT_TRUE(server.Clients().isEmpty());
+    EXPECT_EQ(disconnects, 0);
+}
+
 TEST_F(SendQueueTest, AClientWhoseServerDoesNotReadIsDroppedPastTheCap) {
     TSimpleTCPClient client;
     std::vector<ErrorRecord> clientErrors;

@@ -309,6 +309,24 @@ TEST_F(ServerTest, BytesSentJustBeforeAnOrderlyCloseAreReadBeforeTheDisconnect) 
     EXPECT_EQ(order, QStringList({"_ReSt*", "closed"}));
 }
 
+TEST_F(ServerTest, AReadHandlerMayStopTheServerWhileTheSameConnectionIsClosing) {
+    const quint16 port = listen();
+    int disconnects = 0;
+    server.OnClientRead = [&](QObject*, TSimpleTCPClient*, const char*, qint32) {
+        server.setListen(false);
+    };
+    server.OnClientDisconnected = [&](QObject*, TSimpleTCPClient*) { ++disconnects; };
+    RawPeer first = connectAndAccept(port);
+    RawPeer second = connectAndAccept(port);
+    first.send("_Stop*");
+    first.close();
+    ASSERT_TRUE(waitFor([&] { return !server.Listen(); }));
+    settle(50);
+    EXPECT_TRUE(server.Clients().isEmpty());
+    EXPECT_EQ(disconnects, 0);
+    EXPECT_EQ(second.waitForEnd(), ECONNRESET);
+}
+
 TEST_F(ServerTest, WithoutAReadHandlerBytesWaitInTheSocketUntilOneIsAssigned) {
     const quint16 port = listen();
     RawPeer peer = connectAndAccept(port);
