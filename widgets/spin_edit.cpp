@@ -10,14 +10,34 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMimeData>
+#include <QValidator>
 
 namespace {
+
 // Width of the sunken frame drawn inside the edit's rectangle; the button sits within it.
 constexpr int kFrameWidth = 2;
+
+// Holds typed and pasted text to the box's MaxLength; QLineEdit does not validate setText, so
+// the program's own writes pass whole.
+class TypedLengthValidator : public QValidator {
+public:
+    TypedLengthValidator(const TSpinEdit& edit) : QValidator(nullptr), edit_(edit) {}
+    State validate(QString& input, int&) const override {
+        const int limit = edit_.MaxLength();
+        return limit > 0 && input.size() > limit ? Invalid : Acceptable;
+    }
+
+private:
+    const TSpinEdit& edit_;
+};
+
 }  // namespace
 
 TSpinEdit::TSpinEdit(DialogService& dialogs, QWidget* parent)
     : QLineEdit(parent), dialogs_(dialogs), button_(new TSpinButton(this)) {
+    auto* validator = new TypedLengthValidator(*this);
+    validator->setParent(this);
+    setValidator(validator);
     button_->setFocusControl(this);
     button_->OnUpClick = [this](TSpinButton&) { UpClick(); };
     button_->OnDownClick = [this](TSpinButton&) { DownClick(); };

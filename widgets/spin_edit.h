@@ -20,7 +20,7 @@ class TSpinEdit : public QLineEdit {
     Q_PROPERTY(int Increment READ Increment WRITE setIncrement)
     Q_PROPERTY(bool EditorEnabled READ EditorEnabled WRITE setEditorEnabled)
     Q_PROPERTY(bool AutoSelect READ AutoSelect WRITE setAutoSelect)
-    Q_PROPERTY(int MaxLength READ maxLength WRITE setMaxLength)
+    Q_PROPERTY(int MaxLength READ MaxLength WRITE setMaxLength)
     Q_PROPERTY(bool ReadOnly READ isReadOnly WRITE setReadOnly)
     Q_PROPERTY(QString Text READ text WRITE setText)
 
@@ -40,6 +40,10 @@ public:
     void setEditorEnabled(bool enabled) { editorEnabled_ = enabled; }
     bool AutoSelect() const { return autoSelect_; }
     void setAutoSelect(bool autoSelect) { autoSelect_ = autoSelect; }
+    // Longest text the operator may type or paste; 0 for no limit. Unlike QLineEdit's own limit
+    // it never cuts text the program writes, so every 32-bit value fits whatever the limit.
+    int MaxLength() const { return maxTypedLength_; }
+    void setMaxLength(int length) { maxTypedLength_ = qMax(0, length); }
 
     TSpinButton* Button() const { return button_; }
 
@@ -83,4 +87,5 @@ private:
     std::int32_t increment_ = 1;
     bool editorEnabled_ = true;
     bool autoSelect_ = true;
+    int maxTypedLength_ = 0;
 };

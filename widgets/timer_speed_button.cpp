@@ -46,6 +46,8 @@ void TTimerSpeedButton::mousePressEvent(QMouseEvent* event) {
         if (repeating_) {
             if (repeatTimer_ == nullptr) {
                 repeatTimer_ = new QTimer(this);
+                // A coarse timer may fire up to 5 % early; the cadence is part of the contract.
+                repeatTimer_->setTimerType(Qt::PreciseTimer);
                 connect(repeatTimer_, &QTimer::timeout, this,
                         &TTimerSpeedButton::repeatTimerTimer);
             }

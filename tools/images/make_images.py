@@ -125,6 +125,23 @@ def lamp_rect(grid, box, rounded):
         grid[y0 + 3][x0 + 1] = WHITE
 
 
+def join_body(grid, width, height):
+    """The lamp recolours the body as one 4-connected area from the centre: a green pixel cut off
+    by the highlight would stay green, so it joins the highlight instead."""
+    reached = set()
+    todo = [(width // 2, height // 2)]
+    while todo:
+        x, y = todo.pop()
+        if (x, y) in reached or not (0 <= x < width and 0 <= y < height) or grid[y][x] != LIME:
+            continue
+        reached.add((x, y))
+        todo += [(x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)]
+    for y in range(height):
+        for x in range(width):
+            if grid[y][x] == LIME and (x, y) not in reached:
+                grid[y][x] = WHITE
+
+
 def led_face(width, height, shape, framed):
     grid = [[SILVER] * width for _ in range(height)]
     inset = 2 if framed else 1
@@ -152,6 +169,7 @@ def led_face(width, height, shape, framed):
         grid[0][width - 1] = GREY
         grid[height - 1][0] = GREY
     assert grid[height // 2][width // 2] == LIME, "the body must contain the centre pixel"
+    join_body(grid, width, height)
     if not framed:
         assert grid[0][0] == SILVER
     return grid
