@@ -34,6 +34,23 @@ QLabel* placeLabel(QWidget* parent, const QString& name, const QString& text, QP
     return label;
 }
 
+// A design text with key markers as a label without buddy shows it: "&&" is one ampersand, a
+// single "&" marks a key and is not drawn.
+QString shownText(const QString& designText) {
+    QString shown;
+    for (qsizetype i = 0; i < designText.size(); ++i) {
+        if (designText[i] == QLatin1Char('&')) {
+            if (i + 1 < designText.size() && designText[i + 1] == QLatin1Char('&')) {
+                shown += QLatin1Char('&');
+                ++i;
+            }
+            continue;
+        }
+        shown += designText[i];
+    }
+    return shown;
+}
+
 // The logo's corners carry the exact colour of its top-left pixel; they are drawn transparent so
 // the lock shape stands on the dialog's own face colour.
 QPixmap logoPixmap() {
@@ -65,8 +82,8 @@ TfktWAbout::TfktWAbout(DialogService& dialogs, QWidget* parent)
     title->setFont(dialogFont(kArialFamilies, 24));
     title->adjustSize();
 
-    // Shown as "LAN TCP/IP & COM": a label without buddy draws "&&" as one ampersand.
-    QLabel* links = placeLabel(this, QStringLiteral("lTitel2"), product::kLinkLine, {160, 26});
+    QLabel* links =
+        placeLabel(this, QStringLiteral("lTitel2"), shownText(product::kLinkLine), {160, 26});
     links->setFont(dialogFont(kArialFamilies, 19));
     QPalette black = links->palette();
     black.setColor(QPalette::WindowText, Qt::black);
