@@ -5,8 +5,10 @@
 #include "widgets/widget_resources.h"
 
 #include <QBitmap>
+#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <gst/gst.h>
 
 namespace {
 
@@ -107,6 +109,32 @@ TfktWAbout::TfktWAbout(DialogService& dialogs, QWidget* parent)
     mailLink_->move(kMargin + 176, kMargin + 120);
     webLink_->adjustSize();
     mailLink_->adjustSize();
+
+    // What the program is, and what it runs on, in the room between the logo and the buttons.
+    guint major = 0;
+    guint minor = 0;
+    guint micro = 0;
+    guint nano = 0;
+    gst_version(&major, &minor, &micro, &nano);
+    auto* description = placeLabel(
+        this, QStringLiteral("lBeschreibung"),
+        QStringLiteral("frameLock PRO plays video and audio in step on several computers. One "
+                       "Master starts, stops and positions every Slave over the network "
+                       "(TCP/IP) or over serial lines, and lines them all up again at each Sync "
+                       "point, so that every screen begins each part of the show on the same "
+                       "frame.\n\nBuilt with Qt %1 and GStreamer %2.%3.%4.")
+            .arg(QString::fromLatin1(qVersion()))
+            .arg(major)
+            .arg(minor)
+            .arg(micro),
+        {0, 186});
+    description->setWordWrap(true);
+    description->setFixedWidth(409);
+    description->adjustSize();
+    auto* rule = new QFrame(this);
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    rule->setGeometry(kMargin, kMargin + 338, 409, 2);
 
     auto* bReport = new QPushButton(QStringLiteral("&Send a Bug Report/Suggestion"), this);
     bReport->setObjectName(QStringLiteral("bReport"));

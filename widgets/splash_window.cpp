@@ -27,6 +27,14 @@ QFont splashFont(int pixelSize) {
     return font;
 }
 
+// Places a label at its design position, moved left only as far as needed to keep its text inside
+// the window: a substitute for the design font may run wider.
+void placeInside(QWidget* label, QPoint at) {
+    label->adjustSize();
+    const int overflow = at.x() + label->width() - (TfSplash::kWidth - 4);
+    label->move(overflow > 0 ? at.x() - overflow : at.x(), at.y());
+}
+
 QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, int pixelSize,
                   const QColor& color) {
     auto* label = new QLabel(text, parent);
@@ -76,18 +84,15 @@ TfSplash::TfSplash(DialogService& dialogs, bool master, QWidget* parent)
 
     lTitel_ = makeLabel(this, QStringLiteral("lTitel"), product::kTitle, 24, kOrange);
     lTitel_->setAlignment(Qt::AlignCenter);
-    lTitel_->move(300, 42);
-    lTitel_->adjustSize();
+    placeInside(lTitel_, {300, 42});
     lTitel2_ = makeLabel(this, QStringLiteral("lTitel2"), product::kSubtitle, 11, kOrange);
-    lTitel2_->move(348, 72);
-    lTitel2_->adjustSize();
+    placeInside(lTitel2_, {348, 72});
 
     lUrl_->setObjectName(QStringLiteral("lUrl"));
     lUrl_->setText(product::kWebAddress);
     lUrl_->setktWebPage(product::kWebAddress);
     lUrl_->setAttribute(Qt::WA_TranslucentBackground);
-    lUrl_->move(444, 208);
-    lUrl_->adjustSize();
+    placeInside(lUrl_, {444, 208});
 
     for (QWidget* closer : {static_cast<QWidget*>(iSplash_), static_cast<QWidget*>(lTitel_),
                             static_cast<QWidget*>(lTitel2_)}) {

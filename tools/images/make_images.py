@@ -303,7 +303,8 @@ def make_splash_map():
         centres.append((mx * s + mon_w / 2, my * s + mon_h + 30 * s))
     d = ImageDraw.Draw(img)
     line_y = 208 * s
-    d.line([(centres[0][0], line_y), (centres[-1][0], line_y)], fill=ORANGE, width=3 * s)
+    # Whole pixel rows: an anti-aliased edge would band in 256 colours.
+    d.rectangle([centres[0][0], line_y - s, centres[-1][0], line_y + 2 * s - 1], fill=ORANGE)
     for cx, _ in centres:
         d.line([(cx, line_y - 6 * s), (cx, line_y)], fill=ORANGE, width=2 * s)
         d.ellipse([cx - 4 * s, line_y - 4 * s, cx + 4 * s, line_y + 4 * s], fill=ORANGE,
@@ -341,7 +342,9 @@ def make_splash_map():
         d.rounded_rectangle([x, H - 3 * s - hole_h, x + hole_w, H - 3 * s], radius=s,
                             fill=(226, 230, 238))
     img = img.resize((SPLASH_W, SPLASH_H), Image.LANCZOS)
-    return img.quantize(colors=256, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
+    # Dithering keeps the soft gradients free of bands in 256 colours.
+    return img.quantize(colors=256, method=Image.Quantize.MEDIANCUT,
+                        dither=Image.Dither.FLOYDSTEINBERG)
 
 
 def smoothstep(t):
