@@ -160,3 +160,22 @@ TEST(AboutDialog, ReportButtonStartsAMailAndStaysOkCloses) {
     EXPECT_FALSE(about.isVisible());
     EXPECT_EQ(about.result(), QDialog::Accepted);
 }
+
+TEST(HelpPages, BothPagesLieBesideTheProgramAndCoverTheOperatorsTopics) {
+    RecordingDialogs dialogs;
+    for (const bool english : {true, false}) {
+        LaunchHelp(dialogs, germanText, english, QCoreApplication::applicationDirPath());
+        QFile page(QDir(QCoreApplication::applicationDirPath()).filePath(helpPageName(english)));
+        ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << page.fileName().toStdString();
+        const QString html = QString::fromUtf8(page.readAll());
+        for (const char* topic : {"F1", "F4", "F8", "frameLock.ini", "[Ports]", "/dev/ttyS0",
+                                  "8234", "eIn_Value", "ComportsNr_ktBoolean", "Lock!",
+                                  "System.lbCut_Items", "dialout"}) {
+            EXPECT_TRUE(html.contains(QLatin1String(topic))) << topic << " in "
+                                                             << page.fileName().toStdString();
+        }
+        EXPECT_TRUE(html.trimmed().endsWith(QLatin1String("</html>")));
+    }
+    EXPECT_TRUE(dialogs.fileRequests.empty());
+    EXPECT_EQ(dialogs.opened.size(), 2);
+}
