@@ -4,11 +4,13 @@
 #include "widgets/url_label.h"
 #include "widgets/widget_resources.h"
 
+#include <gst/gst.h>
 #include <QBitmap>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <gst/gst.h>
+#include <QScreen>
 
 namespace {
 
@@ -80,7 +82,8 @@ TfktWAbout::TfktWAbout(DialogService& dialogs, QWidget* parent)
     ilogo->setGeometry(kMargin, kMargin, 150, 161);
     ilogo->setPixmap(logoPixmap());
 
-    QLabel* title = placeLabel(this, QStringLiteral("lTitel1"), product::kTitleWithVersion, {160, 0});
+    QLabel* title =
+        placeLabel(this, QStringLiteral("lTitel1"), product::kTitleWithVersion, {160, 0});
     title->setFont(dialogFont(kArialFamilies, 24));
     title->adjustSize();
 
@@ -146,9 +149,14 @@ TfktWAbout::TfktWAbout(DialogService& dialogs, QWidget* parent)
     bOK->setDefault(true);
     connect(bOK, &QPushButton::clicked, this, &QDialog::accept);
 
-    // Sizes itself to its contents plus the margin.
+    // Sizes itself to its contents plus the margin, centred on the screen (not on its parent).
     setFixedSize(childrenRect().bottomRight().x() + 1 + kMargin,
                  childrenRect().bottomRight().y() + 1 + kMargin);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
 }
 
-void TfktWAbout::bReportClick() { mailLink_->Click(); }
+void TfktWAbout::bReportClick() {
+    mailLink_->Click();
+}

@@ -24,8 +24,12 @@ inline constexpr TColor clWindowText = systemColor(8);
 inline constexpr TColor clBtnFace = systemColor(15);
 }  // namespace colors
 
-inline constexpr bool isSystemColor(TColor color) { return color < 0; }
-inline constexpr int systemColorIndex(TColor color) { return color & 0xFF; }
+inline constexpr bool isSystemColor(TColor color) {
+    return color < 0;
+}
+inline constexpr int systemColorIndex(TColor color) {
+    return color & 0xFF;
+}
 
 // The 0xAARRGGBB form of a plain colour, opaque. Meaningless for a system colour.
 inline constexpr std::uint32_t toArgb(TColor color) {

@@ -29,11 +29,15 @@ TLedIndicator::~TLedIndicator() = default;
 QSize TLedIndicator::sizeForStyle(TLEDStyle style) {
     switch (style) {
         case LEDLarge:
-        case LEDSqLarge: return {22, 22};
-        case LEDVertical: return {16, 22};
-        case LEDHorizontal: return {22, 16};
+        case LEDSqLarge:
+            return {22, 22};
+        case LEDVertical:
+            return {16, 22};
+        case LEDHorizontal:
+            return {22, 16};
         case LEDSmall:
-        case LEDSqSmall: break;
+        case LEDSqSmall:
+            break;
     }
     return {16, 16};
 }
@@ -41,12 +45,24 @@ QSize TLedIndicator::sizeForStyle(TLEDStyle style) {
 QString TLedIndicator::bitmapName(TLEDStyle style, bool bordered) {
     QString shape;
     switch (style) {
-        case LEDSmall: shape = QStringLiteral("SM"); break;
-        case LEDLarge: shape = QStringLiteral("LG"); break;
-        case LEDSqSmall: shape = QStringLiteral("SQSM"); break;
-        case LEDSqLarge: shape = QStringLiteral("SQLG"); break;
-        case LEDVertical: shape = QStringLiteral("VT"); break;
-        case LEDHorizontal: shape = QStringLiteral("HZ"); break;
+        case LEDSmall:
+            shape = QStringLiteral("SM");
+            break;
+        case LEDLarge:
+            shape = QStringLiteral("LG");
+            break;
+        case LEDSqSmall:
+            shape = QStringLiteral("SQSM");
+            break;
+        case LEDSqLarge:
+            shape = QStringLiteral("SQLG");
+            break;
+        case LEDVertical:
+            shape = QStringLiteral("VT");
+            break;
+        case LEDHorizontal:
+            shape = QStringLiteral("HZ");
+            break;
     }
     return (bordered ? QStringLiteral("B") : QStringLiteral("N")) + shape;
 }
@@ -105,7 +121,9 @@ void TLedIndicator::startBlinking() {
     blinkTimer_->start();
 }
 
-void TLedIndicator::stopBlinking() { blinkTimer_.reset(); }
+void TLedIndicator::stopBlinking() {
+    blinkTimer_.reset();
+}
 
 void TLedIndicator::blinkTimerTimer() {
     drawImage(!showingOn_);
@@ -141,9 +159,15 @@ void TLedIndicator::setColor(TColor& member, TColor color) {
     update();
 }
 
-void TLedIndicator::setTrueColor(TColor color) { setColor(trueColor_, color); }
-void TLedIndicator::setFalseColor(TColor color) { setColor(falseColor_, color); }
-void TLedIndicator::setBorderColor(TColor color) { setColor(borderColor_, color); }
+void TLedIndicator::setTrueColor(TColor color) {
+    setColor(trueColor_, color);
+}
+void TLedIndicator::setFalseColor(TColor color) {
+    setColor(falseColor_, color);
+}
+void TLedIndicator::setBorderColor(TColor color) {
+    setColor(borderColor_, color);
+}
 
 void TLedIndicator::setBordered(bool bordered) {
     if (bordered == bordered_) {
@@ -211,8 +235,8 @@ void TLedIndicator::mousePressEvent(QMouseEvent* event) {
 }
 
 void TLedIndicator::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click =
-        pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
     pressed_ = false;
     QWidget::mouseReleaseEvent(event);
     if (click && OnClick) {

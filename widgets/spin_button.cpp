@@ -24,22 +24,34 @@ TSpinButton::TSpinButton(QWidget* parent)
     resize(kMinimumWidth, 17);
 }
 
-QImage TSpinButton::UpGlyph() const { return upButton_->glyph(); }
+QImage TSpinButton::UpGlyph() const {
+    return upButton_->glyph();
+}
 void TSpinButton::setUpGlyph(const QImage& glyph) {
     upButton_->setGlyph(glyph, upButton_->glyphCount());
 }
-QImage TSpinButton::DownGlyph() const { return downButton_->glyph(); }
+QImage TSpinButton::DownGlyph() const {
+    return downButton_->glyph();
+}
 void TSpinButton::setDownGlyph(const QImage& glyph) {
     downButton_->setGlyph(glyph, downButton_->glyphCount());
 }
-int TSpinButton::UpNumGlyphs() const { return upButton_->glyphCount(); }
-void TSpinButton::setUpNumGlyphs(int count) { upButton_->setGlyph(upButton_->glyph(), count); }
-int TSpinButton::DownNumGlyphs() const { return downButton_->glyphCount(); }
+int TSpinButton::UpNumGlyphs() const {
+    return upButton_->glyphCount();
+}
+void TSpinButton::setUpNumGlyphs(int count) {
+    upButton_->setGlyph(upButton_->glyph(), count);
+}
+int TSpinButton::DownNumGlyphs() const {
+    return downButton_->glyphCount();
+}
 void TSpinButton::setDownNumGlyphs(int count) {
     downButton_->setGlyph(downButton_->glyph(), count);
 }
 
-bool TSpinButton::TabStop() const { return (focusPolicy() & Qt::TabFocus) != 0; }
+bool TSpinButton::TabStop() const {
+    return (focusPolicy() & Qt::TabFocus) != 0;
+}
 void TSpinButton::setTabStop(bool tabStop) {
     setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::NoFocus);
 }
@@ -93,7 +105,9 @@ void TSpinButton::resizeEvent(QResizeEvent* event) {
 
 void TSpinButton::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-        case Qt::Key_Space: buttonClick(*focusedButton_); break;
+        case Qt::Key_Space:
+            buttonClick(*focusedButton_);
+            break;
         case Qt::Key_Up:
             setFocusedButton(upButton_);
             buttonClick(*upButton_);
@@ -102,7 +116,9 @@ void TSpinButton::keyPressEvent(QKeyEvent* event) {
             setFocusedButton(downButton_);
             buttonClick(*downButton_);
             break;
-        default: QWidget::keyPressEvent(event); return;
+        default:
+            QWidget::keyPressEvent(event);
+            return;
     }
     event->accept();
 }

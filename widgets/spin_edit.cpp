@@ -51,7 +51,9 @@ TSpinEdit::TSpinEdit(DialogService& dialogs, QWidget* parent)
     placeButton();
 }
 
-std::int32_t TSpinEdit::Value() const { return spin::readValue(text(), minValue_); }
+std::int32_t TSpinEdit::Value() const {
+    return spin::readValue(text(), minValue_);
+}
 
 void TSpinEdit::setValue(std::int32_t value) {
     setText(QString::number(spin::boundValue(value, minValue_, maxValue_)));

@@ -75,8 +75,8 @@ TfSplash::TfSplash(DialogService& dialogs, bool master, QWidget* parent)
     iSplash_->setAlignment(Qt::AlignCenter);
 
     const QColor windowText = resolveColor(colors::clWindowText, palette());
-    lCount_ = makeLabel(this, QStringLiteral("lCount"), QString::number(kStartCount), 24,
-                        windowText);
+    lCount_ =
+        makeLabel(this, QStringLiteral("lCount"), QString::number(kStartCount), 24, windowText);
     lCount_->setAlignment(Qt::AlignCenter);
     // 26 x 29 at (12, 42); wider, about the same centre, where the font needs more room for "10".
     const int countWidth = qMax(26, lCount_->fontMetrics().horizontalAdvance(lCount_->text()) + 4);
@@ -134,8 +134,8 @@ void TfSplash::composePicture() {
     QImage screenShot;
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QPoint topLeft = geometry().topLeft();
-        screenShot = screen->grabWindow(0, topLeft.x(), topLeft.y(), map.width(), map.height())
-                         .toImage();
+        screenShot =
+            screen->grabWindow(0, topLeft.x(), topLeft.y(), map.width(), map.height()).toImage();
     }
     if (screenShot.isNull()) {
         qCInfo(lcSplash) << "no screen capture on this platform; blending over the window colour";

@@ -48,8 +48,7 @@ void TTimerSpeedButton::mousePressEvent(QMouseEvent* event) {
                 repeatTimer_ = new QTimer(this);
                 // A coarse timer may fire up to 5 % early; the cadence is part of the contract.
                 repeatTimer_->setTimerType(Qt::PreciseTimer);
-                connect(repeatTimer_, &QTimer::timeout, this,
-                        &TTimerSpeedButton::repeatTimerTimer);
+                connect(repeatTimer_, &QTimer::timeout, this, &TTimerSpeedButton::repeatTimerTimer);
             }
             repeatTimer_->start(kRepeatDelayMs);
         }

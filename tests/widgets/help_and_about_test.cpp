@@ -15,8 +15,7 @@
 namespace {
 
 QString germanText(const QString& key) {
-    return key == QLatin1String("TxT_WhereisFile") ? QStringLiteral("Wo ist die Datei")
-                                                   : QString();
+    return key == QLatin1String("TxT_WhereisFile") ? QStringLiteral("Wo ist die Datei") : QString();
 }
 
 void touch(const QString& path) {
@@ -78,8 +77,7 @@ TEST(Help, LocateFileWithoutExtensionOffersAllFiles) {
     EXPECT_FALSE(located.found);
     EXPECT_EQ(located.name, dir.filePath(QStringLiteral("README")));
     ASSERT_EQ(dialogs.fileRequests.size(), 1u);
-    EXPECT_EQ(dialogs.fileRequests[0].filter,
-              QStringLiteral(" Files (*)|*|All Files (*.*)|*.*"));
+    EXPECT_EQ(dialogs.fileRequests[0].filter, QStringLiteral(" Files (*)|*|All Files (*.*)|*.*"));
 }
 
 TEST(HyperlinkLabel, ClickRunsTheNotificationFirstThenOpensAlsoWhenOpeningFails) {
@@ -91,7 +89,9 @@ TEST(HyperlinkLabel, ClickRunsTheNotificationFirstThenOpensAlsoWhenOpeningFails)
     link.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&link));
     QStringList order;
-    link.OnClick = [&](TktWURLLabel&) { order << QStringLiteral("click:%1").arg(dialogs.opened.size()); };
+    link.OnClick = [&](TktWURLLabel&) {
+        order << QStringLiteral("click:%1").arg(dialogs.opened.size());
+    };
     QTest::mouseClick(&link, Qt::LeftButton, {}, QPoint(2, 2));
     EXPECT_EQ(order, QStringList{QStringLiteral("click:0")});
     EXPECT_EQ(dialogs.opened, QStringList{QStringLiteral("mailto:tom@example.org")});
@@ -130,7 +130,8 @@ TEST(AboutDialog, ShowsTheProductTextsLinksAndLogo) {
     };
     EXPECT_EQ(text("lTitel1"), QStringLiteral("frameLock PRO 2.20"));
     EXPECT_EQ(text("lTitel2"), QStringLiteral("LAN TCP/IP & COM"));
-    EXPECT_EQ(text("lUntertitel"), QStringLiteral("AVI, WAV, MP3, DV Video and Audio Synchronizer"));
+    EXPECT_EQ(text("lUntertitel"),
+              QStringLiteral("AVI, WAV, MP3, DV Video and Audio Synchronizer"));
     const auto* logo = about.findChild<QLabel*>(QStringLiteral("ilogo"));
     ASSERT_NE(logo, nullptr);
     EXPECT_EQ(logo->pixmap().size(), QSize(150, 161));
@@ -168,11 +169,11 @@ TEST(HelpPages, BothPagesLieBesideTheProgramAndCoverTheOperatorsTopics) {
         QFile page(QDir(QCoreApplication::applicationDirPath()).filePath(helpPageName(english)));
         ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << page.fileName().toStdString();
         const QString html = QString::fromUtf8(page.readAll());
-        for (const char* topic : {"F1", "F4", "F8", "frameLock.ini", "[Ports]", "/dev/ttyS0",
-                                  "8234", "eIn_Value", "ComportsNr_ktBoolean", "Lock!",
-                                  "System.lbCut_Items", "dialout"}) {
-            EXPECT_TRUE(html.contains(QLatin1String(topic))) << topic << " in "
-                                                             << page.fileName().toStdString();
+        for (const char* topic :
+             {"F1", "F4", "F8", "frameLock.ini", "[Ports]", "/dev/ttyS0", "8234", "eIn_Value",
+              "ComportsNr_ktBoolean", "Lock!", "System.lbCut_Items", "dialout"}) {
+            EXPECT_TRUE(html.contains(QLatin1String(topic)))
+                << topic << " in " << page.fileName().toStdString();
         }
         EXPECT_TRUE(html.trimmed().endsWith(QLatin1String("</html>")));
     }

@@ -13,7 +13,9 @@ const Style kAllStyles[] = {TLedIndicator::LEDSmall,    TLedIndicator::LEDLarge,
                             TLedIndicator::LEDSqSmall,  TLedIndicator::LEDSqLarge,
                             TLedIndicator::LEDVertical, TLedIndicator::LEDHorizontal};
 
-QRgb rgb(int r, int g, int b) { return qRgb(r, g, b); }
+QRgb rgb(int r, int g, int b) {
+    return qRgb(r, g, b);
+}
 
 class PaintCounter : public QObject {
 public:
@@ -68,8 +70,8 @@ TEST(LedImages, EveryStyleRecoloursBodyAndKeepsOrReplacesTheSurround) {
                 EXPECT_EQ(on.pixel(last), rgb(128, 128, 128));
             } else {
                 // The default BorderColor is the face colour of the window the lamp sits on.
-                for (const QPoint corner : {QPoint(0, 0), QPoint(last.x(), 0), QPoint(0, last.y()),
-                                            last}) {
+                for (const QPoint corner :
+                     {QPoint(0, 0), QPoint(last.x(), 0), QPoint(0, last.y()), last}) {
                     EXPECT_EQ(on.pixel(corner), rgb(10, 90, 160));
                     EXPECT_EQ(off.pixel(corner), rgb(10, 90, 160));
                 }

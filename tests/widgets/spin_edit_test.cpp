@@ -31,7 +31,9 @@ void type(QWidget* target, const QString& text) {
     }
 }
 
-void enter(QWidget* target) { press(target, Qt::Key_Return, QStringLiteral("\r")); }
+void enter(QWidget* target) {
+    press(target, Qt::Key_Return, QStringLiteral("\r"));
+}
 
 // The main window's frame box: 0 to 2147483647, in a shown window.
 struct FrameBox {

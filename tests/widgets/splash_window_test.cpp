@@ -167,12 +167,12 @@ TEST(SplashWindow, RealTimerClosesTheModalSplashAndExecReturns) {
 }
 
 TEST(SplashWindow, KeyThatTypesACharacterClosesOthersDoNot) {
-    for (const auto& [key, text] : std::vector<std::pair<int, QString>>{
-             {Qt::Key_A, QStringLiteral("a")},
-             {Qt::Key_Space, QStringLiteral(" ")},
-             {Qt::Key_Return, QStringLiteral("\r")},
-             {Qt::Key_Escape, QStringLiteral("\x1b")},
-             {Qt::Key_7, QStringLiteral("7")}}) {
+    for (const auto& [key, text] :
+         std::vector<std::pair<int, QString>>{{Qt::Key_A, QStringLiteral("a")},
+                                              {Qt::Key_Space, QStringLiteral(" ")},
+                                              {Qt::Key_Return, QStringLiteral("\r")},
+                                              {Qt::Key_Escape, QStringLiteral("\x1b")},
+                                              {Qt::Key_7, QStringLiteral("7")}}) {
         ShownSplash shown;
         press(shown.splash, Qt::Key_Shift, QString());
         press(shown.splash, Qt::Key_F5, QString());

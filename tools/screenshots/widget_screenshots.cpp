@@ -53,8 +53,8 @@ protected:
 
 bool saveScreen(const QRect& area, const QString& path) {
     QTest::qWait(300);
-    const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(),
-                                                                     area.width(), area.height())
+    const QImage shot = QGuiApplication::primaryScreen()
+                            ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
                             .toImage();
     const bool ok = shot.save(path);
     std::printf("%s %s\n", ok ? "saved" : "FAILED", qPrintable(path));
@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
         row->addWidget(ledRow(QStringLiteral("Thru:"), colors::clLime, false));
         grid->addWidget(indicators, 0, 0, 1, 12);
         const TLedIndicator::TLEDStyle styles[] = {
-            TLedIndicator::LEDSmall,    TLedIndicator::LEDLarge,    TLedIndicator::LEDSqSmall,
+            TLedIndicator::LEDSmall,   TLedIndicator::LEDLarge,    TLedIndicator::LEDSqSmall,
             TLedIndicator::LEDSqLarge, TLedIndicator::LEDVertical, TLedIndicator::LEDHorizontal};
         int column = 0;
         for (const auto style : styles) {
