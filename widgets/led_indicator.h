@@ -96,7 +96,8 @@ private:
     int interval_ = 1000;
     TLEDStyle style_ = LEDSmall;
     QString hint_;
-    bool showHint_ = false;
+    // The main window shows hints; its lamps follow it.
+    bool showHint_ = true;
 
     QImage onImage_;
     QImage offImage_;

@@ -208,4 +208,9 @@ TEST(LedProperties, ReachableByTheirNames) {
     EXPECT_EQ(lamp.property("TrueColor").toInt(), colors::clRed);
     EXPECT_TRUE(lamp.setProperty("Value", true));
     EXPECT_TRUE(lamp.Value());
+    // The language file sets hints by name; they show unless ShowHint is turned off.
+    EXPECT_TRUE(lamp.setProperty("Hint", QStringLiteral("Flashes if data is send")));
+    EXPECT_EQ(lamp.toolTip(), QStringLiteral("Flashes if data is send"));
+    lamp.setShowHint(false);
+    EXPECT_TRUE(lamp.toolTip().isEmpty());
 }

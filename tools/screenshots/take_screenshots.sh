@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Saves splash.png, about.png, leds.png and spin.png of the widgets as a private Xvfb shows them.
+# Saves splash.png, splash_counting.png, about.png, leds.png and spin.png of the widgets as a private Xvfb shows them.
 #   tools/screenshots/take_screenshots.sh [build directory] [output directory]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
