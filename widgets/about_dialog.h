@@ -3,8 +3,6 @@
 #include <QDialog>
 
 class DialogService;
-class QLabel;
-class QPushButton;
 class TktWURLLabel;
 
 // The About dialog: logo, product title and subtitle, the maker's web and support-mail links, a

@@ -6,10 +6,10 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
-#include <QMimeData>
 #include <QValidator>
 
 namespace {
@@ -21,7 +21,7 @@ constexpr int kFrameWidth = 2;
 // the program's own writes pass whole.
 class TypedLengthValidator : public QValidator {
 public:
-    TypedLengthValidator(const TSpinEdit& edit) : QValidator(nullptr), edit_(edit) {}
+    explicit TypedLengthValidator(TSpinEdit& edit) : QValidator(&edit), edit_(edit) {}
     State validate(QString& input, int&) const override {
         const int limit = edit_.MaxLength();
         return limit > 0 && input.size() > limit ? Invalid : Acceptable;
@@ -35,9 +35,7 @@ private:
 
 TSpinEdit::TSpinEdit(DialogService& dialogs, QWidget* parent)
     : QLineEdit(parent), dialogs_(dialogs), button_(new TSpinButton(this)) {
-    auto* validator = new TypedLengthValidator(*this);
-    validator->setParent(this);
-    setValidator(validator);
+    setValidator(new TypedLengthValidator(*this));
     button_->setFocusControl(this);
     button_->OnUpClick = [this](TSpinButton&) { UpClick(); };
     button_->OnDownClick = [this](TSpinButton&) { DownClick(); };

@@ -65,7 +65,6 @@ protected:
     virtual bool KeyPress(char16_t c);
     bool isValidChar(char16_t c) const;
     void step(bool up);
-    DialogService& dialogs() const { return dialogs_; }
 
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;

@@ -48,7 +48,7 @@ TEST(FloodFill, FillsOnlyTheFourConnectedAreaOfTheStartColour) {
     EXPECT_EQ(c.at(4, 4), 0u);
 }
 
-TEST(FloodFill, ReachesRoundCornersAndRespectsTheStride) {
+TEST(FloodFill, ReachesRoundCornersAndHonoursTheStride) {
     // A U-shaped area: the fill must turn back upwards, which a single downward scan misses.
     Canvas c(6, 4, 9);
     const char* rows[] = {"0.0.0.", "0.0.0.", "0.0.0.", "000000"};

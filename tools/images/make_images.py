@@ -129,13 +129,13 @@ def join_body(grid, width, height):
     """The lamp recolours the body as one 4-connected area from the centre: a green pixel cut off
     by the highlight would stay green, so it joins the highlight instead."""
     reached = set()
-    todo = [(width // 2, height // 2)]
-    while todo:
-        x, y = todo.pop()
+    pending = [(width // 2, height // 2)]
+    while pending:
+        x, y = pending.pop()
         if (x, y) in reached or not (0 <= x < width and 0 <= y < height) or grid[y][x] != LIME:
             continue
         reached.add((x, y))
-        todo += [(x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)]
+        pending += [(x + 1, y), (x - 1, y), (x, y + 1), (x, y - 1)]
     for y in range(height):
         for x in range(width):
             if grid[y][x] == LIME and (x, y) not in reached:
