@@ -267,10 +267,7 @@ void TComPort::ApplySettings() {
     ApplyBufferSizes();
 }
 
-void TComPort::ApplyLineSettings() {
-    if (!connected_) {
-        return;
-    }
+Tty::LineConfig TComPort::LineConfig() const {
     Tty::LineConfig config;
     int impossible = 0;
     config.baud = static_cast<std::uint32_t>(ComTypes::BaudRateValue(baudRate_));
@@ -310,7 +307,15 @@ void TComPort::ApplyLineSettings() {
     if (impossible != 0) {
         throw EComPort(ComErrorCode::SetStateFailed, impossible);
     }
+    return config;
+}
 
+void TComPort::ApplyLineSettings() {
+    if (!connected_) {
+        return;
+    }
+    const Tty::LineConfig config = LineConfig();
+    const TComFlowControl& flow = *flowControl_;
     const bool toggle = flow.ControlRTS() == TRTSFlowControl::rtsToggle;
     if (toggle != rtsToggleOn_) {
         if (const int error = Tty::SetRtsToggle(fd_, toggle); error != 0) {

@@ -126,6 +126,10 @@ public:
     // "COM1" … "COM8".
     QString DeviceName() const;
 
+    // The kernel's line settings for the stored values; raises EComPort 7 for a combination
+    // Linux cannot make (1.5 stop bits without 5 data bits, 2 with 5, DSR/DTR handshake).
+    Tty::LineConfig LineConfig() const;
+
     // Apply the stored settings to the open device; each does nothing while closed.
     virtual void ApplySettings();
     void ApplyLineSettings();

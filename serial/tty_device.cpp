@@ -3,6 +3,8 @@
 #include <asm/termbits.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -94,11 +96,19 @@ termios2 Encode(const termios2& previous, const LineConfig& config) {
     }
     t.c_ispeed = config.baud;
     t.c_ospeed = config.baud;
-    t.c_cc[VMIN] = 0;
+    // With VMIN 0 a read of an empty queue returns 0, which is indistinguishable from a hang-up;
+    // with 1 (and the descriptor non-blocking) it fails with EAGAIN.
+    t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
     t.c_cc[VSTART] = config.xonChar;
     t.c_cc[VSTOP] = config.xoffChar;
     return t;
+}
+
+// UNIX98 pseudo-terminal slaves (/dev/pts/N) have majors 136 to 143.
+bool IsPseudoTerminal(int fd) {
+    struct stat st {};
+    return fstat(fd, &st) == 0 && major(st.st_rdev) >= 136 && major(st.st_rdev) <= 143;
 }
 
 bool RateClose(std::uint32_t wanted, std::uint32_t actual) {
@@ -121,7 +131,10 @@ int ApplyLine(int fd, const LineConfig& config) {
     if (ioctl(fd, TCGETS2, &actual) != 0) {
         return errno;
     }
-    constexpr tcflag_t kFraming = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+    // A pseudo-terminal has no wire: it always carries 8-bit bytes without parity.
+    const tcflag_t kFraming = IsPseudoTerminal(fd)
+                                  ? CSTOPB | CRTSCTS
+                                  : CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
     if ((actual.c_cflag & kFraming) != (wanted.c_cflag & kFraming) ||
         !RateClose(config.baud, actual.c_ospeed)) {
         ioctl(fd, TCSETS2, &previous);

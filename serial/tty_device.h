@@ -35,7 +35,8 @@ struct LineConfig {
 
 // Puts the line into raw mode with the given settings. When the driver silently changes
 // framing, handshake or the rate (by more than 3 %), the previous settings are restored and
-// EINVAL is returned: such a line would not talk to its peer.
+// EINVAL is returned: such a line would not talk to its peer. Pseudo-terminals are excepted
+// for data bits and parity, which they always set to 8 and none.
 int ApplyLine(int fd, const LineConfig& config);
 int ReadLine(int fd, LineConfig& config);
 
