@@ -32,6 +32,8 @@ using TErrorEvent = std::function<void(QObject* sender, TComErrors errors)>;
 // Linux: the device is the path that DevicePaths gives for DeviceName ("COM1" → /dev/ttyS0
 // unless mapped). Modem-line and line-error events are sampled (see TComWatch); whether they
 // are watched is decided at Open from Events and the handlers assigned at that moment.
+// evRxFlag is never reported: a tty has no event character, and the event thread cannot look
+// at received bytes without taking them away from ReadStr.
 class TComPort : public QObject {
     Q_OBJECT
     Q_PROPERTY(ComTypes::TBaudRate BaudRate READ BaudRate WRITE SetBaudRate)

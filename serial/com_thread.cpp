@@ -177,6 +177,8 @@ bool HandOffSync(const std::shared_ptr<Shared>& shared, std::uint32_t word) {
     s.handOffWord = word;
     s.failure = nullptr;
     QObject* context = s.port;
+    // Stop may already be waiting for the body to end; it must learn of this hand-off.
+    s.changed.notify_all();
     lock.unlock();
 
     QMetaObject::invokeMethod(

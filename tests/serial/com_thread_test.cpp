@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <cerrno>
 #include <memory>
@@ -111,6 +112,25 @@ TEST_F(PortOnPty, CloseFromAHandlerThatIsRunningDoesNotHang) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return rxCalls == 3; }, 3000));
 }
 
+TEST_F(PortOnPty, CloseFromANestedEventLoopInsideAHandlerDoesNotHang) {
+    // As when a handler shows a modal box and the operator switches the link meanwhile.
+    bool handlerDone = false;
+    int closes = 0;
+    port.OnClose = [&](QObject*) { ++closes; };
+    port.OnRxChar = [&](QObject*, int) {
+        QTimer::singleShot(0, &port, [this] { port.Close(); });
+        QTest::qWait(100);
+        EXPECT_FALSE(port.Connected());
+        handlerDone = true;
+    };
+    port.Open();
+    pty.writeMaster("x");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handlerDone; }, 3000));
+    EXPECT_EQ(closes, 1);
+    port.Open();
+    EXPECT_TRUE(port.EventThreadRunning());
+}
+
 TEST_F(PortOnPty, CloseServesAHandOffThatIsWaitingForTheUiThread) {
     QStringList calls;
     port.OnRxChar = [&](QObject*, int count) {
@@ -127,6 +147,24 @@ TEST_F(PortOnPty, CloseServesAHandOffThatIsWaitingForTheUiThread) {
     EXPECT_EQ(calls, QStringList({"rx late", "close"}));
     settle(100);
     EXPECT_EQ(calls.size(), 2) << "the posted call must find nothing left to do";
+}
+
+TEST_F(PortOnPty, CloseRacingWithArrivingBytesNeverHangs) {
+    int received = 0;
+    port.OnRxChar = [&](QObject*, int count) {
+        QByteArray str;
+        received += port.ReadStr(str, count);
+    };
+    for (int i = 0; i < 200; ++i) {
+        port.Open();
+        pty.writeMaster("_Play*");
+        if (i % 2 == 0) {
+            QThread::usleep(static_cast<unsigned long>(i * 5));
+        }
+        port.Close();
+    }
+    settle(50);
+    EXPECT_LE(received, 200 * 6);
 }
 
 TEST_F(PortOnPty, DestroyingThePortWithAHandOffWaitingDoesNotHang) {

@@ -20,6 +20,20 @@ protected:
         port.SetDevicePaths(paths);
     }
 
+    // Handlers refer to the test body's locals, which are gone by the time the fixture closes
+    // the port.
+    void TearDown() override {
+        port.OnRxChar = nullptr;
+        port.OnTxEmpty = nullptr;
+        port.OnBreak = nullptr;
+        port.OnCTSChange = nullptr;
+        port.OnError = nullptr;
+        port.OnOpen = nullptr;
+        port.OnClose = nullptr;
+        port.OnRx80Full = nullptr;
+        port.Close();
+    }
+
     PtyPair pty;
     TComPort port;
 };
