@@ -491,12 +491,17 @@ int TComPort::ReadStr(QByteArray& str, int count) {
     }
     const bool intervalLimited = t.readInterval != 0 && t.readInterval != kAllBits;
 
-    QByteArray raw(count, '\0');
+    // Read in chunks: count may be far above what will ever arrive.
+    QByteArray raw;
+    char chunk[4096];
     int got = 0;
     std::int64_t lastByte = 0;
     while (got < count) {
-        const ssize_t n = ::read(fd_, raw.data() + got, static_cast<std::size_t>(count - got));
+        const auto wanted =
+            std::min<std::size_t>(sizeof chunk, static_cast<std::size_t>(count - got));
+        const ssize_t n = ::read(fd_, chunk, wanted);
         if (n > 0) {
+            raw.append(chunk, n);
             got += static_cast<int>(n);
             lastByte = NowMs();
             continue;
@@ -526,7 +531,6 @@ int TComPort::ReadStr(QByteArray& str, int count) {
             break;
         }
     }
-    raw.truncate(got);
     str = FilterReceived(raw);
     return static_cast<int>(str.size());
 }

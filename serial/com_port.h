@@ -203,5 +203,3 @@ private:
     int abortFd_ = -1;
     std::atomic<std::uint64_t> abortGeneration_{0};
 };
-
-Q_DECLARE_METATYPE(ComTypes::TEvents)

@@ -117,6 +117,8 @@ int BaudRateValue(TBaudRate rate);
 
 }  // namespace ComTypes
 
+Q_DECLARE_METATYPE(ComTypes::TEvents)
+
 using ComTypes::TBaudRate;
 using ComTypes::TComError;
 using ComTypes::TComErrors;

@@ -200,6 +200,9 @@ TEST_F(PortOnPty, ReadStrWithCountZeroAndAboveWhatArrived) {
     EXPECT_EQ(str, "abc");
     EXPECT_EQ(port.ReadStr(str, 10), 0) << "default time-outs return at once";
     EXPECT_TRUE(str.isEmpty());
+    pty.writeMaster("d");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return port.BytesWaiting() == 1; }, 2000));
+    EXPECT_EQ(port.ReadStr(str, 1 << 30), 1) << "a huge count costs no huge buffer";
 }
 
 TEST_F(PortOnPty, ReadTimeoutsWaitAsConfigured) {
