@@ -333,6 +333,9 @@ void TComPort::ApplyLineSettings() {
             throw EComPort(ComErrorCode::SetStateFailed, error);
         }
     };
+    if (thread_) {
+        thread_->SetEventChar(eventChar_);
+    }
     setLine(Tty::LineDTR, flow.ControlDTR() == TDTRFlowControl::dtrEnable);
     if (!config.hardwareFlow && !toggle) {
         setLine(Tty::LineRTS, flow.ControlRTS() == TRTSFlowControl::rtsEnable);
@@ -386,6 +389,8 @@ void TComPort::CreateThread() {
         wanted(TEvent::evError, bool(OnError)) || wanted(TEvent::evBreak, bool(OnBreak));
     watch.watchTxEmpty = wanted(TEvent::evTxEmpty, bool(OnTxEmpty));
     watch.watchRx80Full = wanted(TEvent::evRx80Full, bool(OnRx80Full));
+    watch.captureInput = wanted(TEvent::evRxFlag, bool(OnRxFlag));
+    watch.eventChar = eventChar_;
     watch.inputSize = buffer_->InputSize();
     if (syncMethod_ == TSyncMethod::smWindowSync) {
         eventWindow_ = std::make_unique<TComEventWindow>(*this);
@@ -397,8 +402,8 @@ bool TComPort::EventThreadRunning() const {
     return thread_ != nullptr && thread_->Running();
 }
 
-short TComPort::WaitReady(short events, std::int64_t deadline, std::uint64_t generation,
-                          int errorCode) const {
+bool TComPort::WaitReady(short events, int notice, std::int64_t deadline, std::uint64_t generation,
+                         int errorCode) const {
     for (;;) {
         if (abortGeneration_.load() != generation) {
             throw EComPort(errorCode, ECANCELED);
@@ -407,8 +412,8 @@ short TComPort::WaitReady(short events, std::int64_t deadline, std::uint64_t gen
                                 ? -1
                                 : static_cast<int>(std::clamp<std::int64_t>(
                                       deadline - NowMs(), 0, std::numeric_limits<int>::max()));
-        pollfd fds[2] = {{fd_, events, 0}, {abortFd_, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, timeout);
+        pollfd fds[3] = {{fd_, events, 0}, {abortFd_, POLLIN, 0}, {notice, POLLIN, 0}};
+        const int ready = ::poll(fds, notice >= 0 ? 3 : 2, timeout);
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;
@@ -416,7 +421,7 @@ short TComPort::WaitReady(short events, std::int64_t deadline, std::uint64_t gen
             throw EComPort(errorCode, errno);
         }
         if (ready == 0) {
-            return 0;
+            return false;
         }
         if (fds[1].revents != 0) {
             // Either an abort of this operation (seen at the top of the loop) or the left-over
@@ -427,7 +432,7 @@ short TComPort::WaitReady(short events, std::int64_t deadline, std::uint64_t gen
             }
             continue;
         }
-        return fds[0].revents;
+        return true;
     }
 }
 
@@ -455,7 +460,7 @@ int TComPort::WriteStr(const QByteArray& str) {
         if (n < 0 && errno != EAGAIN) {
             throw EComPort(ComErrorCode::WriteFailed, errno);
         }
-        if (WaitReady(POLLOUT, deadline, generation, ComErrorCode::WriteFailed) == 0) {
+        if (!WaitReady(POLLOUT, -1, deadline, generation, ComErrorCode::WriteFailed)) {
             break;
         }
     }
@@ -496,7 +501,19 @@ int TComPort::ReadStr(QByteArray& str, int count) {
     char chunk[4096];
     int got = 0;
     std::int64_t lastByte = 0;
+    TComThread* capture = thread_ && thread_->CapturesInput() ? thread_.get() : nullptr;
     while (got < count) {
+        if (capture != nullptr) {
+            // Cleared before taking, so bytes captured after the take wake the wait below.
+            capture->ClearInputNotice();
+            const QByteArray taken = capture->TakeInput(count - got);
+            if (!taken.isEmpty()) {
+                raw += taken;
+                got += static_cast<int>(taken.size());
+                lastByte = NowMs();
+                continue;
+            }
+        }
         const auto wanted =
             std::min<std::size_t>(sizeof chunk, static_cast<std::size_t>(count - got));
         const ssize_t n = ::read(fd_, chunk, wanted);
@@ -527,7 +544,8 @@ int TComPort::ReadStr(QByteArray& str, int count) {
             const std::int64_t gapEnd = lastByte + t.readInterval;
             deadline = deadline < 0 ? gapEnd : std::min(deadline, gapEnd);
         }
-        if (WaitReady(POLLIN, deadline, generation, ComErrorCode::ReadFailed) == 0) {
+        const int notice = capture != nullptr ? capture->InputNoticeFd() : -1;
+        if (!WaitReady(POLLIN, notice, deadline, generation, ComErrorCode::ReadFailed)) {
             break;
         }
     }
@@ -571,7 +589,7 @@ int TComPort::BytesWaiting() const {
     if (const int error = Tty::InputQueued(fd_, bytes); error != 0) {
         throw EComPort(ComErrorCode::ClearErrorFailed, error);
     }
-    return bytes;
+    return thread_ ? bytes + thread_->InputHeld() : bytes;
 }
 
 TLineSignals TComPort::LineSignals() const {

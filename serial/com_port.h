@@ -32,8 +32,8 @@ using TErrorEvent = std::function<void(QObject* sender, TComErrors errors)>;
 // Linux: the device is the path that DevicePaths gives for DeviceName ("COM1" → /dev/ttyS0
 // unless mapped). Modem-line and line-error events are sampled (see TComWatch); whether they
 // are watched is decided at Open from Events and the handlers assigned at that moment.
-// evRxFlag is never reported: a tty has no event character, and the event thread cannot look
-// at received bytes without taking them away from ReadStr.
+// A tty has no event character: for evRxFlag the event thread takes received bytes into its
+// own input queue, which ReadStr and BytesWaiting include (see TComWatch::captureInput).
 class TComPort : public QObject {
     Q_OBJECT
     Q_PROPERTY(ComTypes::TBaudRate BaudRate READ BaudRate WRITE SetBaudRate)
@@ -162,11 +162,12 @@ private:
     };
 
     void CreateThread();
-    // Waits until the device is ready for the given poll events, the deadline passes (-1: no
-    // deadline, in ms of the steady clock) or AbortPending is called. Returns the revents, 0
-    // on time-out; throws EComPort(errorCode) on failure or abort.
-    short WaitReady(short events, std::int64_t deadline, std::uint64_t generation,
-                    int errorCode) const;
+    // Waits until the device is ready for the given poll events, `notice` (a descriptor, or
+    // -1) becomes readable, the deadline passes (-1: no deadline, in ms of the steady clock)
+    // or AbortPending is called. Returns false on time-out; throws EComPort(errorCode) on
+    // failure or abort.
+    bool WaitReady(short events, int notice, std::int64_t deadline, std::uint64_t generation,
+                   int errorCode) const;
     QByteArray FilterReceived(QByteArray raw);
     void DrainOutput();
     TimeoutValues CurrentTimeouts() const;

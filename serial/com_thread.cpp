@@ -1,6 +1,7 @@
 #include "serial/com_thread.h"
 
 #include <QMetaObject>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -86,11 +87,10 @@ private:
 struct TComThread::Shared {
     explicit Shared(TComPort& owner, const TComWatch& w) : port(&owner), watch(w) {}
     ~Shared() {
-        if (epoll >= 0) {
-            ::close(epoll);
-        }
-        if (wake >= 0) {
-            ::close(wake);
+        for (const int fd : {epoll, wake, inputNotice}) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
         }
     }
 
@@ -121,6 +121,11 @@ struct TComThread::Shared {
     std::exception_ptr failure;
     std::atomic<bool> transmitting{false};
     std::atomic<quint32> inputSize{1024};
+    std::atomic<quint8> eventChar{0};
+    // Captured input, guarded by inputMutex; inputNotice is an eventfd.
+    std::mutex inputMutex;
+    QByteArray input;
+    int inputNotice = -1;
 };
 
 namespace {
@@ -224,6 +229,60 @@ bool HandOff(const std::shared_ptr<Shared>& shared, std::uint32_t word) {
     return true;
 }
 
+struct Captured {
+    bool eventChar = false;
+    bool hungUp = false;
+};
+
+// Takes what the device holds into the input queue, up to the queue's size (at least one
+// kernel buffer); the rest stays in the device, where ReadStr reaches it too.
+Captured CaptureInput(Shared& s) {
+    Captured result;
+    const auto limit = static_cast<qsizetype>(std::max<quint32>(s.inputSize.load(), 4096));
+    const char eventChar = static_cast<char>(s.eventChar.load());
+    bool added = false;
+    char chunk[4096];
+    for (;;) {
+        qsizetype room = 0;
+        {
+            std::lock_guard lock(s.inputMutex);
+            room = limit - s.input.size();
+        }
+        if (room <= 0) {
+            break;
+        }
+        const ssize_t n = ::read(s.watch.fd, chunk, std::min<std::size_t>(sizeof chunk, room));
+        if (n > 0) {
+            const QByteArray bytes(chunk, n);
+            result.eventChar = result.eventChar || bytes.contains(eventChar);
+            std::lock_guard lock(s.inputMutex);
+            s.input += bytes;
+            added = true;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        // End of file or EIO: the device has hung up; EAGAIN: nothing more for now.
+        result.hungUp = n == 0 || errno != EAGAIN;
+        break;
+    }
+    if (added) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = ::write(s.inputNotice, &one, sizeof one);
+    }
+    return result;
+}
+
+int Queued(Shared& s) {
+    int queued = 0;
+    if (Tty::InputQueued(s.watch.fd, queued) != 0) {
+        return -1;
+    }
+    std::lock_guard lock(s.inputMutex);
+    return queued + static_cast<int>(s.input.size());
+}
+
 void Execute(const std::shared_ptr<Shared>& shared) {
     Shared& s = *shared;
     const TComWatch& watch = s.watch;
@@ -256,6 +315,12 @@ void Execute(const std::shared_ptr<Shared>& shared) {
         if (s.StopRequested()) {
             break;
         }
+        bool sawEventChar = false;
+        if (received && watch.captureInput) {
+            const Captured captured = CaptureInput(s);
+            sawEventChar = captured.eventChar;
+            hungUp = hungUp || captured.hungUp;
+        }
         if (hungUp) {
             // The device is gone (USB adapter pulled, far end of a pseudo-terminal closed);
             // whatever it still reports is unreadable.
@@ -264,9 +329,11 @@ void Execute(const std::shared_ptr<Shared>& shared) {
         }
 
         std::uint32_t word = received ? ComEventFlag::RxChar : 0;
+        if (sawEventChar) {
+            word |= ComEventFlag::RxFlag;
+        }
         if (received && watch.watchRx80Full) {
-            int queued = 0;
-            if (Tty::InputQueued(watch.fd, queued) == 0) {
+            if (const int queued = Queued(s); queued >= 0) {
                 const bool above = static_cast<quint64>(queued) * 5 >=
                                    static_cast<quint64>(s.inputSize.load()) * 4;
                 if (above && !aboveMark) {
@@ -308,8 +375,11 @@ TComThread::TComThread(TComPort& port, const TComWatch& watch)
     : shared_(std::make_shared<Shared>(port, watch)) {
     Shared& s = *shared_;
     s.inputSize = watch.inputSize;
+    s.eventChar = watch.eventChar;
     s.wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     Check(s.wake, "eventfd");
+    s.inputNotice = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    Check(s.inputNotice, "eventfd");
     s.epoll = epoll_create1(EPOLL_CLOEXEC);
     Check(s.epoll, "epoll_create1");
     epoll_event wakeEvent{};
@@ -377,4 +447,33 @@ void TComThread::TransmitStarted() {
 
 void TComThread::SetInputSize(quint32 bytes) {
     shared_->inputSize = bytes;
+}
+
+void TComThread::SetEventChar(quint8 value) {
+    shared_->eventChar = value;
+}
+
+bool TComThread::CapturesInput() const {
+    return shared_->watch.captureInput;
+}
+
+int TComThread::InputHeld() const {
+    std::lock_guard lock(shared_->inputMutex);
+    return static_cast<int>(shared_->input.size());
+}
+
+QByteArray TComThread::TakeInput(int maxBytes) {
+    std::lock_guard lock(shared_->inputMutex);
+    QByteArray taken = shared_->input.left(maxBytes);
+    shared_->input.remove(0, taken.size());
+    return taken;
+}
+
+int TComThread::InputNoticeFd() const {
+    return shared_->inputNotice;
+}
+
+void TComThread::ClearInputNotice() {
+    std::uint64_t value = 0;
+    [[maybe_unused]] const auto read = ::read(shared_->inputNotice, &value, sizeof value);
 }

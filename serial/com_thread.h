@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QtGlobal>
 #include <cstdint>
 #include <memory>
@@ -23,6 +24,11 @@ struct TComWatch {
     bool watchTxEmpty = false;
     bool watchRx80Full = false;
     quint32 inputSize = 1024;
+    // A tty cannot report a particular byte without handing it over, so for evRxFlag (selected
+    // with its handler assigned) the thread itself takes received bytes into its input queue,
+    // where ReadStr and BytesWaiting find them first.
+    bool captureInput = false;
+    quint8 eventChar = 0;
 };
 
 // The background thread of an open port. It sleeps in epoll_wait() on the device and on its
@@ -52,8 +58,17 @@ public:
 
     // WriteStr reports each write, so the thread can report the output queue running empty.
     void TransmitStarted();
-    // The input queue size in bytes, for the 80 % mark.
+    // The input queue size in bytes, for the 80 % mark (and the limit of captured input).
     void SetInputSize(quint32 bytes);
+    void SetEventChar(quint8 value);
+
+    // With captureInput: bytes taken from the device and not yet read, oldest first. The
+    // notice descriptor becomes readable whenever bytes are added; ClearInputNotice resets it.
+    bool CapturesInput() const;
+    int InputHeld() const;
+    QByteArray TakeInput(int maxBytes);
+    int InputNoticeFd() const;
+    void ClearInputNotice();
 
     struct Shared;
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -314,4 +315,62 @@ TEST_F(PortOnPty, WithSmWindowSyncEachEventIsItsOwnMessageOnTheUiThread) {
     EXPECT_EQ(calls.back(), "tx");
     port.Close();
     EXPECT_EQ(port.EventWindow(), nullptr);
+}
+
+TEST_F(PortOnPty, TheEventCharFiresOnRxFlagAndNoByteIsLostOrReordered) {
+    QStringList calls;
+    QByteArray received;
+    port.SetEventChar('*');
+    port.OnRxFlag = [&](QObject*) {
+        EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+        calls << "flag";
+    };
+    port.OnRxChar = [&](QObject*, int count) {
+        calls << "rx";
+        QByteArray str;
+        EXPECT_EQ(port.ReadStr(str, count), count);
+        received += str;
+    };
+    port.Open();
+    pty.writeMaster("_Play*");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls.contains("flag"); }, 3000));
+    EXPECT_EQ(calls.first(), "rx") << "receive before flag, whatever the order on the line";
+
+    pty.writeMaster("_SeLi");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() == 11; }, 3000));
+    EXPECT_EQ(calls.count("flag"), 1) << "no event char, no flag";
+
+    port.SetEventChar('#');
+    for (int i = 0; i < 50; ++i) {
+        pty.writeMaster(QByteArray::number(i) + '#');
+    }
+    QByteArray expected = "_Play*_SeLi";
+    for (int i = 0; i < 50; ++i) {
+        expected += QByteArray::number(i) + '#';
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() == expected.size(); }, 3000));
+    EXPECT_EQ(received, expected);
+    EXPECT_GE(calls.count("flag"), 2);
+}
+
+TEST_F(PortOnPty, AWaitingReadSeesBytesTheEventThreadTookFirst) {
+    // With smNone the thread takes every byte at once, racing the waiting read for it.
+    port.SetSyncMethod(TSyncMethod::smNone);
+    port.OnRxFlag = [](QObject*) {};
+    port.Timeouts()->SetReadInterval(0);
+    port.Timeouts()->SetReadTotalConstant(1000);
+    port.Open();
+    for (char c = 'a'; c < 'k'; ++c) {
+        std::thread writer([this, c] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            pty.writeMaster(QByteArray(1, c));
+        });
+        QByteArray str;
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(port.ReadStr(str, 1), 1);
+        EXPECT_LT(clock.elapsed(), 900);
+        writer.join();
+        EXPECT_EQ(str, QByteArray(1, c));
+    }
 }

@@ -26,6 +26,7 @@ protected:
         port.OnRxChar = nullptr;
         port.OnTxEmpty = nullptr;
         port.OnBreak = nullptr;
+        port.OnRxFlag = nullptr;
         port.OnCTSChange = nullptr;
         port.OnError = nullptr;
         port.OnOpen = nullptr;
