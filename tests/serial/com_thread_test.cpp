@@ -211,6 +211,7 @@ TEST_F(PortOnPty, APulledDeviceEndsTheThreadWithoutSpinning) {
     int closes = 0;
     port.OnClose = [&](QObject*) { ++closes; };
     port.OnRxChar = [&](QObject*, int) {};
+    port.OnRxFlag = [](QObject*) {};
     port.Open();
     pty.closeMaster();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !port.EventThreadRunning(); }, 3000));
