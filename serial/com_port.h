@@ -106,13 +106,16 @@ public:
     // Opens the device, applies every setting and starts the event thread when Events is not
     // empty. Does nothing when already open.
     void Open();
-    // Stops the event thread and closes the device. Does nothing when closed. Bytes already
-    // written are given time to leave (as long as a write of them may take) before the rest
-    // of the output queue is discarded; unread input is discarded.
+    // Stops the event thread and closes the device. Does nothing when closed. A write returns
+    // once the kernel holds the bytes, so bytes still queued get the time a write of them may
+    // take (at most 2 s) to leave before the rest is discarded; unread input is discarded.
+    // Called from a handler (or while one waits in a nested event loop), it returns at once
+    // and the event thread ends by itself when the handler returns.
     void Close();
 
-    // Writes all bytes and returns how many were taken before the write time-out
-    // (WriteTotalMultiplier × length + WriteTotalConstant ms; both 0: no limit).
+    // Writes all bytes and returns how many the kernel took before the write time-out
+    // (WriteTotalMultiplier × length + WriteTotalConstant ms; both 0: no limit). A device
+    // that has gone raises error 2.
     int WriteStr(const QByteArray& str);
     // Reads up to count bytes as Timeouts say (by default: at once, what has arrived);
     // str receives exactly the bytes read and the result is their number.
