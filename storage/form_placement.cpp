@@ -17,7 +17,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcPlacement, "framelock.storage")
+Q_LOGGING_CATEGORY(lcPlacement, "framelock.storage", QtInfoMsg)
 
 constexpr int kRestoreToMaximized = 2;  // the placement record's WPF_RESTORETOMAXIMIZED
 constexpr int kShowNormal = 1;

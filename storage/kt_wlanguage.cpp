@@ -13,7 +13,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcLanguage, "framelock.storage")
+Q_LOGGING_CATEGORY(lcLanguage, "framelock.storage", QtInfoMsg)
 
 // "~~" stands for a line break in every value; Qt's line break is "\n".
 QString languageText(QByteArrayView bytes) {

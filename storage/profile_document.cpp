@@ -2,6 +2,8 @@
 
 #include "storage/windows1252.h"
 
+#include <algorithm>
+
 namespace {
 
 bool isBlank(char c) {
@@ -119,11 +121,13 @@ void ProfileDocument::buildIndex() const {
     }
     index_.clear();
     sections_.clear();
+    lastHeader_ = -1;
     QByteArray current;
     bool counting = false;
     for (qsizetype i = 0; i < qsizetype(lines_.size()); ++i) {
         const Line& line = lines_[i];
         if (line.kind == Kind::Section) {
+            lastHeader_ = i;
             current = line.name;
             const QByteArray f = folded(current);
             // Only the first section of a name is read, as the platform does.
@@ -147,6 +151,10 @@ qsizetype ProfileDocument::findSection(QByteArrayView section) const {
 }
 
 qsizetype ProfileDocument::sectionEnd(qsizetype header) const {
+    buildIndex();
+    if (header == lastHeader_) {
+        return qsizetype(lines_.size());
+    }
     qsizetype i = header + 1;
     while (i < qsizetype(lines_.size()) && lines_[i].kind != Kind::Section) {
         ++i;
@@ -212,19 +220,26 @@ void ProfileDocument::insertLine(qsizetype at, QByteArray raw, QByteArrayView se
                              ? line.kind == Kind::Section && equalsIgnoringCase(line.name, section)
                              : line.kind == Kind::Entry && equalsIgnoringCase(line.name, key);
     const QByteArray name = line.name;
+    const bool atEnd = at == qsizetype(lines_.size());
     lines_.insert(lines_.begin() + at, std::move(line));
     if (!indexValid_ || !asMeant) {
         indexValid_ = false;
         return;
     }
-    for (qsizetype& index : index_) {
-        index += index >= at ? 1 : 0;
-    }
-    for (qsizetype& index : sections_) {
-        index += index >= at ? 1 : 0;
+    // Appending, the common case (a list section is erased and written anew at the end),
+    // moves no line; an insertion further up moves every later line down by one.
+    if (!atEnd) {
+        for (qsizetype& index : index_) {
+            index += index >= at ? 1 : 0;
+        }
+        for (qsizetype& index : sections_) {
+            index += index >= at ? 1 : 0;
+        }
+        lastHeader_ += lastHeader_ >= at ? 1 : 0;
     }
     if (key.isEmpty()) {
         sections_.insert(folded(name), at);
+        lastHeader_ = std::max(lastHeader_, at);
     } else {
         index_.insert(indexKey(section, name), at);
     }

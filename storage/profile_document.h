@@ -68,5 +68,7 @@ private:
     mutable QHash<QByteArray, qsizetype> index_;
     // Folded section name to the line of its first header.
     mutable QHash<QByteArray, qsizetype> sections_;
+    // The last header line of any name; its section runs to the end of the document.
+    mutable qsizetype lastHeader_ = -1;
     mutable bool indexValid_ = false;
 };

@@ -5,7 +5,7 @@
 #include <QSaveFile>
 
 namespace {
-Q_LOGGING_CATEGORY(lcProfile, "framelock.storage")
+Q_LOGGING_CATEGORY(lcProfile, "framelock.storage", QtInfoMsg)
 }
 
 ProfileDocument readProfileFile(const QString& path) {

@@ -12,7 +12,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcProps, "framelock.storage")
+Q_LOGGING_CATEGORY(lcProps, "framelock.storage", QtInfoMsg)
 
 enum class Kind { Unsupported, Integer, Boolean, Enumeration, String, StringList, Nested };
 
