@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QLoggingCategory>
 #include <QStringList>
+#include <QThread>
 #include <algorithm>
 
 namespace {
@@ -53,8 +54,16 @@ TktWLanguage::TktWLanguage(QObject* owner, DialogService* dialogs)
             QMetaObject::invokeMethod(form, "close", Qt::QueuedConnection);
         }
         if (QCoreApplication* app = QCoreApplication::instance()) {
+            // Only a running loop is ended; outside one (a test driving events by hand) quitting
+            // would make the next loop return at once.
             QMetaObject::invokeMethod(
-                app, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+                app,
+                [] {
+                    if (QThread::currentThread()->loopLevel() > 0) {
+                        QCoreApplication::quit();
+                    }
+                },
+                Qt::QueuedConnection);
         }
     };
 }

@@ -224,4 +224,19 @@ TEST_F(LanguageTest, ShowMessageByKeyLooksUpTheTitleFirst) {
     EXPECT_EQ(dialogs.messages[1].caption, "ErrTitel_None");
 }
 
+TEST(LanguageTermination, DefaultEndClosesTheFormOnceControlReturnsToTheLoop) {
+    QTemporaryDir empty;
+    RecordingDialogs dialogs;
+    TktLanguage lang(nullptr, &dialogs);
+    lang.setProgramDir(empty.path());
+    lang.setKtExpectedProbs(78);
+    TestFrameLock form;
+    form.show();
+    lang.ApplyLanguageChecked(&form, 0);
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(form.isVisible());  // nothing ends under the caller's feet
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form.isVisible());
+}
+
 }  // namespace
