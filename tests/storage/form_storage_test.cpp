@@ -1,6 +1,7 @@
 #include "storage/form_storage.h"
 #include "storage/framelock_settings.h"
 #include "storage/profile_file.h"
+#include "storage/props_storage.h"
 #include "support/recording_dialogs.h"
 #include "test_form.h"
 
@@ -250,6 +251,13 @@ TEST_F(FormStorageTest, ListCountRulesGapsAndBadCounts) {
         storage->LoadSettings();
         EXPECT_EQ(form->lbCut->items(), QStringList{"keep"}) << count.constData();
     }
+}
+
+TEST_F(FormStorageTest, HugeListCountIsBounded) {
+    writeFile("[System.lbCut_Items]\nCount=2147483647\nItem1=x\n");
+    storage->LoadSettings();
+    ASSERT_EQ(form->lbCut->count(), TPropsStorage::kMaxListItems);
+    EXPECT_EQ(form->lbCut->item(1)->text(), "x");
 }
 
 TEST_F(FormStorageTest, EntriesWithoutComponentAreDroppedAndWriteNothing) {
