@@ -13,6 +13,9 @@ class DialogService;
 // Keeps a window's screen position from one run to the next in an INI file. Placed on the
 // window (its parent) it watches the window's events: the first show with Active set loads the
 // file (before the window's own showEvent runs), an accepted close with Active set saves it.
+// To learn whether the window accepts a close, it hands the close event to the window itself
+// and stops it there, so event filters installed on the window before this component never see
+// close events.
 // The window's destructor calls FormDestroy() first thing, which saves once more unless a save
 // already succeeded; Qt has no notification while the children still exist.
 //
