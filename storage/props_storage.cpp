@@ -155,7 +155,7 @@ QByteArray TPropsStorage::PropertyToText(const PropertyRef& ref) const {
         case Kind::Enumeration:
             return QByteArray(property.enumerator().valueToKey(value.toInt()));
         case Kind::String:
-            return trimControls(encodeWindows1252(value.toString()));
+            return trimControls(encodeSettingsText(value.toString()));
         default:
             return {};
     }
@@ -199,7 +199,7 @@ bool TPropsStorage::TextToProperty(const PropertyRef& ref, const QByteArray& tex
             return false;
         }
         case Kind::String: {
-            const QString value = decodeWindows1252(trimControls(text));
+            const QString value = decodeSettingsText(trimControls(text));
             return current.toString() == value || property.write(object, value);
         }
         default:
@@ -231,7 +231,7 @@ void TPropsStorage::storeOne(const PropertyRef& ref, int depth) {
         if (!items.isEmpty()) {
             writeString(listName, "Count", QByteArray::number(items.size()));
             for (int i = 0; i < items.size(); ++i) {
-                writeString(listName, "Item" + QByteArray::number(i), encodeWindows1252(items[i]));
+                writeString(listName, "Item" + QByteArray::number(i), encodeSettingsText(items[i]));
             }
         }
         return;
@@ -266,7 +266,7 @@ void TPropsStorage::loadOne(const PropertyRef& ref, int depth) {
         items.reserve(count);
         for (int i = 0; i < count; ++i) {
             items.append(
-                decodeWindows1252(readString(listName, "Item" + QByteArray::number(i), {})));
+                decodeSettingsText(readString(listName, "Item" + QByteArray::number(i), {})));
         }
         if (ref.property.read(object).toStringList() != items) {
             ref.property.write(object, items);

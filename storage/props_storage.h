@@ -14,10 +14,10 @@ class QObject;
 // effects (toggled, valueChanged, click handlers) as the same assignment by the program.
 //
 // Kinds: integers of every width (decimal), bool ("True"/"False"), enumerations registered
-// with Q_ENUM (the value's name), QString (Windows-1252, blanks and control characters at both
-// ends removed), QStringList (a section of its own: Count, Item0...), and a QObject* whose own
-// properties are stored one by one under prefix + property name + nested name. Other kinds are
-// not stored.
+// with Q_ENUM (the value's name), QString (Windows-1252, see encodeSettingsText; blanks and control
+// characters at both ends removed), QStringList (a section of its own: Count, Item0...), and a
+// QObject* whose own properties are stored one by one under prefix + property name + nested name.
+// Other kinds are not stored.
 class TPropsStorage {
 public:
     using ReadString = std::function<QByteArray(const QByteArray& section, const QByteArray& key,

@@ -76,6 +76,33 @@ QByteArray encodeWindows1252(QStringView text) {
     return bytes;
 }
 
+namespace {
+
+bool fitsWindows1252(QStringView text) {
+    for (const QChar c : text) {
+        if (c != u'?' && fromUnicode(c.unicode()) == '?') {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+QByteArray encodeSettingsText(QStringView text) {
+    return fitsWindows1252(text) ? encodeWindows1252(text) : text.toUtf8();
+}
+
+QString decodeSettingsText(QByteArrayView bytes) {
+    if (QtPrivate::isValidUtf8(bytes)) {
+        const QString utf8 = QString::fromUtf8(bytes);
+        if (!fitsWindows1252(utf8)) {
+            return utf8;
+        }
+    }
+    return decodeWindows1252(bytes);
+}
+
 char foldWindows1252(char byte) {
     return char(kFold[static_cast<unsigned char>(byte)]);
 }

@@ -224,6 +224,25 @@ TEST_F(FormStorageTest, TextsRoundTripTrimmedQuotedAndInWindows1252) {
     EXPECT_EQ(next.eSlaveIP->text(), QStringLiteral("\"10.0.0.7\""));
 }
 
+TEST_F(FormStorageTest, TextsWindows1252CannotHoldKeepTheirLetters) {
+    form->show();
+    form->eFilename->setText(QStringLiteral("/media/Видео.avi"));
+    form->lbCut->setItems({QStringLiteral("Ã¤ stays two letters"), QStringLiteral("Ω")});
+    storage->FormDestroy();
+    EXPECT_TRUE(fileBytes().contains(QStringLiteral("eFilename_Text=/media/Видео.avi").toUtf8()));
+    EXPECT_TRUE(fileBytes().contains("Item0=\xc3\xa4 stays two letters"));
+
+    TestFrameLock next;
+    TFormStorage restore(&next, &dialogs);
+    restore.setIniFileName(path);
+    restore.setIniSection(QStringLiteral("System"));
+    restore.setStoredProps(frameLockStoredProps());
+    restore.LoadSettings();
+    EXPECT_EQ(next.eFilename->text(), QStringLiteral("/media/Видео.avi"));
+    EXPECT_EQ(next.lbCut->items(),
+              (QStringList{QStringLiteral("Ã¤ stays two letters"), QStringLiteral("Ω")}));
+}
+
 TEST_F(FormStorageTest, SyncPointListHasItsOwnSection) {
     form->show();
     form->lbCut->setItems({"100", " 250 ", "'x'"});
