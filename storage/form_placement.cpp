@@ -7,13 +7,13 @@
 #include "widgets/dialog_service.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QFileInfo>
 #include <QLayout>
 #include <QLoggingCategory>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 
 namespace {
 

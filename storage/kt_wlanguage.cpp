@@ -6,7 +6,6 @@
 #include "widgets/dialog_service.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QLoggingCategory>
 #include <QStringList>
 #include <QThread>
