@@ -1,0 +1,269 @@
+#include "storage/form_placement.h"
+
+#include "storage/placement_text.h"
+#include "storage/profile_file.h"
+#include "storage/stored_props.h"
+#include "storage/windows1252.h"
+#include "widgets/dialog_service.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLayout>
+#include <QLoggingCategory>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+#include <algorithm>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcPlacement, "framelock.storage", QtInfoMsg)
+
+constexpr int kRestoreToMaximized = 2;  // the placement record's WPF_RESTORETOMAXIMIZED
+constexpr int kShowNormal = 1;
+constexpr int kShowMinimized = 2;
+constexpr int kShowMaximized = 3;
+
+QScreen* primaryScreen() {
+    return QGuiApplication::primaryScreen();
+}
+
+QByteArray screenSuffix() {
+    QScreen* screen = primaryScreen();
+    return resolutionSuffix(screen ? screen->size() : QSize());
+}
+
+int pixelsPerInch() {
+    QScreen* screen = primaryScreen();
+    return screen ? qRound(screen->logicalDotsPerInch()) : 96;
+}
+
+int readInteger(const ProfileDocument& document, const QByteArray& section, const char* key,
+                int defaultValue) {
+    bool ok = false;
+    const int value = document.readString(section, key, {}).trimmed().toInt(&ok);
+    return ok ? value : defaultValue;
+}
+
+// The key with the current screen's suffix, else the plain key.
+QByteArray readPosition(const ProfileDocument& document, const QByteArray& section,
+                        const QByteArray& key) {
+    const QByteArray sized = document.readString(section, key + screenSuffix(), {});
+    return sized.isEmpty() ? document.readString(section, key, {}) : sized;
+}
+
+bool fixedSize(const QWidget* form) {
+    const QLayout* layout = form->layout();
+    return form->minimumSize() == form->maximumSize() ||
+           (layout && layout->sizeConstraint() == QLayout::SetFixedSize) ||
+           form->windowFlags().testFlag(Qt::MSWindowsFixedSizeDialogHint);
+}
+
+// A rectangle that lies on no screen is moved into the primary screen's free area.
+QRect ontoScreen(QRect rect) {
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().intersects(rect)) {
+            return rect;
+        }
+    }
+    if (QScreen* screen = primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        rect.moveLeft(std::clamp(rect.left(), area.left(),
+                                 std::max(area.left(), area.right() + 1 - rect.width())));
+        rect.moveTop(std::clamp(rect.top(), area.top(),
+                                std::max(area.top(), area.bottom() + 1 - rect.height())));
+    }
+    return rect;
+}
+
+}  // namespace
+
+TFormPlacement::TFormPlacement(QWidget* form, DialogService* dialogs)
+    : QObject(form), form_(form), dialogs_(dialogs) {
+    setObjectName(QStringLiteral("FormStorage"));
+    if (form) {
+        form->installEventFilter(this);
+    }
+}
+
+QByteArray TFormPlacement::section() const {
+    return encodeWindows1252(iniSection_);
+}
+
+void TFormPlacement::writeValue(ProfileDocument& document, const QByteArray& key,
+                                const QByteArray& value) {
+    document.writeString(section(), key, protectQuotes(value));
+}
+
+bool TFormPlacement::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != form_) {
+        return false;
+    }
+    if (event->type() == QEvent::Show && !event->spontaneous() && active_) {
+        LoadSettings();
+    } else if (event->type() == QEvent::Close) {
+        // The close query: the window decides first whether it closes, and only an accepted
+        // close saves. Active counts as it was before the window's close handler ran, which
+        // may switch it on for the save at destruction.
+        const bool wasActive = active_;
+        static_cast<QObject*>(form_.data())->event(event);
+        if (event->isAccepted() && wasActive && form_->windowHandle()) {
+            SaveSettings();
+        }
+        return true;
+    }
+    return false;
+}
+
+void TFormPlacement::LoadSettings() {
+    saveDone_ = false;
+    if (iniFileName_.isEmpty() || !form_) {
+        loadDone_ = true;
+        return;
+    }
+    const ProfileDocument document = readProfileFile(iniFileName_);
+    if (readInteger(document, section(), "FormVersion", 0) >= version_) {
+        RestorePosition(document);
+        loadDone_ = true;
+        loadStoredProperties(document);
+    }
+    loadDone_ = true;
+}
+
+void TFormPlacement::RestorePosition(const ProfileDocument& document) {
+    QWidget* form = form_;
+    const QByteArray sec = section();
+    const QRect frame = form->frameGeometry();
+    const QSize frameExtra = frame.size() - form->geometry().size();
+
+    const bool wasMaximized = form->windowState().testFlag(Qt::WindowMaximized);
+    const int flags = readInteger(document, sec, "Flags", wasMaximized ? kRestoreToMaximized : 0);
+
+    bool found = false;
+    if (!readPosition(document, sec, "MinMaxPos").isEmpty()) {
+        found = true;
+    }
+    QRect normal = frame;
+    const QByteArray normPos = readPosition(document, sec, "NormPos");
+    if (!normPos.isEmpty()) {
+        found = true;
+        const auto words = positionWords(normPos);
+        const int left = words[0].value_or(frame.left());
+        const int top = words[1].value_or(frame.top());
+        const int right = words[2].value_or(frame.left() + frame.width());
+        const int bottom = words[3].value_or(frame.top() + frame.height());
+        normal = QRect(left, top, right - left, bottom - top);
+    }
+    if (readInteger(document, sec, "PixelsPerInch", pixelsPerInch()) != pixelsPerInch()) {
+        found = false;
+    }
+    if (found && options_.testFlag(fpPosition)) {
+        if (fixedSize(form)) {
+            normal.setSize(frame.size());
+        }
+        if (normal.width() > 0) {
+            normal = ontoScreen(normal);
+            form->move(normal.topLeft());
+            if (!fixedSize(form)) {
+                form->resize((normal.size() - frameExtra).expandedTo(QSize(1, 1)));
+            }
+        }
+    }
+    if (options_.testFlag(fpState)) {
+        const int showCmd = readInteger(document, sec, "ShowCmd", kShowNormal);
+        Qt::WindowStates state = form->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
+        if (showCmd == kShowMaximized) {
+            state |= Qt::WindowMaximized;
+        } else if (showCmd == kShowMinimized) {
+            state |= Qt::WindowMinimized;
+            if (flags & kRestoreToMaximized) {
+                state |= Qt::WindowMaximized;
+            }
+        }
+        form->setWindowState(state);
+    }
+    if (options_.testFlag(fpActiveControl)) {
+        const QString name = decodeWindows1252(document.readString(sec, "ActiveControl", {}));
+        if (QWidget* control = name.isEmpty() ? nullptr : form->findChild<QWidget*>(name)) {
+            control->setFocus();
+        }
+    }
+    if (OnRestorePlacement) {
+        OnRestorePlacement(this);
+    }
+}
+
+void TFormPlacement::WritePosition(ProfileDocument& document) {
+    QWidget* form = form_;
+    const QRect frame = form->frameGeometry();
+    const QRect client = form->geometry();
+    const int marginLeft = client.left() - frame.left();
+    const int marginTop = client.top() - frame.top();
+
+    const bool minimized = form->isMinimized();
+    const bool maximized = form->windowState().testFlag(Qt::WindowMaximized);
+    QRect normal = frame;
+    if ((minimized || maximized) && form->normalGeometry().isValid()) {
+        normal =
+            form->normalGeometry().adjusted(-marginLeft, -marginTop, frame.right() - client.right(),
+                                            frame.bottom() - client.bottom());
+    }
+    const int showCmd = minimized ? kShowMinimized : maximized ? kShowMaximized : kShowNormal;
+
+    writeValue(document, "Flags",
+               QByteArray::number(minimized && maximized ? kRestoreToMaximized : 0));
+    writeValue(document, "ShowCmd", QByteArray::number(showCmd));
+    writeValue(document, "PixelsPerInch", QByteArray::number(pixelsPerInch()));
+    const QByteArray minMax = positionText(-1, -1, -marginLeft, -marginTop);
+    writeValue(document, "MinMaxPos" + screenSuffix(), minMax);
+    writeValue(document, "MinMaxPos", minMax);
+    const QByteArray normPos =
+        positionText(normal.left(), normal.top(), normal.left() + normal.width(),
+                     normal.top() + normal.height());
+    writeValue(document, "NormPos" + screenSuffix(), normPos);
+    writeValue(document, "NormPos", normPos);
+    writeValue(document, "Visible", savingOnDestroy_ ? "1" : "0");
+    if (options_.testFlag(fpActiveControl)) {
+        QWidget* focus = QApplication::focusWidget();
+        const bool inForm = focus && form->isAncestorOf(focus);
+        writeValue(document, "ActiveControl",
+                   inForm ? encodeWindows1252(focus->objectName()) : QByteArray());
+    }
+    if (OnSavePlacement) {
+        OnSavePlacement(this);
+    }
+}
+
+void TFormPlacement::SaveSettings() {
+    if ((!loadDone_ && active_) || iniFileName_.isEmpty() || !form_) {
+        return;
+    }
+    ProfileDocument document = readProfileFile(iniFileName_);
+    writeValue(document, "FormVersion", QByteArray::number(version_));
+    WritePosition(document);
+    saveStoredProperties(document);
+    QString reason;
+    if (!writeProfileFile(iniFileName_, document, &reason)) {
+        const QString text =
+            QStringLiteral("Unable to write to %1").arg(QFileInfo(iniFileName_).absoluteFilePath());
+        qCWarning(lcPlacement) << text << reason;
+        if (dialogs_) {
+            dialogs_->messageBox(text, QCoreApplication::applicationName(),
+                                 MessageBoxFlags::IconError);
+        }
+        return;
+    }
+    saveDone_ = true;
+}
+
+void TFormPlacement::FormDestroy() {
+    if (active_ && !saveDone_) {
+        savingOnDestroy_ = true;
+        SaveSettings();
+        savingOnDestroy_ = false;
+    }
+}
+
+void TFormPlacement::loadStoredProperties(const ProfileDocument&) {}
+
+void TFormPlacement::saveStoredProperties(ProfileDocument&) {}

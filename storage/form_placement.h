@@ -1,0 +1,95 @@
+#pragma once
+
+#include "storage/profile_document.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+class DialogService;
+
+// Keeps a window's screen position from one run to the next in an INI file. Placed on the
+// window (its parent) it watches the window's events: the first show with Active set loads the
+// file (before the window's own showEvent runs), an accepted close with Active set saves it.
+// To learn whether the window accepts a close, it hands the close event to the window itself
+// and stops it there, so event filters installed on the window before this component never see
+// close events.
+// The window's destructor calls FormDestroy() first thing, which saves once more unless a save
+// already succeeded; Qt has no notification while the children still exist.
+//
+// The Windows placement record maps to Qt thus: NormPos is the frame rectangle of the normal
+// (restored) geometry, right and bottom exclusive; ShowCmd is 1 normal, 2 minimised,
+// 3 maximised; Flags is 2 when a minimised window restores to maximised; MinMaxPos holds no
+// icon position (-1,-1) and the maximised origin, minus the frame's left and top width;
+// PixelsPerInch is the primary screen's logical DPI; the suffix names the primary screen's
+// size. A restored position that lies on no screen is moved onto the primary screen, as the
+// platform does.
+//
+// Every file access opens, reads and releases the whole file; writes replace it atomically.
+// User-interface thread only.
+class TFormPlacement : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool Active READ Active WRITE setActive)
+    Q_PROPERTY(QString IniFileName READ IniFileName WRITE setIniFileName)
+    Q_PROPERTY(QString IniSection READ IniSection WRITE setIniSection)
+    Q_PROPERTY(TPlacementOptions Options READ Options WRITE setOptions)
+    Q_PROPERTY(int Version READ Version WRITE setVersion)
+
+public:
+    enum TPlacementOption { fpState = 0x1, fpPosition = 0x2, fpActiveControl = 0x4 };
+    Q_DECLARE_FLAGS(TPlacementOptions, TPlacementOption)
+    Q_FLAG(TPlacementOptions)
+
+    explicit TFormPlacement(QWidget* form, DialogService* dialogs = nullptr);
+
+    bool Active() const { return active_; }
+    void setActive(bool active) { active_ = active; }
+    QString IniFileName() const { return iniFileName_; }
+    void setIniFileName(const QString& name) { iniFileName_ = name; }
+    QString IniSection() const { return iniSection_; }
+    void setIniSection(const QString& section) { iniSection_ = section; }
+    TPlacementOptions Options() const { return options_; }
+    void setOptions(TPlacementOptions options) { options_ = options; }
+    int Version() const { return version_; }
+    void setVersion(int version) { version_ = version; }
+    void setDialogs(DialogService* dialogs) { dialogs_ = dialogs; }
+
+    bool LoadDone() const { return loadDone_; }
+    bool SaveDone() const { return saveDone_; }
+
+    void LoadSettings();
+    // Refused before the first load while Active. A write the system refuses shows
+    // "Unable to write to <file>" and leaves the previous file as it was.
+    void SaveSettings();
+    void FormDestroy();
+
+    std::function<void(TFormPlacement* sender)> OnSavePlacement;
+    std::function<void(TFormPlacement* sender)> OnRestorePlacement;
+
+protected:
+    QWidget* form() const { return form_; }
+    virtual void loadStoredProperties(const ProfileDocument& document);
+    virtual void saveStoredProperties(ProfileDocument& document);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void RestorePosition(const ProfileDocument& document);
+    void WritePosition(ProfileDocument& document);
+    void writeValue(ProfileDocument& document, const QByteArray& key, const QByteArray& value);
+    QByteArray section() const;
+
+    QPointer<QWidget> form_;
+    DialogService* dialogs_;
+    bool active_ = true;
+    QString iniFileName_;
+    QString iniSection_;
+    TPlacementOptions options_ = TPlacementOptions(fpState | fpPosition);
+    int version_ = 0;
+    bool loadDone_ = false;
+    bool saveDone_ = false;
+    bool savingOnDestroy_ = false;
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(TFormPlacement::TPlacementOptions)

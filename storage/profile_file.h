@@ -1,0 +1,17 @@
+#pragma once
+
+#include "storage/profile_document.h"
+
+#include <QString>
+
+// Reads and writes whole profile files. Nothing stays open between the two calls, so another
+// program may edit the file in the meantime.
+
+// A file that does not exist or cannot be read reads as empty, as the platform's profile
+// reader does.
+ProfileDocument readProfileFile(const QString& path);
+
+// Writes the document to a temporary file in the same directory and renames it over the old
+// one, so a crash, a full disk or a refused write never leaves a damaged or half-written file.
+// On failure the previous file is untouched, and the reason is put into *error.
+bool writeProfileFile(const QString& path, const ProfileDocument& document, QString* error);

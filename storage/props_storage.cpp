@@ -1,0 +1,314 @@
+#include "storage/props_storage.h"
+
+#include "storage/windows1252.h"
+
+#include <QLoggingCategory>
+#include <QMetaEnum>
+#include <QObject>
+#include <QStringList>
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcProps, "framelock.storage", QtInfoMsg)
+
+enum class Kind { Unsupported, Integer, Boolean, Enumeration, String, StringList, Nested };
+
+// Nested objects deeper than this are not followed, so an object graph with a cycle cannot
+// recurse without end.
+constexpr int kMaxNesting = 4;
+
+Kind kindOf(const QMetaProperty& property) {
+    if (property.isEnumType()) {
+        return property.isFlagType() ? Kind::Unsupported : Kind::Enumeration;
+    }
+    switch (property.metaType().id()) {
+        case QMetaType::Bool:
+            return Kind::Boolean;
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+        case QMetaType::SChar:
+        case QMetaType::UChar:
+        case QMetaType::Char:
+        case QMetaType::Long:
+        case QMetaType::ULong:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+            return Kind::Integer;
+        case QMetaType::QString:
+            return Kind::String;
+        case QMetaType::QStringList:
+            return Kind::StringList;
+        default:
+            break;
+    }
+    return property.metaType().flags().testFlag(QMetaType::PointerToQObject) ? Kind::Nested
+                                                                             : Kind::Unsupported;
+}
+
+template <typename T>
+bool fits(qint64 value) {
+    if constexpr (std::is_unsigned_v<T>) {
+        return value >= 0 && quint64(value) <= quint64(std::numeric_limits<T>::max());
+    } else {
+        return value >= qint64(std::numeric_limits<T>::min()) &&
+               value <= qint64(std::numeric_limits<T>::max());
+    }
+}
+
+bool fitsProperty(const QMetaProperty& property, qint64 value) {
+    switch (property.metaType().id()) {
+        case QMetaType::Int:
+            return fits<int>(value);
+        case QMetaType::UInt:
+            return fits<unsigned>(value);
+        case QMetaType::Short:
+            return fits<short>(value);
+        case QMetaType::UShort:
+            return fits<unsigned short>(value);
+        case QMetaType::SChar:
+            return fits<signed char>(value);
+        case QMetaType::UChar:
+            return fits<unsigned char>(value);
+        case QMetaType::Char:
+            return fits<char>(value);
+        case QMetaType::Long:
+            return fits<long>(value);
+        case QMetaType::ULong:
+            return fits<unsigned long>(value);
+        case QMetaType::ULongLong:
+            return value >= 0;
+        default:
+            return true;
+    }
+}
+
+// Decimal with an optional sign; anything else, or a number beyond 64 bits, reads as 0.
+qint64 toInteger(const QByteArray& text) {
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok, 10);
+    return ok ? value : 0;
+}
+
+QString integerText(const QVariant& value, const QMetaProperty& property) {
+    const int id = property.metaType().id();
+    if (id == QMetaType::ULongLong || id == QMetaType::ULong || id == QMetaType::UInt) {
+        return QString::number(value.toULongLong());
+    }
+    return QString::number(value.toLongLong());
+}
+
+std::vector<std::pair<int, QByteArray>> enumNamesByValue(const QMetaEnum& meta) {
+    std::vector<std::pair<int, QByteArray>> names;
+    for (int i = 0; i < meta.keyCount(); ++i) {
+        names.emplace_back(meta.value(i), QByteArray(meta.key(i)));
+    }
+    std::stable_sort(names.begin(), names.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    return names;
+}
+
+std::vector<PropertyRef> nestedProperties(const QObject* child) {
+    std::vector<PropertyRef> refs;
+    const QMetaObject* meta = child->metaObject();
+    for (int i = QObject::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
+        const QMetaProperty property = meta->property(i);
+        if (property.isStored() && property.isReadable() && property.isWritable()) {
+            refs.push_back(*findProperty(child, QString::fromLatin1(property.name())));
+        }
+    }
+    std::sort(refs.begin(), refs.end(), [](const PropertyRef& a, const PropertyRef& b) {
+        return a.keyName.compare(b.keyName, Qt::CaseInsensitive) < 0;
+    });
+    return refs;
+}
+
+}  // namespace
+
+QByteArray trimControls(QByteArrayView text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') {
+        ++begin;
+    }
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') {
+        --end;
+    }
+    return text.sliced(begin, end - begin).toByteArray();
+}
+
+QByteArray TPropsStorage::PropertyToText(const PropertyRef& ref) const {
+    const QMetaProperty& property = ref.property;
+    if (!object || !property.isReadable()) {
+        return {};
+    }
+    const QVariant value = property.read(object);
+    switch (kindOf(property)) {
+        case Kind::Integer:
+            return integerText(value, property).toLatin1();
+        case Kind::Boolean:
+            return value.toBool() ? "True" : "False";
+        case Kind::Enumeration:
+            return QByteArray(property.enumerator().valueToKey(value.toInt()));
+        case Kind::String:
+            return trimControls(encodeSettingsText(value.toString()));
+        default:
+            return {};
+    }
+}
+
+bool TPropsStorage::TextToProperty(const PropertyRef& ref, const QByteArray& text) {
+    const QMetaProperty& property = ref.property;
+    if (!object || !property.isWritable()) {
+        return false;
+    }
+    const QVariant current = property.read(object);
+    switch (kindOf(property)) {
+        case Kind::Integer: {
+            const qint64 value = toInteger(trimControls(text));
+            if (!fitsProperty(property, value)) {
+                return false;
+            }
+            QVariant converted(value);
+            if (!converted.convert(property.metaType())) {
+                return false;
+            }
+            return converted == current || property.write(object, converted);
+        }
+        case Kind::Boolean: {
+            const QByteArray word = trimControls(text);
+            bool value = false;
+            if (equalsIgnoringCase(word, "True")) {
+                value = true;
+            } else if (!equalsIgnoringCase(word, "False")) {
+                return false;
+            }
+            return current.toBool() == value || property.write(object, value);
+        }
+        case Kind::Enumeration: {
+            const QByteArray word = trimControls(text);
+            for (const auto& [value, name] : enumNamesByValue(property.enumerator())) {
+                if (equalsIgnoringCase(word, name)) {
+                    return current.toInt() == value || property.write(object, value);
+                }
+            }
+            return false;
+        }
+        case Kind::String: {
+            const QString value = decodeSettingsText(trimControls(text));
+            return current.toString() == value || property.write(object, value);
+        }
+        default:
+            return false;
+    }
+}
+
+QByteArray TPropsStorage::listSection(const PropertyRef& ref) const {
+    return section + '.' + prefix + encodeWindows1252(ref.keyName);
+}
+
+void TPropsStorage::StoreProperty(const PropertyRef& ref) {
+    storeOne(ref, 0);
+}
+
+void TPropsStorage::LoadProperty(const PropertyRef& ref) {
+    loadOne(ref, 0);
+}
+
+void TPropsStorage::storeOne(const PropertyRef& ref, int depth) {
+    if (!object || !ref.property.isReadable()) {
+        return;
+    }
+    const Kind kind = kindOf(ref.property);
+    if (kind == Kind::StringList) {
+        const QByteArray listName = listSection(ref);
+        const QStringList items = ref.property.read(object).toStringList();
+        eraseSection(listName);
+        if (!items.isEmpty()) {
+            writeString(listName, "Count", QByteArray::number(items.size()));
+            for (int i = 0; i < items.size(); ++i) {
+                writeString(listName, "Item" + QByteArray::number(i), encodeSettingsText(items[i]));
+            }
+        }
+        return;
+    }
+    if (kind == Kind::Nested) {
+        storeNested(ref, depth);
+        return;
+    }
+    const QByteArray text = PropertyToText(ref);
+    if (kind == Kind::Unsupported || (text.isEmpty() && kind != Kind::String)) {
+        return;
+    }
+    writeString(section, prefix + encodeWindows1252(ref.keyName), trimControls(text));
+}
+
+void TPropsStorage::loadOne(const PropertyRef& ref, int depth) {
+    if (!object) {
+        return;
+    }
+    const Kind kind = kindOf(ref.property);
+    if (kind == Kind::StringList) {
+        if (!ref.property.isWritable()) {
+            return;
+        }
+        const QByteArray listName = listSection(ref);
+        const int count = int(std::clamp<qint64>(
+            toInteger(trimControls(readString(listName, "Count", "0"))), 0, kMaxListItems));
+        if (count <= 0) {
+            return;
+        }
+        QStringList items;
+        items.reserve(count);
+        for (int i = 0; i < count; ++i) {
+            items.append(
+                decodeSettingsText(readString(listName, "Item" + QByteArray::number(i), {})));
+        }
+        if (ref.property.read(object).toStringList() != items) {
+            ref.property.write(object, items);
+        }
+        return;
+    }
+    if (kind == Kind::Nested) {
+        loadNested(ref, depth);
+        return;
+    }
+    if (kind == Kind::Unsupported) {
+        return;
+    }
+    const QByteArray key = prefix + encodeWindows1252(ref.keyName);
+    const QByteArray text = trimControls(readString(section, key, PropertyToText(ref)));
+    if (!TextToProperty(ref, text)) {
+        qCDebug(lcProps) << "kept" << key << "against" << text.left(80);
+    }
+}
+
+void TPropsStorage::storeNested(const PropertyRef& ref, int depth) {
+    QObject* child = ref.property.read(object).value<QObject*>();
+    if (!child || depth >= kMaxNesting) {
+        return;
+    }
+    TPropsStorage nested{child,       prefix + encodeWindows1252(ref.keyName),
+                         section,     readString,
+                         writeString, eraseSection};
+    for (const PropertyRef& inner : nestedProperties(child)) {
+        nested.storeOne(inner, depth + 1);
+    }
+}
+
+void TPropsStorage::loadNested(const PropertyRef& ref, int depth) {
+    QObject* child = ref.property.read(object).value<QObject*>();
+    if (!child || depth >= kMaxNesting) {
+        return;
+    }
+    TPropsStorage nested{child,       prefix + encodeWindows1252(ref.keyName),
+                         section,     readString,
+                         writeString, eraseSection};
+    for (const PropertyRef& inner : nestedProperties(child)) {
+        nested.loadOne(inner, depth + 1);
+    }
+}

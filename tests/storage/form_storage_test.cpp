@@ -1,0 +1,415 @@
+#include "storage/form_storage.h"
+#include "storage/framelock_settings.h"
+#include "storage/profile_file.h"
+#include "storage/props_storage.h"
+#include "support/recording_dialogs.h"
+#include "test_form.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <csignal>
+#include <memory>
+
+namespace {
+
+class FormStorageTest : public testing::Test {
+protected:
+    void SetUp() override {
+        QCoreApplication::setApplicationName(QStringLiteral("frameLock PRO"));
+        path = dir.filePath(QStringLiteral("frameLock.ini"));
+        form = std::make_unique<TestFrameLock>();
+        storage = new TFormStorage(form.get(), &dialogs);
+        storage->setIniFileName(path);
+        storage->setIniSection(QStringLiteral("System"));
+        storage->setOptions(TFormPlacement::fpPosition);
+        storage->setStoredProps(frameLockStoredProps());
+        storage->ResolveStoredProps();
+    }
+
+    void writeFile(const QByteArray& bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QByteArray fileBytes() const {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // Key names of one section in file order.
+    QList<QByteArray> keys(const QByteArray& section) const {
+        return readProfileFile(path).keys(section);
+    }
+    QByteArray value(const QByteArray& key, const QByteArray& section = "System") const {
+        return readProfileFile(path).readString(section, key, "<none>");
+    }
+    static QByteArray suffix() {
+        const QSize size = QGuiApplication::primaryScreen()->size();
+        return QStringLiteral("(%1x%2)").arg(size.width()).arg(size.height()).toLatin1();
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    RecordingDialogs dialogs;
+    std::unique_ptr<TestFrameLock> form;
+    TFormStorage* storage = nullptr;
+};
+
+TEST_F(FormStorageTest, FirstRunKeepsDesignValuesAndWritesEveryKey) {
+    form->show();
+    EXPECT_TRUE(storage->LoadDone());
+    EXPECT_TRUE(form->rbMaster->isChecked());
+    EXPECT_EQ(form->eSlaveIP->text(), "127.0.0.1");
+    storage->FormDestroy();
+
+    const QList<QByteArray> expected = {"FormVersion",
+                                        "Flags",
+                                        "ShowCmd",
+                                        "PixelsPerInch",
+                                        "MinMaxPos" + suffix(),
+                                        "MinMaxPos",
+                                        "NormPos" + suffix(),
+                                        "NormPos",
+                                        "Visible",
+                                        "StatusTimer_Interval",
+                                        "cbAutoStart_Checked",
+                                        "cbLock_Checked",
+                                        "Client_Port",
+                                        "Server_Port",
+                                        "cbFullscreen_Checked",
+                                        "cbRepeat_Checked",
+                                        "eFilename_Text",
+                                        "ClientStatusTimer_Interval",
+                                        "OpenTimer_Interval",
+                                        "StartTimer_Interval",
+                                        "TestTimer_Interval",
+                                        "rbCom_Checked",
+                                        "rbLan_Checked",
+                                        "rbMaster_Checked",
+                                        "rbSlave_Checked",
+                                        "sbGerman_Down",
+                                        "sbUSA_Down",
+                                        "ComPort1_BaudRate",
+                                        "ComPort2_BaudRate",
+                                        "ComPort1_DataBits",
+                                        "ComPort2_DataBits",
+                                        "ComPort1_ParityBits",
+                                        "ComPort1_ParityCheck",
+                                        "ComPort1_ParityReplace",
+                                        "ComPort1_ParityReplaceChar",
+                                        "ComPort2_ParityBits",
+                                        "ComPort2_ParityCheck",
+                                        "ComPort2_ParityReplace",
+                                        "ComPort2_ParityReplaceChar",
+                                        "ComPort1_StopBits",
+                                        "ComPort2_StopBits",
+                                        "ComportsNr_ktInteger1",
+                                        "ComportsNr_ktInteger2",
+                                        "eSlaveIP_Text",
+                                        "tbSync_Position",
+                                        "eIn_Value",
+                                        "ComportsNr_ktBoolean"};
+    EXPECT_EQ(keys("System"), expected);
+    EXPECT_EQ(expected.size() - 9, 38);
+    EXPECT_EQ(value("FormVersion"), "0");
+    EXPECT_EQ(value("Visible"), "1");
+    EXPECT_EQ(value("ShowCmd"), "1");
+    EXPECT_EQ(value("StatusTimer_Interval"), "1000");
+    EXPECT_EQ(value("cbRepeat_Checked"), "True");
+    EXPECT_EQ(value("cbAutoStart_Checked"), "False");
+    EXPECT_EQ(value("Client_Port"), "8234");
+    EXPECT_EQ(value("eFilename_Text"), "");
+    EXPECT_EQ(value("sbUSA_Down"), "True");
+    EXPECT_EQ(value("ComPort1_BaudRate"), "br9600");
+    EXPECT_EQ(value("ComPort2_ParityBits"), "prNone");
+    EXPECT_EQ(value("ComPort1_StopBits"), "sbOneStopBit");
+    EXPECT_EQ(value("tbSync_Position"), "400");
+    EXPECT_EQ(value("ComportsNr_ktBoolean"), "True");
+    EXPECT_FALSE(readProfileFile(path).hasSection("System.lbCut_Items"));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FormStorageTest, LoadAssignsThroughSettersInListOrderIgnoringCase) {
+    writeFile(
+        "[system]\n"
+        "tbsync_position=5000\n"
+        "rbslave_checked=TRUE\n"
+        "rbCom_Checked=true\n"
+        "cbautostart_checked=true\n"
+        "sbGerman_Down=True\n"
+        "comport2_baudrate=BR19200\n"
+        "ComPort1_ParityBits=prEven\n"
+        "ComPort1_ParityCheck=True\n"
+        "ComPort1_ParityReplaceChar=63\n"
+        "StartTimer_Interval=250\n"
+        "ComportsNr_ktInteger1=3\n"
+        "ComportsNr_ktBoolean=False\n"
+        "eIn_Value=1500\n"
+        "Server_Port=9000\n");
+    form->show();
+
+    EXPECT_TRUE(form->cbAutoStart->isChecked());
+    EXPECT_TRUE(form->rbSlave->isChecked());
+    EXPECT_FALSE(form->rbMaster->isChecked());
+    EXPECT_TRUE(form->rbCom->isChecked());
+    EXPECT_FALSE(form->rbLan->isChecked());
+    EXPECT_TRUE(form->sbGerman->isChecked());
+    EXPECT_FALSE(form->sbUSA->isChecked());
+    EXPECT_EQ(form->tbSync->value(), 2000);  // held within the bar's range
+    EXPECT_EQ(form->ComPort2->baudRate, TestComPort::br19200);
+    EXPECT_EQ(form->ComPort1->parity.bits, TestParity::prEven);
+    EXPECT_TRUE(form->ComPort1->parity.check);
+    EXPECT_EQ(form->ComPort1->parity.replaceChar, 63);
+    EXPECT_EQ(form->StartTimer->interval(), 250);
+    EXPECT_EQ(form->ComportsNr->ktInteger1, 3);
+    EXPECT_FALSE(form->ComportsNr->ktBoolean);
+    EXPECT_EQ(form->eIn->value(), 1500);
+    EXPECT_EQ(form->Server->port, 9000);
+
+    // Change handlers ran during the load, in the order of the list.
+    const QStringList& runs = form->handlerRuns;
+    EXPECT_LT(runs.indexOf("cbAutoStartClick"), runs.indexOf("rbComClick"));
+    EXPECT_LT(runs.indexOf("rbComClick"), runs.indexOf("rbSlaveClick"));
+    EXPECT_LT(runs.indexOf("rbSlaveClick"), runs.indexOf("tbSyncChange"));
+    EXPECT_FALSE(runs.contains("cbRepeatClick"));  // unchanged values run nothing
+}
+
+TEST_F(FormStorageTest, BadValuesFollowTheirKindsRules) {
+    writeFile(
+        "[System]\n"
+        "ComPort1_BaudRate=br1000000\n"
+        "TestTimer_Interval=\n"
+        "OpenTimer_Interval=12abc\n"
+        "cbRepeat_Checked=yes\n"
+        "ComPort1_DataBits=\n"
+        "Client_Port=70000\n"
+        "Server_Port=-1\n"
+        "ComPort1_ParityReplaceChar=300\n"
+        "ComportsNr_ktInteger2=99999999999999999999\n");
+    form->show();
+    EXPECT_EQ(form->ComPort1->baudRate, TestComPort::br9600);
+    EXPECT_EQ(form->TestTimer->interval(), 0);
+    EXPECT_EQ(form->OpenTimer->interval(), 0);
+    EXPECT_TRUE(form->cbRepeat->isChecked());
+    EXPECT_EQ(form->ComPort1->dataBits, TestComPort::dbEight);
+    // Values outside a port's or a byte's range are refused rather than wrapped.
+    EXPECT_EQ(form->Client->port, 8234);
+    EXPECT_EQ(form->Server->port, 8234);
+    EXPECT_EQ(form->ComPort1->parity.replaceChar, 0);
+    EXPECT_EQ(form->ComportsNr->ktInteger2, 0);
+}
+
+TEST_F(FormStorageTest, TextsRoundTripTrimmedQuotedAndInWindows1252) {
+    form->show();
+    form->eFilename->setText(QStringLiteral("  /media/Füße.avi \t"));
+    form->eSlaveIP->setText(QStringLiteral("\"10.0.0.7\""));
+    storage->FormDestroy();
+    EXPECT_TRUE(
+        fileBytes().contains("eFilename_Text=/media/F\xfc\xdf"
+                             "e.avi\r\n"));
+    EXPECT_TRUE(fileBytes().contains("eSlaveIP_Text=\"\"10.0.0.7\"\"\r\n"));
+
+    TestFrameLock next;
+    TFormStorage restore(&next, &dialogs);
+    restore.setIniFileName(path);
+    restore.setIniSection(QStringLiteral("System"));
+    restore.setStoredProps(frameLockStoredProps());
+    restore.LoadSettings();
+    EXPECT_EQ(next.eFilename->text(), QStringLiteral("/media/Füße.avi"));
+    EXPECT_EQ(next.eSlaveIP->text(), QStringLiteral("\"10.0.0.7\""));
+}
+
+TEST_F(FormStorageTest, TextsWindows1252CannotHoldKeepTheirLetters) {
+    form->show();
+    form->eFilename->setText(QStringLiteral("/media/Видео.avi"));
+    form->lbCut->setItems({QStringLiteral("Ã¤ stays two letters"), QStringLiteral("Ω")});
+    storage->FormDestroy();
+    EXPECT_TRUE(fileBytes().contains(QStringLiteral("eFilename_Text=/media/Видео.avi").toUtf8()));
+    EXPECT_TRUE(fileBytes().contains("Item0=\xc3\xa4 stays two letters"));
+
+    TestFrameLock next;
+    TFormStorage restore(&next, &dialogs);
+    restore.setIniFileName(path);
+    restore.setIniSection(QStringLiteral("System"));
+    restore.setStoredProps(frameLockStoredProps());
+    restore.LoadSettings();
+    EXPECT_EQ(next.eFilename->text(), QStringLiteral("/media/Видео.avi"));
+    EXPECT_EQ(next.lbCut->items(),
+              (QStringList{QStringLiteral("Ã¤ stays two letters"), QStringLiteral("Ω")}));
+}
+
+TEST_F(FormStorageTest, SyncPointListHasItsOwnSection) {
+    form->show();
+    form->lbCut->setItems({"100", " 250 ", "'x'"});
+    storage->FormDestroy();
+    EXPECT_EQ(keys("System.lbCut_Items"), (QList<QByteArray>{"Count", "Item0", "Item1", "Item2"}));
+    EXPECT_EQ(value("Count", "System.lbCut_Items"), "3");
+    EXPECT_TRUE(fileBytes().contains("Item1= 250 \r\n"));
+    EXPECT_TRUE(fileBytes().contains("Item2=\"'x'\"\r\n"));
+
+    form->lbCut->setItems({});
+    storage->SaveSettings();
+    EXPECT_FALSE(readProfileFile(path).hasSection("System.lbCut_Items"));
+    EXPECT_FALSE(fileBytes().contains("Item0"));
+}
+
+TEST_F(FormStorageTest, ListCountRulesGapsAndBadCounts) {
+    writeFile("[System.lbCut_Items]\nCount=3\nItem0=10\nItem2=30\n");
+    form->lbCut->setItems({"keep"});
+    storage->LoadSettings();
+    EXPECT_EQ(form->lbCut->items(), (QStringList{"10", "", "30"}));
+
+    for (const QByteArray count : {"0", "-2", "abc", ""}) {
+        writeFile("[System.lbCut_Items]\nCount=" + count + "\nItem0=10\n");
+        form->lbCut->setItems({"keep"});
+        storage->LoadSettings();
+        EXPECT_EQ(form->lbCut->items(), QStringList{"keep"}) << count.constData();
+    }
+}
+
+TEST_F(FormStorageTest, HugeListCountIsBounded) {
+    writeFile("[System.lbCut_Items]\nCount=2147483647\nItem1=x\n");
+    storage->LoadSettings();
+    ASSERT_EQ(form->lbCut->count(), TPropsStorage::kMaxListItems);
+    EXPECT_EQ(form->lbCut->item(1)->text(), "x");
+}
+
+TEST_F(FormStorageTest, EntriesWithoutComponentAreDroppedAndWriteNothing) {
+    storage->setStoredProps({"NoSuch.Checked", "cbTest", ".Checked", " cbtest . Checked ",
+                             "cbTest.NoSuchProperty", "cbAutoStart.Checked"});
+    storage->ResolveStoredProps();
+    EXPECT_EQ(storage->StoredProps(),
+              (QStringList{" cbtest . Checked ", "cbTest.NoSuchProperty", "cbAutoStart.Checked"}));
+    form->show();
+    storage->FormDestroy();
+    const QList<QByteArray> all = keys("System");
+    EXPECT_TRUE(all.contains("cbTest_Checked"));  // spelled as declared, not as listed
+    EXPECT_TRUE(all.contains("cbAutoStart_Checked"));
+    EXPECT_EQ(all.size(), 9 + 2);
+
+    delete form->findChild<QCheckBox*>(QStringLiteral("cbTest"));
+    EXPECT_EQ(storage->StoredProps(), QStringList{"cbAutoStart.Checked"});
+}
+
+TEST_F(FormStorageTest, OlderFormVersionRestoresNothingAndIsRewritten) {
+    writeFile("[System]\nFormVersion=-1\ncbAutoStart_Checked=True\nNormPos=5,5,10,10\n");
+    storage->LoadSettings();
+    EXPECT_TRUE(storage->LoadDone());
+    EXPECT_FALSE(form->cbAutoStart->isChecked());
+    storage->SaveSettings();
+    EXPECT_EQ(value("FormVersion"), "0");
+}
+
+TEST_F(FormStorageTest, LoadsOnceAtFirstShowAndSavesOnceAtDestruction) {
+    writeFile("[System]\ncbAutoStart_Checked=True\n");
+    form->show();
+    EXPECT_TRUE(form->cbAutoStart->isChecked());
+    storage->setActive(false);  // as the window's show handler does
+
+    writeFile("[System]\ncbAutoStart_Checked=False\n");
+    form->hide();
+    form->show();
+    EXPECT_TRUE(form->cbAutoStart->isChecked());
+
+    form->close();  // the close query saves nothing while inactive
+    EXPECT_EQ(fileBytes(), "[System]\ncbAutoStart_Checked=False\n");
+    storage->setActive(true);  // as the window's close handler does
+    storage->FormDestroy();
+    EXPECT_EQ(value("cbAutoStart_Checked"), "True");
+    EXPECT_EQ(value("Visible"), "1");
+    EXPECT_TRUE(storage->SaveDone());
+}
+
+TEST_F(FormStorageTest, AcceptedCloseWhileActiveSavesAndDestructionDoesNotSaveAgain) {
+    form->show();
+    form->close();
+    EXPECT_TRUE(storage->SaveDone());
+    EXPECT_EQ(value("Visible"), "0");
+    QFile::remove(path);
+    storage->FormDestroy();
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST_F(FormStorageTest, SaveBeforeAnyLoadIsRefusedWhileActive) {
+    storage->SaveSettings();
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST_F(FormStorageTest, RefusedWriteShowsTheErrorAndKeepsTheOldFile) {
+    const QByteArray old = "[System]\n; operator's note\ncbAutoStart_Checked=True\n";
+    writeFile(old);
+    form->show();
+    form->lbCut->setItems(QStringList(2000, QStringLiteral("123456789")));
+
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 64;
+    setrlimit(RLIMIT_FSIZE, &tiny);
+    storage->FormDestroy();
+    setrlimit(RLIMIT_FSIZE, &saved);
+
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("Unable to write to ") + path);
+    EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("frameLock PRO"));
+    EXPECT_EQ(dialogs.messages[0].flags, 16);
+    EXPECT_FALSE(storage->SaveDone());
+    EXPECT_EQ(fileBytes(), old);
+}
+
+TEST_F(FormStorageTest, LinesTheProgramDoesNotOwnSurviveASave) {
+    const QByteArray before =
+        "; written by hand\r\n[System]\r\nUnknownKey=42\r\ncbAutoStart_Checked=True\r\n\r\n"
+        "[Tools]\r\nEditor=vi\r\n";
+    writeFile(before);
+    form->show();
+    storage->FormDestroy();
+    const QByteArray after = fileBytes();
+    EXPECT_TRUE(
+        after.startsWith("; written by hand\r\n[System]\r\nUnknownKey=42\r\n"
+                         "cbAutoStart_Checked=True\r\n"));
+    EXPECT_TRUE(after.endsWith("\r\n\r\n[Tools]\r\nEditor=vi\r\n"));
+}
+
+TEST_F(FormStorageTest, PositionComesFromTheCurrentScreenSizeElseThePlainKey) {
+    const QByteArray dpi =
+        QByteArray::number(qRound(QGuiApplication::primaryScreen()->logicalDotsPerInch()));
+    writeFile("[System]\nPixelsPerInch=" + dpi + "\nNormPos" + suffix() +
+              "=50,60,999,999\nNormPos=10,20,30,40\n");
+    storage->LoadSettings();
+    EXPECT_EQ(form->pos(), QPoint(50, 60));
+    EXPECT_EQ(form->size(), QSize(400, 300));  // a fixed border keeps its designed size
+
+    writeFile("[System]\nNormPos(1x1)=70,80,90,90\nNormPos=10, 20 ,30,40\n");
+    storage->LoadSettings();
+    EXPECT_EQ(form->pos(), QPoint(10, 20));
+
+    writeFile("[System]\nPixelsPerInch=1\nNormPos=30,30,90,90\n");
+    storage->LoadSettings();
+    EXPECT_EQ(form->pos(), QPoint(10, 20));
+
+    // A position on no screen is brought back onto the primary one.
+    writeFile("[System]\nNormPos=-90000,-90000,-80000,-80000\n");
+    storage->LoadSettings();
+    EXPECT_TRUE(
+        QGuiApplication::primaryScreen()->availableGeometry().intersects(form->frameGeometry()));
+
+    storage->SaveSettings();
+    const QRect frame = form->frameGeometry();
+    const QByteArray normPos = QStringLiteral("%1,%2,%3,%4")
+                                   .arg(frame.left())
+                                   .arg(frame.top())
+                                   .arg(frame.left() + frame.width())
+                                   .arg(frame.top() + frame.height())
+                                   .toLatin1();
+    EXPECT_EQ(value("NormPos" + suffix()), normPos);
+    EXPECT_EQ(value("NormPos"), normPos);
+}
+
+}  // namespace

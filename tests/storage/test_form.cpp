@@ -1,0 +1,123 @@
+#include "test_form.h"
+
+#include "storage/interface_entries.h"
+
+#include <QButtonGroup>
+#include <QVBoxLayout>
+#include <limits>
+
+QStringList TestListBox::items() const {
+    QStringList texts;
+    for (int i = 0; i < count(); ++i) {
+        texts << item(i)->text();
+    }
+    return texts;
+}
+
+void TestListBox::setItems(const QStringList& items) {
+    clear();
+    addItems(items);
+}
+
+QStringList TestComboBox::items() const {
+    QStringList texts;
+    for (int i = 0; i < count(); ++i) {
+        texts << itemText(i);
+    }
+    return texts;
+}
+
+void TestComboBox::setItems(const QStringList& items) {
+    clear();
+    addItems(items);
+}
+
+QTimer* TestFrameLock::timer(const QString& name, int interval) {
+    auto* t = new QTimer(this);
+    t->setObjectName(name);
+    t->setInterval(interval);
+    return t;
+}
+
+TestFrameLock::TestFrameLock() {
+    setObjectName(QStringLiteral("fFrameLock"));
+    setFixedSize(400, 300);
+
+    auto* gbSec = add<QGroupBox>(QStringLiteral("gbSec"));
+    gbIm = add<QGroupBox>(QStringLiteral("gbIm"));
+    auto* pMaster = add<QWidget>(QStringLiteral("pMaster"), gbIm);
+    auto* pLan = add<QWidget>(QStringLiteral("pLan"), gbIm);
+    cbLock = add<QCheckBox>(QStringLiteral("cbLock"), gbSec);
+    sbUSA = add<QToolButton>(QStringLiteral("sbUSA"), gbSec);
+    sbGerman = add<QToolButton>(QStringLiteral("sbGerman"), gbSec);
+    for (QToolButton* b : {sbUSA, sbGerman}) {
+        b->setCheckable(true);
+        b->setAutoExclusive(true);
+    }
+    sbUSA->setChecked(true);
+    rbMaster = add<QRadioButton>(QStringLiteral("rbMaster"), pMaster);
+    rbSlave = add<QRadioButton>(QStringLiteral("rbSlave"), pMaster);
+    rbLan = add<QRadioButton>(QStringLiteral("rbLan"), pLan);
+    rbCom = add<QRadioButton>(QStringLiteral("rbCom"), pLan);
+    rbMaster->setChecked(true);
+    rbLan->setChecked(true);
+    cbFullscreen = add<QCheckBox>(QStringLiteral("cbFullscreen"), gbIm);
+    cbRepeat = add<QCheckBox>(QStringLiteral("cbRepeat"), gbIm);
+    cbRepeat->setChecked(true);
+    cbAutoStart = add<QCheckBox>(QStringLiteral("cbAutoStart"));
+    cbTest = add<QCheckBox>(QStringLiteral("cbTest"));
+    eFilename = add<QLineEdit>(QStringLiteral("eFilename"));
+    eSlaveIP = add<QLineEdit>(QStringLiteral("eSlaveIP"));
+    eSlaveIP->setText(QStringLiteral("127.0.0.1"));
+    eServerStatus = add<QLineEdit>(QStringLiteral("eServerStatus"));
+    eClientStatus = add<QLineEdit>(QStringLiteral("eClientStatus"));
+    tbSync = add<QSlider>(QStringLiteral("tbSync"));
+    tbSync->setRange(1, 2000);
+    tbSync->setValue(400);
+    tbPosition = add<QSlider>(QStringLiteral("tbPosition"));
+    tbPosition->setRange(0, 1000);
+    eIn = add<QSpinBox>(QStringLiteral("eIn"));
+    eIn->setRange(0, std::numeric_limits<int>::max());
+    seAktFrame = add<QSpinBox>(QStringLiteral("seAktFrame"));
+    lbCut = add<TestListBox>(QStringLiteral("lbCut"));
+    lbConnected = add<TestListBox>(QStringLiteral("lbConnected"));
+    cbCom1 = add<TestComboBox>(QStringLiteral("cbCom1"));
+    cbCom2 = add<TestComboBox>(QStringLiteral("cbCom2"));
+
+    // Every remaining control the language files name.
+    for (const std::string_view entry : kInterfaceEntries) {
+        const QStringList parts = QString::fromLatin1(entry.data(), entry.size()).split(u'.');
+        if (parts.size() < 3 || findChild<QObject*>(parts[1])) {
+            continue;
+        }
+        const QString& name = parts[1];
+        if (name.startsWith(u"gb")) {
+            add<QGroupBox>(name);
+        } else if (name.startsWith(u'b')) {
+            add<QPushButton>(name);
+        } else if (name.startsWith(u'l')) {
+            add<QLabel>(name);
+        } else {
+            add<QWidget>(name);
+        }
+    }
+
+    Client = new TestSocket(QStringLiteral("Client"), this);
+    Server = new TestSocket(QStringLiteral("Server"), this);
+    ComPort1 = new TestComPort(QStringLiteral("ComPort1"), this);
+    ComPort2 = new TestComPort(QStringLiteral("ComPort2"), this);
+    ComportsNr = new TestProps(QStringLiteral("ComportsNr"), this);
+    StatusTimer = timer(QStringLiteral("StatusTimer"), 1000);
+    ClientStatusTimer = timer(QStringLiteral("ClientStatusTimer"), 2000);
+    OpenTimer = timer(QStringLiteral("OpenTimer"), 2000);
+    StartTimer = timer(QStringLiteral("StartTimer"), 400);
+    TestTimer = timer(QStringLiteral("TestTimer"), 1000);
+
+    for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{
+             cbAutoStart, cbLock, cbFullscreen, cbRepeat, rbMaster, rbSlave, rbLan, rbCom}) {
+        connect(b, &QAbstractButton::toggled, this,
+                [this, b] { handlerRuns << b->objectName() + QStringLiteral("Click"); });
+    }
+    connect(tbSync, &QSlider::valueChanged, this,
+            [this] { handlerRuns << QStringLiteral("tbSyncChange"); });
+}
