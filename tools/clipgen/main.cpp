@@ -1,0 +1,55 @@
+// clipgen: writes a frame-numbered test clip.
+//   clipgen <format> <file> [--size WxH] [--fps N/D] [--frames N] [--audio]
+// Formats: mjpeg-avi raw-avi dv-avi h264-mp4 wav mp3.
+
+#include "clip_generator.h"
+
+#include <cstdio>
+#include <exception>
+#include <string>
+
+namespace {
+
+int usage() {
+    std::fputs(
+        "usage: clipgen <mjpeg-avi|raw-avi|dv-avi|h264-mp4|wav|mp3> <file>"
+        " [--size WxH] [--fps N/D] [--frames N] [--audio]\n",
+        stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        return usage();
+    }
+    const auto format = parseFormatName(argv[1]);
+    if (!format) {
+        return usage();
+    }
+    ClipSpec spec;
+    spec.format = *format;
+    for (int i = 3; i < argc; ++i) {
+        const std::string option = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (option == "--audio") {
+            spec.withAudio = true;
+        } else if (option == "--size" && hasValue &&
+                   std::sscanf(argv[++i], "%dx%d", &spec.width, &spec.height) == 2) {
+        } else if (option == "--fps" && hasValue &&
+                   std::sscanf(argv[++i], "%d/%d", &spec.fpsNumerator, &spec.fpsDenominator) == 2) {
+        } else if (option == "--frames" && hasValue) {
+            spec.frames = std::stoll(argv[++i]);
+        } else {
+            return usage();
+        }
+    }
+    try {
+        generateClip(spec, argv[2]);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "clipgen: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
