@@ -1,35 +1,23 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
-// A video stream's frame rate as the exact fraction the container declares (30000/1001, not
-// 29.97). Unknown when either part is not positive.
-struct FrameRate {
-    std::int64_t numerator = 0;
-    std::int64_t denominator = 1;
+// Conversions between frame numbers and the media service's time units.
+// unitsPerFrame is 1 (the service counts frames) or 400000 (100-ns units at 25 frames a second).
 
-    bool known() const { return numerator > 0 && denominator > 0; }
-};
+// frame × unitsPerFrame, saturated at the ends of the 64-bit range: a frame number that came
+// from the wire must never overflow into a position on the other side of zero.
+constexpr std::int64_t mediaTimeOfFrame(std::int64_t frame, std::int32_t unitsPerFrame) {
+    std::int64_t result = 0;
+    if (__builtin_mul_overflow(frame, static_cast<std::int64_t>(unitsPerFrame), &result)) {
+        return (frame < 0) != (unitsPerFrame < 0) ? std::numeric_limits<std::int64_t>::min()
+                                                  : std::numeric_limits<std::int64_t>::max();
+    }
+    return result;
+}
 
-// Mapping between frame numbers and stream time in nanoseconds. Frame F starts at
-// floor(F * 1e9 * denominator / numerator), which is where muxers put it too. Stored timestamps
-// may still be a nanosecond or a timescale tick off, so positions that must select a frame keep
-// a small margin inside it. Every function needs a known rate; negative frames count as 0.
-namespace frame_time {
-
-std::int64_t frameStart(std::int64_t frame, FrameRate rate);
-
-// Where a seek to `frame` lands: just inside the frame, so it is the one shown.
-std::int64_t seekTarget(std::int64_t frame, FrameRate rate);
-
-// Where a range that ends before `frame` stops: just inside the last frame played, so that
-// frame is rendered and `frame` itself is not.
-std::int64_t stopTarget(std::int64_t frame, FrameRate rate);
-
-// The frame on screen at stream time `ns`.
-std::int64_t frameAt(std::int64_t ns, FrameRate rate);
-
-// The number of frames in a stream lasting `ns`, to the nearest frame.
-std::int64_t framesIn(std::int64_t ns, FrameRate rate);
-
-}  // namespace frame_time
+// mediaTime ÷ unitsPerFrame, truncated toward zero.
+constexpr std::int64_t frameOfMediaTime(std::int64_t mediaTime, std::int32_t unitsPerFrame) {
+    return mediaTime / unitsPerFrame;
+}

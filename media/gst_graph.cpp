@@ -298,17 +298,17 @@ bool GstGraph::setFrameFormat() {
 }
 
 std::int64_t GstGraph::unitsToSeekNs(std::int64_t units) const {
-    return frameFormat_ ? frame_time::seekTarget(units, frameRate_)
+    return frameFormat_ ? stream_time::seekTarget(units, frameRate_)
                         : std::max<std::int64_t>(units, 0) * 100;
 }
 
 std::int64_t GstGraph::unitsToStopNs(std::int64_t units) const {
-    return frameFormat_ ? frame_time::stopTarget(units, frameRate_)
+    return frameFormat_ ? stream_time::stopTarget(units, frameRate_)
                         : std::max<std::int64_t>(units, 0) * 100;
 }
 
 std::int64_t GstGraph::nsToUnits(std::int64_t ns) const {
-    return frameFormat_ ? frame_time::frameAt(ns, frameRate_) : ns / 100;
+    return frameFormat_ ? stream_time::frameAt(ns, frameRate_) : ns / 100;
 }
 
 bool GstGraph::duration(std::int64_t& units) const {
@@ -316,7 +316,7 @@ bool GstGraph::duration(std::int64_t& units) const {
         units = 0;
         return false;
     }
-    units = frameFormat_ ? frame_time::framesIn(durationNs_, frameRate_) : durationNs_ / 100;
+    units = frameFormat_ ? stream_time::framesIn(durationNs_, frameRate_) : durationNs_ / 100;
     return true;
 }
 

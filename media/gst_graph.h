@@ -1,7 +1,7 @@
 #pragma once
 
-#include "media/frame_time.h"
 #include "media/media_service.h"
+#include "media/stream_time.h"
 #include "media/video_window.h"
 
 #include <gst/gst.h>

@@ -12,7 +12,7 @@ QString qtFileFilter(const QString& filter) {
         // "*.*" is the Windows way to say every file; on Linux names need no dot.
         patterns.replace(QStringLiteral("*.*"), QStringLiteral("*"));
         entries << QStringLiteral("%1 (%2)").arg(description.section(QLatin1String(" ("), 0, 0),
-                                                  patterns);
+                                                 patterns);
     }
     return entries.join(QStringLiteral(";;"));
 }

@@ -11,11 +11,16 @@ namespace {
 
 QMessageBox::Icon iconFor(int flags) {
     switch (flags & MessageBoxFlags::IconMask) {
-        case MessageBoxFlags::IconError: return QMessageBox::Critical;
-        case MessageBoxFlags::IconQuestion: return QMessageBox::Question;
-        case MessageBoxFlags::IconExclamation: return QMessageBox::Warning;
-        case MessageBoxFlags::IconInformation: return QMessageBox::Information;
-        default: return QMessageBox::NoIcon;
+        case MessageBoxFlags::IconError:
+            return QMessageBox::Critical;
+        case MessageBoxFlags::IconQuestion:
+            return QMessageBox::Question;
+        case MessageBoxFlags::IconExclamation:
+            return QMessageBox::Warning;
+        case MessageBoxFlags::IconInformation:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
     }
 }
 
@@ -36,7 +41,8 @@ QList<ButtonChoice> buttonsFor(int flags) {
         case MessageBoxFlags::YesNo:
             return {{QMessageBox::Yes, MessageBoxResult::Yes},
                     {QMessageBox::No, MessageBoxResult::No}};
-        default: return {{QMessageBox::Ok, MessageBoxResult::Ok}};
+        default:
+            return {{QMessageBox::Ok, MessageBoxResult::Ok}};
     }
 }
 
@@ -76,8 +82,8 @@ std::optional<QString> QtDialogService::openFile(const OpenFileRequest& request)
 }
 
 bool QtDialogService::shellOpen(const QString& target) {
-    const QUrl url = QFileInfo::exists(target) ? QUrl::fromLocalFile(target)
-                                               : QUrl::fromUserInput(target);
+    const QUrl url =
+        QFileInfo::exists(target) ? QUrl::fromLocalFile(target) : QUrl::fromUserInput(target);
     return QDesktopServices::openUrl(url);
 }
 

@@ -83,7 +83,7 @@ TEST_P(VideoFormats, SeeksAndRangesAreFrameExact) {
     const ClipSpec spec = normalized(GetParam().spec);
     FrameProbe probe;
     GstMediaService service(probeOptions(probe));
-    NotifyTarget target;
+    NotifyRecorder target;
     ASSERT_TRUE(openGraph(service, clipPath(spec)));
     service.setNotifyWindow(&target, GraphNotifyEvent, 0);
     ASSERT_TRUE(service.putCaption(QStringLiteral("frameLock PRO Video")));
@@ -136,7 +136,7 @@ class AudioFormats : public testing::TestWithParam<ClipFormat> {};
 TEST_P(AudioFormats, PlayInHundredNanosecondUnitsWithoutAWindow) {
     FrameProbe probe;
     GstMediaService service(probeOptions(probe));
-    NotifyTarget target;
+    NotifyRecorder target;
     ASSERT_TRUE(openGraph(service, clipPath(videoSpec(GetParam(), 100))));
     service.setNotifyWindow(&target, GraphNotifyEvent, 0);
     EXPECT_FALSE(service.putCaption(QStringLiteral("frameLock PRO Video")));
@@ -226,7 +226,7 @@ protected:
 
     FrameProbe probe;
     GstMediaService service{probeOptions(probe)};
-    NotifyTarget target;
+    NotifyRecorder target;
     VideoWindow* window = nullptr;
 };
 
@@ -266,7 +266,7 @@ TEST_F(VideoWindowTest, LeavingFullScreenFromOutsideQueuesFullScreenLost) {
 }
 
 TEST_F(VideoWindowTest, KeysAndDoubleClicksReachTheMessageDrainWhenOneIsSet) {
-    NotifyTarget drain;
+    NotifyRecorder drain;
     EXPECT_EQ(service.messageDrain(), nullptr);
     QTest::keyClick(window, Qt::Key_Space);
     EXPECT_TRUE(drain.inputs.empty());

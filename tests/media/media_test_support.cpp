@@ -137,7 +137,7 @@ GstGraphOptions probeOptions(FrameProbe& probe) {
     return options;
 }
 
-bool NotifyTarget::event(QEvent* event) {
+bool NotifyRecorder::event(QEvent* event) {
     if (event->type() == GraphNotifyEvent) {
         ++notifications;
         return true;
@@ -165,7 +165,7 @@ std::vector<long> drainEvents(MediaService& service) {
     return codes;
 }
 
-bool waitForEvent(MediaService& service, NotifyTarget& target, long code, int timeoutMs) {
+bool waitForEvent(MediaService& service, NotifyRecorder& target, long code, int timeoutMs) {
     int seen = target.notifications;
     return QTest::qWaitFor(
         [&] {

@@ -48,7 +48,7 @@ private:
 GstGraphOptions probeOptions(FrameProbe& probe);
 
 // Counts the notifications it receives and records forwarded input events.
-class NotifyTarget : public QObject {
+class NotifyRecorder : public QObject {
 public:
     int notifications = 0;
     std::vector<QEvent::Type> inputs;
@@ -63,7 +63,7 @@ std::vector<long> drainEvents(MediaService& service);
 
 // Runs the event loop and, like the player, takes the service's events whenever a
 // notification reaches `target`; true once `code` was among them, false after `timeoutMs`.
-bool waitForEvent(MediaService& service, NotifyTarget& target, long code, int timeoutMs);
+bool waitForEvent(MediaService& service, NotifyRecorder& target, long code, int timeoutMs);
 
 // Reads the frame number shown in a native window by grabbing it from the X server.
 std::optional<std::int64_t> frameInWindow(QWidget* window);

@@ -29,4 +29,6 @@ bool RecordingDialogs::shellOpen(const QString& target) {
     return shellOpenResult;
 }
 
-void RecordingDialogs::beep(BeepKind kind) { beeps.push_back(kind); }
+void RecordingDialogs::beep(BeepKind kind) {
+    beeps.push_back(kind);
+}

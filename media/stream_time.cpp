@@ -1,8 +1,8 @@
-#include "media/frame_time.h"
+#include "media/stream_time.h"
 
 #include <algorithm>
 
-namespace frame_time {
+namespace stream_time {
 namespace {
 
 // Frame numbers times nanoseconds per second times a 32-bit denominator overflow 64 bits for
@@ -46,4 +46,4 @@ std::int64_t framesIn(std::int64_t ns, FrameRate rate) {
     return static_cast<std::int64_t>((t * rate.numerator + unit / 2) / unit);
 }
 
-}  // namespace frame_time
+}  // namespace stream_time

@@ -1,0 +1,189 @@
+#include "media/graph_player.h"
+
+#include "media/frame_time.h"
+#include "widgets/dialog_service.h"
+
+#include <utility>
+
+namespace {
+
+template <typename F, typename... Args>
+void callIfAssigned(const F& function, Args&&... args) {
+    if (function) {
+        function(std::forward<Args>(args)...);
+    }
+}
+
+}  // namespace
+
+TGraphPlayer::TGraphPlayer(std::unique_ptr<MediaService> service, GraphPlayerOwner owner)
+    : service_(std::move(service)), owner_(std::move(owner)) {}
+
+TGraphPlayer::~TGraphPlayer() {
+    CloseMedia();
+    ReleaseGraph();
+}
+
+void TGraphPlayer::acquire(MediaRef ref) {
+    release(ref);
+    if (ref == MediaRef::GraphBuilder) {
+        held_[static_cast<std::size_t>(ref)] = service_->createGraph();
+        return;
+    }
+    service_->query(ref);
+    held_[static_cast<std::size_t>(ref)] = true;
+}
+
+void TGraphPlayer::release(MediaRef ref) {
+    if (holds(ref)) {
+        service_->release(ref);
+        held_[static_cast<std::size_t>(ref)] = false;
+    }
+}
+
+void TGraphPlayer::ReleaseGraph() {
+    for (MediaRef ref : {MediaRef::MediaSeeking, MediaRef::VideoWindow, MediaRef::MediaEvent,
+                         MediaRef::MediaControl, MediaRef::GraphBuilder}) {
+        release(ref);
+    }
+}
+
+void TGraphPlayer::OpenMedia() {
+    const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
+    if (fileName.isEmpty() || mediaOpen_) {
+        return;
+    }
+    acquire(MediaRef::GraphBuilder);
+    if (!holds(MediaRef::GraphBuilder)) {
+        return;
+    }
+    for (MediaRef ref : {MediaRef::MediaControl, MediaRef::MediaEvent, MediaRef::VideoWindow,
+                         MediaRef::MediaSeeking}) {
+        acquire(ref);
+    }
+    mediaOpen_ = RenderMediaFile();
+    callIfAssigned(owner_.rewindLocal);
+}
+
+bool TGraphPlayer::RenderMediaFile() {
+    // The name goes to the service whole: paths on this platform are often longer than the
+    // hundred characters an older buffer allowed, and the service reports names it cannot open.
+    const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
+    if (!service_->renderFile(fileName)) {
+        callIfAssigned(owner_.showMessageByKey, QStringLiteral("ErrMsg_OpenFile"),
+                       QStringLiteral("ErrTitel_SetOpenFile"), MessageBoxFlags::IconError);
+        callIfAssigned(owner_.clearFileBox);
+        return false;
+    }
+
+    hasVideoWindow_ = service_->putCaption(VideoCaption);
+    if (hasVideoWindow_) {
+        // Directly left of the owner, one pixel below its top; the service keeps its size.
+        const int width = service_->width();
+        service_->putLeft((owner_.left ? owner_.left() : 0) - width);
+        service_->putTop((owner_.top ? owner_.top() : 0) + 1);
+        savedMessageDrain_ = service_->messageDrain();
+    }
+
+    service_->setNotifyWindow(owner_.window, GraphNotifyEvent, 0);
+
+    frameUnit_ = service_->setTimeFormatFrame() ? FrameUnitFrames : FrameUnitHundredNs;
+
+    std::int64_t duration = 0;
+    const bool durationRead = service_->duration(duration);
+    durationFrames_ = frameOfMediaTime(duration, frameUnit_);
+    return durationRead;
+}
+
+void TGraphPlayer::CloseMedia() {
+    if (!mediaOpen_) {
+        return;
+    }
+    StopMedia();
+    mediaOpen_ = false;
+    ReleaseGraph();
+}
+
+void TGraphPlayer::PlayMedia() {
+    if (!mediaOpen_) {
+        OpenMedia();
+    }
+    if (mediaOpen_) {
+        callIfAssigned(owner_.fullScreenOnPlay);
+        service_->run();
+    }
+}
+
+void TGraphPlayer::StopMedia() {
+    if (mediaOpen_) {
+        service_->stop();
+    }
+}
+
+void TGraphPlayer::PauseMedia() {
+    if (mediaOpen_) {
+        service_->pause();
+    }
+}
+
+void TGraphPlayer::SeekToFrame(std::int64_t frame) {
+    if (mediaOpen_) {
+        service_->setPositions(mediaTimeOfFrame(frame, frameUnit_),
+                               mediaTimeOfFrame(durationFrames_, frameUnit_));
+    }
+}
+
+void TGraphPlayer::SetPlayRange(std::int64_t startFrame, std::int64_t stopFrame) {
+    if (mediaOpen_) {
+        service_->setPositions(mediaTimeOfFrame(startFrame, frameUnit_),
+                               mediaTimeOfFrame(stopFrame, frameUnit_));
+    }
+}
+
+std::int64_t TGraphPlayer::CurrentFrame() {
+    return frameOfMediaTime(service_->currentPosition(), frameUnit_);
+}
+
+void TGraphPlayer::SetControlWindowVisible(bool visible) {
+    callIfAssigned(owner_.setVisible, visible);
+    callIfAssigned(owner_.setStatusTimerEnabled, visible);
+    if (mediaOpen_) {
+        // While the owner is hidden, keys and double clicks in the video window reach it.
+        service_->putMessageDrain(visible ? savedMessageDrain_ : owner_.window);
+    }
+}
+
+void TGraphPlayer::SetFullScreen(bool on) {
+    if (!mediaOpen_ || !hasVideoWindow_) {
+        return;
+    }
+    SetControlWindowVisible(!on);
+    service_->putFullScreenMode(on);
+    fullScreenActive_ = on;
+}
+
+void TGraphPlayer::HandleMediaEvent() {
+    while (holds(MediaRef::MediaEvent)) {
+        MediaEventRecord event;
+        if (!service_->getEvent(event, 0)) {
+            return;
+        }
+        service_->freeEventParams(event);
+        switch (event.code) {
+            case EC_COMPLETE:
+                // The graph keeps running: a range set now at the old stop plays at once.
+                callIfAssigned(owner_.segmentComplete);
+                break;
+            case EC_USERABORT:
+                // Releases the event reference too, which ends the loop.
+                CloseMedia();
+                break;
+            case EC_FULLSCREEN_LOST:
+                SetControlWindowVisible(true);
+                fullScreenActive_ = false;
+                break;
+            default:
+                break;
+        }
+    }
+}

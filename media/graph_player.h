@@ -1,0 +1,95 @@
+#pragma once
+
+#include "media/media_service.h"
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+// What the player is given by the window that owns it. Every call happens on the
+// user-interface thread. An unassigned function is skipped.
+struct GraphPlayerOwner {
+    // The file box: read on open, cleared after a failed render.
+    std::function<QString()> fileBoxText;
+    std::function<void()> clearFileBox;
+    // Receives the media notification; becomes the video window's message drain while the
+    // owner is hidden.
+    WindowHandle window = nullptr;
+    // Screen position of the owner, in pixels.
+    std::function<int()> left;
+    std::function<int()> top;
+    std::function<void(bool)> setVisible;
+    std::function<void(bool)> setStatusTimerEnabled;
+    // Message box by language keys; returns the button code.
+    std::function<int(const QString& messageKey, const QString& titleKey, int flags)>
+        showMessageByKey;
+    // The controller's operations, called after an open attempt, just before a run and on
+    // completion of a range.
+    std::function<void()> rewindLocal;
+    std::function<void()> fullScreenOnPlay;
+    std::function<void()> segmentComplete;
+};
+
+// Plays one media file through a MediaService, counting positions in frames.
+// Lives as long as its owner window; all operations run on the user-interface thread.
+class TGraphPlayer {
+public:
+    static constexpr std::int32_t FrameUnitFrames = 1;
+    // 100-ns units per frame when the media cannot count frames: 25 frames a second.
+    static constexpr std::int32_t FrameUnitHundredNs = 400000;
+
+    TGraphPlayer(std::unique_ptr<MediaService> service, GraphPlayerOwner owner);
+    // Closes the media and gives up every reference still held (also after a failed render).
+    ~TGraphPlayer();
+    TGraphPlayer(const TGraphPlayer&) = delete;
+    TGraphPlayer& operator=(const TGraphPlayer&) = delete;
+
+    void OpenMedia();
+    void CloseMedia();
+    void PlayMedia();
+    void StopMedia();
+    void PauseMedia();
+    // Current position := frame, stop position := end of the media (cancels a range).
+    // The frame is not clamped: callers clamp to 0 .. DurationFrames() where they need to.
+    void SeekToFrame(std::int64_t frame);
+    // Plays startFrame .. stopFrame - 1 on the next run, then raises completion.
+    void SetPlayRange(std::int64_t startFrame, std::int64_t stopFrame);
+    // Only meaningful while MediaOpen().
+    std::int64_t CurrentFrame();
+    void SetControlWindowVisible(bool visible);
+    void SetFullScreen(bool on);
+    // Takes every queued media event and acts on it; never waits.
+    void HandleMediaEvent();
+
+    // Gives up every reference still held, in the order seeking, video window, event, control,
+    // builder. The owner calls it after CloseMedia when it closes.
+    void ReleaseGraph();
+
+    bool MediaOpen() const { return mediaOpen_; }
+    std::int64_t DurationFrames() const { return durationFrames_; }
+    std::int32_t FrameUnit() const { return frameUnit_; }
+    bool HasVideoWindow() const { return hasVideoWindow_; }
+    bool FullScreenActive() const { return fullScreenActive_; }
+    WindowHandle SavedMessageDrain() const { return savedMessageDrain_; }
+
+    static inline const QString VideoCaption = QStringLiteral("frameLock PRO Video");
+
+private:
+    bool RenderMediaFile();
+    bool holds(MediaRef ref) const { return held_[static_cast<std::size_t>(ref)]; }
+    void acquire(MediaRef ref);
+    void release(MediaRef ref);
+
+    std::unique_ptr<MediaService> service_;
+    GraphPlayerOwner owner_;
+    std::array<bool, 5> held_{};
+
+    bool mediaOpen_ = false;
+    std::int64_t durationFrames_ = 1;
+    std::int32_t frameUnit_ = FrameUnitFrames;
+    bool hasVideoWindow_ = false;
+    bool fullScreenActive_ = false;
+    WindowHandle savedMessageDrain_ = nullptr;
+};

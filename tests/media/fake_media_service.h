@@ -1,0 +1,70 @@
+#pragma once
+
+#include "media/media_service.h"
+
+#include <QStringList>
+#include <array>
+#include <deque>
+#include <memory>
+
+// Media service double: records every call as text into a log shared with the test (so that
+// owner callbacks can be logged in the same sequence), answers as configured and queues events.
+// It fails the running test when a reference is queried twice or released while not held.
+class FakeMediaService final : public MediaService {
+public:
+    struct Config {
+        bool createGraph = true;
+        bool render = true;
+        bool caption = true;
+        int width = 640;
+        WindowHandle drain = nullptr;
+        bool frameFormat = true;
+        bool durationOk = true;
+        std::int64_t duration = 1000;
+        std::int64_t position = 0;
+    };
+
+    explicit FakeMediaService(std::shared_ptr<QStringList> log) : log_(std::move(log)) {}
+
+    Config config;
+
+    // Queues an event and, like the real service, notifies the notify window.
+    void queueEvent(long code, std::intptr_t param1 = 0, std::intptr_t param2 = 0);
+    std::size_t queuedEvents() const { return events_.size(); }
+    bool holds(MediaRef ref) const { return held_[static_cast<std::size_t>(ref)]; }
+    WindowHandle notifyWindow() const { return notifyWindow_; }
+
+    bool createGraph() override;
+    void query(MediaRef ref) override;
+    void release(MediaRef ref) override;
+    bool renderFile(const QString& name) override;
+    bool putCaption(const QString& caption) override;
+    int width() override;
+    void putLeft(int left) override;
+    void putTop(int top) override;
+    WindowHandle messageDrain() override;
+    void putMessageDrain(WindowHandle drain) override;
+    void putFullScreenMode(bool on) override;
+    void setNotifyWindow(WindowHandle window, QEvent::Type message,
+                         std::intptr_t instanceData) override;
+    bool getEvent(MediaEventRecord& event, int timeoutMs) override;
+    void freeEventParams(const MediaEventRecord& event) override;
+    bool setTimeFormatFrame() override;
+    bool duration(std::int64_t& duration) override;
+    std::int64_t currentPosition() override;
+    void setPositions(std::int64_t current, std::int64_t stop) override;
+    void run() override;
+    void pause() override;
+    void stop() override;
+
+    static QString nameOf(MediaRef ref);
+    static QString nameOf(WindowHandle window);
+
+private:
+    void record(const QString& call) { *log_ << call; }
+
+    std::shared_ptr<QStringList> log_;
+    std::array<bool, 5> held_{};
+    std::deque<MediaEventRecord> events_;
+    WindowHandle notifyWindow_ = nullptr;
+};

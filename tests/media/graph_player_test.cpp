@@ -1,0 +1,349 @@
+#include <gtest/gtest.h>
+
+#include "fake_media_service.h"
+#include "media/graph_player.h"
+#include "support/qt_printers.h"
+
+#include <QCoreApplication>
+#include <QObject>
+#include <limits>
+
+namespace {
+
+// Stands in for the owner window: receives the media notification and hands it to the player,
+// as the main window does.
+class NotifyTarget : public QObject {
+public:
+    TGraphPlayer* player = nullptr;
+
+    bool event(QEvent* event) override {
+        if (event->type() == GraphNotifyEvent && player) {
+            player->HandleMediaEvent();
+            return true;
+        }
+        return QObject::event(event);
+    }
+};
+
+class GraphPlayerTest : public testing::Test {
+protected:
+    GraphPlayerTest() {
+        window.setObjectName(QStringLiteral("fFrameLock"));
+        drain.setObjectName(QStringLiteral("drain"));
+        auto service = std::make_unique<FakeMediaService>(log);
+        fake = service.get();
+        fake->config.drain = &drain;
+
+        GraphPlayerOwner owner;
+        owner.fileBoxText = [this] { return fileBox; };
+        owner.clearFileBox = [this] {
+            *log << QStringLiteral("clearFileBox");
+            fileBox.clear();
+        };
+        owner.window = &window;
+        owner.left = [this] { return left; };
+        owner.top = [this] { return top; };
+        owner.setVisible = [this](bool on) { *log << QStringLiteral("setVisible %1").arg(on); };
+        owner.setStatusTimerEnabled = [this](bool on) {
+            *log << QStringLiteral("statusTimer %1").arg(on);
+        };
+        owner.showMessageByKey = [this](const QString& message, const QString& title, int flags) {
+            *log << QStringLiteral("message %1 %2 %3").arg(message, title).arg(flags);
+            return 1;
+        };
+        owner.rewindLocal = [this] { *log << QStringLiteral("rewindLocal"); };
+        owner.fullScreenOnPlay = [this] { *log << QStringLiteral("fullScreenOnPlay"); };
+        owner.segmentComplete = [this] { *log << QStringLiteral("segmentComplete"); };
+        player = std::make_unique<TGraphPlayer>(std::move(service), std::move(owner));
+        window.player = player.get();
+    }
+
+    // Opens the file box's file and forgets what the open logged.
+    void open() {
+        player->OpenMedia();
+        ASSERT_TRUE(player->MediaOpen());
+        log->clear();
+    }
+
+    QStringList takeLog() {
+        QStringList taken = *log;
+        log->clear();
+        return taken;
+    }
+
+    std::shared_ptr<QStringList> log = std::make_shared<QStringList>();
+    NotifyTarget window;
+    QObject drain;
+    QString fileBox = QStringLiteral("/media/show/left.avi");
+    int left = 700;
+    int top = 50;
+    FakeMediaService* fake = nullptr;
+    std::unique_ptr<TGraphPlayer> player;
+};
+
+TEST_F(GraphPlayerTest, StartsClosedWithTheDocumentedDefaults) {
+    EXPECT_FALSE(player->MediaOpen());
+    EXPECT_EQ(player->DurationFrames(), 1);
+    EXPECT_EQ(player->FrameUnit(), 1);
+    EXPECT_FALSE(player->HasVideoWindow());
+    EXPECT_FALSE(player->FullScreenActive());
+    EXPECT_EQ(player->SavedMessageDrain(), nullptr);
+}
+
+TEST_F(GraphPlayerTest, OpeningAVideoBuildsTheGraphPlacesTheWindowLeftOfTheOwnerAndRewinds) {
+    fake->config.duration = 1500;
+    player->OpenMedia();
+
+    EXPECT_EQ(takeLog(), QStringList({
+                             "createGraph",
+                             "query MediaControl",
+                             "query MediaEvent",
+                             "query VideoWindow",
+                             "query MediaSeeking",
+                             "renderFile /media/show/left.avi",
+                             "putCaption frameLock PRO Video",
+                             "width",
+                             "putLeft 60",
+                             "putTop 51",
+                             "messageDrain",
+                             "setNotifyWindow fFrameLock 40d 0",
+                             "setTimeFormatFrame",
+                             "duration",
+                             "rewindLocal",
+                         }));
+    EXPECT_TRUE(player->MediaOpen());
+    EXPECT_TRUE(player->HasVideoWindow());
+    EXPECT_EQ(player->FrameUnit(), 1);
+    EXPECT_EQ(player->DurationFrames(), 1500);
+    EXPECT_EQ(player->SavedMessageDrain(), &drain);
+}
+
+TEST_F(GraphPlayerTest, NothingHappensWithAnEmptyFileBoxOrWhenAFileIsAlreadyOpen) {
+    fileBox.clear();
+    player->OpenMedia();
+    player->PlayMedia();
+    EXPECT_TRUE(takeLog().isEmpty());
+
+    fileBox = QStringLiteral("/media/show/left.avi");
+    open();
+    player->OpenMedia();
+    EXPECT_TRUE(takeLog().isEmpty());
+}
+
+TEST_F(GraphPlayerTest, AGraphThatCannotBeCreatedIsNeitherReportedNorRewound) {
+    fake->config.createGraph = false;
+    player->OpenMedia();
+    EXPECT_EQ(takeLog(), QStringList({"createGraph"}));
+    EXPECT_FALSE(player->MediaOpen());
+}
+
+TEST_F(GraphPlayerTest, AFileThatDoesNotRenderGivesOneMessageClearsTheBoxAndKeepsTheGraph) {
+    fake->config.render = false;
+    player->OpenMedia();
+    const QStringList calls = takeLog();
+    EXPECT_EQ(calls.filter(QStringLiteral("message Err")),
+              QStringList({"message ErrMsg_OpenFile ErrTitel_SetOpenFile 16"}));
+    EXPECT_EQ(calls.mid(calls.size() - 2), QStringList({"clearFileBox", "rewindLocal"}));
+    EXPECT_FALSE(player->MediaOpen());
+    EXPECT_TRUE(fileBox.isEmpty());
+    EXPECT_TRUE(fake->holds(MediaRef::MediaSeeking));
+
+    // The cleared box makes a following play do nothing at all.
+    player->PlayMedia();
+    EXPECT_TRUE(takeLog().isEmpty());
+
+    // A new file replaces every reference still held, each released before it is overwritten.
+    fake->config.render = true;
+    fileBox = QStringLiteral("/media/show/other.avi");
+    player->OpenMedia();
+    EXPECT_EQ(takeLog().mid(0, 10), QStringList({
+                                        "release GraphBuilder",
+                                        "createGraph",
+                                        "release MediaControl",
+                                        "query MediaControl",
+                                        "release MediaEvent",
+                                        "query MediaEvent",
+                                        "release VideoWindow",
+                                        "query VideoWindow",
+                                        "release MediaSeeking",
+                                        "query MediaSeeking",
+                                    }));
+    EXPECT_TRUE(player->MediaOpen());
+}
+
+TEST_F(GraphPlayerTest, ALongPathIsHandedToTheServiceWhole) {
+    fileBox = QStringLiteral("/media/installer/USB-STICK/") + QString(120, QLatin1Char('x')) +
+              QStringLiteral(".avi");
+    player->OpenMedia();
+    EXPECT_TRUE(log->contains(QStringLiteral("renderFile ") + fileBox));
+    EXPECT_TRUE(player->MediaOpen());
+}
+
+TEST_F(GraphPlayerTest, AnAudioFileHasNoVideoWindowAndCannotGoFullScreen) {
+    fake->config.caption = false;
+    player->OpenMedia();
+    const QStringList calls = takeLog();
+    EXPECT_FALSE(calls.contains(QStringLiteral("width")));
+    EXPECT_TRUE(calls.filter(QStringLiteral("putLeft")).isEmpty());
+    EXPECT_TRUE(player->MediaOpen());
+    EXPECT_FALSE(player->HasVideoWindow());
+
+    player->SetFullScreen(true);
+    EXPECT_TRUE(takeLog().isEmpty());
+    EXPECT_FALSE(player->FullScreenActive());
+
+    // Input routing is still asked for; the service ignores it.
+    player->SetControlWindowVisible(false);
+    EXPECT_EQ(takeLog(),
+              QStringList({"setVisible 0", "statusTimer 0", "putMessageDrain fFrameLock"}));
+}
+
+TEST_F(GraphPlayerTest, MediaThatCannotCountFramesRunsAtTwentyFiveFramesASecond) {
+    fake->config.frameFormat = false;
+    fake->config.duration = 1'000'000'000 + 399'999;
+    open();
+    EXPECT_EQ(player->FrameUnit(), 400000);
+    EXPECT_EQ(player->DurationFrames(), 2500);
+
+    player->SeekToFrame(25);
+    EXPECT_EQ(takeLog(), QStringList({"setPositions 10000000 1000000000"}));
+
+    fake->config.position = 10'399'999;
+    EXPECT_EQ(player->CurrentFrame(), 25);
+}
+
+TEST_F(GraphPlayerTest, ASeekAfterARangeRestoresTheStopAtTheEndOfTheMedia) {
+    fake->config.duration = 900;
+    open();
+    player->SetPlayRange(100, 200);
+    player->SeekToFrame(150);
+    EXPECT_EQ(takeLog(), QStringList({"setPositions 100 200", "setPositions 150 900"}));
+}
+
+TEST_F(GraphPlayerTest, FramesFromTheWireSaturateInsteadOfOverflowing) {
+    fake->config.frameFormat = false;
+    fake->config.duration = std::int64_t{1000} * 400000;
+    open();
+    player->SeekToFrame(std::numeric_limits<std::int64_t>::max() / 1000);
+    player->SetPlayRange(std::numeric_limits<std::int64_t>::min() / 1000, 0);
+    const QStringList calls = takeLog();
+    EXPECT_EQ(calls[0], QStringLiteral("setPositions %1 %2")
+                            .arg(std::numeric_limits<std::int64_t>::max())
+                            .arg(std::int64_t{1000} * 400000));
+    EXPECT_EQ(calls[1],
+              QStringLiteral("setPositions %1 0").arg(std::numeric_limits<std::int64_t>::min()));
+}
+
+TEST_F(GraphPlayerTest, OperationsOnClosedMediaDoNothingButTheOwnerStillHidesAndShows) {
+    player->StopMedia();
+    player->PauseMedia();
+    player->SeekToFrame(3);
+    player->SetPlayRange(1, 2);
+    player->SetFullScreen(true);
+    player->CloseMedia();
+    EXPECT_TRUE(takeLog().isEmpty());
+
+    player->SetControlWindowVisible(false);
+    EXPECT_EQ(takeLog(), QStringList({"setVisible 0", "statusTimer 0"}));
+}
+
+TEST_F(GraphPlayerTest, PlayOpensWhenNeededAndLetsTheControllerGoFullScreenBeforeRunning) {
+    player->PlayMedia();
+    const QStringList calls = takeLog();
+    ASSERT_GE(calls.size(), 3);
+    EXPECT_EQ(calls.mid(calls.size() - 3), QStringList({"rewindLocal", "fullScreenOnPlay", "run"}));
+
+    player->PauseMedia();
+    player->StopMedia();
+    EXPECT_EQ(takeLog(), QStringList({"pause", "stop"}));
+}
+
+TEST_F(GraphPlayerTest, CloseStopsAndReleasesInReverseOrder) {
+    open();
+    player->CloseMedia();
+    EXPECT_EQ(takeLog(),
+              QStringList({"stop", "release MediaSeeking", "release VideoWindow",
+                           "release MediaEvent", "release MediaControl", "release GraphBuilder"}));
+    EXPECT_FALSE(player->MediaOpen());
+    // The other fields keep their values.
+    EXPECT_TRUE(player->HasVideoWindow());
+}
+
+TEST_F(GraphPlayerTest, FullScreenHidesTheOwnerFirstAndShowsItBeforeLeaving) {
+    open();
+    player->SetFullScreen(true);
+    EXPECT_EQ(takeLog(), QStringList({"setVisible 0", "statusTimer 0", "putMessageDrain fFrameLock",
+                                      "putFullScreenMode -1"}));
+    EXPECT_TRUE(player->FullScreenActive());
+
+    player->SetFullScreen(false);
+    EXPECT_EQ(takeLog(), QStringList({"setVisible 1", "statusTimer 1", "putMessageDrain drain",
+                                      "putFullScreenMode 0"}));
+    EXPECT_FALSE(player->FullScreenActive());
+}
+
+TEST_F(GraphPlayerTest, OneNotificationDrainsEveryEventEachFreedBeforeItIsActedOn) {
+    open();
+    fake->queueEvent(EC_COMPLETE);
+    fake->queueEvent(99);
+    fake->queueEvent(EC_COMPLETE);
+    // The first notification takes all three; completion neither stops nor pauses the graph.
+    // The two notifications left over find an empty queue.
+    QCoreApplication::sendPostedEvents(&window, GraphNotifyEvent);
+    EXPECT_EQ(takeLog(),
+              QStringList({"getEvent 1", "freeEventParams 1", "segmentComplete", "getEvent 99",
+                           "freeEventParams 99", "getEvent 1", "freeEventParams 1",
+                           "segmentComplete", "getEvent none", "getEvent none", "getEvent none"}));
+}
+
+TEST_F(GraphPlayerTest, UserAbortClosesTheMediaAndLeavesTheRestUnread) {
+    open();
+    fake->queueEvent(EC_USERABORT);
+    fake->queueEvent(EC_COMPLETE);
+    player->HandleMediaEvent();
+    const QStringList calls = takeLog();
+    EXPECT_EQ(calls.mid(0, 3), QStringList({"getEvent 2", "freeEventParams 2", "stop"}));
+    EXPECT_FALSE(calls.contains(QStringLiteral("segmentComplete")));
+    EXPECT_EQ(fake->queuedEvents(), 1u);
+    EXPECT_FALSE(player->MediaOpen());
+
+    // Without the event reference there is nothing left to ask.
+    player->HandleMediaEvent();
+    EXPECT_TRUE(takeLog().isEmpty());
+}
+
+TEST_F(GraphPlayerTest, FullScreenLostBringsTheOwnerBackWithoutLeavingFullScreenAgain) {
+    open();
+    player->SetFullScreen(true);
+    takeLog();
+    fake->queueEvent(EC_FULLSCREEN_LOST);
+    player->HandleMediaEvent();
+    EXPECT_EQ(takeLog(), QStringList({"getEvent 18", "freeEventParams 18", "setVisible 1",
+                                      "statusTimer 1", "putMessageDrain drain", "getEvent none"}));
+    EXPECT_FALSE(player->FullScreenActive());
+}
+
+TEST_F(GraphPlayerTest, AnUnreadableDurationLeavesTheMediaClosedAndTheNextPlayTriesAgain) {
+    fake->config.durationOk = false;
+    player->OpenMedia();
+    EXPECT_FALSE(player->MediaOpen());
+    EXPECT_TRUE(takeLog().filter(QStringLiteral("message Err")).isEmpty());
+    EXPECT_EQ(player->DurationFrames(), 0);
+
+    fake->config.durationOk = true;
+    player->PlayMedia();
+    EXPECT_TRUE(player->MediaOpen());
+    EXPECT_TRUE(takeLog().endsWith(QStringLiteral("run")));
+}
+
+TEST_F(GraphPlayerTest, DestroyingThePlayerReleasesWhatAFailedOpenLeftHeld) {
+    fake->config.render = false;
+    player->OpenMedia();
+    takeLog();
+    player.reset();
+    EXPECT_EQ(takeLog(),
+              QStringList({"release MediaSeeking", "release VideoWindow", "release MediaEvent",
+                           "release MediaControl", "release GraphBuilder"}));
+}
+
+}  // namespace
