@@ -43,6 +43,9 @@ GstGraph::~GstGraph() {
     if (videoSink_ != nullptr) {
         gst_object_unref(videoSink_);
     }
+    for (GstElement* sink : displaySinks_) {
+        gst_object_unref(sink);
+    }
 }
 
 bool GstGraph::render(const QString& fileName) {
@@ -183,6 +186,18 @@ void GstGraph::takeVideoProperties() {
     if (overlay != nullptr) {
         gst_object_unref(overlay);
     }
+    GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(pipeline_));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "show-preroll-frame")) {
+            displaySinks_.push_back(GST_ELEMENT(gst_object_ref(element)));
+        }
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(elements);
+
     gint64 duration = -1;
     if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration)) {
         durationNs_ = duration;
@@ -342,11 +357,19 @@ void GstGraph::setPositions(std::int64_t current, std::int64_t stop) {
         std::erase_if(events_, [](const MediaEventRecord& e) { return e.code == EC_COMPLETE; });
     }
     lastPositionNs_ = startNs;
+    setShowPrerollFrame(true);
+    seekSinceRun_ = true;
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
     // The stop is always set: a seek type of NONE would keep the stop of an earlier range.
     if (!gst_element_seek(pipeline_, 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, startNs,
                           GST_SEEK_TYPE_SET, stopNs)) {
         qCWarning(lcGraph) << "seek to" << startNs << "ns failed in" << fileName_;
+    }
+}
+
+void GstGraph::setShowPrerollFrame(bool show) {
+    for (GstElement* sink : displaySinks_) {
+        g_object_set(sink, "show-preroll-frame", show ? TRUE : FALSE, nullptr);
     }
 }
 
@@ -357,6 +380,14 @@ void GstGraph::setState(GstState state) {
     if (window_ != nullptr && !windowShown_) {
         windowShown_ = true;
         window_->show();
+    }
+    if (state == GST_STATE_PLAYING) {
+        seekSinceRun_ = false;
+    } else if (GST_STATE_TARGET(pipeline_) == GST_STATE_PLAYING && !seekSinceRun_) {
+        // A running sink prerolls on the frame after the one on screen and would show it: the
+        // picture would step ahead of the position. Hold the shown frame instead. After a seek
+        // the preroll frame is the one asked for and must show.
+        setShowPrerollFrame(false);
     }
     if (gst_element_set_state(pipeline_, state) == GST_STATE_CHANGE_FAILURE) {
         qCWarning(lcGraph) << "state change failed in" << fileName_;

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 // How new graphs are built. Tests and benchmarks inject sinks that read or time the frames;
 // the program leaves both empty.
@@ -73,15 +74,18 @@ private:
     bool buildPipeline(const QString& fileName);
     bool waitForPreroll();
     void takeVideoProperties();
+    void setShowPrerollFrame(bool show);
     std::int64_t unitsToSeekNs(std::int64_t units) const;
     std::int64_t unitsToStopNs(std::int64_t units) const;
     std::int64_t nsToUnits(std::int64_t ns) const;
 
     const GstGraphOptions options_;
-    QString fileName_;                     // set before the bus handler is installed, then constant
-    GstElement* pipeline_ = nullptr;       // owned; UI thread
-    GstElement* videoSink_ = nullptr;      // playbin's video sink, referenced; UI thread
-    std::unique_ptr<VideoWindow> window_;  // UI thread; nativeId() also read by the bus handler
+    QString fileName_;                 // set before the bus handler is installed, then constant
+    GstElement* pipeline_ = nullptr;   // owned; UI thread
+    GstElement* videoSink_ = nullptr;  // playbin's video sink, referenced; UI thread
+    std::vector<GstElement*> displaySinks_;  // sinks that draw a preroll frame, referenced; UI
+    bool seekSinceRun_ = false;              // UI thread
+    std::unique_ptr<VideoWindow> window_;    // UI thread; nativeId() also read by the bus handler
     bool windowShown_ = false;
     FrameRate frameRate_;  // of the video stream; unknown for audio only
     bool frameFormat_ = false;

@@ -331,3 +331,43 @@ TEST(GstMediaServiceWindow, SavedGraphPlaysItsPipelineInOurWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pausing a running graph keeps the picture that was on screen, and the position names it.
+TEST(GstMediaServiceWindow, PauseHoldsTheFrameOnScreen) {
+    GstGraphOptions options;
+    options.audioSink = [] { return gst_element_factory_make("fakesink", nullptr); };
+    GstMediaService service(options);
+    ASSERT_TRUE(openGraph(service, clipPath(videoSpec(ClipFormat::MjpegAvi, 100))));
+    ASSERT_TRUE(service.setTimeFormatFrame());
+    VideoWindow* window = service.graph()->videoWindow();
+    service.pause();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    for (int wait : {130, 250, 410}) {
+        service.setPositions(10, 100);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return frameInWindow(window) == 10; }, 5000));
+        service.run();
+        QTest::qWait(wait);
+        service.pause();
+        QTest::qWait(150);
+        const std::int64_t position = service.currentPosition();
+        EXPECT_GT(position, 10);
+        EXPECT_EQ(frameInWindow(window), position) << "paused after " << wait << " ms";
+    }
+
+    // The controller's cue after a completed range: new range, then pause, while running.
+    NotifyRecorder target;
+    service.setNotifyWindow(&target, GraphNotifyEvent, 0);
+    service.setPositions(20, 23);
+    service.run();
+    ASSERT_TRUE(waitForEvent(service, target, EC_COMPLETE, 5000));
+    EXPECT_EQ(frameInWindow(window), 22);
+    service.setPositions(60, 70);
+    service.pause();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frameInWindow(window) == 60; }, 5000));
+    EXPECT_EQ(service.currentPosition(), 60);
+    releaseGraph(service);
+}
+
+}  // namespace
