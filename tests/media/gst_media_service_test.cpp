@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QTest>
 #include <algorithm>
+#include <mutex>
 #include <random>
 
 namespace {
@@ -367,6 +368,53 @@ TEST(GstMediaServiceWindow, PauseHoldsTheFrameOnScreen) {
     service.pause();
     EXPECT_TRUE(QTest::qWaitFor([&] { return frameInWindow(window) == 60; }, 5000));
     EXPECT_EQ(service.currentPosition(), 60);
+    releaseGraph(service);
+}
+
+}  // namespace
+
+namespace {
+
+// Log lines arrive from GStreamer's threads.
+std::mutex capturedMutex;
+QStringList capturedLog;
+
+void captureMessage(QtMsgType, const QMessageLogContext& context, const QString& message) {
+    std::lock_guard lock(capturedMutex);
+    capturedLog.append(QString::fromUtf8(context.category) + QStringLiteral(": ") + message);
+}
+
+QStringList capturedFailures() {
+    std::lock_guard lock(capturedMutex);
+    return capturedLog.filter(QStringLiteral("failed in"));
+}
+
+// A graph that breaks while it plays: the failure is logged with the file and the element, and
+// the service keeps answering.
+TEST(GstMediaService, PlaybackErrorIsLoggedWithFileAndElement) {
+    const QString path = tempPath(QStringLiteral("failing.grf"));
+    QFile graphFile(path);
+    ASSERT_TRUE(graphFile.open(QIODevice::WriteOnly));
+    graphFile.write("filesrc location=\"" +
+                    clipPath(videoSpec(ClipFormat::MjpegAvi, 100)).toUtf8() +
+                    "\" ! avidemux ! jpegdec ! identity name=breaker error-after=5 ! fakesink");
+    graphFile.close();
+    GstMediaService service;
+    ASSERT_TRUE(openGraph(service, path));
+    service.pause();
+
+    const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
+    service.run();
+    const bool logged = QTest::qWaitFor([] { return !capturedFailures().isEmpty(); }, 5000);
+    qInstallMessageHandler(previous);
+    ASSERT_TRUE(logged);
+    const QString line = capturedFailures().first();
+    EXPECT_TRUE(line.startsWith(QStringLiteral("framelock.media: "))) << line.toStdString();
+    EXPECT_TRUE(line.contains(path)) << line.toStdString();
+    EXPECT_TRUE(line.contains(QStringLiteral("breaker"))) << line.toStdString();
+    service.pause();
+    service.setPositions(0, 100);
+    EXPECT_GE(service.currentPosition(), 0);
     releaseGraph(service);
 }
 
