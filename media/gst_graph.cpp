@@ -350,15 +350,20 @@ void GstGraph::setPositions(std::int64_t current, std::int64_t stop) {
     const std::int64_t startNs = unitsToSeekNs(current);
     std::int64_t end = 0;
     const bool toEnd = !duration(end) || stop >= end;
-    const std::int64_t stopNs = toEnd ? -1 : std::max(unitsToStopNs(stop), startNs);
     {
         // A completion not yet taken belongs to the range this seek replaces.
         std::lock_guard lock(mutex_);
         std::erase_if(events_, [](const MediaEventRecord& e) { return e.code == EC_COMPLETE; });
     }
-    lastPositionNs_ = startNs;
-    setShowPrerollFrame(true);
     seekSinceRun_ = true;
+    seek(startNs, toEnd ? -1 : std::max(unitsToStopNs(stop), startNs));
+}
+
+void GstGraph::seek(std::int64_t startNs, std::int64_t stopNs) {
+    lastPositionNs_ = startNs;
+    seekStartNs_ = startNs;
+    seekStopNs_ = stopNs;
+    setShowPrerollFrame(true);
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
     // The stop is always set: a seek type of NONE would keep the stop of an earlier range.
     if (!gst_element_seek(pipeline_, 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, startNs,
@@ -381,15 +386,22 @@ void GstGraph::setState(GstState state) {
         windowShown_ = true;
         window_->show();
     }
+    const bool wasRunning = GST_STATE_TARGET(pipeline_) == GST_STATE_PLAYING;
     if (state == GST_STATE_PLAYING) {
         seekSinceRun_ = false;
-    } else if (GST_STATE_TARGET(pipeline_) == GST_STATE_PLAYING && !seekSinceRun_) {
+    } else if (wasRunning) {
         // A running sink prerolls on the frame after the one on screen and would show it: the
-        // picture would step ahead of the position. Hold the shown frame instead. After a seek
-        // the preroll frame is the one asked for and must show.
+        // picture would step ahead of the position. Hold the frame on screen instead.
         setShowPrerollFrame(false);
     }
     if (gst_element_set_state(pipeline_, state) == GST_STATE_CHANGE_FAILURE) {
         qCWarning(lcGraph) << "state change failed in" << fileName_;
+    }
+    if (state == GST_STATE_PAUSED && wasRunning && seekSinceRun_ && frameFormat_ &&
+        currentPosition() == nsToUnits(seekStartNs_)) {
+        // Paused right after a seek while running (the cue after a completed range): the
+        // sought frame may not be on screen yet, or already be followed by its successor in
+        // preroll. Seeking again while paused shows exactly that frame, as a paused cue does.
+        seek(seekStartNs_, seekStopNs_);
     }
 }

@@ -75,6 +75,7 @@ private:
     bool waitForPreroll();
     void takeVideoProperties();
     void setShowPrerollFrame(bool show);
+    void seek(std::int64_t startNs, std::int64_t stopNs);
     std::int64_t unitsToSeekNs(std::int64_t units) const;
     std::int64_t unitsToStopNs(std::int64_t units) const;
     std::int64_t nsToUnits(std::int64_t ns) const;
@@ -91,6 +92,8 @@ private:
     bool frameFormat_ = false;
     std::int64_t durationNs_ = -1;
     std::int64_t lastPositionNs_ = 0;
+    std::int64_t seekStartNs_ = 0;  // the latest seek's range, stop -1 for the end
+    std::int64_t seekStopNs_ = -1;
 
     QObject notifier_;                // UI thread: context of notifications from the bus
     QPointer<QObject> notifyWindow_;  // UI thread
