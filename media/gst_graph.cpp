@@ -58,8 +58,9 @@ bool GstGraph::render(const QString& fileName) {
     window_ = std::make_unique<VideoWindow>();
     window_->onClosed = [this] { queueEvent(EC_USERABORT); };
     window_->onFullScreenLost = [this] { queueEvent(EC_FULLSCREEN_LOST); };
+    windowId_ = window_->winId();
     if (!buildPipeline(fileName)) {
-        window_.reset();
+        dropWindow();
         return false;
     }
     GstBus* bus = gst_element_get_bus(pipeline_);
@@ -69,11 +70,16 @@ bool GstGraph::render(const QString& fileName) {
     if (!waitForPreroll()) {
         // Keep the object (the graph stays held) but give back the file and the threads.
         gst_element_set_state(pipeline_, GST_STATE_NULL);
-        window_.reset();
+        dropWindow();
         return false;
     }
     takeVideoProperties();
     return true;
+}
+
+void GstGraph::dropWindow() {
+    windowId_ = 0;
+    window_.reset();
 }
 
 bool GstGraph::buildPipeline(const QString& fileName) {
@@ -161,7 +167,7 @@ void GstGraph::takeVideoProperties() {
         }
     }
     if (videoStreams == 0) {
-        window_.reset();
+        dropWindow();
     } else {
         QSize natural(320, 240);
         if (caps != nullptr) {
@@ -212,7 +218,7 @@ GstBusSyncReply GstGraph::onBusMessage(GstBus*, GstMessage* message, gpointer se
 
 void GstGraph::handleBusMessage(GstMessage* message) {
     if (gst_is_video_overlay_prepare_window_handle_message(message)) {
-        const WId id = window_ != nullptr ? window_->nativeId() : 0;
+        const WId id = windowId_;
         if (id != 0) {
             GstVideoOverlay* overlay = GST_VIDEO_OVERLAY(GST_MESSAGE_SRC(message));
             gst_video_overlay_set_window_handle(overlay, id);

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -74,6 +75,7 @@ private:
     bool buildPipeline(const QString& fileName);
     bool waitForPreroll();
     void takeVideoProperties();
+    void dropWindow();
     void setShowPrerollFrame(bool show);
     void seek(std::int64_t startNs, std::int64_t stopNs);
     std::int64_t unitsToSeekNs(std::int64_t units) const;
@@ -86,7 +88,8 @@ private:
     GstElement* videoSink_ = nullptr;  // playbin's video sink, referenced; UI thread
     std::vector<GstElement*> displaySinks_;  // sinks that draw a preroll frame, referenced; UI
     bool seekSinceRun_ = false;              // UI thread
-    std::unique_ptr<VideoWindow> window_;    // UI thread; nativeId() also read by the bus handler
+    std::unique_ptr<VideoWindow> window_;    // UI thread
+    std::atomic<WId> windowId_{0};           // the window's X id for the bus handler; 0: none
     bool windowShown_ = false;
     FrameRate frameRate_;  // of the video stream; unknown for audio only
     bool frameFormat_ = false;

@@ -21,7 +21,8 @@ VideoWindow::VideoWindow() {
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
-    nativeId_ = winId();
+    // Creates the native window now, not at the first show: the sink needs its id to preroll.
+    winId();
 }
 
 VideoWindow::~VideoWindow() {
@@ -77,9 +78,8 @@ void VideoWindow::leaveFullScreen() {
 
 bool VideoWindow::event(QEvent* event) {
     if (event->type() == QEvent::WinIdChange) {
-        nativeId_ = winId();
         if (overlay_ != nullptr) {
-            gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(overlay_), nativeId_.load());
+            gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(overlay_), winId());
         }
     }
     return QWidget::event(event);

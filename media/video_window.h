@@ -5,23 +5,18 @@
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
-#include <atomic>
 #include <functional>
 
 // The top-level window a graph's video sink draws into (GstVideoOverlay). It shows the video at
 // its natural size, switches to and from full screen on the screen it stands on, and forwards
 // keys and double clicks to the message drain when one is set.
-//
-// Threads: everything runs on the UI thread except nativeId(), which the bus sync handler reads
-// from streaming threads to answer prepare-window-handle.
+// UI thread only; the native window exists from construction, so its id can be handed to the
+// streaming threads before the sink asks for it.
 class VideoWindow final : public QWidget {
     Q_OBJECT
 public:
     VideoWindow();
     ~VideoWindow() override;
-
-    // The X window id, taken on the UI thread when the window is made and whenever Qt changes it.
-    WId nativeId() const { return nativeId_.load(); }
 
     // The element that draws (a playbin or an overlay sink) and the sink whose scaling follows
     // the window; either may be nullptr. Both are referenced until the window goes.
@@ -60,7 +55,6 @@ private:
     void leaveFullScreen();
     void updateRenderArea();
 
-    std::atomic<WId> nativeId_{0};  // written on the UI thread, read by streaming threads
     GstElement* overlay_ = nullptr;
     GstElement* scaledSink_ = nullptr;
     QSize naturalSize_;
