@@ -32,18 +32,25 @@ int main(int argc, char** argv) {
     spec.format = *format;
     for (int i = 3; i < argc; ++i) {
         const std::string option = argv[i];
-        const bool hasValue = i + 1 < argc;
+        const char* value = i + 1 < argc ? argv[i + 1] : "";
+        bool parsed = false;
         if (option == "--audio") {
             spec.withAudio = true;
-        } else if (option == "--size" && hasValue &&
-                   std::sscanf(argv[++i], "%dx%d", &spec.width, &spec.height) == 2) {
-        } else if (option == "--fps" && hasValue &&
-                   std::sscanf(argv[++i], "%d/%d", &spec.fpsNumerator, &spec.fpsDenominator) == 2) {
-        } else if (option == "--frames" && hasValue) {
-            spec.frames = std::stoll(argv[++i]);
-        } else {
+            continue;
+        }
+        if (option == "--size") {
+            parsed = std::sscanf(value, "%dx%d", &spec.width, &spec.height) == 2;
+        } else if (option == "--fps") {
+            parsed = std::sscanf(value, "%d/%d", &spec.fpsNumerator, &spec.fpsDenominator) == 2;
+        } else if (option == "--frames") {
+            long long frames = 0;
+            parsed = std::sscanf(value, "%lld", &frames) == 1;
+            spec.frames = frames;
+        }
+        if (!parsed) {
             return usage();
         }
+        ++i;
     }
     try {
         generateClip(spec, argv[2]);
