@@ -73,8 +73,8 @@ protected:
     std::unique_ptr<TGraphPlayer> player;
 };
 
-ClipSpec spec(ClipFormat format, std::int64_t frames, int fpsN = 25, int fpsD = 1) {
-    ClipSpec s;
+ClipSettings clip(ClipFormat format, std::int64_t frames, int fpsN = 25, int fpsD = 1) {
+    ClipSettings s;
     s.format = format;
     s.frames = frames;
     s.fpsNumerator = fpsN;
@@ -83,7 +83,7 @@ ClipSpec spec(ClipFormat format, std::int64_t frames, int fpsN = 25, int fpsD = 
 }
 
 TEST_F(GraphPlayerOnGstreamer, AudioOnlyFileOpensWithoutWindowInHundredNanosecondUnits) {
-    fileBox = clipPath(spec(ClipFormat::Wav, 100));
+    fileBox = clipPath(clip(ClipFormat::Wav, 100));
     player->OpenMedia();
     EXPECT_TRUE(player->MediaOpen());
     EXPECT_FALSE(player->HasVideoWindow());
@@ -113,7 +113,7 @@ TEST_F(GraphPlayerOnGstreamer, FileThatDoesNotRenderGivesExactlyOneMessageAndCle
 }
 
 TEST_F(GraphPlayerOnGstreamer, VideoOpensLeftOfTheOwnerAndPlaysARangeToCompletion) {
-    fileBox = clipPath(spec(ClipFormat::H264Mp4, 300, 30000, 1001));
+    fileBox = clipPath(clip(ClipFormat::H264Mp4, 300, 30000, 1001));
     player->OpenMedia();
     ASSERT_TRUE(player->MediaOpen());
     EXPECT_TRUE(player->HasVideoWindow());
@@ -144,7 +144,7 @@ TEST_F(GraphPlayerOnGstreamer, VideoOpensLeftOfTheOwnerAndPlaysARangeToCompletio
 }
 
 TEST_F(GraphPlayerOnGstreamer, FullScreenHidesTheOwnerAndBackShowsIt) {
-    fileBox = clipPath(spec(ClipFormat::MjpegAvi, 100));
+    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 100));
     player->OpenMedia();
     ASSERT_TRUE(player->HasVideoWindow());
     VideoWindow* window = videoWindow();
@@ -165,7 +165,7 @@ TEST_F(GraphPlayerOnGstreamer, FullScreenHidesTheOwnerAndBackShowsIt) {
 }
 
 TEST_F(GraphPlayerOnGstreamer, LosingFullScreenBringsTheOwnerBack) {
-    fileBox = clipPath(spec(ClipFormat::MjpegAvi, 100));
+    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 100));
     player->OpenMedia();
     VideoWindow* window = videoWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
@@ -176,7 +176,7 @@ TEST_F(GraphPlayerOnGstreamer, LosingFullScreenBringsTheOwnerBack) {
 }
 
 TEST_F(GraphPlayerOnGstreamer, ClosingTheVideoWindowClosesTheMedia) {
-    fileBox = clipPath(spec(ClipFormat::MjpegAvi, 100));
+    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 100));
     player->OpenMedia();
     VideoWindow* window = videoWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));

@@ -15,16 +15,16 @@ namespace {
 
 struct VideoCase {
     const char* name;
-    ClipSpec spec;
+    ClipSettings clip;
 };
 
-ClipSpec videoSpec(ClipFormat format, std::int64_t frames, int fpsN = 25, int fpsD = 1) {
-    ClipSpec spec;
-    spec.format = format;
-    spec.frames = frames;
-    spec.fpsNumerator = fpsN;
-    spec.fpsDenominator = fpsD;
-    return spec;
+ClipSettings videoClip(ClipFormat format, std::int64_t frames, int fpsN = 25, int fpsD = 1) {
+    ClipSettings clip;
+    clip.format = format;
+    clip.frames = frames;
+    clip.fpsNumerator = fpsN;
+    clip.fpsDenominator = fpsD;
+    return clip;
 }
 
 // Opens a file the way the player does: graph, references, render.
@@ -67,9 +67,9 @@ std::vector<std::int64_t> range(std::int64_t first, std::int64_t stop) {
 
 // The frames a probe saw played. DV is interlaced and deinterlaced field by field, so each of
 // its frames arrives twice, once per field.
-std::vector<std::int64_t> played(const FrameProbe& probe, const ClipSpec& spec) {
+std::vector<std::int64_t> played(const FrameProbe& probe, const ClipSettings& clip) {
     std::vector<std::int64_t> frames = probe.played();
-    if (spec.format == ClipFormat::DvAvi) {
+    if (clip.format == ClipFormat::DvAvi) {
         frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
     }
     return frames;
@@ -81,22 +81,22 @@ class VideoFormats : public testing::TestWithParam<VideoCase> {};
 // to any frame prerolls exactly that frame, and a range plays exactly its frames, ends with
 // EC_COMPLETE, and a range set at the old stop plays without another run.
 TEST_P(VideoFormats, SeeksAndRangesAreFrameExact) {
-    const ClipSpec spec = normalized(GetParam().spec);
+    const ClipSettings clip = normalized(GetParam().clip);
     FrameProbe probe;
     GstMediaService service(probeOptions(probe));
     NotifyRecorder target;
-    ASSERT_TRUE(openGraph(service, clipPath(spec)));
+    ASSERT_TRUE(openGraph(service, clipPath(clip)));
     service.setNotifyWindow(&target, GraphNotifyEvent, 0);
     ASSERT_TRUE(service.putCaption(QStringLiteral("frameLock PRO Video")));
     ASSERT_TRUE(service.setTimeFormatFrame());
     std::int64_t frames = 0;
     ASSERT_TRUE(service.duration(frames));
-    EXPECT_EQ(frames, spec.frames);
+    EXPECT_EQ(frames, clip.frames);
     service.pause();
 
-    std::mt19937 random(static_cast<unsigned>(spec.frames + spec.fpsNumerator));
-    std::uniform_int_distribution<std::int64_t> pick(0, spec.frames - 1);
-    std::vector<std::int64_t> targets{spec.frames - 1, 1};
+    std::mt19937 random(static_cast<unsigned>(clip.frames + clip.fpsNumerator));
+    std::uniform_int_distribution<std::int64_t> pick(0, clip.frames - 1);
+    std::vector<std::int64_t> targets{clip.frames - 1, 1};
     for (int i = 0; i < 6; ++i) {
         targets.push_back(pick(random));
     }
@@ -105,30 +105,30 @@ TEST_P(VideoFormats, SeeksAndRangesAreFrameExact) {
         EXPECT_EQ(service.currentPosition(), frame);
     }
 
-    const std::int64_t start = spec.frames / 2;
+    const std::int64_t start = clip.frames / 2;
     ASSERT_EQ(cue(service, probe, start, start + 6), start);
     probe.clearPlayed();
     drainEvents(service);
     service.run();
     ASSERT_TRUE(waitForEvent(service, target, EC_COMPLETE, 10000));
-    EXPECT_EQ(played(probe, spec), range(start, start + 6));
+    EXPECT_EQ(played(probe, clip), range(start, start + 6));
     EXPECT_EQ(service.currentPosition(), start + 5);
 
     probe.clearPlayed();
     service.setPositions(start + 6, start + 10);
     ASSERT_TRUE(waitForEvent(service, target, EC_COMPLETE, 10000));
-    EXPECT_EQ(played(probe, spec), range(start + 6, start + 10));
+    EXPECT_EQ(played(probe, clip), range(start + 6, start + 10));
     releaseGraph(service);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Media, VideoFormats,
-    testing::Values(VideoCase{"MjpegAvi", videoSpec(ClipFormat::MjpegAvi, 100)},
-                    VideoCase{"MjpegAvi30", videoSpec(ClipFormat::MjpegAvi, 90, 30)},
-                    VideoCase{"RawAvi", videoSpec(ClipFormat::RawAvi, 60)},
-                    VideoCase{"DvAvi", videoSpec(ClipFormat::DvAvi, 50)},
-                    VideoCase{"H264Mp4", videoSpec(ClipFormat::H264Mp4, 300)},
-                    VideoCase{"H264Mp4Ntsc", videoSpec(ClipFormat::H264Mp4, 300, 30000, 1001)}),
+    testing::Values(VideoCase{"MjpegAvi", videoClip(ClipFormat::MjpegAvi, 100)},
+                    VideoCase{"MjpegAvi30", videoClip(ClipFormat::MjpegAvi, 90, 30)},
+                    VideoCase{"RawAvi", videoClip(ClipFormat::RawAvi, 60)},
+                    VideoCase{"DvAvi", videoClip(ClipFormat::DvAvi, 50)},
+                    VideoCase{"H264Mp4", videoClip(ClipFormat::H264Mp4, 300)},
+                    VideoCase{"H264Mp4Ntsc", videoClip(ClipFormat::H264Mp4, 300, 30000, 1001)}),
     [](const testing::TestParamInfo<VideoCase>& info) { return std::string(info.param.name); });
 
 class AudioFormats : public testing::TestWithParam<ClipFormat> {};
@@ -138,7 +138,7 @@ TEST_P(AudioFormats, PlayInHundredNanosecondUnitsWithoutAWindow) {
     FrameProbe probe;
     GstMediaService service(probeOptions(probe));
     NotifyRecorder target;
-    ASSERT_TRUE(openGraph(service, clipPath(videoSpec(GetParam(), 100))));
+    ASSERT_TRUE(openGraph(service, clipPath(videoClip(GetParam(), 100))));
     service.setNotifyWindow(&target, GraphNotifyEvent, 0);
     EXPECT_FALSE(service.putCaption(QStringLiteral("frameLock PRO Video")));
     EXPECT_FALSE(service.setTimeFormatFrame());
@@ -187,9 +187,9 @@ TEST(GstMediaService, RefusesFilesThatDoNotRenderCompletely) {
 
     // Video and sound where no decoder knows the video: the sound alone would preroll, but a
     // partial rendering is a failure.
-    ClipSpec spec = videoSpec(ClipFormat::MjpegAvi, 25);
-    spec.withAudio = true;
-    const QString whole = clipPath(spec);
+    ClipSettings clip = videoClip(ClipFormat::MjpegAvi, 25);
+    clip.withAudio = true;
+    const QString whole = clipPath(clip);
     EXPECT_TRUE(openGraph(service, whole));
     const QString partial = tempPath(QStringLiteral("unknown-codec.avi"));
     ASSERT_TRUE(QFile::copy(whole, partial));
@@ -202,7 +202,7 @@ TEST(GstMediaService, RefusesFilesThatDoNotRenderCompletely) {
 TEST(GstMediaService, GraphLivesWhileAnyReferenceIsHeld) {
     FrameProbe probe;
     GstMediaService service(probeOptions(probe));
-    ASSERT_TRUE(openGraph(service, clipPath(videoSpec(ClipFormat::MjpegAvi, 100))));
+    ASSERT_TRUE(openGraph(service, clipPath(videoClip(ClipFormat::MjpegAvi, 100))));
     service.release(MediaRef::GraphBuilder);
     ASSERT_TRUE(service.createGraph());
     // The old graph still answers through the references taken from it.
@@ -216,7 +216,7 @@ TEST(GstMediaService, GraphLivesWhileAnyReferenceIsHeld) {
 class VideoWindowTest : public testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(openGraph(service, clipPath(videoSpec(ClipFormat::MjpegAvi, 100))));
+        ASSERT_TRUE(openGraph(service, clipPath(videoClip(ClipFormat::MjpegAvi, 100))));
         service.setNotifyWindow(&target, GraphNotifyEvent, 0);
         ASSERT_TRUE(service.putCaption(QStringLiteral("frameLock PRO Video")));
         window = service.graph()->videoWindow();
@@ -285,7 +285,7 @@ TEST(GstMediaServiceWindow, DefaultSinkShowsTheCuedFrameInTheWindow) {
     GstGraphOptions options;
     options.audioSink = [] { return gst_element_factory_make("fakesink", nullptr); };
     GstMediaService service(options);
-    ASSERT_TRUE(openGraph(service, clipPath(videoSpec(ClipFormat::DvAvi, 50))));
+    ASSERT_TRUE(openGraph(service, clipPath(videoClip(ClipFormat::DvAvi, 50))));
     ASSERT_TRUE(service.setTimeFormatFrame());
     VideoWindow* window = service.graph()->videoWindow();
     ASSERT_NE(window, nullptr);
@@ -302,7 +302,7 @@ TEST(GstMediaServiceWindow, DefaultSinkShowsTheCuedFrameInTheWindow) {
 
 // A saved graph is a pipeline text; its own sink draws into our window.
 TEST(GstMediaServiceWindow, SavedGraphPlaysItsPipelineInOurWindow) {
-    const QString clip = clipPath(videoSpec(ClipFormat::MjpegAvi, 100));
+    const QString clip = clipPath(videoClip(ClipFormat::MjpegAvi, 100));
     const QString graphFile = tempPath(QStringLiteral("saved.grf"));
     QFile file(graphFile);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -340,7 +340,7 @@ TEST(GstMediaServiceWindow, PauseHoldsTheFrameOnScreen) {
     GstGraphOptions options;
     options.audioSink = [] { return gst_element_factory_make("fakesink", nullptr); };
     GstMediaService service(options);
-    ASSERT_TRUE(openGraph(service, clipPath(videoSpec(ClipFormat::MjpegAvi, 100))));
+    ASSERT_TRUE(openGraph(service, clipPath(videoClip(ClipFormat::MjpegAvi, 100))));
     ASSERT_TRUE(service.setTimeFormatFrame());
     VideoWindow* window = service.graph()->videoWindow();
     service.pause();
@@ -396,7 +396,7 @@ TEST(GstMediaService, PlaybackErrorIsLoggedWithFileAndElement) {
     QFile graphFile(path);
     ASSERT_TRUE(graphFile.open(QIODevice::WriteOnly));
     graphFile.write("filesrc location=\"" +
-                    clipPath(videoSpec(ClipFormat::MjpegAvi, 100)).toUtf8() +
+                    clipPath(videoClip(ClipFormat::MjpegAvi, 100)).toUtf8() +
                     "\" ! avidemux ! jpegdec ! identity name=breaker error-after=5 ! fakesink");
     graphFile.close();
     GstMediaService service;

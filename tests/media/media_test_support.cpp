@@ -22,7 +22,7 @@ QTemporaryDir& clipDir() {
     return dir;
 }
 
-QString specKey(const ClipSpec& s) {
+QString settingsKey(const ClipSettings& s) {
     return QStringLiteral("%1-%2x%3-%4_%5-%6%7")
         .arg(QString::fromStdString(formatName(s.format)))
         .arg(s.width)
@@ -39,12 +39,12 @@ QString tempPath(const QString& name) {
     return clipDir().filePath(name);
 }
 
-QString clipPath(const ClipSpec& spec) {
+QString clipPath(const ClipSettings& clip) {
     static QMap<QString, QString> made;
-    const QString key = specKey(spec);
+    const QString key = settingsKey(clip);
     if (!made.contains(key)) {
-        const QString path = tempPath(key + QString::fromStdString(formatExtension(spec.format)));
-        generateClip(spec, path.toStdString());
+        const QString path = tempPath(key + QString::fromStdString(formatExtension(clip.format)));
+        generateClip(clip, path.toStdString());
         made.insert(key, path);
     }
     return made.value(key);

@@ -15,8 +15,8 @@
 #include <vector>
 
 // Generated clips, made once per test run into a temporary directory and reused by every test
-// that asks for the same spec.
-QString clipPath(const ClipSpec& spec);
+// that asks for the same clip.
+QString clipPath(const ClipSettings& clip);
 QString tempPath(const QString& name);
 
 // A video sink that reads the frame number of every picture it prerolls or renders. Thread

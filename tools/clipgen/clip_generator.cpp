@@ -46,31 +46,31 @@ struct PipelineStopper {
 };
 using PipelinePtr = std::unique_ptr<GstElement, PipelineStopper>;
 
-std::string audioBranch(const ClipSpec& spec, int rate) {
+std::string audioBranch(const ClipSettings& clip, int rate) {
     // 10 ms buffers: the clip lasts as long as its frames would, to the nearest 10 ms.
     const int samplesPerBuffer = rate / 100;
     const std::int64_t buffers =
-        (spec.frames * spec.fpsDenominator * 100 + spec.fpsNumerator / 2) / spec.fpsNumerator;
+        (clip.frames * clip.fpsDenominator * 100 + clip.fpsNumerator / 2) / clip.fpsNumerator;
     return "audiotestsrc wave=sine freq=440 volume=0.3 num-buffers=" + std::to_string(buffers) +
            " samplesperbuffer=" + std::to_string(samplesPerBuffer) +
            " ! audio/x-raw,format=S16LE,channels=2,rate=" + std::to_string(rate);
 }
 
-std::string pipelineDescription(const ClipSpec& spec) {
+std::string pipelineDescription(const ClipSettings& clip) {
     const std::string sink = " ! filesink name=out";
-    switch (spec.format) {
+    switch (clip.format) {
         case ClipFormat::MjpegAvi:
         case ClipFormat::RawAvi:
         case ClipFormat::DvAvi: {
-            const char* encoder = spec.format == ClipFormat::MjpegAvi ? "jpegenc quality=85"
-                                  : spec.format == ClipFormat::DvAvi
+            const char* encoder = clip.format == ClipFormat::MjpegAvi ? "jpegenc quality=85"
+                                  : clip.format == ClipFormat::DvAvi
                                       ? "avenc_dvvideo ! video/x-dv"
                                       // avimux links its audio pad to untyped input and fails.
                                       : "video/x-raw";
             std::string description =
                 std::string("appsrc name=src ! ") + encoder + " ! avimux name=mux" + sink;
-            if (spec.withAudio) {
-                description += " " + audioBranch(spec, 48000) + " ! mux.";
+            if (clip.withAudio) {
+                description += " " + audioBranch(clip, 48000) + " ! mux.";
             }
             return description;
         }
@@ -79,22 +79,22 @@ std::string pipelineDescription(const ClipSpec& spec) {
                    "! h264parse ! mp4mux" +
                    sink;
         case ClipFormat::Wav:
-            return audioBranch(spec, 48000) + " ! wavenc" + sink;
+            return audioBranch(clip, 48000) + " ! wavenc" + sink;
         case ClipFormat::Mp3:
             // lamemp3enc takes interleaved input only after audioconvert.
-            return audioBranch(spec, 44100) + " ! audioconvert ! lamemp3enc ! xingmux ! id3v2mux" +
+            return audioBranch(clip, 44100) + " ! audioconvert ! lamemp3enc ! xingmux ! id3v2mux" +
                    sink;
     }
     throw std::logic_error("unknown clip format");
 }
 
-GstVideoInfo configureSource(GstElement* src, const ClipSpec& spec) {
-    const int parN = spec.format == ClipFormat::DvAvi ? 16 : 1;
-    const int parD = spec.format == ClipFormat::DvAvi ? 15 : 1;
+GstVideoInfo configureSource(GstElement* src, const ClipSettings& clip) {
+    const int parN = clip.format == ClipFormat::DvAvi ? 16 : 1;
+    const int parD = clip.format == ClipFormat::DvAvi ? 15 : 1;
     GstCaps* caps = gst_caps_new_simple(
-        "video/x-raw", "format", G_TYPE_STRING, "I420", "width", G_TYPE_INT, spec.width, "height",
-        G_TYPE_INT, spec.height, "framerate", GST_TYPE_FRACTION, spec.fpsNumerator,
-        spec.fpsDenominator, "pixel-aspect-ratio", GST_TYPE_FRACTION, parN, parD, nullptr);
+        "video/x-raw", "format", G_TYPE_STRING, "I420", "width", G_TYPE_INT, clip.width, "height",
+        G_TYPE_INT, clip.height, "framerate", GST_TYPE_FRACTION, clip.fpsNumerator,
+        clip.fpsDenominator, "pixel-aspect-ratio", GST_TYPE_FRACTION, parN, parD, nullptr);
     GstVideoInfo info;
     gst_video_info_from_caps(&info, caps);
     // Blocking with a few frames of room keeps memory flat however long the clip is.
@@ -104,18 +104,18 @@ GstVideoInfo configureSource(GstElement* src, const ClipSpec& spec) {
     return info;
 }
 
-void pushFrames(GstElement* src, const GstVideoInfo& info, const ClipSpec& spec) {
+void pushFrames(GstElement* src, const GstVideoInfo& info, const ClipSettings& clip) {
     const auto frameStart = [&](std::int64_t frame) {
         return gst_util_uint64_scale(static_cast<guint64>(frame),
-                                     static_cast<guint64>(spec.fpsDenominator) * GST_SECOND,
-                                     static_cast<guint64>(spec.fpsNumerator));
+                                     static_cast<guint64>(clip.fpsDenominator) * GST_SECOND,
+                                     static_cast<guint64>(clip.fpsNumerator));
     };
-    for (std::int64_t frame = 0; frame < spec.frames; ++frame) {
+    for (std::int64_t frame = 0; frame < clip.frames; ++frame) {
         GstBuffer* buffer = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info), nullptr);
         GstMapInfo map;
         gst_buffer_map(buffer, &map, GST_MAP_WRITE);
         paintFrameCode(frame % FrameCodeLimit, map.data + GST_VIDEO_INFO_PLANE_OFFSET(&info, 0),
-                       spec.width, spec.height, GST_VIDEO_INFO_PLANE_STRIDE(&info, 0));
+                       clip.width, clip.height, GST_VIDEO_INFO_PLANE_STRIDE(&info, 0));
         const gsize chroma = GST_VIDEO_INFO_PLANE_OFFSET(&info, 1);
         std::fill(map.data + chroma, map.data + map.size, std::uint8_t{128});
         gst_buffer_unmap(buffer, &map);
@@ -131,19 +131,19 @@ void pushFrames(GstElement* src, const GstVideoInfo& info, const ClipSpec& spec)
 
 }  // namespace
 
-ClipSpec normalized(ClipSpec spec) {
-    if (spec.format == ClipFormat::DvAvi) {
-        spec.width = 720;
-        spec.height = 576;
-        spec.fpsNumerator = 25;
-        spec.fpsDenominator = 1;
+ClipSettings normalized(ClipSettings clip) {
+    if (clip.format == ClipFormat::DvAvi) {
+        clip.width = 720;
+        clip.height = 576;
+        clip.fpsNumerator = 25;
+        clip.fpsDenominator = 1;
     }
-    if (spec.format == ClipFormat::H264Mp4 || spec.format == ClipFormat::MjpegAvi) {
+    if (clip.format == ClipFormat::H264Mp4 || clip.format == ClipFormat::MjpegAvi) {
         // 4:2:0 encoders need even dimensions.
-        spec.width &= ~1;
-        spec.height &= ~1;
+        clip.width &= ~1;
+        clip.height &= ~1;
     }
-    return spec;
+    return clip;
 }
 
 bool hasVideo(ClipFormat format) {
@@ -167,21 +167,21 @@ std::string formatExtension(ClipFormat format) {
     return infoOf(format).extension;
 }
 
-void generateClip(const ClipSpec& requested, const std::filesystem::path& path) {
-    const ClipSpec spec = normalized(requested);
-    if (spec.frames <= 0 || spec.fpsNumerator <= 0 || spec.fpsDenominator <= 0 ||
-        (hasVideo(spec.format) && (spec.width < 64 || spec.height < 48))) {
+void generateClip(const ClipSettings& requested, const std::filesystem::path& path) {
+    const ClipSettings clip = normalized(requested);
+    if (clip.frames <= 0 || clip.fpsNumerator <= 0 || clip.fpsDenominator <= 0 ||
+        (hasVideo(clip.format) && (clip.width < 64 || clip.height < 48))) {
         throw std::runtime_error("clip needs frames, a frame rate and at least 64x48 pixels");
     }
     if (!gst_is_initialized()) {
         gst_init(nullptr, nullptr);
     }
     GError* error = nullptr;
-    PipelinePtr pipeline(gst_parse_launch(pipelineDescription(spec).c_str(), &error));
+    PipelinePtr pipeline(gst_parse_launch(pipelineDescription(clip).c_str(), &error));
     if (error != nullptr) {
         const std::string message = error->message;
         g_error_free(error);
-        throw std::runtime_error("cannot build the " + formatName(spec.format) +
+        throw std::runtime_error("cannot build the " + formatName(clip.format) +
                                  " encoder: " + message);
     }
     ElementPtr out(gst_bin_get_by_name(GST_BIN(pipeline.get()), "out"));
@@ -191,13 +191,13 @@ void generateClip(const ClipSpec& requested, const std::filesystem::path& path) 
     ElementPtr src(gst_bin_get_by_name(GST_BIN(pipeline.get()), "src"));
     GstVideoInfo info;
     if (src) {
-        info = configureSource(src.get(), spec);
+        info = configureSource(src.get(), clip);
     }
     if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         throw std::runtime_error("cannot start the encoder for " + path.string());
     }
     if (src) {
-        pushFrames(src.get(), info, spec);
+        pushFrames(src.get(), info, clip);
     }
     std::unique_ptr<GstBus, GstObjectDeleter> bus(gst_element_get_bus(pipeline.get()));
     GstMessage* message = gst_bus_timed_pop_filtered(

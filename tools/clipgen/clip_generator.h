@@ -7,7 +7,7 @@
 
 enum class ClipFormat { MjpegAvi, RawAvi, DvAvi, H264Mp4, Wav, Mp3 };
 
-struct ClipSpec {
+struct ClipSettings {
     ClipFormat format = ClipFormat::MjpegAvi;
     int width = 320;
     int height = 240;
@@ -19,8 +19,9 @@ struct ClipSpec {
     bool withAudio = false;
 };
 
-// The spec a format needs to be valid: DV is always PAL (720x576, 25/1, pixel aspect 16/15).
-ClipSpec normalized(ClipSpec spec);
+// The settings made valid for their format: DV is always PAL (720x576, 25/1, pixel aspect
+// 16/15), and the 4:2:0 encoders get even sizes.
+ClipSettings normalized(ClipSettings clip);
 
 bool hasVideo(ClipFormat format);
 // "mjpeg-avi", "raw-avi", "dv-avi", "h264-mp4", "wav", "mp3".
@@ -32,4 +33,4 @@ std::string formatExtension(ClipFormat format);
 // Writes a clip whose every frame carries its frame number (frame_code.h), encoded through
 // GStreamer. Blocks until the file is complete. Throws std::runtime_error with GStreamer's
 // message when an element is missing or the pipeline fails.
-void generateClip(const ClipSpec& spec, const std::filesystem::path& path);
+void generateClip(const ClipSettings& clip, const std::filesystem::path& path);

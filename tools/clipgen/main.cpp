@@ -28,24 +28,24 @@ int main(int argc, char** argv) {
     if (!format) {
         return usage();
     }
-    ClipSpec spec;
-    spec.format = *format;
+    ClipSettings clip;
+    clip.format = *format;
     for (int i = 3; i < argc; ++i) {
         const std::string option = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : "";
         bool parsed = false;
         if (option == "--audio") {
-            spec.withAudio = true;
+            clip.withAudio = true;
             continue;
         }
         if (option == "--size") {
-            parsed = std::sscanf(value, "%dx%d", &spec.width, &spec.height) == 2;
+            parsed = std::sscanf(value, "%dx%d", &clip.width, &clip.height) == 2;
         } else if (option == "--fps") {
-            parsed = std::sscanf(value, "%d/%d", &spec.fpsNumerator, &spec.fpsDenominator) == 2;
+            parsed = std::sscanf(value, "%d/%d", &clip.fpsNumerator, &clip.fpsDenominator) == 2;
         } else if (option == "--frames") {
             long long frames = 0;
             parsed = std::sscanf(value, "%lld", &frames) == 1;
-            spec.frames = frames;
+            clip.frames = frames;
         }
         if (!parsed) {
             return usage();
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         ++i;
     }
     try {
-        generateClip(spec, argv[2]);
+        generateClip(clip, argv[2]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "clipgen: %s\n", e.what());
         return 1;

@@ -84,10 +84,10 @@ void measureService(GstMediaService& service, SinkClock& sinkClock, std::int64_t
 }
 
 void measureBare(GstElement* playbin, SinkClock& sinkClock, std::int64_t target,
-                 const ClipSpec& spec, Timings& out) {
+                 const ClipSettings& clip, Timings& out) {
     const auto ns = gst_util_uint64_scale(static_cast<guint64>(target),
-                                          static_cast<guint64>(spec.fpsDenominator) * GST_SECOND,
-                                          static_cast<guint64>(spec.fpsNumerator));
+                                          static_cast<guint64>(clip.fpsDenominator) * GST_SECOND,
+                                          static_cast<guint64>(clip.fpsNumerator));
     Clock::time_point shown;
     const int prerolls = sinkClock.prerolls();
     const auto start = Clock::now();
@@ -122,7 +122,7 @@ void openService(GstMediaService& service, const QString& file) {
     }
 }
 
-void compareLatencies(const ClipSpec& spec, const QString& file, int targets) {
+void compareLatencies(const ClipSettings& clip, const QString& file, int targets) {
     SinkClock serviceClock;
     GstGraphOptions options;
     options.videoSink = [&] { return serviceClock.makeSink(); };
@@ -154,9 +154,9 @@ void compareLatencies(const ClipSpec& spec, const QString& file, int targets) {
         // the decoder's tables warm), keeps drift and cache effects out of the ratio.
         if (i % 2 == 0) {
             measureService(service, serviceClock, target, frames, ours);
-            measureBare(playbin, bareClock, target, spec, bare);
+            measureBare(playbin, bareClock, target, clip, bare);
         } else {
-            measureBare(playbin, bareClock, target, spec, bare);
+            measureBare(playbin, bareClock, target, clip, bare);
             measureService(service, serviceClock, target, frames, ours);
         }
         QCoreApplication::processEvents();
@@ -178,7 +178,7 @@ void compareLatencies(const ClipSpec& spec, const QString& file, int targets) {
     std::printf(
         "%-10s cue  ms  median %7.2f p95 %7.2f | bare %7.2f p95 %7.2f | ratio %.2f / %.2f, "
         "paired %.2f\n",
-        formatName(spec.format).c_str(), oc.median, oc.p95, bc.median, bc.p95,
+        formatName(clip.format).c_str(), oc.median, oc.p95, bc.median, bc.p95,
         oc.median / bc.median, oc.p95 / bc.p95, paired(ours.cue, bare.cue));
     std::printf(
         "%-10s play ms  median %7.3f p95 %7.3f | bare %7.3f p95 %7.3f | ratio %.2f / %.2f, "
@@ -251,7 +251,7 @@ double gstPlayCpu(const QString& file) {
 
 // `stub` is a one-frame clip of the same format: gst-play-1.0's CPU on it is its start-up
 // (plugin registry, preroll, X connection), which the service's figure does not contain.
-void compareCpu(const ClipSpec& spec, const QString& file, const QString& stub, int runs) {
+void compareCpu(const ClipSettings& clip, const QString& file, const QString& stub, int runs) {
     std::vector<double> ours, theirs, startup;
     for (int i = 0; i < runs; ++i) {
         ours.push_back(serviceCpu(file));
@@ -259,14 +259,14 @@ void compareCpu(const ClipSpec& spec, const QString& file, const QString& stub, 
         startup.push_back(gstPlayCpu(stub));
     }
     const double seconds =
-        static_cast<double>(spec.frames) * spec.fpsDenominator / spec.fpsNumerator;
+        static_cast<double>(clip.frames) * clip.fpsDenominator / clip.fpsNumerator;
     const double start = summarize(startup).median;
     const double o = summarize(ours).median * 10 / seconds;
     const double t = (summarize(theirs).median - start) * 10 / seconds;
     std::printf(
         "%-10s cpu  s per 10 s of video: service %.3f | gst-play-1.0 %.3f (start-up %.3f s "
         "taken off) | ratio %.2f\n",
-        formatName(spec.format).c_str(), o, t, start, o / t);
+        formatName(clip.format).c_str(), o, t, start, o / t);
     std::fflush(stdout);
 }
 
@@ -299,26 +299,26 @@ int main(int argc, char** argv) {
             if (!format || !hasVideo(*format)) {
                 throw std::runtime_error("not a video format: " + name.toStdString());
             }
-            ClipSpec spec;
-            spec.format = *format;
-            spec.width = 1280;
-            spec.height = 720;
+            ClipSettings clip;
+            clip.format = *format;
+            clip.width = 1280;
+            clip.height = 720;
             // Ten seconds, two GOPs for H.264; raw 720p is 1.4 MB a frame, so four seconds.
-            spec.frames = *format == ClipFormat::RawAvi    ? 100
+            clip.frames = *format == ClipFormat::RawAvi    ? 100
                           : *format == ClipFormat::H264Mp4 ? 500
                                                            : 250;
-            spec = normalized(spec);
+            clip = normalized(clip);
             const QString file =
                 dir.filePath(name + QString::fromStdString(formatExtension(*format)));
-            generateClip(spec, file.toStdString());
-            ClipSpec stubSpec = spec;
-            stubSpec.frames = 1;
+            generateClip(clip, file.toStdString());
+            ClipSettings stubSettings = clip;
+            stubSettings.frames = 1;
             const QString stub =
                 dir.filePath(name + "-stub" + QString::fromStdString(formatExtension(*format)));
-            generateClip(stubSpec, stub.toStdString());
-            compareLatencies(spec, file, targets);
+            generateClip(stubSettings, stub.toStdString());
+            compareLatencies(clip, file, targets);
             if (cpuRuns > 0) {
-                compareCpu(spec, file, stub, cpuRuns);
+                compareCpu(clip, file, stub, cpuRuns);
             }
         }
     } catch (const std::exception& e) {
