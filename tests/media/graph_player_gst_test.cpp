@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QTest>
 #include <QWidget>
@@ -19,8 +21,13 @@ class OwnerWindow : public QWidget {
 public:
     TGraphPlayer* player = nullptr;
     int completions = 0;
+    std::vector<int> keys;
+    int doubleClicks = 0;
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override { keys.push_back(event->key()); }
+    void mouseDoubleClickEvent(QMouseEvent*) override { ++doubleClicks; }
+
     bool event(QEvent* event) override {
         if (event->type() == GraphNotifyEvent && player != nullptr) {
             player->HandleMediaEvent();
@@ -156,6 +163,11 @@ TEST_F(GraphPlayerOnGstreamer, FullScreenHidesTheOwnerAndBackShowsIt) {
     EXPECT_EQ(service->messageDrain(), &owner);
     EXPECT_TRUE(
         QTest::qWaitFor([&] { return window->geometry() == window->screen()->geometry(); }, 3000));
+    // The owner is hidden: its key commands and double click come from the video window.
+    QTest::keyClick(window, Qt::Key_F5);
+    QTest::mouseDClick(window, Qt::LeftButton);
+    EXPECT_EQ(owner.keys, std::vector<int>{Qt::Key_F5});
+    EXPECT_EQ(owner.doubleClicks, 1);
 
     player->SetFullScreen(false);
     EXPECT_FALSE(player->FullScreenActive());
