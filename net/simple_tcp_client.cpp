@@ -1,0 +1,176 @@
+#include "net/simple_tcp_client.h"
+
+#include "net/readiness_watcher.h"
+#include "net/socket_event.h"
+#include "net/win_sock_error.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <cerrno>
+
+namespace {
+
+// The dotted address, else the name's first IPv4 address; false when the name resolves to none.
+// Blocks while a name server answers, as the operator's Enter in the address box expects.
+bool resolve(const QString& host, in_addr& address) {
+    const QByteArray text = host.toLocal8Bit();
+    address.s_addr = ::inet_addr(text.constData());
+    if (address.s_addr != INADDR_NONE) {
+        return true;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (text.isEmpty() || ::getaddrinfo(text.constData(), nullptr, &hints, &found) != 0) {
+        return false;
+    }
+    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+    ::freeaddrinfo(found);
+    return true;
+}
+
+}  // namespace
+
+TSimpleTCPClient::TSimpleTCPClient(QObject* Owner) : TCustomSimpleSocket(Owner) {}
+
+TSimpleTCPClient::~TSimpleTCPClient() {
+    CloseSocket(true);
+}
+
+void TSimpleTCPClient::setConnected(bool value) {
+    if (value == connected_) {
+        return;
+    }
+    if (value) {
+        Open();
+    } else {
+        Close();
+    }
+}
+
+void TSimpleTCPClient::Open() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port_);
+    if (!resolve(host_, address.sin_addr)) {
+        ReportError(-1, WinSockError::BadAddress);
+        return;
+    }
+    const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (socket < 0) {
+        ReportError(-1, WinSockError::fromErrno(errno));
+        return;
+    }
+    int error =
+        watcher().watch(socket, SocketEvent::Read | SocketEvent::Connect | SocketEvent::Close);
+    if (error == 0 &&
+        ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 &&
+        errno != EINPROGRESS) {
+        error = errno;
+        watcher().unwatch(socket);
+    }
+    if (error != 0) {
+        ::close(socket);
+        ReportError(socket, WinSockError::fromErrno(error));
+        return;
+    }
+    socket_ = socket;
+    connected_ = true;
+}
+
+void TSimpleTCPClient::Close() {
+    const int socket = socket_;
+    const int error = CloseSocket(true);
+    connected_ = false;
+    if (error != 0) {
+        ReportError(socket, WinSockError::fromErrno(error));
+    }
+}
+
+void TSimpleTCPClient::setHost(const QString& value) {
+    if (value == host_) {
+        return;
+    }
+    if (!connected_) {
+        host_ = value;
+        return;
+    }
+    if (!allowChange_) {
+        throw ESocketError(QStringLiteral("Can not change Host while connected"));
+    }
+    setConnected(false);
+    host_ = value;
+    setConnected(true);
+}
+
+void TSimpleTCPClient::setPort(quint16 value) {
+    if (value == port_) {
+        return;
+    }
+    if (!connected_) {
+        port_ = value;
+        return;
+    }
+    if (!allowChange_) {
+        throw ESocketError(QStringLiteral("Can not change Port while connected"));
+    }
+    setConnected(false);
+    port_ = value;
+    setConnected(true);
+}
+
+qint32 TSimpleTCPClient::Send(const char* Buffer, qint32 Length) {
+    return SendOnSocket(*this, Buffer, Length);
+}
+
+void TSimpleTCPClient::Notify(int socket, int event, int error) {
+    if (error != 0) {
+        ReportError(socket, error);
+        return;
+    }
+    switch (event) {
+        case SocketEvent::Read:
+            ReadAvailable();
+            break;
+        case SocketEvent::Write:
+            FlushPending(*this);
+            break;
+        case SocketEvent::Connect:
+            if (OnConnected) {
+                OnConnected(this);
+            }
+            break;
+        case SocketEvent::Close:
+            setConnected(false);
+            if (OnDisconnected) {
+                OnDisconnected(this);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void TSimpleTCPClient::ReadAvailable() {
+    if (!OnRead) {
+        return;
+    }
+    const int socket = socket_;
+    QByteArray bytes;
+    const int error = ReceiveAvailable(socket, bytes);
+    // Every byte received is delivered, also those that arrived before a receive failure.
+    if (!bytes.isEmpty()) {
+        OnRead(this, bytes.constData(), static_cast<qint32>(bytes.size()));
+    }
+    if (error != 0) {
+        ReportError(socket, error);
+    }
+}
+
+void TSimpleTCPClient::DropConnection(TCustomSimpleSocket&) {
+    setConnected(false);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "net/custom_simple_socket.h"
+
+// The Slave's side of the LAN link: connects to Host:Port and hands every received chunk to
+// OnRead. The server also uses one object of this class per accepted connection (its Host is then
+// the peer's address and its Port the server's port).
+class TSimpleTCPClient : public TCustomSimpleSocket {
+    Q_OBJECT
+    Q_PROPERTY(bool Connected READ Connected WRITE setConnected)
+    Q_PROPERTY(bool AllowChangeHostAndPortOnConnection READ AllowChangeHostAndPortOnConnection WRITE
+                   setAllowChangeHostAndPortOnConnection)
+    Q_PROPERTY(QString Host READ Host WRITE setHost)
+    Q_PROPERTY(quint16 Port READ Port WRITE setPort)
+public:
+    explicit TSimpleTCPClient(QObject* Owner = nullptr);
+    ~TSimpleTCPClient() override;
+
+    // True from the moment a connection is requested, while it is still under way, until it is
+    // closed. A connection attempt that fails later (OnError, e.g. 10061) leaves it true until
+    // the owner sets it false.
+    bool Connected() const { return connected_; }
+    // true: resolve Host and start connecting (failures go to OnError and leave it false);
+    // false: close abortively.
+    void setConnected(bool value);
+    // While connected: throws ESocketError unless AllowChangeHostAndPortOnConnection, in which
+    // case the connection is closed and opened again to the new address.
+    void setHost(const QString& value) override;
+    void setPort(quint16 value) override;
+
+    // Sends the bytes, queued behind any still unsent. Returns Length once sent or queued, 0 when
+    // there is no socket, -1 after a failure reported through OnError.
+    qint32 Send(const char* Buffer, qint32 Length);
+
+    std::function<void(QObject* Sender)> OnConnected;
+    // The peer closed the connection; Connected is already false.
+    std::function<void(QObject* Sender)> OnDisconnected;
+    // Unassigned: nothing is read and the bytes wait in the socket.
+    TSimpleTCPClientIOEvent OnRead;
+
+protected:
+    void Notify(int socket, int event, int error) override;
+    void DropConnection(TCustomSimpleSocket& carrier) override;
+
+private:
+    friend class TSimpleTCPServer;
+
+    void Open();
+    void Close();
+    void ReadAvailable();
+
+    bool connected_ = false;
+};

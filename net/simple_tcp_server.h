@@ -1,0 +1,72 @@
+#pragma once
+
+#include "net/custom_simple_socket.h"
+
+#include <QList>
+#include <memory>
+#include <vector>
+
+// The Master's side of the LAN link: listens on Port on every local IPv4 address, accepts any
+// number of Slaves and sends each outgoing buffer to all of them. Each accepted connection is a
+// TSimpleTCPClient owned by the server, served through the server's notifications.
+class TSimpleTCPServer : public TCustomSimpleSocket {
+    Q_OBJECT
+    Q_PROPERTY(bool Listen READ Listen WRITE setListen)
+    Q_PROPERTY(QString LocalHostName READ LocalHostName WRITE setLocalHostName)
+    Q_PROPERTY(QString LocalIP READ LocalIP WRITE setLocalIP)
+    Q_PROPERTY(bool AllowChangeHostAndPortOnConnection READ AllowChangeHostAndPortOnConnection WRITE
+                   setAllowChangeHostAndPortOnConnection)
+    Q_PROPERTY(quint16 Port READ Port WRITE setPort)
+public:
+    explicit TSimpleTCPServer(QObject* Owner = nullptr);
+    ~TSimpleTCPServer() override;
+
+    bool Listen() const { return listen_; }
+    // true: open, bind and listen (failures go to OnError and leave Listen false); false: close
+    // every connection abortively, without OnClientDisconnected, and the listening socket.
+    void setListen(bool value);
+    // While listening: throws ESocketError unless AllowChangeHostAndPortOnConnection, in which
+    // case the server listens again on the new port.
+    void setPort(quint16 value) override;
+
+    // Computed at each read; values written (the settings store writes back every published
+    // property) are ignored.
+    QString LocalHostName();
+    void setLocalHostName(const QString&) {}
+    // The address an operator types into each Slave: the host name's first IPv4 address, or,
+    // when that is a loopback address, the first other IPv4 address of an interface that is up.
+    QString LocalIP();
+    void setLocalIP(const QString&) {}
+
+    // The connections, in the order they were accepted.
+    QList<TSimpleTCPClient*> Clients() const;
+
+    // Sends the bytes on every connection, in list order; failures go to OnError.
+    void SendToAll(const char* Buffer, qint32 Length);
+
+    TSimpleTCPAcceptEvent OnAccept;
+    TSimpleTCPServerEvent OnClientConnected;
+    // Raised after the connection has left Clients; it is destroyed when the handler returns.
+    TSimpleTCPServerEvent OnClientDisconnected;
+    // Unassigned: nothing is read and the bytes wait in the socket.
+    TSimpleTCPServerIOEvent OnClientRead;
+
+protected:
+    void Notify(int socket, int event, int error) override;
+    void DropConnection(TCustomSimpleSocket& carrier) override;
+
+private:
+    void AcceptConnection();
+    // Stops accepting for a moment after accept() failed.
+    void PauseAccepting();
+    void ReadFromClient(int socket);
+    void CloseClient(int socket);
+    TSimpleTCPClient* FindClient(int socket) const;
+    // Removes the connection from Clients, raises OnClientDisconnected and destroys it.
+    void RemoveClient(const TCustomSimpleSocket* client);
+    void DestroyClients();
+    void CloseListening();
+
+    bool listen_ = false;
+    std::vector<std::unique_ptr<TSimpleTCPClient>> clients_;
+};

@@ -1,0 +1,3 @@
+#include "serial/serial_log.h"
+
+Q_LOGGING_CATEGORY(lcSerial, "framelock.serial", QtInfoMsg)

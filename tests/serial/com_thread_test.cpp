@@ -1,0 +1,377 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
+#include <cerrno>
+#include <memory>
+#include <thread>
+
+#include "port_fixture.h"
+#include "serial/com_event_flags.h"
+#include "serial/com_event_window.h"
+
+namespace {
+
+// Lets the event loop run for a while, so that anything due would have been delivered.
+void settle(int ms) {
+    QTest::qWait(ms);
+}
+
+}  // namespace
+
+TEST_F(PortOnPty, AFrameFiresOnRxCharWithItsCountOnTheUiThread) {
+    std::vector<int> counts;
+    QByteArray received;
+    port.OnRxChar = [&](QObject* sender, int count) {
+        EXPECT_EQ(sender, &port);
+        EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+        counts.push_back(count);
+        QByteArray chunk;
+        port.ReadStr(chunk, count);
+        received += chunk;
+    };
+    port.Open();
+    ASSERT_TRUE(port.EventThreadRunning());
+    pty.writeMaster("_x*");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() == 3; }, 3000));
+    EXPECT_EQ(counts.front(), 3);
+    EXPECT_EQ(received, "_x*");
+
+    for (int i = 0; i < 20; ++i) {
+        pty.writeMaster("_Play*");
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() == 3 + 20 * 6; }, 3000));
+    EXPECT_EQ(received.mid(3), QByteArray("_Play*").repeated(20));
+}
+
+TEST_F(PortOnPty, NoEventsMeansNoThreadAndAChangeWaitsForTheNextOpen) {
+    int calls = 0;
+    port.OnRxChar = [&](QObject*, int) { ++calls; };
+    port.SetEvents({});
+    port.Open();
+    EXPECT_FALSE(port.HasEventThread());
+    port.SetEvents(ComTypes::AllEvents);
+    EXPECT_FALSE(port.HasEventThread());
+    pty.writeMaster("abc");
+    settle(200);
+    EXPECT_EQ(calls, 0);
+    port.Close();
+
+    port.Open();
+    EXPECT_TRUE(port.EventThreadRunning());
+    pty.writeMaster("d");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return calls > 0; }, 3000));
+}
+
+TEST_F(PortOnPty, HandlersRunInTheFixedOrderAndFetchValuesOnlyWhenAssigned) {
+    port.SetEvents({});
+    port.Open();
+    QStringList order;
+    port.OnTxEmpty = [&](QObject*) { order << "tx"; };
+    port.OnRxChar = [&](QObject*, int count) { order << QStringLiteral("rx %1").arg(count); };
+    port.OnRx80Full = [&](QObject*) { order << "80"; };
+    port.OnBreak = [&](QObject*) { order << "break"; };
+    pty.writeMaster("ab");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return port.BytesWaiting() == 2; }, 2000));
+
+    using namespace ComEventFlag;
+    port.RunEventHandlers(Rx80Full | TxEmpty | RxChar | Break | CTS);
+    EXPECT_EQ(order, QStringList({"rx 2", "tx", "break", "80"}));
+
+    // A pseudo-terminal has no modem lines: the state is fetched only for a handler.
+    port.OnCTSChange = [&](QObject*, bool) { order << "cts"; };
+    EXPECT_EQ(comErrorOf([&] { port.RunEventHandlers(CTS); }).ErrorCode(), 11);
+}
+
+TEST_F(PortOnPty, CloseFromAHandlerThatIsRunningDoesNotHang) {
+    int rxCalls = 0;
+    int closes = 0;
+    port.OnClose = [&](QObject*) { ++closes; };
+    port.OnRxChar = [&](QObject*, int) {
+        ++rxCalls;
+        port.Close();
+        EXPECT_FALSE(port.Connected());
+    };
+    port.OnTxEmpty = [&](QObject*) { ADD_FAILURE() << "handler after the port was closed"; };
+    port.Open();
+    pty.writeMaster("x");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closes == 1; }, 3000));
+    EXPECT_EQ(rxCalls, 1);
+    EXPECT_FALSE(port.HasEventThread());
+
+    // The port is whole again after the next Open.
+    port.OnRxChar = [&](QObject*, int count) {
+        QByteArray str;
+        rxCalls += port.ReadStr(str, count);
+    };
+    port.Open();
+    pty.writeMaster("yz");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rxCalls == 3; }, 3000));
+}
+
+TEST_F(PortOnPty, CloseFromANestedEventLoopInsideAHandlerDoesNotHang) {
+    // As when a handler shows a modal box and the operator switches the link meanwhile.
+    bool handlerDone = false;
+    int closes = 0;
+    port.OnClose = [&](QObject*) { ++closes; };
+    port.OnRxChar = [&](QObject*, int) {
+        QTimer::singleShot(0, &port, [this] { port.Close(); });
+        QTest::qWait(100);
+        EXPECT_FALSE(port.Connected());
+        handlerDone = true;
+    };
+    port.Open();
+    pty.writeMaster("x");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handlerDone; }, 3000));
+    EXPECT_EQ(closes, 1);
+    port.Open();
+    EXPECT_TRUE(port.EventThreadRunning());
+}
+
+TEST_F(PortOnPty, CloseServesAHandOffThatIsWaitingForTheUiThread) {
+    QStringList calls;
+    port.OnRxChar = [&](QObject*, int count) {
+        QByteArray str;
+        port.ReadStr(str, count);
+        calls << "rx " + QString::fromLatin1(str);
+    };
+    port.OnClose = [&](QObject*) { calls << "close"; };
+    port.Open();
+    pty.writeMaster("late");
+    // The event thread has posted its hand-off and waits; the UI thread has not served it.
+    QThread::msleep(300);
+    port.Close();
+    EXPECT_EQ(calls, QStringList({"rx late", "close"}));
+    settle(100);
+    EXPECT_EQ(calls.size(), 2) << "the posted call must find nothing left to do";
+}
+
+TEST_F(PortOnPty, CloseRacingWithArrivingBytesNeverHangs) {
+    int received = 0;
+    port.OnRxChar = [&](QObject*, int count) {
+        QByteArray str;
+        received += port.ReadStr(str, count);
+    };
+    for (int i = 0; i < 200; ++i) {
+        port.Open();
+        pty.writeMaster("_Play*");
+        if (i % 2 == 0) {
+            QThread::usleep(static_cast<unsigned long>(i * 5));
+        }
+        port.Close();
+    }
+    settle(50);
+    EXPECT_LE(received, 200 * 6);
+}
+
+TEST_F(PortOnPty, DestroyingThePortWithAHandOffWaitingDoesNotHang) {
+    PtyPair own;
+    ASSERT_TRUE(own.ok());
+    auto doomed = std::make_unique<TComPort>();
+    TComDevicePaths paths;
+    paths.SetPath(TPortType::COM1, own.slavePath());
+    doomed->SetDevicePaths(paths);
+    int calls = 0;
+    doomed->OnRxChar = [&](QObject*, int) { ++calls; };
+    doomed->Open();
+    own.writeMaster("x");
+    QThread::msleep(200);
+    doomed.reset();
+    EXPECT_EQ(calls, 1);
+    settle(50);
+}
+
+TEST_F(PortOnPty, AHandlerThatThrowsEndsTheThreadButNotThePort) {
+    int calls = 0;
+    port.OnRxChar = [&](QObject*, int) {
+        ++calls;
+        throw EComPort(ComErrorCode::ReadFailed, EIO);
+    };
+    port.Open();
+    pty.writeMaster("a");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !port.EventThreadRunning(); }, 3000));
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(port.WriteStr("still"), 5);
+    EXPECT_EQ(pty.readMaster(5), "still");
+    pty.writeMaster("b");
+    settle(200);
+    EXPECT_EQ(calls, 1);
+    port.Close();
+    port.Open();
+    pty.writeMaster("c");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return calls == 2; }, 3000));
+}
+
+TEST_F(PortOnPty, APulledDeviceEndsTheThreadWithoutSpinning) {
+    int closes = 0;
+    port.OnClose = [&](QObject*) { ++closes; };
+    port.OnRxChar = [&](QObject*, int) {};
+    port.OnRxFlag = [](QObject*) {};
+    port.Open();
+    pty.closeMaster();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !port.EventThreadRunning(); }, 3000));
+    EXPECT_TRUE(port.Connected());
+
+    const double before = processCpuMs();
+    settle(1000);
+    EXPECT_LT(processCpuMs() - before, 300.0) << "something spins after the hang-up";
+
+    const EComPort error = comErrorOf([&] { port.WriteStr("x"); });
+    EXPECT_EQ(error.ErrorCode(), 2);
+    EXPECT_EQ(error.SystemCode(), EIO);
+    port.Close();
+    EXPECT_FALSE(port.Connected());
+    EXPECT_EQ(closes, 1);
+}
+
+TEST_F(PortOnPty, UnreadBytesAndSelectedLineEventsDoNotKeepTheThreadBusy) {
+    // Like the second port: every event selected, bytes arrive and nobody reads them.
+    int calls = 0;
+    port.OnRxChar = [&](QObject*, int) { ++calls; };
+    port.OnCTSChange = [&](QObject*, bool) {};
+    port.OnError = [&](QObject*, TComErrors) {};
+    port.Open();
+    pty.writeMaster("unread");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls >= 1 && port.BytesWaiting() == 6; }, 3000));
+    settle(50);
+    const int seen = calls;
+    const double before = processCpuMs();
+    settle(1000);
+    EXPECT_LT(processCpuMs() - before, 300.0);
+    EXPECT_EQ(calls, seen) << "a receive event is due only for new bytes";
+    EXPECT_EQ(port.BytesWaiting(), 6);
+}
+
+TEST_F(PortOnPty, OutputEmptyAfterAWriteAndTheEightyPercentMark) {
+    int txEmpty = 0;
+    int full = 0;
+    port.OnTxEmpty = [&](QObject*) { ++txEmpty; };
+    port.OnRx80Full = [&](QObject*) { ++full; };
+    port.Buffer()->SetInputSize(10);
+    port.Open();
+    port.WriteStr("_Play*");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return txEmpty == 1; }, 3000));
+    pty.writeMaster("1234567");
+    settle(200);
+    EXPECT_EQ(full, 0);
+    pty.writeMaster("8");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return full == 1; }, 3000));
+    pty.writeMaster("9");
+    settle(200);
+    EXPECT_EQ(full, 1) << "reported when the mark is crossed, not for every byte above it";
+}
+
+TEST_F(PortOnPty, WithSmNoneHandlersRunOnTheEventThread) {
+    port.SetSyncMethod(TSyncMethod::smNone);
+    std::atomic<bool> onUiThread{true};
+    std::atomic<int> calls{0};
+    port.OnRxChar = [&](QObject*, int) {
+        onUiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ++calls;
+    };
+    port.Open();
+    pty.writeMaster("a");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls.load() == 0 && !onUiThread.load(); }, 3000));
+    port.Close();
+    EXPECT_EQ(calls.load(), 1) << "Close waits for the running handler";
+    EXPECT_FALSE(onUiThread.load());
+}
+
+TEST_F(PortOnPty, WithSmNoneAHandlerMayCloseItsOwnPort) {
+    port.SetSyncMethod(TSyncMethod::smNone);
+    std::atomic<int> closes{0};
+    port.OnClose = [&](QObject*) { ++closes; };
+    port.OnRxChar = [&](QObject*, int) { port.Close(); };
+    port.Open();
+    pty.writeMaster("a");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closes.load() == 1; }, 3000));
+    EXPECT_FALSE(port.Connected());
+}
+
+TEST_F(PortOnPty, WithSmWindowSyncEachEventIsItsOwnMessageOnTheUiThread) {
+    port.SetSyncMethod(TSyncMethod::smWindowSync);
+    QStringList calls;
+    port.OnRxChar = [&](QObject*, int count) {
+        EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+        QByteArray str;
+        port.ReadStr(str, count);
+        calls << QString::fromLatin1(str);
+    };
+    port.OnTxEmpty = [&](QObject*) { calls << "tx"; };
+    port.Open();
+    ASSERT_NE(port.EventWindow(), nullptr);
+    pty.writeMaster("win");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls.contains("win"); }, 3000));
+
+    TComEventWindow& window = *port.EventWindow();
+    EXPECT_FALSE(window.WndProc(1024, ComEventFlag::TxEmpty, 0));
+    EXPECT_TRUE(window.WndProc(1025, 3, 0)) << "two flags at once are not an event";
+    EXPECT_TRUE(window.WndProc(1025, ComEventFlag::TxEmpty, 0));
+    EXPECT_EQ(calls.back(), "tx");
+    port.Close();
+    EXPECT_EQ(port.EventWindow(), nullptr);
+}
+
+TEST_F(PortOnPty, TheEventCharFiresOnRxFlagAndNoByteIsLostOrReordered) {
+    QStringList calls;
+    QByteArray received;
+    port.SetEventChar('*');
+    port.OnRxFlag = [&](QObject*) {
+        EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+        calls << "flag";
+    };
+    port.OnRxChar = [&](QObject*, int count) {
+        calls << "rx";
+        QByteArray str;
+        EXPECT_EQ(port.ReadStr(str, count), count);
+        received += str;
+    };
+    port.Open();
+    pty.writeMaster("_Play*");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls.contains("flag"); }, 3000));
+    EXPECT_EQ(calls.first(), "rx") << "receive before flag, whatever the order on the line";
+
+    pty.writeMaster("_SeLi");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() == 11; }, 3000));
+    EXPECT_EQ(calls.count("flag"), 1) << "no event char, no flag";
+
+    port.SetEventChar('#');
+    for (int i = 0; i < 50; ++i) {
+        pty.writeMaster(QByteArray::number(i) + '#');
+    }
+    QByteArray expected = "_Play*_SeLi";
+    for (int i = 0; i < 50; ++i) {
+        expected += QByteArray::number(i) + '#';
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return received.size() == expected.size(); }, 3000));
+    EXPECT_EQ(received, expected);
+    EXPECT_GE(calls.count("flag"), 2);
+}
+
+TEST_F(PortOnPty, AWaitingReadSeesBytesTheEventThreadTookFirst) {
+    // With smNone the thread takes every byte at once, racing the waiting read for it.
+    port.SetSyncMethod(TSyncMethod::smNone);
+    port.OnRxFlag = [](QObject*) {};
+    port.Timeouts()->SetReadInterval(0);
+    port.Timeouts()->SetReadTotalConstant(1000);
+    port.Open();
+    for (char c = 'a'; c < 'k'; ++c) {
+        std::thread writer([this, c] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            pty.writeMaster(QByteArray(1, c));
+        });
+        QByteArray str;
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(port.ReadStr(str, 1), 1);
+        EXPECT_LT(clock.elapsed(), 900);
+        writer.join();
+        EXPECT_EQ(str, QByteArray(1, c));
+    }
+}

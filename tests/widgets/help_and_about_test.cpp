@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include "support/recording_dialogs.h"
+#include "widgets/about_dialog.h"
+#include "widgets/help_launch.h"
+#include "widgets/url_label.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QString germanText(const QString& key) {
+    return key == QLatin1String("TxT_WhereisFile") ? QStringLiteral("Wo ist die Datei") : QString();
+}
+
+void touch(const QString& path) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("<html></html>");
+}
+
+}  // namespace
+
+TEST(Help, MissingGermanPageAsksWithTitleAndHtmFilterAndCancelOpensNothing) {
+    QTemporaryDir dir;
+    RecordingDialogs dialogs;
+    LaunchHelp(dialogs, germanText, false, dir.path());
+    ASSERT_EQ(dialogs.fileRequests.size(), 1u);
+    const OpenFileRequest& request = dialogs.fileRequests[0];
+    EXPECT_EQ(request.title, QStringLiteral("Wo ist die Datei dhelp.htm"));
+    EXPECT_EQ(request.filter, QStringLiteral(".htm Files (*.htm)|*.htm|All Files (*.*)|*.*"));
+    EXPECT_EQ(qtFileFilter(request.filter), QStringLiteral(".htm Files (*.htm);;All Files (*)"));
+    EXPECT_EQ(request.fileName, QStringLiteral("dhelp.htm"));
+    EXPECT_EQ(QDir(request.initialDirectory), QDir(dir.path()));
+    EXPECT_TRUE(dialogs.opened.isEmpty());
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST(Help, PageChosenElsewhereOpensAndIsNotRemembered) {
+    QTemporaryDir dir;
+    RecordingDialogs dialogs;
+    const QString elsewhere = dir.filePath(QStringLiteral("docs/dhelp.htm"));
+    dialogs.fileAnswers.push_back(elsewhere);
+    LaunchHelp(dialogs, germanText, false, dir.path());
+    ASSERT_EQ(dialogs.opened.size(), 1);
+    EXPECT_EQ(dialogs.opened[0], elsewhere);
+    LaunchHelp(dialogs, germanText, false, dir.path());
+    EXPECT_EQ(dialogs.fileRequests.size(), 2u);
+    EXPECT_EQ(dialogs.opened.size(), 1);
+}
+
+TEST(Help, PageBesideTheProgramOpensWithoutAskingEvenOnADeepPath) {
+    QTemporaryDir dir;
+    // Deeper than the 100 characters an old shell buffer held: the whole path must arrive.
+    const QString deep = dir.filePath(QString(60, QLatin1Char('d')) + QLatin1Char('/') +
+                                      QString(60, QLatin1Char('e')));
+    ASSERT_TRUE(QDir().mkpath(deep));
+    touch(deep + QStringLiteral("/help.htm"));
+    RecordingDialogs dialogs;
+    LaunchHelp(dialogs, germanText, true, deep);
+    EXPECT_TRUE(dialogs.fileRequests.empty());
+    ASSERT_EQ(dialogs.opened.size(), 1);
+    EXPECT_EQ(dialogs.opened[0], deep + QStringLiteral("/help.htm"));
+    EXPECT_GT(dialogs.opened[0].size(), 120);
+}
+
+TEST(Help, LocateFileWithoutExtensionOffersAllFiles) {
+    QTemporaryDir dir;
+    RecordingDialogs dialogs;
+    const LocatedFile located =
+        LocateFile(dialogs, QStringLiteral("Where"), dir.filePath(QStringLiteral("README")));
+    EXPECT_FALSE(located.found);
+    EXPECT_EQ(located.name, dir.filePath(QStringLiteral("README")));
+    ASSERT_EQ(dialogs.fileRequests.size(), 1u);
+    EXPECT_EQ(dialogs.fileRequests[0].filter, QStringLiteral(" Files (*)|*|All Files (*.*)|*.*"));
+}
+
+TEST(HyperlinkLabel, ClickRunsTheNotificationFirstThenOpensAlsoWhenOpeningFails) {
+    RecordingDialogs dialogs;
+    dialogs.shellOpenResult = false;
+    TktWURLLabel link(dialogs);
+    link.setText(QStringLiteral("Tom & Jerry"));
+    link.setktWebPage(QStringLiteral("mailto:tom@example.org"));
+    link.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&link));
+    QStringList order;
+    link.OnClick = [&](TktWURLLabel&) {
+        order << QStringLiteral("click:%1").arg(dialogs.opened.size());
+    };
+    QTest::mouseClick(&link, Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_EQ(order, QStringList{QStringLiteral("click:0")});
+    EXPECT_EQ(dialogs.opened, QStringList{QStringLiteral("mailto:tom@example.org")});
+    EXPECT_TRUE(dialogs.messages.empty());
+    // A press that ends outside the label is no click.
+    QTest::mousePress(&link, Qt::LeftButton, {}, QPoint(2, 2));
+    QTest::mouseRelease(&link, Qt::LeftButton, {}, QPoint(link.width() + 20, 2));
+    EXPECT_EQ(dialogs.opened.size(), 1);
+}
+
+TEST(HyperlinkLabel, BlueUnderlinedHandCursorAndAmpersandShown) {
+    RecordingDialogs dialogs;
+    TktWURLLabel link(dialogs);
+    EXPECT_EQ(link.ktWebPage(), QStringLiteral("https://www.example.com"));
+    EXPECT_EQ(link.palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_TRUE(link.font().underline());
+    EXPECT_EQ(link.cursor().shape(), Qt::PointingHandCursor);
+    link.setText(QStringLiteral("Tom & Jerry"));
+    QFont bigger = link.font();
+    bigger.setUnderline(false);
+    bigger.setPixelSize(20);
+    link.setFont(bigger);
+    EXPECT_TRUE(link.font().underline());
+    // Drawn whole: a key marker would swallow the "&" and make the text narrower.
+    EXPECT_GE(link.sizeHint().width(),
+              link.fontMetrics().horizontalAdvance(QStringLiteral("Tom & Jerry")));
+}
+
+TEST(AboutDialog, ShowsTheProductTextsLinksAndLogo) {
+    RecordingDialogs dialogs;
+    TfktWAbout about(dialogs);
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("About"));
+    auto text = [&](const char* name) {
+        const auto* label = about.findChild<QLabel*>(QString::fromLatin1(name));
+        return label ? label->text() : QStringLiteral("<missing>");
+    };
+    EXPECT_EQ(text("lTitel1"), QStringLiteral("frameLock PRO 2.20"));
+    EXPECT_EQ(text("lTitel2"), QStringLiteral("LAN TCP/IP & COM"));
+    EXPECT_EQ(text("lUntertitel"),
+              QStringLiteral("AVI, WAV, MP3, DV Video and Audio Synchronizer"));
+    const auto* logo = about.findChild<QLabel*>(QStringLiteral("ilogo"));
+    ASSERT_NE(logo, nullptr);
+    EXPECT_EQ(logo->pixmap().size(), QSize(150, 161));
+    EXPECT_EQ(about.mailLink()->ktWebPage(), QStringLiteral("mailto:") + about.mailLink()->text());
+    EXPECT_EQ(about.webLink()->ktWebPage(), about.webLink()->text());
+    EXPECT_EQ(about.webLink()->pos(), QPoint(186, 114));
+    EXPECT_EQ(about.webLink()->palette().color(QPalette::WindowText),
+              about.palette().color(QPalette::WindowText));
+    const auto* ok = about.findChild<QPushButton*>(QStringLiteral("bOK"));
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->geometry(), QRect(327, 361, 92, 25));
+    // Sized to its contents with the 10-pixel margin.
+    EXPECT_EQ(about.width(), about.childrenRect().right() + 1 + 10);
+    EXPECT_EQ(about.height(), ok->geometry().bottom() + 1 + 10);
+}
+
+TEST(AboutDialog, ReportButtonStartsAMailAndStaysOkCloses) {
+    RecordingDialogs dialogs;
+    TfktWAbout about(dialogs);
+    about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    about.findChild<QPushButton*>(QStringLiteral("bReport"))->click();
+    ASSERT_EQ(dialogs.opened.size(), 1);
+    EXPECT_TRUE(dialogs.opened[0].startsWith(QStringLiteral("mailto:")));
+    EXPECT_TRUE(about.isVisible());
+    about.findChild<QPushButton*>(QStringLiteral("bOK"))->click();
+    EXPECT_FALSE(about.isVisible());
+    EXPECT_EQ(about.result(), QDialog::Accepted);
+}
+
+TEST(HelpPages, BothPagesLieBesideTheProgramAndCoverTheOperatorsTopics) {
+    RecordingDialogs dialogs;
+    for (const bool english : {true, false}) {
+        LaunchHelp(dialogs, germanText, english, QCoreApplication::applicationDirPath());
+        QFile page(QDir(QCoreApplication::applicationDirPath()).filePath(helpPageName(english)));
+        ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << page.fileName().toStdString();
+        const QString html = QString::fromUtf8(page.readAll());
+        for (const char* topic :
+             {"F1", "F4", "F8", "frameLock.ini", "[Ports]", "/dev/ttyS0", "8234", "eIn_Value",
+              "ComportsNr_ktBoolean", "Lock!", "System.lbCut_Items", "dialout"}) {
+            EXPECT_TRUE(html.contains(QLatin1String(topic)))
+                << topic << " in " << page.fileName().toStdString();
+        }
+        EXPECT_TRUE(html.trimmed().endsWith(QLatin1String("</html>")));
+    }
+    EXPECT_TRUE(dialogs.fileRequests.empty());
+    EXPECT_EQ(dialogs.opened.size(), 2);
+}

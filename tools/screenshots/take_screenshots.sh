@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Saves splash.png, splash_counting.png, about.png, leds.png and spin.png of the widgets as a private Xvfb shows them.
+#   tools/screenshots/take_screenshots.sh [build directory] [output directory]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=${1:-$root/build}
+out=${2:-$build/screenshots}
+cmake --build "$build" --target widget_screenshots >/dev/null
+mkdir -p "$out"
+"$root/tests/support/run-with-xvfb" "$build/widget_screenshots" "$out"
+ls -1 "$out"/*.png

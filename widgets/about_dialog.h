@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDialog>
+
+class DialogService;
+class TktWURLLabel;
+
+// The About dialog: logo, product title and subtitle, the maker's web and support-mail links, a
+// button that starts a bug-report mail and OK. Created, shown modally and destroyed by the main
+// window's About button. User-interface thread only.
+class TfktWAbout : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TfktWAbout(DialogService& dialogs, QWidget* parent = nullptr);
+
+    TktWURLLabel* webLink() const { return webLink_; }
+    TktWURLLabel* mailLink() const { return mailLink_; }
+
+    // "Send a Bug Report/Suggestion": a new mail to the support address; the dialog stays open.
+    void bReportClick();
+
+private:
+    TktWURLLabel* webLink_;
+    TktWURLLabel* mailLink_;
+};

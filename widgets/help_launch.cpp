@@ -1,0 +1,45 @@
+#include "widgets/help_launch.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+LocatedFile LocateFile(DialogService& dialogs, const QString& title, const QString& fileName) {
+    const QFileInfo info(fileName);
+    if (info.exists()) {
+        return {true, fileName};
+    }
+    const QString suffix = info.suffix();
+    const QString ext = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
+    OpenFileRequest request;
+    request.title = title;
+    request.filter = ext + QStringLiteral(" Files (*") + ext + QStringLiteral(")|*") + ext +
+                     QStringLiteral("|All Files (*.*)|*.*");
+    request.defaultExtension = suffix;
+    request.initialDirectory = info.absolutePath();
+    request.fileName = info.fileName();
+    request.mustExist = true;
+    if (const auto chosen = dialogs.openFile(request)) {
+        return {true, *chosen};
+    }
+    return {false, fileName};
+}
+
+void OpenDocument(DialogService& dialogs, const QString& document) {
+    // The whole name is handed over: a path in a deep directory must not be cut short.
+    dialogs.shellOpen(document);
+}
+
+QString helpPageName(bool english) {
+    return english ? QStringLiteral("help.htm") : QStringLiteral("dhelp.htm");
+}
+
+void LaunchHelp(DialogService& dialogs, const TextLookup& textByKey, bool english,
+                const QString& programDirectory) {
+    const QString page = helpPageName(english);
+    const QString title = textByKey(QStringLiteral("TxT_WhereisFile")) + QLatin1Char(' ') + page;
+    const QString expected = QDir(programDirectory).filePath(page);
+    const LocatedFile located = LocateFile(dialogs, title, expected);
+    if (located.found) {
+        OpenDocument(dialogs, located.name);
+    }
+}
