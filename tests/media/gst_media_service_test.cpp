@@ -354,7 +354,11 @@ TEST(GstMediaServiceWindow, PauseHoldsTheFrameOnScreen) {
         QTest::qWait(150);
         const std::int64_t position = service.currentPosition();
         EXPECT_GT(position, 10);
-        EXPECT_EQ(frameInWindow(window), position) << "paused after " << wait << " ms";
+        // Never the next frame (which the sink already holds for the resume); on a loaded
+        // machine the frame due at the pause may not have been drawn yet.
+        const std::int64_t shown = frameInWindow(window).value_or(-1);
+        EXPECT_LE(shown, position) << "paused after " << wait << " ms";
+        EXPECT_GE(shown, position - 1) << "paused after " << wait << " ms";
     }
 
     // The controller's cue after a completed range: new range, then pause, while running.
