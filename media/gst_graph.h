@@ -1,0 +1,112 @@
+#pragma once
+
+#include "media/media_service.h"
+#include "media/stream_time.h"
+#include "media/video_window.h"
+
+#include <gst/gst.h>
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// How new graphs are built. Tests and benchmarks inject sinks that read or time the frames;
+// the program leaves both empty.
+struct GstGraphOptions {
+    // Each call returns a new floating element; an empty function means the default sink.
+    std::function<GstElement*()> videoSink;
+    std::function<GstElement*()> audioSink;
+    // How long rendering waits for the first frame before it gives up.
+    std::chrono::milliseconds prerollTimeout{20000};
+};
+
+// One filter graph: a GStreamer pipeline for one file, its video window and its event queue.
+// A media file plays through playbin; a ".grf" file holds a pipeline description (the text
+// gst-launch-1.0 takes) and plays as written, its video sink drawing into our window.
+//
+// Threads: every member function runs on the UI thread. Bus messages arrive on GStreamer's
+// threads in the sync handler, which touches only the fields marked as shared below.
+class GstGraph {
+public:
+    explicit GstGraph(GstGraphOptions options);
+    ~GstGraph();
+    GstGraph(const GstGraph&) = delete;
+    GstGraph& operator=(const GstGraph&) = delete;
+
+    // Builds the pipeline and prerolls it. True only when every stream decodes and the first
+    // frame (or sound) is ready; a graph renders once.
+    bool render(const QString& fileName);
+
+    // The rendered pipeline (nullptr before render) and the video window (nullptr when the
+    // media has no video).
+    GstElement* pipeline() const { return pipeline_; }
+    VideoWindow* videoWindow() const { return window_.get(); }
+
+    void setNotifyWindow(QObject* window, QEvent::Type message);
+    // Takes the oldest queued event, waiting up to timeoutMs for one (0: never waits).
+    bool takeEvent(MediaEventRecord& event, int timeoutMs);
+
+    // Positions are frames once setFrameFormat() succeeded (video with a known frame rate),
+    // otherwise units of 100 ns.
+    bool setFrameFormat();
+    bool duration(std::int64_t& units) const;
+    std::int64_t currentPosition();
+    // Flushing accurate seek: `current` is shown, playback ends before `stop` with
+    // EC_COMPLETE; a stop at or past the end plays to the end.
+    void setPositions(std::int64_t current, std::int64_t stop);
+
+    // Run (PLAYING) or hold (PAUSED). The video window appears on the first of them, as a
+    // graph's window does once the graph is cued.
+    void setState(GstState state);
+
+private:
+    static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer self);
+    void handleBusMessage(GstMessage* message);
+    void queueEvent(long code);
+    bool buildPipeline(const QString& fileName);
+    bool waitForPreroll();
+    void takeVideoProperties();
+    void dropWindow();
+    void setShowPrerollFrame(bool show);
+    void seek(std::int64_t startNs, std::int64_t stopNs);
+    std::int64_t unitsToSeekNs(std::int64_t units) const;
+    std::int64_t unitsToStopNs(std::int64_t units) const;
+    std::int64_t nsToUnits(std::int64_t ns) const;
+
+    const GstGraphOptions options_;
+    QString fileName_;                 // set before the bus handler is installed, then constant
+    GstElement* pipeline_ = nullptr;   // owned; UI thread
+    GstElement* videoSink_ = nullptr;  // playbin's video sink, referenced; UI thread
+    std::vector<GstElement*> displaySinks_;  // sinks that draw a preroll frame, referenced; UI
+    bool seekSinceRun_ = false;              // UI thread
+    std::unique_ptr<VideoWindow> window_;    // UI thread
+    std::atomic<WId> windowId_{0};           // the window's X id for the bus handler; 0: none
+    bool windowShown_ = false;
+    FrameRate frameRate_;  // of the video stream; unknown for audio only
+    bool frameFormat_ = false;
+    std::int64_t durationNs_ = -1;
+    std::int64_t lastPositionNs_ = 0;
+    std::int64_t seekStartNs_ = 0;  // the latest seek's range, stop -1 for the end
+    std::int64_t seekStopNs_ = -1;
+
+    QObject notifier_;                // UI thread: context of notifications from the bus
+    QPointer<QObject> notifyWindow_;  // UI thread
+    QEvent::Type notifyMessage_ = QEvent::None;
+
+    // Shared with the bus handler, guarded by mutex_.
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<MediaEventRecord> events_;
+    bool prerolled_ = false;
+    bool failed_ = false;
+    bool missingDecoder_ = false;
+};

@@ -1,0 +1,141 @@
+#include "media/gst_media_service.h"
+
+namespace {
+
+std::size_t slot(MediaRef ref) {
+    return static_cast<std::size_t>(ref);
+}
+
+}  // namespace
+
+GstMediaService::GstMediaService(GstGraphOptions options) : options_(std::move(options)) {
+    if (!gst_is_initialized()) {
+        gst_init(nullptr, nullptr);
+    }
+}
+
+GstMediaService::~GstMediaService() = default;
+
+bool GstMediaService::createGraph() {
+    refs_[slot(MediaRef::GraphBuilder)] = std::make_shared<GstGraph>(options_);
+    return true;
+}
+
+void GstMediaService::query(MediaRef ref) {
+    refs_[slot(ref)] = refs_[slot(MediaRef::GraphBuilder)];
+}
+
+void GstMediaService::release(MediaRef ref) {
+    refs_[slot(ref)].reset();
+}
+
+GstGraph* GstMediaService::graph(MediaRef ref) const {
+    return refs_[slot(ref)].get();
+}
+
+VideoWindow* GstMediaService::window() const {
+    GstGraph* g = graph(MediaRef::VideoWindow);
+    return g != nullptr ? g->videoWindow() : nullptr;
+}
+
+bool GstMediaService::renderFile(const QString& name) {
+    GstGraph* g = graph(MediaRef::GraphBuilder);
+    return g != nullptr && g->render(name);
+}
+
+bool GstMediaService::putCaption(const QString& caption) {
+    VideoWindow* w = window();
+    if (w == nullptr) {
+        return false;
+    }
+    w->setWindowTitle(caption);
+    return true;
+}
+
+int GstMediaService::width() {
+    VideoWindow* w = window();
+    return w != nullptr ? w->frameGeometry().width() : 0;
+}
+
+void GstMediaService::putLeft(int left) {
+    if (VideoWindow* w = window()) {
+        w->move(left, w->y());
+    }
+}
+
+void GstMediaService::putTop(int top) {
+    if (VideoWindow* w = window()) {
+        w->move(w->x(), top);
+    }
+}
+
+WindowHandle GstMediaService::messageDrain() {
+    VideoWindow* w = window();
+    return w != nullptr ? w->messageDrain() : nullptr;
+}
+
+void GstMediaService::putMessageDrain(WindowHandle drain) {
+    if (VideoWindow* w = window()) {
+        w->setMessageDrain(drain);
+    }
+}
+
+void GstMediaService::putFullScreenMode(bool on) {
+    if (VideoWindow* w = window()) {
+        w->setFullScreenMode(on);
+    }
+}
+
+void GstMediaService::setNotifyWindow(WindowHandle window, QEvent::Type message, std::intptr_t) {
+    if (GstGraph* g = graph(MediaRef::MediaEvent)) {
+        g->setNotifyWindow(window, message);
+    }
+}
+
+bool GstMediaService::getEvent(MediaEventRecord& event, int timeoutMs) {
+    GstGraph* g = graph(MediaRef::MediaEvent);
+    return g != nullptr && g->takeEvent(event, timeoutMs);
+}
+
+// Events carry plain numbers; there is nothing to free.
+void GstMediaService::freeEventParams(const MediaEventRecord&) {}
+
+bool GstMediaService::setTimeFormatFrame() {
+    GstGraph* g = graph(MediaRef::MediaSeeking);
+    return g != nullptr && g->setFrameFormat();
+}
+
+bool GstMediaService::duration(std::int64_t& duration) {
+    GstGraph* g = graph(MediaRef::MediaSeeking);
+    duration = 0;
+    return g != nullptr && g->duration(duration);
+}
+
+std::int64_t GstMediaService::currentPosition() {
+    GstGraph* g = graph(MediaRef::MediaSeeking);
+    return g != nullptr ? g->currentPosition() : 0;
+}
+
+void GstMediaService::setPositions(std::int64_t current, std::int64_t stop) {
+    if (GstGraph* g = graph(MediaRef::MediaSeeking)) {
+        g->setPositions(current, stop);
+    }
+}
+
+void GstMediaService::run() {
+    if (GstGraph* g = graph(MediaRef::MediaControl)) {
+        g->setState(GST_STATE_PLAYING);
+    }
+}
+
+void GstMediaService::pause() {
+    if (GstGraph* g = graph(MediaRef::MediaControl)) {
+        g->setState(GST_STATE_PAUSED);
+    }
+}
+
+// A stopped graph keeps its position and its picture, and must still take seeks: in GStreamer
+// that is a paused pipeline (READY would forget the position and drop the seek).
+void GstMediaService::stop() {
+    pause();
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <QPointer>
+#include <QRect>
+#include <QWidget>
+#include <functional>
+
+// The top-level window a graph's video sink draws into (GstVideoOverlay). It shows the video at
+// its natural size, switches to and from full screen on the screen it stands on, and forwards
+// keys and double clicks to the message drain when one is set.
+// UI thread only; the native window exists from construction, so its id can be handed to the
+// streaming threads before the sink asks for it.
+class VideoWindow final : public QWidget {
+    Q_OBJECT
+public:
+    VideoWindow();
+    ~VideoWindow() override;
+
+    // The element that draws (a playbin or an overlay sink) and the sink whose scaling follows
+    // the window; either may be nullptr. Both are referenced until the window goes.
+    void attach(GstElement* overlay, GstElement* scaledSink);
+    void setNaturalSize(QSize size);
+    QSize naturalSize() const { return naturalSize_; }
+
+    // Full screen on the screen the window stands on. With a window manager this is its
+    // full-screen state; without one (kiosk sessions, bare X servers) showFullScreen() does
+    // nothing, so the window also goes frameless at the screen's geometry.
+    void setFullScreenMode(bool on);
+    bool fullScreenMode() const { return fullScreen_; }
+
+    QObject* messageDrain() const { return drain_; }
+    void setMessageDrain(QObject* drain) { drain_ = drain; }
+
+    // Raised when the user closes the window, and when the window manager takes it out of full
+    // screen. Called on the UI thread from within the window's event handling: handlers must not
+    // delete the window.
+    std::function<void()> onClosed;
+    std::function<void()> onFullScreenLost;
+
+protected:
+    QPaintEngine* paintEngine() const override { return nullptr; }
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    bool forwardToDrain(QEvent* event);
+    void leaveFullScreen();
+    void updateRenderArea();
+
+    GstElement* overlay_ = nullptr;
+    GstElement* scaledSink_ = nullptr;
+    QSize naturalSize_;
+    QPointer<QObject> drain_;
+    bool fullScreen_ = false;
+    QRect normalGeometry_;
+    Qt::WindowFlags normalFlags_;
+};

@@ -1,0 +1,203 @@
+// The player on the real GStreamer service, with an owner window as the program has one.
+
+#include "media/graph_player.h"
+#include "media/gst_media_service.h"
+#include "media_test_support.h"
+#include "support/recording_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QTest>
+#include <QWidget>
+
+namespace {
+
+// Stands in for the main window: shown, notified, and handing the notification to the player.
+class OwnerWindow : public QWidget {
+public:
+    TGraphPlayer* player = nullptr;
+    int completions = 0;
+    std::vector<int> keys;
+    int doubleClicks = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override { keys.push_back(event->key()); }
+    void mouseDoubleClickEvent(QMouseEvent*) override { ++doubleClicks; }
+
+    bool event(QEvent* event) override {
+        if (event->type() == GraphNotifyEvent && player != nullptr) {
+            player->HandleMediaEvent();
+            return true;
+        }
+        return QWidget::event(event);
+    }
+};
+
+class GraphPlayerOnGstreamer : public testing::Test {
+protected:
+    GraphPlayerOnGstreamer() {
+        auto gst = std::make_unique<GstMediaService>(probeOptions(probe));
+        service = gst.get();
+        owner.setWindowTitle(QStringLiteral("frameLock PRO"));
+        owner.setGeometry(700, 50, 300, 200);
+        owner.show();
+
+        GraphPlayerOwner calls;
+        calls.fileBoxText = [this] { return fileBox; };
+        calls.clearFileBox = [this] { fileBox.clear(); };
+        calls.window = &owner;
+        calls.left = [] { return 700; };
+        calls.top = [] { return 50; };
+        calls.setVisible = [this](bool on) { owner.setVisible(on); };
+        calls.showMessageByKey = [this](const QString& message, const QString& title, int flags) {
+            return dialogs.messageBox(message, title, flags);
+        };
+        calls.rewindLocal = [this] {
+            if (player->MediaOpen()) {
+                player->SetPlayRange(0, player->DurationFrames());
+                player->PauseMedia();
+            }
+        };
+        calls.segmentComplete = [this] { ++owner.completions; };
+        player = std::make_unique<TGraphPlayer>(std::move(gst), std::move(calls));
+        owner.player = player.get();
+    }
+
+    VideoWindow* videoWindow() const {
+        GstGraph* graph = service->graph(MediaRef::VideoWindow);
+        return graph != nullptr ? graph->videoWindow() : nullptr;
+    }
+
+    FrameProbe probe;
+    GstMediaService* service = nullptr;
+    RecordingDialogs dialogs;
+    OwnerWindow owner;
+    QString fileBox;
+    std::unique_ptr<TGraphPlayer> player;
+};
+
+ClipSettings clip(ClipFormat format, std::int64_t frames, int fpsN = 25, int fpsD = 1) {
+    ClipSettings s;
+    s.format = format;
+    s.frames = frames;
+    s.fpsNumerator = fpsN;
+    s.fpsDenominator = fpsD;
+    return s;
+}
+
+TEST_F(GraphPlayerOnGstreamer, AudioOnlyFileOpensWithoutWindowInHundredNanosecondUnits) {
+    fileBox = clipPath(clip(ClipFormat::Wav, 100));
+    player->OpenMedia();
+    EXPECT_TRUE(player->MediaOpen());
+    EXPECT_FALSE(player->HasVideoWindow());
+    EXPECT_EQ(player->FrameUnit(), 400000);
+    EXPECT_EQ(player->DurationFrames(), 100);
+    player->SetFullScreen(true);
+    EXPECT_FALSE(player->FullScreenActive());
+    EXPECT_TRUE(owner.isVisible());
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(GraphPlayerOnGstreamer, FileThatDoesNotRenderGivesExactlyOneMessageAndClearsTheFileBox) {
+    fileBox = tempPath(QStringLiteral("readme.mp3"));
+    QFile file(fileBox);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a sound\n");
+    file.close();
+
+    player->OpenMedia();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("ErrMsg_OpenFile"));
+    EXPECT_EQ(dialogs.messages[0].flags, 16);
+    EXPECT_TRUE(fileBox.isEmpty());
+    EXPECT_FALSE(player->MediaOpen());
+    player->PlayMedia();
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+}
+
+TEST_F(GraphPlayerOnGstreamer, VideoOpensLeftOfTheOwnerAndPlaysARangeToCompletion) {
+    fileBox = clipPath(clip(ClipFormat::H264Mp4, 300, 30000, 1001));
+    player->OpenMedia();
+    ASSERT_TRUE(player->MediaOpen());
+    EXPECT_TRUE(player->HasVideoWindow());
+    EXPECT_EQ(player->FrameUnit(), 1);
+    EXPECT_EQ(player->DurationFrames(), 300);
+    VideoWindow* window = videoWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("frameLock PRO Video"));
+    EXPECT_EQ(window->frameGeometry().right() + 1, 700);
+    EXPECT_EQ(window->frameGeometry().top(), 51);
+
+    // The rewind after opening cued frame 0; its preroll may still be on its way.
+    player->StopMedia();
+    player->SeekToFrame(277);
+    player->PauseMedia();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return probe.lastPreroll() == 277; }, 10000))
+        << "shows " << probe.lastPreroll().value_or(-1);
+    EXPECT_EQ(player->CurrentFrame(), 277);
+
+    player->SetPlayRange(100, 110);
+    probe.clearPlayed();
+    player->PlayMedia();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return owner.completions == 1; }, 10000));
+    EXPECT_EQ(probe.played().front(), 100);
+    EXPECT_EQ(probe.played().back(), 109);
+    EXPECT_EQ(player->CurrentFrame(), 109);
+}
+
+TEST_F(GraphPlayerOnGstreamer, FullScreenHidesTheOwnerAndBackShowsIt) {
+    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 100));
+    player->OpenMedia();
+    ASSERT_TRUE(player->HasVideoWindow());
+    VideoWindow* window = videoWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+
+    player->SetFullScreen(true);
+    EXPECT_TRUE(player->FullScreenActive());
+    EXPECT_FALSE(owner.isVisible());
+    EXPECT_EQ(service->messageDrain(), &owner);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return window->geometry() == window->screen()->geometry(); }, 3000));
+    // The owner is hidden: its key commands and double click come from the video window.
+    QTest::keyClick(window, Qt::Key_F5);
+    QTest::mouseDClick(window, Qt::LeftButton);
+    EXPECT_EQ(owner.keys, std::vector<int>{Qt::Key_F5});
+    EXPECT_EQ(owner.doubleClicks, 1);
+
+    player->SetFullScreen(false);
+    EXPECT_FALSE(player->FullScreenActive());
+    EXPECT_TRUE(owner.isVisible());
+    EXPECT_EQ(service->messageDrain(), nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->size() == QSize(320, 240); }, 3000));
+}
+
+TEST_F(GraphPlayerOnGstreamer, LosingFullScreenBringsTheOwnerBack) {
+    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 100));
+    player->OpenMedia();
+    VideoWindow* window = videoWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    player->SetFullScreen(true);
+    window->setWindowState(Qt::WindowNoState);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !player->FullScreenActive(); }, 3000));
+    EXPECT_TRUE(owner.isVisible());
+}
+
+TEST_F(GraphPlayerOnGstreamer, ClosingTheVideoWindowClosesTheMedia) {
+    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 100));
+    player->OpenMedia();
+    VideoWindow* window = videoWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    window->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !player->MediaOpen(); }, 3000));
+    EXPECT_EQ(videoWindow(), nullptr);
+    // The file stays in the box: the next Play opens it again.
+    player->PlayMedia();
+    EXPECT_TRUE(player->MediaOpen());
+}
+
+}  // namespace
