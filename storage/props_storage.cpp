@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QStringList>
 #include <algorithm>
+#include <exception>
 #include <limits>
 #include <vector>
 
@@ -216,7 +217,14 @@ void TPropsStorage::StoreProperty(const PropertyRef& ref) {
 }
 
 void TPropsStorage::LoadProperty(const PropertyRef& ref) {
-    loadOne(ref, 0);
+    // Components refuse a value by throwing (a listening server a new port, an open serial port
+    // line settings its device cannot make). Whatever the component kept, the load of this one
+    // property ends there, and the pass goes on with the next one.
+    try {
+        loadOne(ref, 0);
+    } catch (const std::exception& error) {
+        qCInfo(lcProps) << "refused" << prefix + encodeWindows1252(ref.keyName) << error.what();
+    }
 }
 
 void TPropsStorage::storeOne(const PropertyRef& ref, int depth) {
@@ -237,7 +245,7 @@ void TPropsStorage::storeOne(const PropertyRef& ref, int depth) {
         return;
     }
     if (kind == Kind::Nested) {
-        storeNested(ref, depth);
+        forEachNested(ref, depth, &TPropsStorage::storeOne);
         return;
     }
     const QByteArray text = PropertyToText(ref);
@@ -274,7 +282,7 @@ void TPropsStorage::loadOne(const PropertyRef& ref, int depth) {
         return;
     }
     if (kind == Kind::Nested) {
-        loadNested(ref, depth);
+        forEachNested(ref, depth, &TPropsStorage::loadOne);
         return;
     }
     if (kind == Kind::Unsupported) {
@@ -287,7 +295,7 @@ void TPropsStorage::loadOne(const PropertyRef& ref, int depth) {
     }
 }
 
-void TPropsStorage::storeNested(const PropertyRef& ref, int depth) {
+void TPropsStorage::forEachNested(const PropertyRef& ref, int depth, Step step) {
     QObject* child = ref.property.read(object).value<QObject*>();
     if (!child || depth >= kMaxNesting) {
         return;
@@ -296,19 +304,6 @@ void TPropsStorage::storeNested(const PropertyRef& ref, int depth) {
                          section,     readString,
                          writeString, eraseSection};
     for (const PropertyRef& inner : nestedProperties(child)) {
-        nested.storeOne(inner, depth + 1);
-    }
-}
-
-void TPropsStorage::loadNested(const PropertyRef& ref, int depth) {
-    QObject* child = ref.property.read(object).value<QObject*>();
-    if (!child || depth >= kMaxNesting) {
-        return;
-    }
-    TPropsStorage nested{child,       prefix + encodeWindows1252(ref.keyName),
-                         section,     readString,
-                         writeString, eraseSection};
-    for (const PropertyRef& inner : nestedProperties(child)) {
-        nested.loadOne(inner, depth + 1);
+        (nested.*step)(inner, depth + 1);
     }
 }

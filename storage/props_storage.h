@@ -44,11 +44,15 @@ public:
     bool TextToProperty(const PropertyRef& ref, const QByteArray& text);
 
     void StoreProperty(const PropertyRef& ref);
+    // A value that the property's setter refuses by throwing ends this property's load only.
     void LoadProperty(const PropertyRef& ref);
 
 private:
-    void storeNested(const PropertyRef& ref, int depth);
-    void loadNested(const PropertyRef& ref, int depth);
+    using Step = void (TPropsStorage::*)(const PropertyRef& ref, int depth);
+
+    // Runs step on each property of the object that ref holds, in alphabetical order, with a
+    // converter for that object whose prefix ends in ref's name.
+    void forEachNested(const PropertyRef& ref, int depth, Step step);
     void storeOne(const PropertyRef& ref, int depth);
     void loadOne(const PropertyRef& ref, int depth);
     QByteArray listSection(const PropertyRef& ref) const;

@@ -1,4 +1,5 @@
 #include "storage/form_storage.h"
+#include "../serial/pty_pair.h"
 #include "storage/framelock_settings.h"
 #include "storage/profile_file.h"
 #include "storage/props_storage.h"
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <csignal>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -134,6 +136,137 @@ TEST_F(FormStorageTest, FirstRunKeepsDesignValuesAndWritesEveryKey) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+// Every key of a stored property that is not a list, in save order, with the text the design
+// value is written as and another valid value.
+struct StoredKey {
+    QByteArray key;
+    QByteArray design;
+    QByteArray other;
+};
+
+const std::vector<StoredKey> kStoredKeys = {
+    {"StatusTimer_Interval", "1000", "900"},
+    {"cbAutoStart_Checked", "False", "True"},
+    {"cbLock_Checked", "False", "True"},
+    {"Client_Port", "8234", "8300"},
+    {"Server_Port", "8234", "65535"},
+    {"cbFullscreen_Checked", "False", "True"},
+    {"cbRepeat_Checked", "True", "False"},
+    {"eFilename_Text", "", "/media/show.avi"},
+    {"ClientStatusTimer_Interval", "2000", "2500"},
+    {"OpenTimer_Interval", "2000", "3000"},
+    {"StartTimer_Interval", "400", "250"},
+    {"TestTimer_Interval", "1000", "1500"},
+    {"rbCom_Checked", "False", "True"},
+    {"rbLan_Checked", "True", "False"},
+    {"rbMaster_Checked", "True", "False"},
+    {"rbSlave_Checked", "False", "True"},
+    {"sbGerman_Down", "False", "True"},
+    {"sbUSA_Down", "True", "False"},
+    {"ComPort1_BaudRate", "br9600", "br115200"},
+    {"ComPort2_BaudRate", "br9600", "br110"},
+    {"ComPort1_DataBits", "dbEight", "dbSeven"},
+    {"ComPort2_DataBits", "dbEight", "dbFive"},
+    {"ComPort1_ParityBits", "prNone", "prOdd"},
+    {"ComPort1_ParityCheck", "False", "True"},
+    {"ComPort1_ParityReplace", "False", "True"},
+    {"ComPort1_ParityReplaceChar", "0", "63"},
+    {"ComPort2_ParityBits", "prNone", "prSpace"},
+    {"ComPort2_ParityCheck", "False", "True"},
+    {"ComPort2_ParityReplace", "False", "True"},
+    {"ComPort2_ParityReplaceChar", "0", "255"},
+    {"ComPort1_StopBits", "sbOneStopBit", "sbTwoStopBits"},
+    {"ComPort2_StopBits", "sbOneStopBit", "sbOne5StopBits"},
+    {"ComportsNr_ktInteger1", "0", "2"},
+    {"ComportsNr_ktInteger2", "0", "4"},
+    {"eSlaveIP_Text", "127.0.0.1", "10.0.0.7"},
+    {"tbSync_Position", "400", "1200"},
+    {"eIn_Value", "0", "2147483647"},
+    {"ComportsNr_ktBoolean", "True", "False"},
+};
+
+TEST_F(FormStorageTest, EveryStoredPropertyOfTheRealComponentsIsWrittenAsItsDesignValue) {
+    form->show();
+    storage->FormDestroy();
+    ASSERT_EQ(kStoredKeys.size(), 38u);
+    const QList<QByteArray> all = keys("System");
+    ASSERT_EQ(all.size(), 9 + 38);
+    for (size_t i = 0; i < kStoredKeys.size(); ++i) {
+        EXPECT_EQ(all[qsizetype(9 + i)], kStoredKeys[i].key);
+        EXPECT_EQ(value(kStoredKeys[i].key), kStoredKeys[i].design) << kStoredKeys[i].key.data();
+    }
+}
+
+TEST_F(FormStorageTest, EveryStoredPropertyReachesTheRealComponentsAndComesBackUnchanged) {
+    QByteArray file = "[System]\r\n";
+    for (const StoredKey& stored : kStoredKeys) {
+        file += stored.key + '=' + stored.other + "\r\n";
+    }
+    writeFile(file);
+    form->show();
+
+    EXPECT_EQ(form->Client->Port(), 8300);
+    EXPECT_EQ(form->Server->Port(), 65535);
+    EXPECT_EQ(form->ComPort1->BaudRate(), TBaudRate::br115200);
+    EXPECT_EQ(form->ComPort2->BaudRate(), TBaudRate::br110);
+    EXPECT_EQ(form->ComPort1->DataBits(), TDataBits::dbSeven);
+    EXPECT_EQ(form->ComPort2->DataBits(), TDataBits::dbFive);
+    EXPECT_EQ(form->ComPort1->Parity()->Bits(), TParityBits::prOdd);
+    EXPECT_TRUE(form->ComPort1->Parity()->Check());
+    EXPECT_TRUE(form->ComPort1->Parity()->Replace());
+    EXPECT_EQ(form->ComPort1->Parity()->ReplaceChar(), 63);
+    EXPECT_EQ(form->ComPort2->Parity()->Bits(), TParityBits::prSpace);
+    EXPECT_EQ(form->ComPort2->Parity()->ReplaceChar(), 255);
+    EXPECT_EQ(form->ComPort1->StopBits(), TStopBits::sbTwoStopBits);
+    EXPECT_EQ(form->ComPort2->StopBits(), TStopBits::sbOne5StopBits);
+    EXPECT_EQ(form->eIn->Value(), 2147483647);
+    EXPECT_EQ(form->eIn->text(), "2147483647");
+    EXPECT_TRUE(form->rbSlave->isChecked());
+    EXPECT_TRUE(form->rbCom->isChecked());
+    EXPECT_FALSE(form->sbUSA->isChecked());
+    EXPECT_EQ(form->tbSync->value(), 1200);
+    EXPECT_EQ(form->ComportsNr->ktInteger2, 4);
+
+    QFile::remove(path);
+    storage->FormDestroy();
+    for (const StoredKey& stored : kStoredKeys) {
+        EXPECT_EQ(value(stored.key), stored.other) << stored.key.data();
+    }
+}
+
+TEST_F(FormStorageTest, ValueAComponentRefusesIsSkippedAndTheLoadGoesOn) {
+    // A listening server refuses a new port; an open serial port refuses line settings its
+    // device cannot make (one and a half stop bits with eight data bits).
+    form->Server->setPort(0);
+    form->Server->setListen(true);
+    ASSERT_TRUE(form->Server->Listen());
+    PtyPair line;
+    ASSERT_TRUE(line.ok());
+    TComDevicePaths paths;
+    paths.SetPath(TPortType::COM1, line.slavePath());
+    form->ComPort1->SetDevicePaths(paths);
+    form->ComPort1->Open();
+    ASSERT_TRUE(form->ComPort1->Connected());
+
+    writeFile(
+        "[System]\n"
+        "Server_Port=9000\n"
+        "cbFullscreen_Checked=True\n"
+        "ComPort1_StopBits=sbOne5StopBits\n"
+        "ComPort2_StopBits=sbTwoStopBits\n"
+        "eIn_Value=77\n");
+    form->show();
+
+    EXPECT_TRUE(storage->LoadDone());
+    EXPECT_EQ(form->Server->Port(), 0);
+    EXPECT_TRUE(form->Server->Listen());
+    EXPECT_TRUE(form->ComPort1->Connected());
+    EXPECT_TRUE(form->cbFullscreen->isChecked());
+    EXPECT_EQ(form->ComPort2->StopBits(), TStopBits::sbTwoStopBits);
+    EXPECT_EQ(form->eIn->Value(), 77);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
 TEST_F(FormStorageTest, LoadAssignsThroughSettersInListOrderIgnoringCase) {
     writeFile(
         "[system]\n"
@@ -161,15 +294,15 @@ TEST_F(FormStorageTest, LoadAssignsThroughSettersInListOrderIgnoringCase) {
     EXPECT_TRUE(form->sbGerman->isChecked());
     EXPECT_FALSE(form->sbUSA->isChecked());
     EXPECT_EQ(form->tbSync->value(), 2000);  // held within the bar's range
-    EXPECT_EQ(form->ComPort2->baudRate, TestComPort::br19200);
-    EXPECT_EQ(form->ComPort1->parity.bits, TestParity::prEven);
-    EXPECT_TRUE(form->ComPort1->parity.check);
-    EXPECT_EQ(form->ComPort1->parity.replaceChar, 63);
+    EXPECT_EQ(form->ComPort2->BaudRate(), TBaudRate::br19200);
+    EXPECT_EQ(form->ComPort1->Parity()->Bits(), TParityBits::prEven);
+    EXPECT_TRUE(form->ComPort1->Parity()->Check());
+    EXPECT_EQ(form->ComPort1->Parity()->ReplaceChar(), 63);
     EXPECT_EQ(form->StartTimer->interval(), 250);
     EXPECT_EQ(form->ComportsNr->ktInteger1, 3);
     EXPECT_FALSE(form->ComportsNr->ktBoolean);
-    EXPECT_EQ(form->eIn->value(), 1500);
-    EXPECT_EQ(form->Server->port, 9000);
+    EXPECT_EQ(form->eIn->Value(), 1500);
+    EXPECT_EQ(form->Server->Port(), 9000);
 
     // Change handlers ran during the load, in the order of the list.
     const QStringList& runs = form->handlerRuns;
@@ -190,18 +323,21 @@ TEST_F(FormStorageTest, BadValuesFollowTheirKindsRules) {
         "Client_Port=70000\n"
         "Server_Port=-1\n"
         "ComPort1_ParityReplaceChar=300\n"
-        "ComportsNr_ktInteger2=99999999999999999999\n");
+        "ComportsNr_ktInteger2=99999999999999999999\n"
+        "eIn_Value=-5\n");
     form->show();
-    EXPECT_EQ(form->ComPort1->baudRate, TestComPort::br9600);
+    EXPECT_EQ(form->ComPort1->BaudRate(), TBaudRate::br9600);
     EXPECT_EQ(form->TestTimer->interval(), 0);
     EXPECT_EQ(form->OpenTimer->interval(), 0);
     EXPECT_TRUE(form->cbRepeat->isChecked());
-    EXPECT_EQ(form->ComPort1->dataBits, TestComPort::dbEight);
+    EXPECT_EQ(form->ComPort1->DataBits(), TDataBits::dbEight);
     // Values outside a port's or a byte's range are refused rather than wrapped.
-    EXPECT_EQ(form->Client->port, 8234);
-    EXPECT_EQ(form->Server->port, 8234);
-    EXPECT_EQ(form->ComPort1->parity.replaceChar, 0);
+    EXPECT_EQ(form->Client->Port(), 8234);
+    EXPECT_EQ(form->Server->Port(), 8234);
+    EXPECT_EQ(form->ComPort1->Parity()->ReplaceChar(), 0);
     EXPECT_EQ(form->ComportsNr->ktInteger2, 0);
+    EXPECT_EQ(form->eIn->Value(), 0);  // the spin edit holds it within its range
+    EXPECT_EQ(form->eIn->text(), "0");
 }
 
 TEST_F(FormStorageTest, TextsRoundTripTrimmedQuotedAndInWindows1252) {

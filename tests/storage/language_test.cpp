@@ -73,6 +73,9 @@ TEST_F(LanguageTest, ShippedFilesEachSetExactlyTheSharedEntries) {
               (QStringList{QStringLiteral("Kein Gerät"), "COM1", "COM2", "COM3", "COM4"}));
     EXPECT_EQ(form.findChild<QWidget*>("masterled")->toolTip(),
               QStringLiteral("Blinkt, wenn Daten gesendet werden"));
+    EXPECT_EQ(form.masterled->Hint(), QStringLiteral("Blinkt, wenn Daten gesendet werden"));
+    EXPECT_EQ(form.seAktFrame->toolTip(),
+              QStringLiteral("Aktuelles Bild; eine Zahl eingeben, um dorthin zu springen"));
     EXPECT_EQ(form.findChild<QPushButton*>("bDelete")->text(), QStringLiteral("Lösche S."));
     EXPECT_EQ(shipped.TextByKey(QStringLiteral("Msg_SetInPoint")),
               QStringLiteral("Soll das aktuelle Bild der neue In-Punkt werden?"));

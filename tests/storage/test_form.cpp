@@ -39,6 +39,12 @@ QTimer* TestFrameLock::timer(const QString& name, int interval) {
     return t;
 }
 
+TktSpinEdit* TestFrameLock::spinEdit(const QString& name, QWidget* parent) {
+    auto* edit = new TktSpinEdit(dialogs, parent ? parent : this);
+    edit->setObjectName(name);
+    return edit;
+}
+
 TestFrameLock::TestFrameLock() {
     setObjectName(QStringLiteral("fFrameLock"));
     setFixedSize(400, 300);
@@ -76,9 +82,13 @@ TestFrameLock::TestFrameLock() {
     tbSync->setValue(400);
     tbPosition = add<QSlider>(QStringLiteral("tbPosition"));
     tbPosition->setRange(0, 1000);
-    eIn = add<QSpinBox>(QStringLiteral("eIn"));
-    eIn->setRange(0, std::numeric_limits<int>::max());
-    seAktFrame = add<QSpinBox>(QStringLiteral("seAktFrame"));
+    eIn = spinEdit(QStringLiteral("eIn"));
+    eIn->setMaxValue(std::numeric_limits<int>::max());
+    seAktFrame = spinEdit(QStringLiteral("seAktFrame"));
+    masterled = add<TLedIndicator>(QStringLiteral("masterled"));
+    syncLed = add<TLedIndicator>(QStringLiteral("syncLed"));
+    slaveled = add<TLedIndicator>(QStringLiteral("slaveled"));
+    thruled = add<TLedIndicator>(QStringLiteral("thruled"));
     lbCut = add<TestListBox>(QStringLiteral("lbCut"));
     lbConnected = add<TestListBox>(QStringLiteral("lbConnected"));
     cbCom1 = add<TestComboBox>(QStringLiteral("cbCom1"));
@@ -102,10 +112,19 @@ TestFrameLock::TestFrameLock() {
         }
     }
 
-    Client = new TestSocket(QStringLiteral("Client"), this);
-    Server = new TestSocket(QStringLiteral("Server"), this);
-    ComPort1 = new TestComPort(QStringLiteral("ComPort1"), this);
-    ComPort2 = new TestComPort(QStringLiteral("ComPort2"), this);
+    Client = new TSimpleTCPClient(this);
+    Client->setObjectName(QStringLiteral("Client"));
+    Client->setHost(QStringLiteral("127.0.0.1"));
+    Client->setPort(8234);
+    Server = new TSimpleTCPServer(this);
+    Server->setObjectName(QStringLiteral("Server"));
+    Server->setPort(8234);
+    // The port settings are the component's own defaults: 9600 baud, 8 data bits, no parity,
+    // one stop bit.
+    ComPort1 = new TComPort(this);
+    ComPort1->setObjectName(QStringLiteral("ComPort1"));
+    ComPort2 = new TComPort(this);
+    ComPort2->setObjectName(QStringLiteral("ComPort2"));
     ComportsNr = new TestProps(QStringLiteral("ComportsNr"), this);
     StatusTimer = timer(QStringLiteral("StatusTimer"), 1000);
     ClientStatusTimer = timer(QStringLiteral("ClientStatusTimer"), 2000);

@@ -9,80 +9,21 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
-#include <QSpinBox>
 #include <QStringList>
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 
-// Stand-ins for the main window's components, with the property names the settings list uses.
+#include "net/simple_tcp_client.h"
+#include "net/simple_tcp_server.h"
+#include "serial/com_port.h"
+#include "support/recording_dialogs.h"
+#include "widgets/kt_spin_edit.h"
+#include "widgets/led_indicator.h"
 
-class TestParity : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(TParityBits Bits MEMBER bits)
-    Q_PROPERTY(bool Check MEMBER check)
-    Q_PROPERTY(bool Replace MEMBER replace)
-    Q_PROPERTY(quint8 ReplaceChar MEMBER replaceChar)
-
-public:
-    enum TParityBits { prNone, prOdd, prEven, prMark, prSpace };
-    Q_ENUM(TParityBits)
-    using QObject::QObject;
-
-    TParityBits bits = prNone;
-    bool check = false;
-    bool replace = false;
-    quint8 replaceChar = 0;
-};
-
-class TestComPort : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(TBaudRate BaudRate MEMBER baudRate)
-    Q_PROPERTY(TDataBits DataBits MEMBER dataBits)
-    Q_PROPERTY(TStopBits StopBits MEMBER stopBits)
-    Q_PROPERTY(TestParity* Parity READ parityObject)
-
-public:
-    enum TBaudRate {
-        br110,
-        br300,
-        br600,
-        br1200,
-        br2400,
-        br4800,
-        br9600,
-        br14400,
-        br19200,
-        br38400,
-        br56000,
-        br57600,
-        br115200
-    };
-    Q_ENUM(TBaudRate)
-    enum TDataBits { dbFive, dbSix, dbSeven, dbEight };
-    Q_ENUM(TDataBits)
-    enum TStopBits { sbOneStopBit, sbOne5StopBits, sbTwoStopBits };
-    Q_ENUM(TStopBits)
-
-    explicit TestComPort(const QString& name, QObject* owner) : QObject(owner), parity(this) {
-        setObjectName(name);
-    }
-    TestParity* parityObject() { return &parity; }
-
-    TBaudRate baudRate = br9600;
-    TDataBits dataBits = dbEight;
-    TStopBits stopBits = sbOneStopBit;
-    TestParity parity;
-};
-
-class TestSocket : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(quint16 Port MEMBER port)
-
-public:
-    TestSocket(const QString& name, QObject* owner) : QObject(owner) { setObjectName(name); }
-    quint16 port = 8234;
-};
+// Stand-ins for what has no component of its own yet: the property holder and the list controls,
+// with the property names the settings list uses. Everything else on the test window is the real
+// component the main window places.
 
 class TestProps : public QObject {
     Q_OBJECT
@@ -131,18 +72,24 @@ public:
         return control;
     }
     QTimer* timer(const QString& name, int interval);
+    TktSpinEdit* spinEdit(const QString& name, QWidget* parent = nullptr);
+
+    // The spin edits beep through it on a refused key or step.
+    RecordingDialogs dialogs;
 
     QCheckBox *cbAutoStart, *cbLock, *cbFullscreen, *cbRepeat, *cbTest;
     QRadioButton *rbMaster, *rbSlave, *rbLan, *rbCom;
     QToolButton *sbUSA, *sbGerman;
     QLineEdit *eFilename, *eSlaveIP, *eServerStatus, *eClientStatus;
     QSlider *tbSync, *tbPosition;
-    QSpinBox *eIn, *seAktFrame;
+    TktSpinEdit *eIn, *seAktFrame;
+    TLedIndicator *masterled, *syncLed, *slaveled, *thruled;
     TestListBox *lbCut, *lbConnected;
     TestComboBox *cbCom1, *cbCom2;
     QGroupBox* gbIm;
-    TestSocket *Client, *Server;
-    TestComPort *ComPort1, *ComPort2;
+    TSimpleTCPClient* Client;
+    TSimpleTCPServer* Server;
+    TComPort *ComPort1, *ComPort2;
     TestProps* ComportsNr;
     QTimer *StatusTimer, *ClientStatusTimer, *OpenTimer, *StartTimer, *TestTimer;
     // Names of handlers in the order they ran.
