@@ -156,6 +156,10 @@ TSimpleTCPClient* TSimpleTCPServer::FindClient(int socket) const {
 }
 
 void TSimpleTCPServer::Notify(int socket, int event, int error) {
+    if (error != 0 && event == SocketEvent::Close) {
+        CloseClientAfterError(socket, error);
+        return;
+    }
     if (error != 0) {
         ReportError(socket, error);
         return;
@@ -251,15 +255,34 @@ void TSimpleTCPServer::CloseClient(int socket) {
     }
 }
 
-void TSimpleTCPServer::RemoveClient(const TCustomSimpleSocket* client) {
+void TSimpleTCPServer::CloseClientAfterError(int socket, int error) {
+    // A Slave's own close is abortive, so every Slave that reconnects ends its old connection
+    // with a reset. The watcher has let go of the socket; kept in Clients it would hold its
+    // descriptor, and show as a Slave, until the server stops.
+    std::unique_ptr<TSimpleTCPClient> leaving;
+    if (TSimpleTCPClient* client = FindClient(socket)) {
+        leaving = TakeClient(client);
+    }
+    ReportError(socket, error);
+    if (leaving && OnClientDisconnected) {
+        OnClientDisconnected(this, leaving.get());
+    }
+}
+
+std::unique_ptr<TSimpleTCPClient> TSimpleTCPServer::TakeClient(const TCustomSimpleSocket* client) {
     auto found = std::find_if(clients_.begin(), clients_.end(),
                               [client](const auto& entry) { return entry.get() == client; });
     if (found == clients_.end()) {
-        return;
+        return nullptr;
     }
-    std::unique_ptr<TSimpleTCPClient> leaving = std::move(*found);
+    std::unique_ptr<TSimpleTCPClient> taken = std::move(*found);
     clients_.erase(found);
-    if (OnClientDisconnected) {
+    return taken;
+}
+
+void TSimpleTCPServer::RemoveClient(const TCustomSimpleSocket* client) {
+    std::unique_ptr<TSimpleTCPClient> leaving = TakeClient(client);
+    if (leaving && OnClientDisconnected) {
         OnClientDisconnected(this, leaving.get());
     }
 }

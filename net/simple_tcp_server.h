@@ -46,7 +46,8 @@ public:
 
     TSimpleTCPAcceptEvent OnAccept;
     TSimpleTCPServerEvent OnClientConnected;
-    // Raised after the connection has left Clients; it is destroyed when the handler returns.
+    // Raised after the connection has left Clients, also when it ended with a reset (after
+    // OnError); it is destroyed when the handler returns.
     TSimpleTCPServerEvent OnClientDisconnected;
     // Unassigned: nothing is read and the bytes wait in the socket.
     TSimpleTCPServerIOEvent OnClientRead;
@@ -61,7 +62,10 @@ private:
     void PauseAccepting();
     void ReadFromClient(int socket);
     void CloseClient(int socket);
+    // A connection that ended with an error (a reset): reported, then removed as CloseClient does.
+    void CloseClientAfterError(int socket, int error);
     TSimpleTCPClient* FindClient(int socket) const;
+    std::unique_ptr<TSimpleTCPClient> TakeClient(const TCustomSimpleSocket* client);
     // Removes the connection from Clients, raises OnClientDisconnected and destroys it.
     void RemoveClient(const TCustomSimpleSocket* client);
     void DestroyClients();
