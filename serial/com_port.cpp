@@ -181,11 +181,13 @@ void TComPort::Open() {
         }
         CreateThread();
     } catch (const std::system_error& e) {
+        thread_.reset();
         eventWindow_.reset();
         DestroyPortHandle();
         connected_ = false;
         throw EComPort(ComErrorCode::OpenFailed, e.code().value());
     } catch (...) {
+        thread_.reset();
         eventWindow_.reset();
         DestroyPortHandle();
         connected_ = false;
@@ -396,6 +398,7 @@ void TComPort::CreateThread() {
         eventWindow_ = std::make_unique<TComEventWindow>(*this);
     }
     thread_ = std::make_unique<TComThread>(*this, watch);
+    thread_->Start();
 }
 
 bool TComPort::EventThreadRunning() const {

@@ -114,6 +114,9 @@ struct TComThread::Shared {
     std::mutex mutex;
     std::condition_variable changed;
     bool stop = false;
+    // Set by Start once the thread object is stored: until then the body waits, because a
+    // handler run on this thread (smNone) may close the port and so reach that object.
+    bool started = false;
     bool finished = false;
     HandOffState handOff = HandOffState::Idle;
     std::uint32_t handOffWord = 0;
@@ -286,6 +289,10 @@ int Queued(Shared& s) {
 void Execute(const std::shared_ptr<Shared>& shared) {
     Shared& s = *shared;
     const TComWatch& watch = s.watch;
+    {
+        std::unique_lock lock(s.mutex);
+        s.changed.wait(lock, [&s] { return s.started || s.stop; });
+    }
     LineSampler sampler(watch.fd, watch.sampleLines, watch.sampleCounters);
     bool aboveMark = false;
 
@@ -393,7 +400,13 @@ TComThread::TComThread(TComPort& port, const TComWatch& watch)
     deviceEvent.events = EPOLLIN | EPOLLET;
     deviceEvent.data.fd = watch.fd;
     Check(epoll_ctl(s.epoll, EPOLL_CTL_ADD, watch.fd, &deviceEvent), "epoll_ctl");
+}
+
+void TComThread::Start() {
     thread_ = std::thread([shared = shared_] { Execute(shared); });
+    std::lock_guard lock(shared_->mutex);
+    shared_->started = true;
+    shared_->changed.notify_all();
 }
 
 TComThread::~TComThread() {

@@ -38,10 +38,15 @@ struct TComWatch {
 // throws ends the thread; the port stays open until it is closed.
 class TComThread {
 public:
-    // Starts the thread. Throws std::system_error when the kernel refuses the descriptors.
+    // Prepares the thread's descriptors. Throws std::system_error when the kernel refuses them.
     TComThread(TComPort& port, const TComWatch& watch);
     // Stops the thread (see Stop).
     ~TComThread();
+
+    // Starts the thread; called once the port holds this object, because with smNone the first
+    // handler may run at once, on the new thread, and reach the port's thread object (BytesWaiting,
+    // ReadStr, Close). Throws std::system_error when no thread can be created.
+    void Start();
 
     TComThread(const TComThread&) = delete;
     TComThread& operator=(const TComThread&) = delete;
