@@ -212,7 +212,10 @@ void GstGraph::takeVideoProperties() {
 
 GstBusSyncReply GstGraph::onBusMessage(GstBus*, GstMessage* message, gpointer self) {
     static_cast<GstGraph*>(self)->handleBusMessage(message);
-    // Everything is handled here; nobody pops the bus, so nothing may pile up on it.
+    // Everything is handled here; nobody pops the bus, so nothing may pile up on it. A dropped
+    // message is the handler's to free: kept, each would hold its source element, and so the
+    // whole pipeline with its threads' descriptors, long after the graph is gone.
+    gst_message_unref(message);
     return GST_BUS_DROP;
 }
 

@@ -3,10 +3,12 @@
 #include "media/graph_player.h"
 #include "media/gst_media_service.h"
 #include "media_test_support.h"
+#include "support/process_resources.h"
 #include "support/recording_dialogs.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -201,3 +203,38 @@ TEST_F(GraphPlayerOnGstreamer, ClosingTheVideoWindowClosesTheMedia) {
 }
 
 }  // namespace
+
+// Weeks of unattended running: media opened, played and closed again and again must give back
+// the pipeline's threads, its descriptors and the video window each time.
+TEST_F(GraphPlayerOnGstreamer, OpenPlayCloseCyclesGiveBackDescriptorsAndThreads) {
+    fileBox = clipPath(clip(ClipFormat::H264Mp4, 50));
+    const auto cycle = [&] {
+        player->OpenMedia();
+        ASSERT_TRUE(player->MediaOpen());
+        ASSERT_TRUE(player->HasVideoWindow());
+        player->PlayMedia();
+        QTest::qWait(20);
+        player->CloseMedia();
+        ASSERT_FALSE(player->MediaOpen());
+        ASSERT_EQ(videoWindow(), nullptr);
+    };
+    // GStreamer keeps a few idle streaming threads for reuse; two cycles fill that pool.
+    cycle();
+    cycle();
+    const int descriptors = ProcessResources::openDescriptors();
+    const int threads = ProcessResources::threads();
+    const int windows = static_cast<int>(QApplication::topLevelWidgets().size());
+    for (int count = 0; count < 50 && !HasFatalFailure(); ++count) {
+        cycle();
+    }
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return ProcessResources::openDescriptors() == descriptors &&
+                   ProcessResources::threads() <= threads;
+        },
+        5000))
+        << "descriptors " << descriptors << " -> " << ProcessResources::openDescriptors()
+        << ", threads " << threads << " -> " << ProcessResources::threads();
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), windows);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
