@@ -291,7 +291,7 @@ void Execute(const std::shared_ptr<Shared>& shared) {
     const TComWatch& watch = s.watch;
     {
         std::unique_lock lock(s.mutex);
-        s.changed.wait(lock, [&s] { return s.started || s.stop; });
+        s.changed.wait(lock, [&s] { return s.started; });
     }
     LineSampler sampler(watch.fd, watch.sampleLines, watch.sampleCounters);
     bool aboveMark = false;
