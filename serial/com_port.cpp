@@ -221,6 +221,9 @@ void TComPort::Close() {
     DestroyPortHandle();
     connected_ = false;
     closing_ = false;
+    // The next device opened starts without RS-485 direction control; keep the record true to it
+    // so that a reopened port in toggle mode switches it on again.
+    rtsToggleOn_ = false;
     qCDebug(lcSerial) << DeviceName() << "closed";
     if (OnClose) {
         OnClose(this);
