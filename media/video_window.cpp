@@ -58,6 +58,7 @@ void VideoWindow::setFullScreenMode(bool on) {
     }
     if (managed_) {
         if (on) {
+            show();
             raise();
             activateWindow();
         }
