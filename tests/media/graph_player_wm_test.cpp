@@ -205,6 +205,19 @@ TEST_F(GraphPlayerUnderWindowManager, WindowManagerTakingFullScreenAwayBringsThe
     EXPECT_TRUE(player->FullScreenActive());
 }
 
+// Another part of the program leaving full screen through Qt: the window manager must be told
+// (Qt would not, as it never asked for full screen itself) and the owner comes back.
+TEST_F(GraphPlayerUnderWindowManager, LeavingFullScreenThroughQtReachesTheWindowManager) {
+    player->SetFullScreen(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return coversScreen() && window->isFullScreen(); }, WaitMs));
+    window->setWindowState(Qt::WindowNoState);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !player->FullScreenActive(); }, WaitMs));
+    EXPECT_TRUE(owner.isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return backToNatural(); }, WaitMs));
+    settle();
+    EXPECT_EQ(lostReports, 1);
+}
+
 TEST_F(GraphPlayerUnderWindowManager, ClosingThroughTheWindowManagerClosesTheMedia) {
     ASSERT_TRUE(wmctrl(
         {QStringLiteral("-F"), QStringLiteral("-c"), QStringLiteral("frameLock PRO Video")}));
@@ -231,8 +244,8 @@ TEST_F(FreshPlayerUnderWindowManager, FullScreenAskedRightAfterOpeningIsReached)
     ASSERT_NE(window, nullptr);
     const WId id = window->winId();
     const QRect screen = window->screen()->geometry();
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return fullScreenState(id) && serverGeometry(id) == screen; }, WaitMs));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fullScreenState(id) && serverGeometry(id) == screen; },
+                                WaitMs));
     EXPECT_FALSE(owner.isVisible());
 
     player->SetFullScreen(false);
