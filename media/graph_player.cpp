@@ -175,6 +175,12 @@ void TGraphPlayer::HandleMediaEvent() {
                 callIfAssigned(owner_.segmentComplete);
                 break;
             case EC_USERABORT:
+                // Closing the full-screen video window must not leave the operator with no
+                // window at all: the owner comes back as when full screen is lost.
+                if (fullScreenActive_) {
+                    SetControlWindowVisible(true);
+                    fullScreenActive_ = false;
+                }
                 // Releases the event reference too, which ends the loop.
                 CloseMedia();
                 break;

@@ -1,5 +1,6 @@
 #include "media/video_window.h"
 
+#include "media/net_wm_state.h"
 #include "media/video_sink.h"
 
 #include <gst/video/videooverlay.h>
@@ -12,6 +13,7 @@
 #include <QScreen>
 #include <QWindow>
 #include <memory>
+#include <utility>
 
 VideoWindow::VideoWindow() {
     // The sink draws straight into the native window; Qt must neither paint over the picture
@@ -22,7 +24,8 @@ VideoWindow::VideoWindow() {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     // Creates the native window now, not at the first show: the sink needs its id to preroll.
-    winId();
+    netWmState_ = std::make_unique<NetWmState>(winId());
+    netWmState_->onChanged = [this] { netWmStateChanged(); };
 }
 
 VideoWindow::~VideoWindow() {
@@ -49,14 +52,28 @@ void VideoWindow::setFullScreenMode(bool on) {
     if (on == fullScreen_) {
         return;
     }
-    if (!on) {
-        leaveFullScreen();
-        return;
+    fullScreen_ = on;
+    if (on) {
+        managed_ = netWmState_->windowManagerRunning();
     }
-    QScreen* target = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    if (managed_) {
+        if (on) {
+            show();
+            raise();
+            activateWindow();
+        }
+        askWindowManager();
+    } else if (on) {
+        enterBareFullScreen();
+    } else {
+        leaveBareFullScreen();
+    }
+}
+
+void VideoWindow::enterBareFullScreen() {
     normalGeometry_ = geometry();
     normalFlags_ = windowFlags();
-    fullScreen_ = true;
+    QScreen* target = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
     // overrideWindowFlags() keeps the native window (setWindowFlags() would recreate it and
     // the sink would lose its drawable); the QWindow passes the change to the server.
     const Qt::WindowFlags frameless = normalFlags_ | Qt::FramelessWindowHint;
@@ -68,12 +85,49 @@ void VideoWindow::setFullScreenMode(bool on) {
     activateWindow();
 }
 
-void VideoWindow::leaveFullScreen() {
-    fullScreen_ = false;
+void VideoWindow::leaveBareFullScreen() {
     overrideWindowFlags(normalFlags_);
     windowHandle()->setFlags(normalFlags_);
     showNormal();
     setGeometry(normalGeometry_);
+}
+
+void VideoWindow::askWindowManager() {
+    if (requested_) {
+        return;  // the answer to the request on its way asks again if needed
+    }
+    shownFullScreen_ = netWmState_->fullScreen().value_or(false);
+    if (shownFullScreen_ == fullScreen_) {
+        return;
+    }
+    // The request goes to the window manager directly: Qt's idea of the window's state lags
+    // behind the window manager's, and Qt sends nothing when it believes the state is reached.
+    // The window manager restores the window's place when it leaves full screen.
+    requested_ = fullScreen_;
+    netWmState_->requestFullScreen(fullScreen_);
+}
+
+void VideoWindow::netWmStateChanged() {
+    const std::optional<bool> shown = netWmState_->fullScreen();
+    if (!managed_ || !shown) {
+        return;
+    }
+    const bool wasShown = std::exchange(shownFullScreen_, *shown);
+    if (requested_) {
+        if (*shown == *requested_) {
+            requested_.reset();
+            askWindowManager();
+        }
+        return;
+    }
+    if (wasShown && !*shown && fullScreen_) {
+        // The window manager took the window out of full screen (a key binding, another
+        // window going full screen); it has restored the window's place itself.
+        fullScreen_ = false;
+        if (onFullScreenLost) {
+            onFullScreenLost();
+        }
+    }
 }
 
 bool VideoWindow::event(QEvent* event) {
@@ -116,14 +170,20 @@ void VideoWindow::closeEvent(QCloseEvent* event) {
 
 void VideoWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && fullScreen_ &&
-        !windowState().testFlag(Qt::WindowFullScreen)) {
-        // The window manager took the window out of full screen (a key binding, another
-        // window going full screen): restore the windowed look and tell the owner.
-        leaveFullScreen();
-        if (onFullScreenLost) {
-            onFullScreenLost();
-        }
+    if (event->type() != QEvent::WindowStateChange || !fullScreen_ ||
+        windowState().testFlag(Qt::WindowFullScreen)) {
+        return;
+    }
+    // A window manager's changes are judged from the server's state (Qt's reports may repeat
+    // the answer to an earlier request). Without one, a change made in this process, or on a
+    // platform other than X11, is taken as Qt reports it.
+    if (managed_ && netWmState_->available()) {
+        return;
+    }
+    fullScreen_ = false;
+    leaveBareFullScreen();
+    if (onFullScreenLost) {
+        onFullScreenLost();
     }
 }
 

@@ -6,6 +6,10 @@
 #include <QRect>
 #include <QWidget>
 #include <functional>
+#include <memory>
+#include <optional>
+
+class NetWmState;
 
 // The top-level window a graph's video sink draws into (GstVideoOverlay). It shows the video at
 // its natural size, switches to and from full screen on the screen it stands on, and forwards
@@ -25,8 +29,9 @@ public:
     QSize naturalSize() const { return naturalSize_; }
 
     // Full screen on the screen the window stands on. With a window manager this is its
-    // full-screen state; without one (kiosk sessions, bare X servers) showFullScreen() does
-    // nothing, so the window also goes frameless at the screen's geometry.
+    // full-screen state, and leaving it lets the window manager restore the window's place;
+    // without one (kiosk sessions, bare X servers) showFullScreen() does nothing, so the
+    // window goes frameless at the screen's geometry and back.
     void setFullScreenMode(bool on);
     bool fullScreenMode() const { return fullScreen_; }
 
@@ -52,7 +57,10 @@ protected:
 
 private:
     bool forwardToDrain(QEvent* event);
-    void leaveFullScreen();
+    void enterBareFullScreen();
+    void leaveBareFullScreen();
+    void netWmStateChanged();
+    void askWindowManager();
     void updateRenderArea();
 
     GstElement* overlay_ = nullptr;
@@ -60,6 +68,14 @@ private:
     QSize naturalSize_;
     QPointer<QObject> drain_;
     bool fullScreen_ = false;
+    // Whether a window manager ran when full screen was entered.
+    bool managed_ = false;
+    // With a window manager, one request at a time is on its way (the state asked for, until
+    // the window manager shows it), so that each change of the window's state can be told
+    // apart as an answer or as the window manager's own doing.
+    std::optional<bool> requested_;
+    bool shownFullScreen_ = false;
+    std::unique_ptr<NetWmState> netWmState_;
     QRect normalGeometry_;
     Qt::WindowFlags normalFlags_;
 };

@@ -1,95 +1,14 @@
 // The player on the real GStreamer service, with an owner window as the program has one.
 
-#include "media/graph_player.h"
-#include "media/gst_media_service.h"
-#include "media_test_support.h"
+#include "player_on_gstreamer.h"
 #include "support/process_resources.h"
-#include "support/recording_dialogs.h"
-
-#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QFile>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QScreen>
 #include <QTest>
-#include <QWidget>
 
 namespace {
-
-// Stands in for the main window: shown, notified, and handing the notification to the player.
-class OwnerWindow : public QWidget {
-public:
-    TGraphPlayer* player = nullptr;
-    int completions = 0;
-    std::vector<int> keys;
-    int doubleClicks = 0;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override { keys.push_back(event->key()); }
-    void mouseDoubleClickEvent(QMouseEvent*) override { ++doubleClicks; }
-
-    bool event(QEvent* event) override {
-        if (event->type() == GraphNotifyEvent && player != nullptr) {
-            player->HandleMediaEvent();
-            return true;
-        }
-        return QWidget::event(event);
-    }
-};
-
-class GraphPlayerOnGstreamer : public testing::Test {
-protected:
-    GraphPlayerOnGstreamer() {
-        auto gst = std::make_unique<GstMediaService>(probeOptions(probe));
-        service = gst.get();
-        owner.setWindowTitle(QStringLiteral("frameLock PRO"));
-        owner.setGeometry(700, 50, 300, 200);
-        owner.show();
-
-        GraphPlayerOwner calls;
-        calls.fileBoxText = [this] { return fileBox; };
-        calls.clearFileBox = [this] { fileBox.clear(); };
-        calls.window = &owner;
-        calls.left = [] { return 700; };
-        calls.top = [] { return 50; };
-        calls.setVisible = [this](bool on) { owner.setVisible(on); };
-        calls.showMessageByKey = [this](const QString& message, const QString& title, int flags) {
-            return dialogs.messageBox(message, title, flags);
-        };
-        calls.rewindLocal = [this] {
-            if (player->MediaOpen()) {
-                player->SetPlayRange(0, player->DurationFrames());
-                player->PauseMedia();
-            }
-        };
-        calls.segmentComplete = [this] { ++owner.completions; };
-        player = std::make_unique<TGraphPlayer>(std::move(gst), std::move(calls));
-        owner.player = player.get();
-    }
-
-    VideoWindow* videoWindow() const {
-        GstGraph* graph = service->graph(MediaRef::VideoWindow);
-        return graph != nullptr ? graph->videoWindow() : nullptr;
-    }
-
-    FrameProbe probe;
-    GstMediaService* service = nullptr;
-    RecordingDialogs dialogs;
-    OwnerWindow owner;
-    QString fileBox;
-    std::unique_ptr<TGraphPlayer> player;
-};
-
-ClipSettings clip(ClipFormat format, std::int64_t frames, int fpsN = 25, int fpsD = 1) {
-    ClipSettings s;
-    s.format = format;
-    s.frames = frames;
-    s.fpsNumerator = fpsN;
-    s.fpsDenominator = fpsD;
-    return s;
-}
 
 TEST_F(GraphPlayerOnGstreamer, AudioOnlyFileOpensWithoutWindowInHundredNanosecondUnits) {
     fileBox = clipPath(clip(ClipFormat::Wav, 100));

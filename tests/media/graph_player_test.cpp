@@ -312,6 +312,20 @@ TEST_F(GraphPlayerTest, UserAbortClosesTheMediaAndLeavesTheRestUnread) {
     EXPECT_TRUE(takeLog().isEmpty());
 }
 
+TEST_F(GraphPlayerTest, ClosingTheFullScreenVideoWindowBringsTheOwnerBack) {
+    open();
+    player->SetFullScreen(true);
+    takeLog();
+    fake->queueEvent(EC_USERABORT);
+    player->HandleMediaEvent();
+    const QStringList calls = takeLog();
+    EXPECT_EQ(calls.mid(0, 6), QStringList({"getEvent 2", "freeEventParams 2", "setVisible 1",
+                                            "statusTimer 1", "putMessageDrain drain", "stop"}));
+    EXPECT_FALSE(calls.contains(QStringLiteral("putFullScreenMode 0")));
+    EXPECT_FALSE(player->FullScreenActive());
+    EXPECT_FALSE(player->MediaOpen());
+}
+
 TEST_F(GraphPlayerTest, FullScreenLostBringsTheOwnerBackWithoutLeavingFullScreenAgain) {
     open();
     player->SetFullScreen(true);

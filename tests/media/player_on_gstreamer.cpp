@@ -1,0 +1,62 @@
+#include "player_on_gstreamer.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+void OwnerWindow::keyPressEvent(QKeyEvent* event) {
+    keys.push_back(event->key());
+}
+
+void OwnerWindow::mouseDoubleClickEvent(QMouseEvent*) {
+    ++doubleClicks;
+}
+
+bool OwnerWindow::event(QEvent* event) {
+    if (event->type() == GraphNotifyEvent && player != nullptr) {
+        player->HandleMediaEvent();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+GraphPlayerOnGstreamer::GraphPlayerOnGstreamer() {
+    auto gst = std::make_unique<GstMediaService>(probeOptions(probe));
+    service = gst.get();
+    owner.setWindowTitle(QStringLiteral("frameLock PRO"));
+    owner.setGeometry(700, 50, 300, 200);
+    owner.show();
+
+    GraphPlayerOwner calls;
+    calls.fileBoxText = [this] { return fileBox; };
+    calls.clearFileBox = [this] { fileBox.clear(); };
+    calls.window = &owner;
+    calls.left = [] { return 700; };
+    calls.top = [] { return 50; };
+    calls.setVisible = [this](bool on) { owner.setVisible(on); };
+    calls.showMessageByKey = [this](const QString& message, const QString& title, int flags) {
+        return dialogs.messageBox(message, title, flags);
+    };
+    calls.rewindLocal = [this] {
+        if (player->MediaOpen()) {
+            player->SetPlayRange(0, player->DurationFrames());
+            player->PauseMedia();
+        }
+    };
+    calls.segmentComplete = [this] { ++owner.completions; };
+    player = std::make_unique<TGraphPlayer>(std::move(gst), std::move(calls));
+    owner.player = player.get();
+}
+
+VideoWindow* GraphPlayerOnGstreamer::videoWindow() const {
+    GstGraph* graph = service->graph(MediaRef::VideoWindow);
+    return graph != nullptr ? graph->videoWindow() : nullptr;
+}
+
+ClipSettings clip(ClipFormat format, std::int64_t frames, int fpsN, int fpsD) {
+    ClipSettings s;
+    s.format = format;
+    s.frames = frames;
+    s.fpsNumerator = fpsN;
+    s.fpsDenominator = fpsD;
+    return s;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "media/graph_player.h"
+#include "media/gst_media_service.h"
+#include "media_test_support.h"
+#include "support/recording_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+// Stands in for the main window: shown, notified, and handing the notification to the player.
+class OwnerWindow : public QWidget {
+public:
+    TGraphPlayer* player = nullptr;
+    int completions = 0;
+    std::vector<int> keys;
+    int doubleClicks = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
+};
+
+// The player on the real GStreamer service with a shown owner window at (700, 50), as the
+// program has one.
+class GraphPlayerOnGstreamer : public testing::Test {
+protected:
+    GraphPlayerOnGstreamer();
+
+    VideoWindow* videoWindow() const;
+
+    FrameProbe probe;
+    GstMediaService* service = nullptr;
+    RecordingDialogs dialogs;
+    OwnerWindow owner;
+    QString fileBox;
+    std::unique_ptr<TGraphPlayer> player;
+};
+
+ClipSettings clip(ClipFormat format, std::int64_t frames, int fpsN = 25, int fpsD = 1);
