@@ -59,13 +59,13 @@ int GstMediaService::width() {
 
 void GstMediaService::putLeft(int left) {
     if (VideoWindow* w = window()) {
-        w->move(left, w->y());
+        w->moveFrameTo({left, w->framePosition().y()});
     }
 }
 
 void GstMediaService::putTop(int top) {
     if (VideoWindow* w = window()) {
-        w->move(w->x(), top);
+        w->moveFrameTo({w->framePosition().x(), top});
     }
 }
 

@@ -29,6 +29,7 @@ NetWmState::NetWmState(WId window) : window_(static_cast<std::uint32_t>(window))
     root_ = xcb_setup_roots_iterator(setup).data->root;
     stateAtom_ = atom("_NET_WM_STATE");
     fullScreenAtom_ = atom("_NET_WM_STATE_FULLSCREEN");
+    frameExtentsAtom_ = atom("_NET_FRAME_EXTENTS");
     QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
@@ -113,8 +114,13 @@ bool NetWmState::nativeEventFilter(const QByteArray& eventType, void* message, q
         return false;
     }
     const auto* notify = static_cast<const xcb_property_notify_event_t*>(message);
-    if (notify->window == window_ && notify->atom == stateAtom_ && onChanged) {
+    if (notify->window != window_) {
+        return false;
+    }
+    if (notify->atom == stateAtom_ && onChanged) {
         onChanged();
+    } else if (notify->atom == frameExtentsAtom_ && onFrameChanged) {
+        onFrameChanged();
     }
     return false;
 }

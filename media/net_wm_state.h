@@ -33,6 +33,9 @@ public:
 
     // Called whenever the window manager rewrites the window's state, before Qt sees it.
     std::function<void()> onChanged;
+    // Called when the window manager sets the window's frame extents (it has framed the
+    // window), before Qt sees them.
+    std::function<void()> onFrameChanged;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
@@ -44,4 +47,5 @@ private:
     std::uint32_t root_ = 0;
     std::uint32_t stateAtom_ = 0;
     std::uint32_t fullScreenAtom_ = 0;
+    std::uint32_t frameExtentsAtom_ = 0;
 };

@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QScreen>
 #include <QWindow>
 #include <memory>
@@ -26,6 +27,12 @@ VideoWindow::VideoWindow() {
     // Creates the native window now, not at the first show: the sink needs its id to preroll.
     netWmState_ = std::make_unique<NetWmState>(winId());
     netWmState_->onChanged = [this] { netWmStateChanged(); };
+    // Framing moves the frame, not the window's contents, so no move event tells of it; Qt reads
+    // the new extents after this notice, hence the queued call.
+    netWmState_->onFrameChanged = [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { placePendingFrame(); }, Qt::QueuedConnection);
+    };
 }
 
 VideoWindow::~VideoWindow() {
@@ -48,11 +55,37 @@ void VideoWindow::setNaturalSize(QSize size) {
     resize(size);
 }
 
+void VideoWindow::moveFrameTo(QPoint position) {
+    pendingFramePosition_ = position;
+    framePlacementTries_ = 0;
+    move(position);
+}
+
+void VideoWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    placePendingFrame();
+}
+
+void VideoWindow::placePendingFrame() {
+    if (!pendingFramePosition_ || frameGeometry() == geometry()) {
+        return;  // nothing asked for, or not framed (yet, or never without a window manager)
+    }
+    // Framed: Qt now knows the frame, and move() places it. A window manager that insists on
+    // another place wins after a few tries.
+    constexpr int MaxTries = 3;
+    if (frameGeometry().topLeft() == *pendingFramePosition_ || ++framePlacementTries_ > MaxTries) {
+        pendingFramePosition_.reset();
+        return;
+    }
+    move(*pendingFramePosition_);
+}
+
 void VideoWindow::setFullScreenMode(bool on) {
     if (on == fullScreen_) {
         return;
     }
     fullScreen_ = on;
+    pendingFramePosition_.reset();
     if (on) {
         managed_ = netWmState_->windowManagerRunning();
     }

@@ -35,6 +35,14 @@ public:
     void setFullScreenMode(bool on);
     bool fullScreenMode() const { return fullScreen_; }
 
+    // Places the window's frame (title bar and borders included) with its top-left corner at
+    // position. A window manager frames the window only once it is shown; the position is then
+    // applied again, so the frame and not the picture lands there.
+    void moveFrameTo(QPoint position);
+    QPoint framePosition() const {
+        return pendingFramePosition_.value_or(frameGeometry().topLeft());
+    }
+
     QObject* messageDrain() const { return drain_; }
     void setMessageDrain(QObject* drain) { drain_ = drain; }
 
@@ -49,6 +57,7 @@ protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -62,10 +71,14 @@ private:
     void netWmStateChanged();
     void askWindowManager();
     void updateRenderArea();
+    void placePendingFrame();
 
     GstElement* overlay_ = nullptr;
     GstElement* scaledSink_ = nullptr;
     QSize naturalSize_;
+    // Where the frame is to go until a window manager has framed the window there.
+    std::optional<QPoint> pendingFramePosition_;
+    int framePlacementTries_ = 0;
     QPointer<QObject> drain_;
     bool fullScreen_ = false;
     // Whether a window manager ran when full screen was entered.
