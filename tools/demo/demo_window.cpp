@@ -2,6 +2,7 @@
 
 #include "media/gst_media_service.h"
 
+#include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -85,9 +86,19 @@ DemoWindow::DemoWindow(const QString& fileName)
 }
 
 DemoWindow::~DemoWindow() {
+    shutDown();
+}
+
+void DemoWindow::shutDown() {
     syncTimer_.stop();
     player_->CloseMedia();
     player_->ReleaseGraph();
+}
+
+void DemoWindow::closeEvent(QCloseEvent* event) {
+    // The video window goes with the media, so the program ends with its last window.
+    shutDown();
+    QWidget::closeEvent(event);
 }
 
 std::int64_t DemoWindow::segmentStart(std::size_t segment) const {

@@ -23,6 +23,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
@@ -33,6 +34,7 @@ private:
     void start();
     void stop();
     void updateStatus();
+    void shutDown();
     std::int64_t segmentStart(std::size_t segment) const;
 
     QString fileName_;
