@@ -1,23 +1,21 @@
-#include "tools/demo/demo_clip.h"
-#include "tools/demo/demo_window.h"
+#include "app/frame_lock.h"
+#include "app/termination_signals.h"
+#include "media/gst_media_service.h"
+#include "widgets/product_info.h"
 #include "widgets/qt_dialog_service.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("frameLock PRO"));
-
-    // No media file is configured yet: play the built-in demo.
-    const QString clip = ensureDemoClip();
-    if (clip.isEmpty()) {
-        QtDialogService().messageBox(
-            QStringLiteral("The demo clip could not be made. Run scripts/setup to install the "
-                           "GStreamer plugins."),
-            QStringLiteral("frameLock PRO"), MessageBoxFlags::IconError);
-        return 1;
-    }
-    DemoWindow window(clip);
+    QApplication::setApplicationName(product::kTitle);
+    QtDialogService dialogs;
+    FrameLockServices services;
+    services.dialogs = &dialogs;
+    services.makeMediaService = [] { return std::make_unique<GstMediaService>(); };
+    services.programDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    TfFrameLock window(std::move(services));
+    const TerminationSignals signals([&window] { window.close(); });
     window.show();
     return QApplication::exec();
 }

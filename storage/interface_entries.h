@@ -90,12 +90,12 @@ inline constexpr std::array<std::string_view, 78> kInterfaceEntries = {
 };
 
 // Every "Messages" key the program looks up; each language file carries all of them.
-inline constexpr std::array<std::string_view, 14> kMessageKeys = {
+inline constexpr std::array<std::string_view, 15> kMessageKeys = {
     "ErrMsg_OpenFile",       "ErrTitel_SetOpenFile", "ErrMsg_SetComPort1",
     "ErrMsg_SetComPort2",    "ErrTitel_SetComPort",  "ErrMsg_SetSyncPoint",
     "ErrTitel_SetSyncPoint", "Msg_Unlock",           "MsgTitel_Unlock",
     "Msg_SetInPoint",        "MsgTitel_SetInPoint",  "TxT_ClientStatusConnect",
-    "TxT_ServerOK",          "TxT_WhereisFile",
+    "TxT_ServerOK",          "TxT_WhereisFile",      "TxT_ComPortLost",
 };
 
 // The character typed just before the click that releases the interface lock; "Msg_Unlock"

@@ -2,6 +2,9 @@
 
 int RecordingDialogs::messageBox(const QString& text, const QString& caption, int flags) {
     messages.push_back({text, caption, flags});
+    if (whileMessageShows) {
+        whileMessageShows();
+    }
     if (!messageAnswers.empty()) {
         const int answer = messageAnswers.front();
         messageAnswers.pop_front();

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 // Dialog double: records every call and answers from queues set up by the test. With an empty
@@ -29,4 +30,6 @@ public:
     std::deque<int> messageAnswers;
     std::deque<std::optional<QString>> fileAnswers;
     bool shellOpenResult = true;
+    // Runs inside every message box, as a modal box's own event loop would run other work.
+    std::function<void()> whileMessageShows;
 };

@@ -1,0 +1,272 @@
+// Role, link and the opening, retrying and closing of the TCP and serial links.
+#include "app/frame_lock.h"
+
+#include "app/kt_props.h"
+#include "net/simple_tcp_client.h"
+#include "net/simple_tcp_server.h"
+#include "serial/com_error.h"
+#include "serial/com_port.h"
+#include "storage/kt_language.h"
+#include "storage/profile_file.h"
+#include "storage/windows1252.h"
+#include "ui_fFrameLock.h"
+#include "widgets/dialog_service.h"
+
+#include <QTimer>
+#include "app/app_log.h"
+
+namespace {
+
+constexpr int kMasterLinkTop = 428;
+constexpr int kSlaveLinkTop = 336;
+constexpr int kHighestComPort = 8;
+
+// Our own closes raise OnClose too; only a port that closed by itself is retried.
+class DeliberateClose {
+public:
+    explicit DeliberateClose(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+    ~DeliberateClose() { flag_ = previous_; }
+    DeliberateClose(const DeliberateClose&) = delete;
+    DeliberateClose& operator=(const DeliberateClose&) = delete;
+
+private:
+    bool& flag_;
+    bool previous_;
+};
+
+}  // namespace
+
+void TfFrameLock::rbMasterClick() {
+    ui->gbMaster->setVisible(IsMaster());
+    ui->gbSlave->setVisible(!IsMaster());
+    ApplyRoleLayout();
+}
+
+void TfFrameLock::rbSlaveClick() {
+    rbMasterClick();
+}
+
+void TfFrameLock::rbLanClick() {
+    ApplyRoleLayout();
+}
+
+void TfFrameLock::ApplyRoleLayout() {
+    const bool master = IsMaster();
+    const bool lan = IsLan();
+    ui->gbLanMaster->setVisible(lan && master);
+    ui->gbLanSlave->setVisible(lan && !master);
+    ui->gbCom->setVisible(!lan);
+    ui->lCom1Master->setVisible(master);
+    ui->lCom2Master->setVisible(master);
+    ui->lCom1Slave->setVisible(!master);
+    ui->lCom2Slave->setVisible(!master);
+    ui->gbNavigate->setVisible(master);
+    ui->bGo->setVisible(master);
+    ui->bDelete->setVisible(master);
+    ui->lbCut->setEnabled(master);
+    const int top = master ? kMasterLinkTop : kSlaveLinkTop;
+    for (QWidget* group :
+         {static_cast<QWidget*>(ui->gbLanMaster), static_cast<QWidget*>(ui->gbLanSlave),
+          static_cast<QWidget*>(ui->gbCom)}) {
+        group->move(group->x(), top);
+    }
+    FitToContents();
+    OpenLink();
+}
+
+void TfFrameLock::OpenLink() {
+    // Restored settings switch role and link before the first show; the first show opens the
+    // link once, after the language is known to be sound.
+    if (Closing || FirstShow) {
+        return;
+    }
+    const bool master = IsMaster();
+    if (IsLan()) {
+        ComRetryTimer->stop();
+        {
+            const DeliberateClose deliberate(ClosingComPorts);
+            ComPort1->Close();
+            ComPort2->Close();
+        }
+        Client->setConnected(false);
+        Server->setListen(false);
+        Server->setListen(master);
+        Client->setConnected(!master);
+        if (Client->Connected()) {
+            ui->eClientStatus->setText(lang->TextByKey(QStringLiteral("TxT_ClientStatusConnect")));
+        }
+        if (Server->Listen()) {
+            ui->eServerStatus->setText(lang->TextByKey(QStringLiteral("TxT_ServerOK")));
+        }
+        return;
+    }
+    Server->setListen(false);
+    Client->setConnected(false);
+    ClientStatusTimer->stop();
+    const int p1 = ComportsNr->ktInteger1();
+    const int p2 = ComportsNr->ktInteger2();
+    ui->cbCom1->setCurrentIndex(p1);
+    ui->cbCom2->setCurrentIndex(p2);
+    ApplyLinkDevicePaths();
+    ShowComFailure(QString());
+    OpenComPort(*ComPort1, p1, "ErrMsg_SetComPort1");
+    OpenComPort(*ComPort2, p2, "ErrMsg_SetComPort2");
+}
+
+void TfFrameLock::ApplyLinkDevicePaths() {
+    // Read anew at every opening, so that a mapping edited for a new adapter needs no restart.
+    const ProfileDocument settings =
+        readProfileFile(services_.programDir + QStringLiteral("frameLock.ini"));
+    TComDevicePaths paths;
+    for (const QByteArray& key : settings.keys("Ports")) {
+        paths.SetPath(QString::fromLatin1(key),
+                      decodeWindows1252(settings.readString("Ports", key, QByteArray())));
+    }
+    ComPort1->SetDevicePaths(paths);
+    ComPort2->SetDevicePaths(paths);
+}
+
+void TfFrameLock::OpenComPort(TComPort& port, int number, const char* errorKey) {
+    const DeliberateClose deliberate(ClosingComPorts);
+    if (number <= 0) {
+        port.Close();
+        return;
+    }
+    try {
+        if (number > kHighestComPort) {
+            throw EComPort(1);
+        }
+        port.SetPort(static_cast<TPortType>(number - 1));
+        port.Open();
+    } catch (const EComPort& e) {
+        qCWarning(lcLink) << port.objectName() << "COM" << number
+                          << "cannot be opened:" << e.what();
+        port.Close();
+        lang->ShowMessageByKey(QString::fromLatin1(errorKey), QStringLiteral("ErrTitel_SetComPort"),
+                               MessageBoxFlags::IconError);
+    }
+}
+
+void TfFrameLock::cbCom1Change() {
+    if (ui->cbCom1->currentIndex() == ComportsNr->ktInteger2() && ui->cbCom1->currentIndex() > 0) {
+        ui->cbCom1->setCurrentIndex(0);
+    }
+    ComportsNr->setKtInteger1(ui->cbCom1->currentIndex());
+    OpenLink();
+}
+
+void TfFrameLock::cbCom2Change() {
+    if (ui->cbCom2->currentIndex() == ComportsNr->ktInteger1() && ui->cbCom2->currentIndex() > 0) {
+        ui->cbCom2->setCurrentIndex(0);
+    }
+    ComportsNr->setKtInteger2(ui->cbCom2->currentIndex());
+    OpenLink();
+}
+
+bool TfFrameLock::eSlaveIPKeyPress(QObject* Sender, QChar Key) {
+    Q_UNUSED(Sender);
+    if (Key != QChar(13)) {
+        return false;
+    }
+    Client->setConnected(false);
+    Client->setHost(ui->eSlaveIP->text());
+    OpenLink();
+    return true;
+}
+
+void TfFrameLock::ServerError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
+                              const QString& ErrorMsg) {
+    Q_UNUSED(Sender);
+    qCWarning(lcLink) << "server error" << ErrorCode << ErrorMsg << "on socket" << Socket;
+    ui->eServerStatus->setText(ErrorMsg);
+    services_.dialogs->beep(BeepKind::Exclamation);
+    // A failed connection is already dropped by the server alone; restarting the server would
+    // throw every other Slave off the Master. Only a server that no longer listens retries.
+    if (!Server->Listen() && !Closing) {
+        ClientStatusTimer->start();
+    }
+}
+
+void TfFrameLock::ClientError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
+                              const QString& ErrorMsg) {
+    Q_UNUSED(Sender);
+    qCWarning(lcLink) << "client error" << ErrorCode << ErrorMsg << "on socket" << Socket;
+    ui->eClientStatus->setText(ErrorMsg);
+    services_.dialogs->beep(BeepKind::Exclamation);
+    if (!Closing) {
+        ClientStatusTimer->start();
+    }
+}
+
+void TfFrameLock::ClientDisconnected(QObject* Sender) {
+    Q_UNUSED(Sender);
+    // A Master that stopped in an orderly way (or whose process ended) raises no error; without
+    // this a Slave would never try again.
+    qCInfo(lcLink) << "the Master closed the connection";
+    if (!Closing) {
+        ClientStatusTimer->start();
+    }
+}
+
+void TfFrameLock::ClientStatusTimerTimer() {
+    ClientStatusTimer->stop();
+    OpenLink();
+}
+
+void TfFrameLock::ServerClientConnected(QObject* Sender, TSimpleTCPClient* Client) {
+    Q_UNUSED(Sender);
+    Q_UNUSED(Client);
+    ui->lbConnected->clear();
+    for (const TSimpleTCPClient* slave : Server->Clients()) {
+        ui->lbConnected->addItem(slave->Host() + QLatin1Char(':') + QString::number(slave->Port()));
+    }
+}
+
+void TfFrameLock::ComPortClose(QObject* Sender) {
+    if (ClosingComPorts || Closing || IsLan()) {
+        return;
+    }
+    // The device went away (an adapter pulled, a line hung up): try again until it is back.
+    qCWarning(lcLink) << Sender->objectName() << "closed by itself; reopening every"
+                      << ComRetryTimer->interval() << "ms";
+    auto* port = static_cast<TComPort*>(Sender);
+    ShowComFailure(lang->TextByKey(QStringLiteral("TxT_ComPortLost")) + port->DeviceName());
+    services_.dialogs->beep(BeepKind::Exclamation);
+    ComRetryTimer->start();
+}
+
+void TfFrameLock::ComRetryTimerTimer() {
+    ComRetryTimer->stop();
+    if (Closing || IsLan()) {
+        return;
+    }
+    ApplyLinkDevicePaths();
+    bool missing = false;
+    const std::pair<TComPort*, int> wanted[] = {{ComPort1, ComportsNr->ktInteger1()},
+                                                {ComPort2, ComportsNr->ktInteger2()}};
+    for (const auto& [port, number] : wanted) {
+        if (number <= 0 || number > kHighestComPort || port->Connected()) {
+            continue;
+        }
+        const DeliberateClose deliberate(ClosingComPorts);
+        try {
+            port->SetPort(static_cast<TPortType>(number - 1));
+            port->Open();
+            qCInfo(lcLink) << port->objectName() << "is back";
+        } catch (const EComPort& e) {
+            missing = true;
+            ShowComFailure(lang->TextByKey(QStringLiteral("TxT_ComPortLost")) + port->DeviceName() +
+                           QStringLiteral(" (") + QString::fromUtf8(e.what()) + QLatin1Char(')'));
+        }
+    }
+    if (missing) {
+        ComRetryTimer->start();
+    } else {
+        ShowComFailure(QString());
+    }
+}
+
+void TfFrameLock::ShowComFailure(const QString& text) {
+    ui->lComStatus->setText(text);
+    ui->lComStatus->setToolTip(text);
+}

@@ -1,0 +1,154 @@
+// The Sync command protocol: sending on the active link, receiving from every link, and what a
+// received command does.
+#include "app/frame_lock.h"
+
+#include "app/segment_math.h"
+#include "media/graph_player.h"
+#include "net/simple_tcp_server.h"
+#include "serial/com_error.h"
+#include "serial/com_port.h"
+#include "ui_fFrameLock.h"
+#include "widgets/splash_window.h"
+
+#include "app/app_log.h"
+
+namespace {
+
+// A port whose write fails has lost its device; closing it hands it to the reopen retry.
+void writeOrDrop(TComPort& port, const QByteArray& bytes) {
+    try {
+        port.WriteStr(bytes);
+    } catch (const EComPort& e) {
+        qCWarning(lcSync) << port.objectName() << "write failed:" << e.what();
+        port.Close();
+    }
+}
+
+}  // namespace
+
+void TfFrameLock::SendCommand(const QByteArray& command) {
+    if (Closing || !IsMaster()) {
+        return;
+    }
+    const QByteArray frame = frameCommand(command);
+    if (IsLan()) {
+        if (Server->Listen()) {
+            qCDebug(lcSync) << "send" << command << "to" << Server->Clients().size() << "Slaves";
+            FlashLed(ui->masterled);
+            Server->SendToAll(frame.constData(), static_cast<qint32>(frame.size()));
+        }
+        return;
+    }
+    if (ComPort1->Connected()) {
+        qCDebug(lcSync) << "send" << command << "on" << ComPort1->DeviceName();
+        FlashLed(ui->masterled);
+        writeOrDrop(*ComPort1, frame);
+    }
+    if (ComPort2->Connected()) {
+        qCDebug(lcSync) << "send" << command << "on" << ComPort2->DeviceName();
+        FlashLed(ui->thruled);
+        writeOrDrop(*ComPort2, frame);
+    }
+}
+
+void TfFrameLock::ReceiveData(QByteArrayView chunk) {
+    FlashLed(ui->slaveled);
+    assembler_.Receive(chunk);
+}
+
+void TfFrameLock::ClientRead(QObject* Sender, const char* Buffer, qint32 BufLength) {
+    Q_UNUSED(Sender);
+    // The whole chunk counts: a stray zero byte is noise like any other byte outside a frame and
+    // must not hide the commands behind it.
+    ReceiveData(QByteArrayView(Buffer, BufLength));
+}
+
+void TfFrameLock::ServerClientRead(QObject* Sender, TSimpleTCPClient* Client, const char* Buffer,
+                                   qint32 Length) {
+    Q_UNUSED(Client);
+    ClientRead(Sender, Buffer, Length);
+}
+
+void TfFrameLock::ComPort1RxChar(QObject* Sender, int Count) {
+    Q_UNUSED(Sender);
+    QByteArray text;
+    try {
+        ComPort1->ReadStr(text, Count);
+    } catch (const EComPort& e) {
+        qCWarning(lcSync) << "reading" << ComPort1->DeviceName() << "failed:" << e.what();
+        return;
+    }
+    // Everything received goes on down the chain before this instance acts on it.
+    if (ComPort2->Connected()) {
+        writeOrDrop(*ComPort2, text);
+        FlashLed(ui->thruled);
+    }
+    ReceiveData(text);
+}
+
+void TfFrameLock::DispatchCommand(const QByteArray& command) {
+    if (SplashShowing && Splash) {
+        Splash->close();
+    }
+    qCDebug(lcSync) << "received" << command;
+    if (!dispatchSyncCommand(command, *this)) {
+        qCDebug(lcSync) << "unknown command ignored:" << command;
+    }
+}
+
+void TfFrameLock::commandPlay() {
+    player_->PlayMedia();
+}
+
+void TfFrameLock::commandStop() {
+    player_->StopMedia();
+}
+
+void TfFrameLock::commandRewind() {
+    RewindLocal();
+}
+
+void TfFrameLock::commandRestart() {
+    ResetToFirstSegment();
+}
+
+void TfFrameLock::commandFullScreenSetting(bool on) {
+    ui->cbFullscreen->setChecked(on);
+}
+
+void TfFrameLock::commandFullScreen(bool on) {
+    player_->SetFullScreen(on);
+}
+
+void TfFrameLock::commandLanguage(int index) {
+    // Pressed without its click handler, so nothing is sent on.
+    (index == 0 ? ui->sbUSA : ui->sbGerman)->setChecked(true);
+    SetLanguage(index);
+}
+
+void TfFrameLock::commandLoop(bool on) {
+    ui->cbRepeat->setChecked(on);
+}
+
+void TfFrameLock::commandPosition(std::int64_t offsetFromIn) {
+    player_->StopMedia();
+    player_->SeekToFrame(frameFromOffset(InPoint(), offsetFromIn));
+    player_->PauseMedia();
+}
+
+void TfFrameLock::commandClearList() {
+    ui->lbCut->clear();
+}
+
+void TfFrameLock::commandListItem(std::int32_t syncPoint) {
+    ui->lbCut->addItem(QString::number(syncPoint));
+}
+
+void TfFrameLock::commandCueSegment(std::int32_t index) {
+    CueSegment(index, false);
+}
+
+void TfFrameLock::commandRefused(QByteArrayView command) {
+    qCWarning(lcSync) << "command with an argument that is no number ignored:"
+                      << command.toByteArray();
+}

@@ -1,0 +1,298 @@
+// Sync points and the sequencing of playback: segments, the Master's starts and sync points,
+// seeking, frame stepping, test mode and the current-frame display.
+#include "app/frame_lock.h"
+
+#include "app/app_log.h"
+#include "app/segment_math.h"
+#include "media/graph_player.h"
+#include "storage/kt_language.h"
+#include "ui_fFrameLock.h"
+#include "widgets/dialog_service.h"
+
+#include <QTimer>
+#include <memory>
+
+void TfFrameLock::SelectSyncPoint(int row) {
+    if (row < 0) {
+        ui->lbCut->clearSelection();
+    }
+    ui->lbCut->setCurrentRow(row);
+}
+
+std::int32_t TfFrameLock::InPoint() const {
+    return ui->eIn->Value();
+}
+
+QStringList TfFrameLock::SyncPoints() const {
+    return ui->lbCut->Items();
+}
+
+void TfFrameLock::SelectSegment() {
+    if (!player_->MediaOpen()) {
+        return;
+    }
+    const QStringList items = SyncPoints();
+    const int index = effectiveSegmentIndex(items, ui->lbCut->currentRow());
+    const std::optional<FrameRange> range =
+        segmentRange(items, index, InPoint(), player_->DurationFrames());
+    if (!range) {
+        qCWarning(lcSync) << "segment" << index << "names no Sync point of" << items.size()
+                          << "; the range stays as it was";
+        return;
+    }
+    if (index != ui->lbCut->currentRow()) {
+        SelectSyncPoint(index);
+    }
+    qCDebug(lcSync) << "segment" << index << "cued: frames" << range->start << "to" << range->stop;
+    player_->SetPlayRange(range->start, range->stop);
+}
+
+void TfFrameLock::ResetToFirstSegment() {
+    SelectSyncPoint(ui->lbCut->count() > 0 ? 0 : -1);
+    SelectSegment();
+}
+
+void TfFrameLock::RewindLocal() {
+    ResetToFirstSegment();
+    player_->PauseMedia();
+}
+
+void TfFrameLock::CueSegment(std::int32_t n, bool autoStart) {
+    SendCommand(QByteArrayLiteral("DoNC") + QByteArray::number(n));
+    if (n >= 0 && n < ui->lbCut->count()) {
+        SelectSyncPoint(n);
+        SelectSegment();
+    } else if (ui->lbCut->count() == 0) {
+        SelectSegment();
+    } else {
+        qCWarning(lcSync) << "segment" << n << "names no Sync point of" << ui->lbCut->count()
+                          << "; the range stays as it was";
+    }
+    player_->PauseMedia();
+    if (autoStart && IsMaster()) {
+        ArmStart();
+    }
+}
+
+void TfFrameLock::SegmentComplete() {
+    const int selection = ui->lbCut->currentRow();
+    if (selection >= ui->lbCut->count() - 1) {
+        EndOfList();
+    } else if (IsMaster()) {
+        CueSegment(selection + 1, true);
+    }
+}
+
+void TfFrameLock::EndOfList() {
+    if (!ui->cbRepeat->isChecked()) {
+        return;
+    }
+    if (!listStartsAtInPoint(SyncPoints())) {
+        // The media is still running: it plays on from the In point at once.
+        ResetToFirstSegment();
+    } else if (IsMaster()) {
+        CueSegment(0, true);
+    }
+    if (IsMaster()) {
+        SendCommand(QByteArrayLiteral("ReSt"));
+    }
+}
+
+void TfFrameLock::ArmStart() {
+    FlashLed(ui->syncLed);
+    if (!StartTimer->isActive()) {
+        StartTimer->start();
+    }
+}
+
+void TfFrameLock::StartTimerTimer() {
+    // Stopped first: a file that cannot be opened shows a modal box inside PlayMedia, and the
+    // timer must not fire again behind it.
+    StartTimer->stop();
+    SendCommand(QByteArrayLiteral("Play"));
+    player_->PlayMedia();
+}
+
+void TfFrameLock::SendSyncList() {
+    SendCommand(QByteArrayLiteral("ClLi"));
+    for (const QString& item : SyncPoints()) {
+        SendCommand(QByteArrayLiteral("SeLi") + item.toLatin1());
+    }
+}
+
+void TfFrameLock::SendPosition(std::int64_t frame) {
+    if (player_->MediaOpen() && IsMaster()) {
+        SendCommand(QByteArrayLiteral("Pos ") + QByteArray::number(offsetFromIn(frame, InPoint())));
+    }
+}
+
+void TfFrameLock::GoToFrame(std::int64_t frame) {
+    player_->StopMedia();
+    frame = clampFrame(frame, player_->DurationFrames());
+    player_->SeekToFrame(frame);
+    player_->PauseMedia();
+    SendPosition(frame);
+    ui->seAktFrame->setText(QString::number(frame));
+    FrameBoxEdited = false;
+    if (player_->DurationFrames() > 0) {
+        UpdatingPositionBar = true;
+        ui->tbPosition->setValue(positionBarValue(frame, player_->DurationFrames()));
+        UpdatingPositionBar = false;
+    }
+}
+
+void TfFrameLock::StepFrames(std::int64_t count) {
+    if (!player_->MediaOpen()) {
+        return;
+    }
+    GoToFrame(stepTarget(player_->CurrentFrame(), count, player_->DurationFrames()));
+}
+
+void TfFrameLock::tbPositionChange() {
+    if (UpdatingPositionBar) {
+        return;
+    }
+    player_->StopMedia();
+    const std::int64_t frame =
+        frameOfPositionBar(ui->tbPosition->value(), player_->DurationFrames());
+    ui->seAktFrame->setText(QString::number(frame));
+    FrameBoxEdited = false;
+    player_->SeekToFrame(frame);
+    player_->PauseMedia();
+    SendPosition(frame);
+}
+
+void TfFrameLock::seAktFramektOnNewValue() {
+    GoToFrame(ui->seAktFrame->Value());
+    FrameBoxEdited = false;
+}
+
+void TfFrameLock::seAktFrameChange() {
+    FrameBoxEdited = true;
+}
+
+void TfFrameLock::seAktFrameExit() {
+    FrameBoxEdited = false;
+}
+
+void TfFrameLock::StatusTimerTimer() {
+    if (player_->MediaOpen() && !FrameBoxEdited) {
+        ui->seAktFrame->setText(QString::number(player_->CurrentFrame()));
+        FrameBoxEdited = false;
+    }
+}
+
+void TfFrameLock::bPlayClick() {
+    if (!IsMaster()) {
+        player_->PlayMedia();
+        return;
+    }
+    StopTestMode();
+    SendSyncList();
+    if (!player_->MediaOpen()) {
+        player_->OpenMedia();
+    }
+    if (!player_->FullScreenActive() && ui->cbFullscreen->isChecked()) {
+        FullScreenOnPlay();
+        ArmStart();
+    } else {
+        StartTimerTimer();
+    }
+}
+
+void TfFrameLock::bStopClick() {
+    if (!IsMaster()) {
+        player_->StopMedia();
+        return;
+    }
+    SendCommand(QByteArrayLiteral("Stop"));
+    player_->StopMedia();
+    StartTimer->stop();
+    StopTestMode();
+}
+
+void TfFrameLock::bRewindClick() {
+    if (IsMaster()) {
+        SendCommand(QByteArrayLiteral("Rewi"));
+        StopTestMode();
+    }
+    RewindLocal();
+}
+
+void TfFrameLock::bSetClick() {
+    const QStringList items = SyncPoints();
+    const std::optional<std::int32_t> value = relativeToIn(ui->seAktFrame->text(), InPoint());
+    const std::optional<int> row =
+        value ? syncPointInsertRow(items, ui->lbCut->currentRow(), *value) : std::nullopt;
+    if (!row) {
+        lang->ShowMessageByKey(QStringLiteral("ErrMsg_SetSyncPoint"),
+                               QStringLiteral("ErrTitel_SetSyncPoint"), MessageBoxFlags::IconError);
+        return;
+    }
+    ui->lbCut->insertItem(*row, QString::number(*value));
+    SelectSyncPoint(*row);
+}
+
+void TfFrameLock::bSetInClick() {
+    if (lang->ShowMessageByKey(
+            QStringLiteral("Msg_SetInPoint"), QStringLiteral("MsgTitel_SetInPoint"),
+            MessageBoxFlags::YesNo | MessageBoxFlags::IconQuestion) == MessageBoxResult::Yes) {
+        ui->eIn->setText(ui->seAktFrame->text());
+    }
+}
+
+void TfFrameLock::bGoClick() {
+    const int selection = ui->lbCut->currentRow();
+    if (selection < 0) {
+        return;
+    }
+    const auto points = parseSyncPoints(SyncPoints());
+    if (const std::optional<std::int32_t> point = points[static_cast<std::size_t>(selection)]) {
+        GoToFrame(addFrames(*point, InPoint()));
+    }
+}
+
+void TfFrameLock::bDeleteClick() {
+    const int selection = ui->lbCut->currentRow();
+    if (selection < 0) {
+        return;
+    }
+    const std::unique_ptr<QListWidgetItem> item(ui->lbCut->takeItem(selection));
+    SelectSyncPoint(-1);
+}
+
+void TfFrameLock::lbCutDblClick() {
+    const int selection = ui->lbCut->currentRow();
+    if (selection >= 0) {
+        CueSegment(selection, false);
+    }
+}
+
+void TfFrameLock::gbSyncClick() {
+    SelectSyncPoint(-1);
+}
+
+void TfFrameLock::tbSyncChange() {
+    StartTimer->setInterval(ui->tbSync->value());
+}
+
+void TfFrameLock::cbTestClick() {
+    if (ui->cbTest->isChecked()) {
+        TestTimer->start();
+    } else {
+        TestTimer->stop();
+    }
+}
+
+void TfFrameLock::TestTimerTimer() {
+    if (IsMaster()) {
+        StepFrames(1);
+    } else {
+        StopTestMode();
+    }
+}
+
+void TfFrameLock::StopTestMode() {
+    TestTimer->stop();
+    ui->cbTest->setChecked(false);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// Frame arithmetic of the Sync point list. Sync points are offsets from the instance's own In
+// point, held as the decimal texts of the list box; the last one is the Out point. Frames are
+// signed 64-bit and every sum saturates instead of wrapping.
+
+struct FrameRange {
+    std::int64_t start = 0;
+    std::int64_t stop = 0;
+    bool operator==(const FrameRange&) const = default;
+};
+
+std::int64_t addFrames(std::int64_t a, std::int64_t b);
+
+// The list's items as numbers; an item that is not a whole decimal 32-bit number (possible only
+// from an edited settings file) has no value and is skipped when segments are computed.
+std::vector<std::optional<std::int32_t>> parseSyncPoints(const QStringList& items);
+
+// A first Sync point at the In point itself would make an empty first segment, so segment 0 of
+// a list whose first item is 0 is the segment that ends at item 1.
+int effectiveSegmentIndex(const QStringList& items, int selection);
+
+// The frames of segment `index` (already effective): from the In point or the previous Sync
+// point to this one; with an empty list from the In point to the end of the media. No range
+// when the index names no item of a non-empty list.
+std::optional<FrameRange> segmentRange(const QStringList& items, int index, std::int32_t inPoint,
+                                       std::int64_t durationFrames);
+
+// True when the list's first item is the number 0.
+bool listStartsAtInPoint(const QStringList& items);
+
+// The frame the position bar (0 to 1000, per mille of the duration) stands for, and back; both
+// round to the nearest integer, ties to even.
+int positionBarValue(std::int64_t frame, std::int64_t durationFrames);
+std::int64_t frameOfPositionBar(int position, std::int64_t durationFrames);
+
+// 0 .. durationFrames.
+std::int64_t clampFrame(std::int64_t frame, std::int64_t durationFrames);
+// Stepping wraps around: past the end to 0, before 0 to the end.
+std::int64_t stepTarget(std::int64_t current, std::int64_t count, std::int64_t durationFrames);
+
+// "Pos " carries the position as an offset from the sender's In point; the receiver adds its
+// own In point.
+std::int64_t offsetFromIn(std::int64_t frame, std::int32_t inPoint);
+std::int64_t frameFromOffset(std::int32_t inPoint, std::int64_t offset);
+
+// The frame box's text as a Sync point: the frame minus the In point, when both are 32-bit
+// numbers and the difference is one.
+std::optional<std::int32_t> relativeToIn(const QString& frameText, std::int32_t inPoint);
+
+// Where "Set Sync" inserts `value`: right after the selection (at the top with nothing
+// selected), provided it lies strictly between the selected item (or -1) and the item after it
+// (or the largest 32-bit number). No row when it does not.
+std::optional<int> syncPointInsertRow(const QStringList& items, int selection, std::int32_t value);

@@ -1,0 +1,117 @@
+#include "app/sync_command.h"
+
+#include <array>
+#include <limits>
+
+QByteArray frameCommand(QByteArrayView command) {
+    QByteArray frame;
+    frame.reserve(command.size() + 2);
+    frame.append('_').append(command).append('*');
+    return frame;
+}
+
+std::optional<std::int64_t> parseDecimal64(QByteArrayView text) {
+    const bool negative = text.startsWith('-');
+    if (negative) {
+        text = text.sliced(1);
+    }
+    if (text.isEmpty()) {
+        return std::nullopt;
+    }
+    // Accumulated as a negative number: the negative range is one larger.
+    std::int64_t value = 0;
+    constexpr std::int64_t lowest = std::numeric_limits<std::int64_t>::min();
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        const int digit = c - '0';
+        if (value < (lowest + digit) / 10) {
+            return std::nullopt;
+        }
+        value = value * 10 - digit;
+    }
+    if (!negative) {
+        if (value == lowest) {
+            return std::nullopt;
+        }
+        value = -value;
+    }
+    return value;
+}
+
+std::optional<std::int32_t> parseDecimal32(QByteArrayView text) {
+    const std::optional<std::int64_t> value = parseDecimal64(text);
+    if (!value || *value < std::numeric_limits<std::int32_t>::min() ||
+        *value > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(*value);
+}
+
+namespace {
+
+using Handler = void (*)(QByteArrayView command, QByteArrayView argument,
+                         SyncCommandTarget& target);
+
+struct Entry {
+    const char* code;
+    Handler run;
+};
+
+// In the order the codes are compared; the first match runs.
+const std::array<Entry, 16> kCommandTable = {{
+    {SyncCode::Play, [](auto, auto, SyncCommandTarget& t) { t.commandPlay(); }},
+    {SyncCode::Stop, [](auto, auto, SyncCommandTarget& t) { t.commandStop(); }},
+    {SyncCode::Rewind, [](auto, auto, SyncCommandTarget& t) { t.commandRewind(); }},
+    {SyncCode::Restart, [](auto, auto, SyncCommandTarget& t) { t.commandRestart(); }},
+    {SyncCode::FullScreenSettingOn,
+     [](auto, auto, SyncCommandTarget& t) { t.commandFullScreenSetting(true); }},
+    {SyncCode::FullScreenSettingOff,
+     [](auto, auto, SyncCommandTarget& t) { t.commandFullScreenSetting(false); }},
+    {SyncCode::FullScreenOn, [](auto, auto, SyncCommandTarget& t) { t.commandFullScreen(true); }},
+    {SyncCode::FullScreenOff, [](auto, auto, SyncCommandTarget& t) { t.commandFullScreen(false); }},
+    {SyncCode::English, [](auto, auto, SyncCommandTarget& t) { t.commandLanguage(0); }},
+    {SyncCode::German, [](auto, auto, SyncCommandTarget& t) { t.commandLanguage(1); }},
+    {SyncCode::LoopOn, [](auto, auto, SyncCommandTarget& t) { t.commandLoop(true); }},
+    {SyncCode::LoopOff, [](auto, auto, SyncCommandTarget& t) { t.commandLoop(false); }},
+    {SyncCode::Position,
+     [](QByteArrayView command, QByteArrayView argument, SyncCommandTarget& t) {
+         if (const auto offset = parseDecimal64(argument)) {
+             t.commandPosition(*offset);
+         } else {
+             t.commandRefused(command);
+         }
+     }},
+    {SyncCode::ClearList, [](auto, auto, SyncCommandTarget& t) { t.commandClearList(); }},
+    {SyncCode::ListItem,
+     [](QByteArrayView command, QByteArrayView argument, SyncCommandTarget& t) {
+         if (const auto item = parseDecimal32(argument)) {
+             t.commandListItem(*item);
+         } else {
+             t.commandRefused(command);
+         }
+     }},
+    {SyncCode::CueSegment,
+     [](QByteArrayView command, QByteArrayView argument, SyncCommandTarget& t) {
+         if (const auto index = parseDecimal32(argument)) {
+             t.commandCueSegment(*index);
+         } else {
+             t.commandRefused(command);
+         }
+     }},
+}};
+
+}  // namespace
+
+bool dispatchSyncCommand(QByteArrayView command, SyncCommandTarget& target) {
+    const QByteArrayView code = command.first(std::min<qsizetype>(command.size(), 4));
+    const QByteArrayView argument = command.size() > 4 ? command.sliced(4) : QByteArrayView();
+    for (const Entry& entry : kCommandTable) {
+        if (code == QByteArrayView(entry.code)) {
+            entry.run(command, argument, target);
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <cstdint>
+#include <optional>
+
+// The Sync commands: a four-character code, then an argument. Codes are exact and
+// case-sensitive; "Pos " ends in a blank.
+namespace SyncCode {
+inline constexpr char Play[] = "Play";
+inline constexpr char Stop[] = "Stop";
+inline constexpr char Rewind[] = "Rewi";
+inline constexpr char Restart[] = "ReSt";
+inline constexpr char FullScreenSettingOn[] = "Ful1";
+inline constexpr char FullScreenSettingOff[] = "Ful0";
+inline constexpr char FullScreenOn[] = "FSc1";
+inline constexpr char FullScreenOff[] = "FSc0";
+inline constexpr char English[] = "LUSA";
+inline constexpr char German[] = "LGer";
+inline constexpr char LoopOn[] = "Rep1";
+inline constexpr char LoopOff[] = "Rep0";
+inline constexpr char Position[] = "Pos ";
+inline constexpr char ClearList[] = "ClLi";
+inline constexpr char ListItem[] = "SeLi";
+inline constexpr char CueSegment[] = "DoNC";
+}  // namespace SyncCode
+
+// "_" + command + "*": the bytes that go on the wire. Nothing is escaped; the Master's arguments
+// are decimal numbers or empty.
+QByteArray frameCommand(QByteArrayView command);
+
+// A whole decimal number: an optional "-", then digits only, within the type's range. Anything
+// else (blanks, "+", letters, an empty text, overflow) is no number.
+std::optional<std::int64_t> parseDecimal64(QByteArrayView text);
+std::optional<std::int32_t> parseDecimal32(QByteArrayView text);
+
+// What a received command makes an instance do. Each receiver operation is one call; the
+// dispatcher has already checked the arguments.
+class SyncCommandTarget {
+public:
+    virtual ~SyncCommandTarget() = default;
+    virtual void commandPlay() = 0;
+    virtual void commandStop() = 0;
+    virtual void commandRewind() = 0;
+    virtual void commandRestart() = 0;
+    virtual void commandFullScreenSetting(bool on) = 0;
+    virtual void commandFullScreen(bool on) = 0;
+    virtual void commandLanguage(int index) = 0;
+    virtual void commandLoop(bool on) = 0;
+    // The Master's position as an offset from its In point.
+    virtual void commandPosition(std::int64_t offsetFromIn) = 0;
+    virtual void commandClearList() = 0;
+    virtual void commandListItem(std::int32_t syncPoint) = 0;
+    virtual void commandCueSegment(std::int32_t index) = 0;
+    // A command that was recognised but whose argument is not a number of the right kind: it
+    // does nothing, and later commands run as usual.
+    virtual void commandRefused(QByteArrayView command) = 0;
+};
+
+// Splits the command into its code (the first four characters) and argument, finds the code in
+// the command table and runs it on target. Returns false for a code that is not in the table.
+bool dispatchSyncCommand(QByteArrayView command, SyncCommandTarget& target);

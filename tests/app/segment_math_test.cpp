@@ -1,0 +1,87 @@
+#include "app/segment_math.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+
+constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+
+TEST(SegmentMath, SegmentsRunFromSyncPointToSyncPointAfterTheInPoint) {
+    const QStringList list{"50", "200"};
+    EXPECT_EQ(segmentRange(list, 0, 100, 5000), (FrameRange{100, 150}));
+    EXPECT_EQ(segmentRange(list, 1, 100, 5000), (FrameRange{150, 300}));
+    EXPECT_EQ(segmentRange({}, -1, 100, 5000), (FrameRange{100, 5000}));
+    // An index that names no item keeps whatever range was set.
+    EXPECT_FALSE(segmentRange(list, 2, 100, 5000));
+    EXPECT_FALSE(segmentRange(list, -1, 100, 5000));
+}
+
+TEST(SegmentMath, AFirstSyncPointAtZeroMakesNoEmptySegment) {
+    const QStringList list{"0", "200"};
+    EXPECT_EQ(effectiveSegmentIndex(list, 0), 1);
+    EXPECT_EQ(segmentRange(list, effectiveSegmentIndex(list, 0), 100, 5000),
+              (FrameRange{100, 300}));
+    EXPECT_TRUE(listStartsAtInPoint(list));
+    EXPECT_FALSE(listStartsAtInPoint({"00x"}));
+    // A list of only "0": the effective index names no item.
+    EXPECT_FALSE(segmentRange({"0"}, effectiveSegmentIndex({"0"}, 0), 100, 5000));
+}
+
+TEST(SegmentMath, ItemsThatAreNoNumbersAreSkipped) {
+    const QStringList list{"50", "abc", "200"};
+    EXPECT_EQ(segmentRange(list, 1, 0, 5000), (FrameRange{50, 200}));
+    EXPECT_EQ(segmentRange(list, 2, 0, 5000), (FrameRange{50, 200}));
+    EXPECT_EQ(segmentRange({"x"}, 0, 10, 5000), (FrameRange{10, 5000}));
+}
+
+TEST(SegmentMath, SumsSaturateInsteadOfWrapping) {
+    EXPECT_EQ(addFrames(kMax, 1), kMax);
+    EXPECT_EQ(addFrames(kMin, -1), kMin);
+    EXPECT_EQ(frameFromOffset(100, -5), 95);
+    EXPECT_EQ(offsetFromIn(40, 100), -60);
+    EXPECT_EQ(frameFromOffset(2147483647, kMax), kMax);
+    EXPECT_EQ(offsetFromIn(kMin, 2147483647), kMin);
+    EXPECT_EQ(segmentRange({"2147483647"}, 0, 2147483647, 0), (FrameRange{2147483647, 4294967294}));
+}
+
+TEST(SegmentMath, PositionBarAndStepping) {
+    EXPECT_EQ(positionBarValue(1000, 2000), 500);
+    EXPECT_EQ(frameOfPositionBar(250, 2000), 500);
+    // Ties go to the even neighbour.
+    EXPECT_EQ(positionBarValue(1, 2000), 0);
+    EXPECT_EQ(positionBarValue(3, 2000), 2);
+    EXPECT_EQ(frameOfPositionBar(1, 2500), 2);
+    EXPECT_EQ(frameOfPositionBar(1000, kMax), kMax);
+    EXPECT_EQ(positionBarValue(kMax, kMax), 1000);
+    EXPECT_EQ(stepTarget(2000, 1, 2000), 0);
+    EXPECT_EQ(stepTarget(0, -1, 2000), 2000);
+    EXPECT_EQ(stepTarget(10, 25, 2000), 35);
+    EXPECT_EQ(stepTarget(kMax, 25, kMax), 0);
+    EXPECT_EQ(clampFrame(-3, 2000), 0);
+    EXPECT_EQ(clampFrame(2001, 2000), 2000);
+}
+
+TEST(SegmentMath, SetSyncInsertsOnlyBetweenItsNeighbours) {
+    const QStringList list{"50", "200"};
+    EXPECT_EQ(relativeToIn("180", 100), 80);
+    EXPECT_EQ(syncPointInsertRow(list, 0, 80), 1);
+    EXPECT_FALSE(syncPointInsertRow(list, 0, 300));
+    EXPECT_FALSE(syncPointInsertRow(list, 0, 50));
+    // Nothing selected: at the top, below the first item.
+    EXPECT_EQ(syncPointInsertRow({"50"}, -1, 20), 0);
+    EXPECT_FALSE(syncPointInsertRow({"50"}, -1, 60));
+    EXPECT_EQ(syncPointInsertRow({}, -1, 0), 0);
+    EXPECT_FALSE(syncPointInsertRow({}, -1, -1));
+    // After the last item anything larger goes, up to the largest 32-bit number.
+    EXPECT_EQ(syncPointInsertRow(list, 1, 2147483646), 2);
+    EXPECT_FALSE(syncPointInsertRow(list, 1, 2147483647));
+    // A frame box whose difference to the In point is no 32-bit number is refused.
+    EXPECT_FALSE(relativeToIn("-2147483648", 1));
+    EXPECT_FALSE(relativeToIn("12a", 0));
+    EXPECT_FALSE(relativeToIn("5000000000", 0));
+}
+
+}  // namespace

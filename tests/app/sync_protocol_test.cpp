@@ -1,0 +1,133 @@
+#include "app/receive_assembler.h"
+#include "app/sync_command.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <limits>
+
+namespace {
+
+// Records what each received command would make an instance do.
+class RecordingTarget : public SyncCommandTarget {
+public:
+    QStringList calls;
+
+    void commandPlay() override { calls << "Play"; }
+    void commandStop() override { calls << "Stop"; }
+    void commandRewind() override { calls << "Rewind"; }
+    void commandRestart() override { calls << "Restart"; }
+    void commandFullScreenSetting(bool on) override { calls << QString("Setting %1").arg(on); }
+    void commandFullScreen(bool on) override { calls << QString("FullScreen %1").arg(on); }
+    void commandLanguage(int index) override { calls << QString("Language %1").arg(index); }
+    void commandLoop(bool on) override { calls << QString("Loop %1").arg(on); }
+    void commandPosition(std::int64_t offset) override { calls << QString("Pos %1").arg(offset); }
+    void commandClearList() override { calls << "ClearList"; }
+    void commandListItem(std::int32_t item) override { calls << QString("Item %1").arg(item); }
+    void commandCueSegment(std::int32_t index) override { calls << QString("Cue %1").arg(index); }
+    void commandRefused(QByteArrayView command) override {
+        calls << "Refused " + QString::fromLatin1(command.toByteArray());
+    }
+};
+
+struct Receiver {
+    RecordingTarget target;
+    QStringList unknown;
+    ReceiveAssembler assembler{[this](const QByteArray& command) {
+        if (!dispatchSyncCommand(command, target)) {
+            unknown << QString::fromLatin1(command);
+        }
+    }};
+};
+
+TEST(ReceiveAssembler, TakesCommandsOutOfNoiseSplitsAndRestarts) {
+    Receiver r;
+    r.assembler.Receive("xx_Stop*yy");
+    r.assembler.Receive("_Pl_Stop*");
+    // One frame over three reads: inside the code, inside the argument, only the "*".
+    r.assembler.Receive("_Po");
+    r.assembler.Receive("s 12");
+    r.assembler.Receive("5*");
+    r.assembler.Receive("_Stop*_Rewi*");
+    EXPECT_EQ(r.target.calls, QStringList({"Stop", "Stop", "Pos 125", "Stop", "Rewind"}));
+    EXPECT_FALSE(r.assembler.InFrame());
+}
+
+TEST(ReceiveAssembler, AZeroByteIsNoiseAndHidesNothing) {
+    Receiver r;
+    r.assembler.Receive(QByteArrayView("_Stop*\0_Rewi*", 13));
+    EXPECT_EQ(r.target.calls, QStringList({"Stop", "Rewind"}));
+}
+
+TEST(ReceiveAssembler, AnOverlongFrameIsDroppedAndTheNextFrameCounts) {
+    Receiver r;
+    r.assembler.Receive("_SeLi");
+    for (int i = 0; i < 1000; ++i) {
+        r.assembler.Receive(QByteArray(4096, '7'));
+        ASSERT_LE(r.assembler.ReceiveBuffer().size(), ReceiveAssembler::MaxFrameLength);
+    }
+    r.assembler.Receive("*_Play*");
+    // A frame of exactly the cap still counts.
+    r.assembler.Receive("_SeLi" + QByteArray(ReceiveAssembler::MaxFrameLength - 4, '1') + "*");
+    EXPECT_EQ(r.target.calls.first(), "Play");
+    EXPECT_EQ(r.target.calls.size(), 2);
+    EXPECT_TRUE(r.target.calls.last().startsWith("Refused SeLi111"));
+}
+
+TEST(ReceiveAssembler, AChunkArrivingInsideACommandRunsAfterIt) {
+    QStringList order;
+    ReceiveAssembler* self = nullptr;
+    ReceiveAssembler assembler([&](const QByteArray& command) {
+        order << "begin " + QString::fromLatin1(command);
+        if (command == "Play") {
+            // A modal box's nested event loop delivers the next read here.
+            self->Receive("_Stop*");
+            EXPECT_EQ(self->QueuedChunks(), 1u);
+        }
+        order << "end " + QString::fromLatin1(command);
+    });
+    self = &assembler;
+    assembler.Receive("_Play*");
+    EXPECT_EQ(order, QStringList({"begin Play", "end Play", "begin Stop", "end Stop"}));
+}
+
+TEST(SyncCommand, TheTableIsExactAndCaseSensitive) {
+    RecordingTarget target;
+    for (const char* command :
+         {"Play", "Stop", "Rewi", "ReSt", "Ful1", "Ful0", "FSc1", "FSc0", "LUSA", "LGer", "Rep1",
+          "Rep0", "Pos -5", "ClLi", "SeLi250", "DoNC3"}) {
+        EXPECT_TRUE(dispatchSyncCommand(command, target)) << command;
+    }
+    EXPECT_EQ(target.calls,
+              QStringList({"Play", "Stop", "Rewind", "Restart", "Setting 1", "Setting 0",
+                           "FullScreen 1", "FullScreen 0", "Language 0", "Language 1", "Loop 1",
+                           "Loop 0", "Pos -5", "ClearList", "Item 250", "Cue 3"}));
+    target.calls.clear();
+    for (const char* command : {"play", "PLAY", "", "Pla", "Pos", "doNC1"}) {
+        EXPECT_FALSE(dispatchSyncCommand(command, target)) << command;
+    }
+    EXPECT_TRUE(target.calls.isEmpty());
+}
+
+TEST(SyncCommand, ArgumentsThatAreNoNumbersAreRefused) {
+    RecordingTarget target;
+    for (const char* command : {"Pos abc", "Pos ", "Pos  5", "Pos +5", "Pos 9223372036854775808",
+                                "DoNC", "DoNC2147483648", "DoNC1x", "SeLi", "SeLi-", "SeLi1 "}) {
+        target.calls.clear();
+        EXPECT_TRUE(dispatchSyncCommand(command, target));
+        EXPECT_EQ(target.calls, QStringList("Refused " + QString::fromLatin1(command)));
+    }
+    target.calls.clear();
+    dispatchSyncCommand("Pos -9223372036854775808", target);
+    dispatchSyncCommand("Pos 9223372036854775807", target);
+    dispatchSyncCommand("DoNC-2147483648", target);
+    EXPECT_EQ(target.calls, QStringList({"Pos -9223372036854775808", "Pos 9223372036854775807",
+                                         "Cue -2147483648"}));
+}
+
+TEST(SyncCommand, FramesGoOutBetweenTheDelimiters) {
+    EXPECT_EQ(frameCommand("Play"), QByteArray("_Play*"));
+    EXPECT_EQ(frameCommand("Pos 125"), QByteArray("_Pos 125*"));
+}
+
+}  // namespace

@@ -1,0 +1,73 @@
+#include "window_harness.h"
+
+#include "media/fake_media_service.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+WindowHarness::WindowHarness(const QByteArray& settings, const QString& programDir) {
+    dir_ = programDir.isEmpty() ? ownDir_.path() + QLatin1Char('/') : programDir;
+    const QDir built(QCoreApplication::applicationDirPath());
+    for (const QString& name :
+         built.entryList({QStringLiteral("*.lng"), QStringLiteral("*.htm")})) {
+        QFile::remove(dir_ + name);
+        QFile::copy(built.filePath(name), dir_ + name);
+    }
+    if (!settings.isEmpty()) {
+        QFile file(dir_ + QStringLiteral("frameLock.ini"));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(settings);
+    }
+    FrameLockServices services;
+    services.dialogs = &dialogs;
+    services.programDir = dir_;
+    services.makeMediaService = [this] {
+        auto media = std::make_unique<FakeMediaService>(mediaLog);
+        media_ = media.get();
+        return media;
+    };
+    window_ = std::make_unique<TfFrameLock>(std::move(services));
+}
+
+WindowHarness::~WindowHarness() {
+    close();
+}
+
+void WindowHarness::show() {
+    window_->show();
+}
+
+void WindowHarness::close() {
+    if (window_) {
+        window_->close();
+        window_.reset();
+        media_ = nullptr;
+    }
+}
+
+QByteArray WindowHarness::settingsFile() const {
+    QFile file(dir_ + QStringLiteral("frameLock.ini"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray systemSection(const QStringList& lines) {
+    return ("[System]\r\n" + lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"))
+        .toLatin1();
+}
+
+quint16 freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "app/frame_lock.h"
+#include "support/recording_dialogs.h"
+#include "ui_fFrameLock.h"
+
+#include <QByteArray>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class FakeMediaService;
+
+// One main window as the program builds it, in a program directory of its own (a temporary
+// copy of the language files and help pages, and the settings file the test writes), with the
+// recording dialogs and the media double. Its timers run at their stored intervals unless the
+// test sets others.
+class WindowHarness {
+public:
+    // Settings written to frameLock.ini before the window is made (empty: no file).
+    explicit WindowHarness(const QByteArray& settings = QByteArray(),
+                           const QString& programDir = QString());
+    ~WindowHarness();
+    WindowHarness(const WindowHarness&) = delete;
+    WindowHarness& operator=(const WindowHarness&) = delete;
+
+    // Shows the window: the settings load, the language is applied, media and link open.
+    void show();
+    // Closes the window as the operator would and destroys it (the settings are written).
+    void close();
+
+    TfFrameLock& window() const { return *window_; }
+    Ui::TfFrameLock& ui() const { return window_->form(); }
+    FakeMediaService& media() const { return *media_; }
+    QString programDir() const { return dir_; }
+    QByteArray settingsFile() const;
+
+    RecordingDialogs dialogs;
+    // Every media call in order, as the double records it.
+    std::shared_ptr<QStringList> mediaLog = std::make_shared<QStringList>();
+
+private:
+    QTemporaryDir ownDir_;
+    QString dir_;
+    FakeMediaService* media_ = nullptr;
+    std::unique_ptr<TfFrameLock> window_;
+};
+
+// A settings file's text: "[System]" and the given lines, joined with CR LF.
+QByteArray systemSection(const QStringList& lines);
+
+// A free TCP port on loopback for a Master to listen on.
+quint16 freePort();

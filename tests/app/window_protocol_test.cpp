@@ -1,0 +1,168 @@
+#include "media/fake_media_service.h"
+#include "media/graph_player.h"
+#include "net/loopback.h"
+#include "net/simple_tcp_client.h"
+#include "net/simple_tcp_server.h"
+#include "serial/com_port.h"
+#include "serial/pty_pair.h"
+#include "widgets/splash_window.h"
+#include "window_harness.h"
+
+#include <gtest/gtest.h>
+#include <QTimer>
+
+namespace {
+
+QStringList masterLan(quint16 port) {
+    return {QStringLiteral("Server_Port=%1").arg(port),
+            QStringLiteral("ComportsNr_ktBoolean=False"),
+            QStringLiteral("eFilename_Text=clip.avi")};
+}
+
+QStringList comSettings(bool master, const PtyPair& one, const PtyPair& two) {
+    return {QStringLiteral("rbCom_Checked=True"),
+            QStringLiteral("rbLan_Checked=False"),
+            QStringLiteral("rbMaster_Checked=%1").arg(master ? "True" : "False"),
+            QStringLiteral("rbSlave_Checked=%1").arg(master ? "False" : "True"),
+            QStringLiteral("ComportsNr_ktInteger1=1"),
+            QStringLiteral("ComportsNr_ktInteger2=2"),
+            QStringLiteral("ComportsNr_ktBoolean=False"),
+            QStringLiteral("eFilename_Text=clip.avi"),
+            QStringLiteral("[Ports]"),
+            QStringLiteral("COM1=") + one.slavePath(),
+            QStringLiteral("COM2=") + two.slavePath()};
+}
+
+TEST(WindowProtocol, AMasterSendsEachFrameToEverySlaveAndOneBurstLightsSendOnce) {
+    const quint16 port = freePort();
+    WindowHarness h(systemSection(masterLan(port)));
+    h.show();
+    ASSERT_TRUE(h.window().Server->Listen());
+    RawPeer first = RawPeer::connectTo(port);
+    RawPeer second = RawPeer::connectTo(port);
+    ASSERT_TRUE(waitFor([&] { return h.ui().lbConnected->count() == 2; }));
+    EXPECT_TRUE(h.ui().lbConnected->item(0)->text().startsWith(QStringLiteral("127.0.0.1:")));
+
+    h.window().SendCommand("Play");
+    const int remaining = h.window().ledtimer->remainingTime();
+    for (int i = 0; i < 9; ++i) {
+        h.window().SendCommand("Stop");
+    }
+    EXPECT_TRUE(h.ui().masterled->Value());
+    // The burst did not restart the timer: the lamp goes dark 150 ms after the first flash.
+    EXPECT_LE(h.window().ledtimer->remainingTime(), remaining);
+    EXPECT_EQ(first.readExactly(6 + 9 * 6),
+              QByteArray("_Play*") + QByteArray("_Stop*").repeated(9));
+    EXPECT_EQ(second.readExactly(6).left(6), QByteArray("_Play*"));
+    ASSERT_TRUE(waitFor([&] { return !h.ui().masterled->Value(); }, 1000));
+}
+
+TEST(WindowProtocol, AReceivedPositionIsRelativeToTheOwnInPointAndABadOneStopsNothing) {
+    WindowHarness h(systemSection(masterLan(freePort()) << QStringLiteral("eIn_Value=100")));
+    h.show();
+    const qsizetype start = h.mediaLog->size();
+    h.window().ReceiveData("_Pos abc*");
+    EXPECT_EQ(h.mediaLog->mid(start), QStringList());
+    h.window().ReceiveData("noise_Pos -5*more");
+    EXPECT_EQ(h.mediaLog->mid(start), QStringList({"stop", "setPositions 95 1000", "pause"}));
+    // Two frames in one read flash the receive lamp once, and run in order.
+    h.window().ReceiveData("_Rep0*_Rep1*");
+    EXPECT_TRUE(h.ui().cbRepeat->isChecked());
+    EXPECT_TRUE(h.ui().slaveled->Value());
+}
+
+TEST(WindowProtocol, ASlaveFollowsWithoutEchoAndTheNextReadWaitsForAModalBox) {
+    RawPeer master = RawPeer::listenOn();
+    WindowHarness h(systemSection(
+        {QStringLiteral("rbMaster_Checked=False"), QStringLiteral("rbSlave_Checked=True"),
+         QStringLiteral("Client_Port=%1").arg(master.localPort()),
+         QStringLiteral("ComportsNr_ktBoolean=False"), QStringLiteral("eFilename_Text=clip.avi")}));
+    h.show();
+    RawPeer link = master.accept();
+    ASSERT_TRUE(waitFor([&] { return h.window().Client->Connected(); }));
+
+    link.send("_Rep0*_Ful1*");
+    ASSERT_TRUE(waitFor([&] { return !h.ui().cbRepeat->isChecked(); }));
+    EXPECT_TRUE(h.ui().cbFullscreen->isChecked());
+    settle(100);
+    EXPECT_EQ(link.readAvailable(), QByteArray());
+
+    // "Play" on a file that cannot be opened raises a modal box; a command arriving meanwhile
+    // runs after the box, not inside it.
+    h.window().player().CloseMedia();
+    h.media().config.render = false;
+    bool ranInsideBox = false;
+    h.dialogs.whileMessageShows = [&] {
+        link.send("_Rep1*");
+        settle(200);
+        ranInsideBox = h.ui().cbRepeat->isChecked();
+    };
+    link.send("_Play*");
+    ASSERT_TRUE(waitFor([&] { return h.ui().cbRepeat->isChecked(); }));
+    EXPECT_FALSE(ranInsideBox);
+    EXPECT_EQ(h.dialogs.messages.size(), 1u);
+}
+
+TEST(WindowProtocol, OnComAMasterWritesBothPortsAndASlavePassesEverythingOnFirst) {
+    PtyPair one, two;
+    ASSERT_TRUE(one.ok() && two.ok());
+    {
+        WindowHarness master(systemSection(comSettings(true, one, two)));
+        master.show();
+        ASSERT_TRUE(master.window().ComPort1->Connected());
+        ASSERT_TRUE(master.window().ComPort2->Connected());
+        master.window().SendCommand("Play");
+        EXPECT_EQ(one.readMaster(6), QByteArray("_Play*"));
+        EXPECT_EQ(two.readMaster(6), QByteArray("_Play*"));
+        EXPECT_TRUE(master.ui().masterled->Value());
+        EXPECT_TRUE(master.ui().thruled->Value());
+    }
+    WindowHarness slave(systemSection(comSettings(false, one, two)));
+    slave.show();
+    ASSERT_TRUE(slave.window().ComPort1->Connected());
+    const QByteArray garbage = "x\x01_Rep0*_Pa";
+    one.writeMaster(garbage);
+    // The port hands its bytes to this thread, so the event loop runs while the far end reads.
+    QByteArray passed;
+    ASSERT_TRUE(waitFor([&] {
+        passed += two.readMaster(static_cast<int>(garbage.size() - passed.size()), 10);
+        return passed.size() >= garbage.size();
+    }));
+    EXPECT_EQ(passed, garbage);
+    ASSERT_TRUE(waitFor([&] { return !slave.ui().cbRepeat->isChecked(); }));
+    EXPECT_TRUE(slave.ui().thruled->Value());
+    EXPECT_TRUE(slave.window().assembler().InFrame());
+}
+
+TEST(WindowProtocol, AMasterWhoseServerCannotListenSendsNothingAndRetries) {
+    TSimpleTCPServer other;
+    other.setPort(0);
+    other.setListen(true);
+    const quint16 taken = boundPort(other);
+    WindowHarness h(systemSection(masterLan(taken)));
+    h.window().ClientStatusTimer->setInterval(50);
+    h.show();
+    EXPECT_FALSE(h.window().Server->Listen());
+    EXPECT_FALSE(h.ui().eServerStatus->text().isEmpty());
+    EXPECT_EQ(h.dialogs.beeps.size(), 1u);
+    h.window().SendCommand("Play");
+    EXPECT_FALSE(h.ui().masterled->Value());
+    // The retry keeps trying and succeeds once the port is free.
+    other.setListen(false);
+    ASSERT_TRUE(waitFor([&] { return h.window().Server->Listen(); }));
+    EXPECT_GE(h.dialogs.beeps.size(), 1u);
+}
+
+TEST(WindowProtocol, AnyReceivedCommandClosesTheSplash) {
+    WindowHarness h(systemSection({QStringLiteral("Server_Port=%1").arg(freePort())}));
+    h.window().CountdownTimer->setInterval(10);
+    bool closedByCommand = false;
+    QTimer::singleShot(300, [&] {
+        closedByCommand = h.window().splashShowing();
+        h.window().ReceiveData("_Nope*");
+    });
+    h.show();
+    ASSERT_TRUE(waitFor([&] { return closedByCommand && !h.window().splashShowing(); }));
+}
+
+}  // namespace
