@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     services.makeMediaService = [] { return std::make_unique<GstMediaService>(); };
     services.programDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     TfFrameLock window(std::move(services));
-    const TerminationSignals signals([&window] { window.close(); });
+    const TerminationSignals termination([&window] { window.close(); });
     window.show();
     return QApplication::exec();
 }
