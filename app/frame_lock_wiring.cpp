@@ -88,7 +88,7 @@ bool TfFrameLock::isKeyPropagation(const QKeyEvent* key, const QWidget* receiver
     // Qt offers an unhandled key to each parent in turn, and each offer passes the application's
     // event filters again; only the first offer counts.
     return key == lastKey_.event && key->timestamp() == lastKey_.timestamp && lastKey_.receiver &&
-           receiver->isAncestorOf(lastKey_.receiver);
+           receiver != lastKey_.receiver && receiver->isAncestorOf(lastKey_.receiver);
 }
 
 bool TfFrameLock::eventFilter(QObject* watched, QEvent* event) {

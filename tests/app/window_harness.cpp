@@ -1,6 +1,7 @@
 #include "window_harness.h"
 
 #include "media/fake_media_service.h"
+#include "net/loopback.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -70,4 +71,34 @@ quint16 freePort() {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     ::close(fd);
     return ntohs(address.sin_port);
+}
+
+struct WireTap::Peer {
+    RawPeer raw;
+};
+
+WireTap::WireTap(quint16 port) : peer_(std::make_unique<Peer>(Peer{RawPeer::connectTo(port)})) {}
+
+WireTap::~WireTap() = default;
+
+QStringList WireTap::commands(int count) {
+    QStringList list;
+    waitFor([&] {
+        bytes_ += peer_->raw.readAvailable();
+        list.clear();
+        for (const QByteArray& frame : bytes_.split('*')) {
+            if (frame.startsWith('_')) {
+                list << QString::fromLatin1(frame.mid(1));
+            }
+        }
+        return list.size() >= count;
+    });
+    return list;
+}
+
+QStringList WireTap::take(int count) {
+    const QStringList all = commands(static_cast<int>(taken_) + count);
+    const QStringList fresh = all.mid(taken_);
+    taken_ = all.size();
+    return fresh;
 }

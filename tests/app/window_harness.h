@@ -46,6 +46,27 @@ private:
     std::unique_ptr<TfFrameLock> window_;
 };
 
+// A Slave of another make on a Master's server: collects the commands the Master sends.
+class WireTap {
+public:
+    explicit WireTap(quint16 port);
+    ~WireTap();
+    WireTap(const WireTap&) = delete;
+    WireTap& operator=(const WireTap&) = delete;
+
+    // Every command received so far, without the delimiters; runs the event loop until at least
+    // `count` have come (or five seconds passed).
+    QStringList commands(int count = 0);
+    // The commands received since the last call of take().
+    QStringList take(int count = 0);
+
+private:
+    struct Peer;
+    std::unique_ptr<Peer> peer_;
+    QByteArray bytes_;
+    qsizetype taken_ = 0;
+};
+
 // A settings file's text: "[System]" and the given lines, joined with CR LF.
 QByteArray systemSection(const QStringList& lines);
 

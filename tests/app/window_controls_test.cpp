@@ -1,0 +1,147 @@
+#include "media/fake_media_service.h"
+#include "media/graph_player.h"
+#include "net/loopback.h"
+#include "net/simple_tcp_server.h"
+#include "storage/kt_language.h"
+#include "widgets/about_dialog.h"
+#include "window_harness.h"
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QFile>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+struct Master {
+    Master()
+        : port(freePort()),
+          h(systemSection({QStringLiteral("Server_Port=%1").arg(port),
+                           QStringLiteral("ComportsNr_ktBoolean=False"),
+                           QStringLiteral("StartTimer_Interval=10"),
+                           QStringLiteral("eFilename_Text=clip.avi")})) {
+        h.show();
+        tap = std::make_unique<WireTap>(port);
+        EXPECT_TRUE(waitFor([&] { return h.ui().lbConnected->count() == 1; }));
+    }
+    void type(QWidget* target, const QString& text) { QTest::keyClicks(target, text); }
+
+    quint16 port;
+    WindowHarness h;
+    std::unique_ptr<WireTap> tap;
+};
+
+TEST(WindowControls, TheLockDisablesTheSettingsButNotTheShowAndOpensOnlyWithTheUnlockCharacter) {
+    Master m;
+    Ui::TfFrameLock& ui = m.h.ui();
+    QTest::mouseClick(ui.cbLock, Qt::LeftButton);
+    EXPECT_TRUE(ui.cbLock->isChecked());
+    ASSERT_EQ(m.h.dialogs.messages.size(), 1u);
+    EXPECT_TRUE(m.h.dialogs.messages[0].text.contains(QLatin1Char('#')));
+    const QList<QWidget*> locked{
+        ui.rbMaster,  ui.rbSlave, ui.rbLan,  ui.rbCom,   ui.cbFullscreen, ui.cbRepeat, ui.bFile,
+        ui.eFilename, ui.bSet,    ui.bSetIn, ui.bDelete, ui.cbAutoStart,  ui.eSlaveIP, ui.tbSync,
+        ui.cbCom1,    ui.cbCom2,  ui.bHelp,  ui.sbUSA,   ui.sbGerman,     ui.cbTest,   ui.eIn};
+    for (QWidget* control : locked) {
+        EXPECT_FALSE(control->isEnabled()) << control->objectName().toStdString();
+    }
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{ui.bPlay, ui.bStop, ui.bRewind, ui.bGo, ui.lbCut,
+                                         ui.tbPosition, ui.seAktFrame, ui.bAbout, ui.cbLock}) {
+        EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
+    }
+    QTest::keyClick(&m.h.window(), Qt::Key_F1);
+    EXPECT_EQ(m.tap->take(2), QStringList({"ClLi", "Play"}));
+
+    // The unlock character must be the very last one typed before the click.
+    QTest::keyClicks(&m.h.window(), QStringLiteral("#x"));
+    QTest::mouseClick(ui.cbLock, Qt::LeftButton);
+    EXPECT_TRUE(ui.cbLock->isChecked());
+    QTest::keyClicks(ui.seAktFrame, QStringLiteral("#"));
+    QTest::mouseClick(ui.cbLock, Qt::LeftButton);
+    EXPECT_FALSE(ui.cbLock->isChecked());
+    for (QWidget* control : locked) {
+        EXPECT_TRUE(control->isEnabled()) << control->objectName().toStdString();
+    }
+    QTest::mouseClick(ui.cbLock, Qt::LeftButton, Qt::ShiftModifier);
+    EXPECT_TRUE(ui.cbLock->isChecked());
+    EXPECT_EQ(m.h.dialogs.messages.size(), 1u);
+}
+
+TEST(WindowControls, F4SwitchesFullScreenAndADoubleClickOnTheVideoStopsEveryInstance) {
+    Master m;
+    QTest::keyClick(&m.h.window(), Qt::Key_F4, Qt::ShiftModifier);
+    QTest::keyClick(&m.h.window(), Qt::Key_F4, Qt::ControlModifier);
+    settle(50);
+    EXPECT_EQ(m.tap->take(), QStringList());
+    QTest::keyClick(&m.h.window(), Qt::Key_F4);
+    EXPECT_EQ(m.tap->take(1), QStringList({"FSc1"}));
+    EXPECT_TRUE(m.h.window().player().FullScreenActive());
+    EXPECT_FALSE(m.h.window().isVisible());
+    // The video window hands its double clicks to the hidden main window.
+    QTest::mouseDClick(&m.h.window(), Qt::LeftButton);
+    QTest::mouseRelease(&m.h.window(), Qt::LeftButton);
+    EXPECT_EQ(m.tap->take(2), QStringList({"Stop", "FSc0"}));
+    EXPECT_TRUE(m.h.window().isVisible());
+
+    m.h.window().player().CloseMedia();
+    QTest::keyClick(&m.h.window(), Qt::Key_F4);
+    EXPECT_EQ(m.tap->take(1), QStringList({"FSc0"}));
+    EXPECT_TRUE(m.h.window().isVisible());
+}
+
+TEST(WindowControls, CapitalQAndAltF4CloseTheWindowSmallQDoesNot) {
+    Master m;
+    QTest::keyClicks(m.h.ui().eSlaveIP, QStringLiteral("q"));
+    EXPECT_TRUE(m.h.window().isVisible());
+    QTest::keyClicks(m.h.ui().seAktFrame, QStringLiteral("Q"));
+    EXPECT_FALSE(m.h.window().isVisible());
+    EXPECT_FALSE(m.h.window().Server->Listen());
+
+    Master other;
+    QTest::keyClick(&other.h.window(), Qt::Key_F4, Qt::AltModifier);
+    EXPECT_FALSE(other.h.window().isVisible());
+    EXPECT_EQ(other.tap->take(), QStringList());
+}
+
+TEST(WindowControls, LanguageLoopAndFullScreenSettingsReachTheSlaves) {
+    Master m;
+    Ui::TfFrameLock& ui = m.h.ui();
+    QTest::mouseClick(ui.sbGerman, Qt::LeftButton);
+    EXPECT_EQ(m.tap->take(1), QStringList({"LGer"}));
+    EXPECT_EQ(ui.gbSync->title(), QStringLiteral("Sync-Punkte:"));
+    EXPECT_EQ(m.h.window().lang->LanguageIndex(), 1);
+    QTest::mouseClick(ui.sbUSA, Qt::LeftButton);
+    QTest::mouseClick(ui.sbUSA, Qt::LeftButton);
+    ui.cbRepeat->click();
+    ui.cbFullscreen->click();
+    EXPECT_EQ(m.tap->take(4), QStringList({"LUSA", "LUSA", "Rep0", "Ful1"}));
+    EXPECT_EQ(ui.gbSync->title(), QStringLiteral("Sync. Points:"));
+}
+
+TEST(WindowControls, HelpOpensThePageOfTheLanguageOrAsksWhereItIs) {
+    Master m;
+    m.h.ui().bHelp->click();
+    EXPECT_EQ(m.h.dialogs.opened, QStringList(m.h.programDir() + QStringLiteral("help.htm")));
+    QFile::remove(m.h.programDir() + QStringLiteral("dhelp.htm"));
+    QTest::mouseClick(m.h.ui().sbGerman, Qt::LeftButton);
+    m.h.ui().bHelp->click();
+    ASSERT_EQ(m.h.dialogs.fileRequests.size(), 1u);
+    EXPECT_EQ(m.h.dialogs.fileRequests[0].title,
+              m.h.window().lang->TextByKey(QStringLiteral("TxT_WhereisFile")) +
+                  QStringLiteral(" dhelp.htm"));
+    EXPECT_EQ(m.h.dialogs.opened.size(), 1);
+
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            shown = QString::fromLatin1(modal->metaObject()->className());
+            modal->close();
+        }
+    });
+    m.h.ui().bAbout->click();
+    EXPECT_EQ(shown, QStringLiteral("TfktWAbout"));
+}
+
+}  // namespace

@@ -1,0 +1,227 @@
+#include "media/fake_media_service.h"
+#include "media/graph_player.h"
+#include "net/loopback.h"
+#include "window_harness.h"
+
+#include <gtest/gtest.h>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// A Master on its own port with the given Sync points, In point and a short sync time.
+QByteArray masterWith(quint16 port, const QStringList& points, int inPoint = 0) {
+    QStringList lines{
+        QStringLiteral("Server_Port=%1").arg(port),   QStringLiteral("ComportsNr_ktBoolean=False"),
+        QStringLiteral("StartTimer_Interval=20"),     QStringLiteral("eIn_Value=%1").arg(inPoint),
+        QStringLiteral("eFilename_Text=clip.avi"),    QStringLiteral("[System.lbCut_Items]"),
+        QStringLiteral("Count=%1").arg(points.size())};
+    for (int i = 0; i < points.size(); ++i) {
+        lines << QStringLiteral("Item%1=%2").arg(i).arg(points[i]);
+    }
+    return systemSection(lines);
+}
+
+// The calls that move the media: what a Slave must repeat exactly.
+QStringList transport(const QStringList& log, qsizetype from = 0) {
+    QStringList calls;
+    for (const QString& call : log.mid(from)) {
+        if (call.startsWith(QStringLiteral("setPositions")) || call == QStringLiteral("pause") ||
+            call == QStringLiteral("run") || call == QStringLiteral("stop")) {
+            calls << call;
+        }
+    }
+    return calls;
+}
+
+struct ShowOnAMaster {
+    explicit ShowOnAMaster(const QStringList& points, int inPoint = 0)
+        : port(freePort()), h(masterWith(port, points, inPoint)) {
+        h.show();
+        tap = std::make_unique<WireTap>(port);
+        EXPECT_TRUE(waitFor([&] { return h.ui().lbConnected->count() == 1; }));
+    }
+    // The media reached the end of the current range.
+    void complete() {
+        h.media().queueEvent(EC_COMPLETE);
+        QCoreApplication::processEvents();
+    }
+
+    quint16 port;
+    WindowHarness h;
+    std::unique_ptr<WireTap> tap;
+};
+
+TEST(WindowSequencing, AWholeShowLoopsOnTheMasterAndASlaveFedItsBytesMovesTheSame) {
+    ShowOnAMaster show({"100", "200", "300"});
+    const qsizetype start = show.h.mediaLog->size();
+    show.h.ui().bPlay->click();
+    EXPECT_EQ(show.tap->take(5), QStringList({"ClLi", "SeLi100", "SeLi200", "SeLi300", "Play"}));
+    for (int loop = 0; loop < 2; ++loop) {
+        show.complete();
+        EXPECT_EQ(show.tap->take(2), QStringList({"DoNC1", "Play"}));
+        EXPECT_TRUE(show.h.ui().syncLed->Value() || !show.h.window().ledtimer->isActive());
+        show.complete();
+        EXPECT_EQ(show.tap->take(2), QStringList({"DoNC2", "Play"}));
+        show.complete();
+        EXPECT_EQ(show.tap->take(1), QStringList({"ReSt"}));
+        EXPECT_EQ(show.h.ui().lbCut->currentRow(), 0);
+    }
+    show.h.ui().bStop->click();
+    EXPECT_EQ(show.tap->take(1), QStringList({"Stop"}));
+    const QStringList masterCalls = transport(*show.h.mediaLog, start);
+    EXPECT_EQ(masterCalls.mid(0, 4), QStringList({"run", "setPositions 100 200", "pause", "run"}));
+    EXPECT_EQ(masterCalls.mid(7, 1), QStringList({"setPositions 0 100"}));
+
+    WindowHarness slave(systemSection(
+        {QStringLiteral("rbMaster_Checked=False"), QStringLiteral("rbSlave_Checked=True"),
+         QStringLiteral("Client_Port=%1").arg(freePort()),
+         QStringLiteral("ComportsNr_ktBoolean=False"), QStringLiteral("eFilename_Text=clip.avi")}));
+    slave.show();
+    const qsizetype slaveStart = slave.mediaLog->size();
+    for (const QString& command : show.tap->commands()) {
+        slave.window().ReceiveData(QByteArray("_" + command.toLatin1() + "*"));
+    }
+    EXPECT_EQ(transport(*slave.mediaLog, slaveStart), masterCalls);
+    EXPECT_EQ(slave.ui().lbCut->Items(), QStringList({"100", "200", "300"}));
+}
+
+TEST(WindowSequencing, AListBeginningWithZeroCuesItsFirstSegmentAndStartsAfterTheSyncTime) {
+    ShowOnAMaster show({"0", "200"}, 100);
+    const qsizetype start = show.h.mediaLog->size();
+    show.h.ui().bRewind->click();
+    EXPECT_EQ(show.tap->take(1), QStringList({"Rewi"}));
+    EXPECT_EQ(transport(*show.h.mediaLog, start), QStringList({"setPositions 100 300", "pause"}));
+    EXPECT_EQ(show.h.ui().lbCut->currentRow(), 1);
+    show.h.ui().bPlay->click();
+    EXPECT_EQ(show.tap->take(4), QStringList({"ClLi", "SeLi0", "SeLi200", "Play"}));
+    show.complete();
+    EXPECT_EQ(show.tap->take(3), QStringList({"DoNC0", "ReSt", "Play"}));
+}
+
+TEST(WindowSequencing, AnEmptyListRestartsAtOnceAndWithoutLoopTheShowEnds) {
+    ShowOnAMaster show({}, 100);
+    show.h.ui().bPlay->click();
+    EXPECT_EQ(show.tap->take(2), QStringList({"ClLi", "Play"}));
+    const qsizetype start = show.h.mediaLog->size();
+    show.complete();
+    EXPECT_EQ(show.tap->take(1), QStringList({"ReSt"}));
+    EXPECT_EQ(transport(*show.h.mediaLog, start), QStringList({"setPositions 100 1000"}));
+    settle(100);
+    EXPECT_EQ(show.tap->take(), QStringList());
+
+    show.h.ui().cbRepeat->setChecked(false);
+    EXPECT_EQ(show.tap->take(1), QStringList({"Rep0"}));
+    show.complete();
+    settle(100);
+    EXPECT_EQ(show.tap->take(), QStringList());
+}
+
+TEST(WindowSequencing, SetSyncInsertsInOrderAndRefusesAPointOutOfOrder) {
+    ShowOnAMaster show({"50", "200"}, 100);
+    Ui::TfFrameLock& ui = show.h.ui();
+    ui.lbCut->setCurrentRow(0);
+    ui.seAktFrame->setText(QStringLiteral("180"));
+    ui.bSet->click();
+    EXPECT_EQ(ui.lbCut->Items(), QStringList({"50", "80", "200"}));
+    EXPECT_EQ(ui.lbCut->currentRow(), 1);
+    ui.lbCut->setCurrentRow(0);
+    ui.seAktFrame->setText(QStringLiteral("400"));
+    ui.bSet->click();
+    ASSERT_EQ(show.h.dialogs.messages.size(), 1u);
+    EXPECT_EQ(show.h.dialogs.messages[0].caption, QStringLiteral("Set Sync point"));
+    EXPECT_EQ(ui.lbCut->Items(), QStringList({"50", "80", "200"}));
+
+    ui.lbCut->setItems({QStringLiteral("50")});
+    ui.gbSync->setFocus();
+    show.h.window().gbSyncClick();
+    ui.seAktFrame->setText(QStringLiteral("120"));
+    ui.bSet->click();
+    EXPECT_EQ(ui.lbCut->Items(), QStringList({"20", "50"}));
+    ui.bDelete->click();
+    EXPECT_EQ(ui.lbCut->Items(), QStringList({"50"}));
+    EXPECT_EQ(ui.lbCut->currentRow(), -1);
+    EXPECT_EQ(show.tap->take(), QStringList());
+}
+
+TEST(WindowSequencing, SeekingSendsPositionsRelativeToTheInPointAndSteppingWraps) {
+    const quint16 port = freePort();
+    WindowHarness h(masterWith(port, {"900"}, 100));
+    h.media().config.duration = 2000;
+    h.show();
+    WireTap tap(port);
+    ASSERT_TRUE(waitFor([&] { return h.ui().lbConnected->count() == 1; }));
+
+    h.ui().lbCut->setCurrentRow(0);
+    h.ui().bGo->click();
+    EXPECT_EQ(h.ui().tbPosition->value(), 500);
+    EXPECT_EQ(h.ui().seAktFrame->text(), QStringLiteral("1000"));
+    EXPECT_EQ(tap.take(1), QStringList({"Pos 900"}));
+    h.ui().tbPosition->setValue(250);
+    EXPECT_EQ(tap.take(1), QStringList({"Pos 400"}));
+    EXPECT_EQ(h.mediaLog->last(), QStringLiteral("pause"));
+
+    h.media().config.position = 2000;
+    QTest::keyClick(&h.window(), Qt::Key_F8);
+    EXPECT_EQ(tap.take(1), QStringList({"Pos -100"}));
+    h.media().config.position = 0;
+    QTest::keyClick(&h.window(), Qt::Key_F7);
+    EXPECT_EQ(tap.take(1), QStringList({"Pos 1900"}));
+    h.media().config.position = 40;
+    QTest::keyClick(&h.window(), Qt::Key_F5);
+    EXPECT_EQ(tap.take(1), QStringList({"Pos -85"}));
+}
+
+TEST(WindowSequencing, TheFrameBoxIsNotOverwrittenWhileTheOperatorTypes) {
+    ShowOnAMaster show({});
+    Ui::TfFrameLock& ui = show.h.ui();
+    show.h.window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&show.h.window()));
+    show.h.media().config.position = 333;
+    ui.seAktFrame->setFocus();
+    ui.seAktFrame->clear();
+    QTest::keyClicks(ui.seAktFrame, QStringLiteral("77"));
+    show.h.window().StatusTimerTimer();
+    EXPECT_EQ(ui.seAktFrame->text(), QStringLiteral("77"));
+    ui.eIn->setFocus();
+    show.h.window().StatusTimerTimer();
+    EXPECT_EQ(ui.seAktFrame->text(), QStringLiteral("333"));
+}
+
+TEST(WindowSequencing, StopDropsAnArmedStartRewindDoesNotAndTestModeStepsOneFramePerTick) {
+    ShowOnAMaster show({"500"});
+    Ui::TfFrameLock& ui = show.h.ui();
+    show.h.window().StartTimer->setInterval(200);
+    ui.cbFullscreen->setChecked(true);
+    ui.bPlay->click();
+    EXPECT_EQ(show.tap->take(4), QStringList({"Ful1", "ClLi", "SeLi500", "FSc1"}));
+    EXPECT_TRUE(show.h.window().StartTimer->isActive());
+    ui.bRewind->click();
+    EXPECT_EQ(show.tap->take(2), QStringList({"Rewi", "Play"}));
+
+    QTest::keyClick(&show.h.window(), Qt::Key_F4);
+    EXPECT_EQ(show.tap->take(1), QStringList({"FSc0"}));
+    ui.bPlay->click();
+    EXPECT_TRUE(show.h.window().StartTimer->isActive());
+    ui.bStop->click();
+    EXPECT_FALSE(show.h.window().StartTimer->isActive());
+    settle(400);
+    EXPECT_EQ(show.tap->take(), QStringList({"ClLi", "SeLi500", "FSc1", "Stop"}));
+
+    show.h.window().TestTimer->setInterval(1000000);
+    ui.cbTest->setChecked(true);
+    EXPECT_TRUE(show.h.window().TestTimer->isActive());
+    show.h.media().config.position = 10;
+    show.h.window().TestTimerTimer();
+    show.h.media().config.position = 11;
+    show.h.window().TestTimerTimer();
+    EXPECT_EQ(show.tap->take(2), QStringList({"Pos 11", "Pos 12"}));
+    for (QAbstractButton* button : {ui.bPlay, ui.bStop, ui.bRewind}) {
+        ui.cbTest->setChecked(true);
+        button->click();
+        EXPECT_FALSE(ui.cbTest->isChecked()) << button->objectName().toStdString();
+        EXPECT_FALSE(show.h.window().TestTimer->isActive());
+    }
+}
+
+}  // namespace
