@@ -25,7 +25,10 @@ class TSpinEdit : public QLineEdit {
     Q_PROPERTY(QString Text READ text WRITE setText)
 
 public:
+    explicit TSpinEdit(QWidget* parent = nullptr);
     explicit TSpinEdit(DialogService& dialogs, QWidget* parent = nullptr);
+
+    void setDialogs(DialogService* dialogs) { dialogs_ = dialogs; }
 
     std::int32_t Value() const;
     void setValue(std::int32_t value);
@@ -78,8 +81,9 @@ protected:
 private:
     bool editingAllowed() const { return editorEnabled_ && !isReadOnly(); }
     void placeButton();
+    void beep();
 
-    DialogService& dialogs_;
+    DialogService* dialogs_ = nullptr;
     TSpinButton* button_;
     std::int32_t minValue_ = 0;
     std::int32_t maxValue_ = 0;
