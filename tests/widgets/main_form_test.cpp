@@ -45,6 +45,9 @@ TEST(MainFormDesign, StartsAsAMasterOnTheLanWithTheDesignValues) {
     Ui::TfFrameLock& ui = form.ui;
     EXPECT_TRUE(ui.rbMaster->isChecked());
     EXPECT_TRUE(ui.rbLan->isChecked());
+    // Nothing shows the role groups for the design's own role, so the Slave's starts hidden.
+    EXPECT_FALSE(ui.gbMaster->isHidden());
+    EXPECT_TRUE(ui.gbSlave->isHidden());
     EXPECT_TRUE(ui.sbUSA->isChecked());
     EXPECT_FALSE(ui.sbGerman->isChecked());
     EXPECT_TRUE(ui.cbRepeat->isChecked());
