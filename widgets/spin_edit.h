@@ -10,7 +10,8 @@ class TSpinButton;
 // A one-line edit box for a whole number with a pair of repeating arrow buttons at its right
 // edge. The number lives in the text: Value reads the text (MinValue when it is not a number) and
 // writing Value writes the bounded number. Bounds apply only when MinValue != MaxValue. Refused
-// keys and refused steps of a read-only box beep through the dialog layer.
+// keys and refused steps of a read-only box beep through the dialog layer, or the platform's
+// beep while none is set (a designer form builds the box before its window has one).
 // User-interface thread only.
 class TSpinEdit : public QLineEdit {
     Q_OBJECT
