@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -121,9 +122,7 @@ TEST_F(GraphPlayerUnderWindowManager, TheFrameNotThePictureStandsWhereThePlayerP
     // place asked for, left of the owner and one pixel below its top. The frame's borders are
     // not known when the width is read, so its right edge overlaps the owner by their width.
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            return window->frameGeometry().topLeft() == QPoint(700 - natural.width(), 51);
-        },
+        [&] { return window->frameGeometry().topLeft() == QPoint(700 - natural.width(), 51); },
         WaitMs))
         << "frame at " << window->frameGeometry().x() << "," << window->frameGeometry().y();
 }
@@ -242,6 +241,40 @@ TEST_F(GraphPlayerUnderWindowManager, ClosingThroughTheWindowManagerClosesTheMed
     ASSERT_TRUE(player->MediaOpen());
     ASSERT_NE(videoWindow(), nullptr);
     EXPECT_TRUE(QTest::qWaitForWindowExposed(videoWindow(), WaitMs));
+}
+
+// Alt+F4 on the full-screen video, in the program's own event loop: the owner is hidden, so
+// the video window is the last one shown. Closing it must close the media and bring the owner
+// back, and the loop must go on until the program itself ends it.
+TEST_F(GraphPlayerUnderWindowManager, ClosingTheFullScreenWindowKeepsTheProgramRunning) {
+    player->SetFullScreen(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return coversScreen(); }, WaitMs));
+    ASSERT_FALSE(owner.isVisible());
+
+    constexpr int EndedByTheTest = 42;
+    constexpr int GaveUp = 43;
+    bool closeAsked = false;
+    bool ownerBackWhileRunning = false;
+    QTimer::singleShot(0, [&] {
+        closeAsked = wmctrl({QStringLiteral("-i"), QStringLiteral("-c"), hexId(id)});
+    });
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!player->MediaOpen() && owner.isVisible()) {
+            ownerBackWhileRunning = true;
+            QCoreApplication::exit(EndedByTheTest);
+        }
+    });
+    watch.start(10);
+    QTimer::singleShot(WaitMs, [] { QCoreApplication::exit(GaveUp); });
+    const int result = QCoreApplication::exec();
+
+    EXPECT_TRUE(closeAsked);
+    EXPECT_EQ(result, EndedByTheTest) << "the event loop ended before the owner came back";
+    EXPECT_TRUE(ownerBackWhileRunning);
+    EXPECT_EQ(closeReports, 1);
+    EXPECT_FALSE(player->FullScreenActive());
+    EXPECT_EQ(videoWindow(), nullptr);
 }
 
 // Play with the full-screen box ticked on media not yet open: the window is shown and switched
