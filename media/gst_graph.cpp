@@ -74,6 +74,16 @@ bool GstGraph::render(const QString& fileName) {
         return false;
     }
     takeVideoProperties();
+    bool failedMeanwhile = false;
+    {
+        std::lock_guard lock(mutex_);
+        rendered_ = true;
+        failedMeanwhile = failed_;
+    }
+    if (failedMeanwhile) {
+        // Failed after the first frame came: the player hears of it once it holds the graph.
+        queueEvent(EC_ERRORABORT);
+    }
     return true;
 }
 
@@ -249,9 +259,18 @@ void GstGraph::handleBusMessage(GstMessage* message) {
                 << ":" << error->message << (debug != nullptr ? debug : "");
             g_error_free(error);
             g_free(debug);
-            std::lock_guard lock(mutex_);
-            failed_ = true;
-            changed_.notify_all();
+            bool report = false;
+            {
+                std::lock_guard lock(mutex_);
+                // Before rendering ends the failure is render's result; after it, the player's
+                // to handle, once: the pipeline plays no more, whatever follows.
+                report = rendered_ && !failed_;
+                failed_ = true;
+                changed_.notify_all();
+            }
+            if (report) {
+                queueEvent(EC_ERRORABORT);
+            }
             break;
         }
         case GST_MESSAGE_WARNING: {

@@ -107,6 +107,7 @@ private:
     std::condition_variable changed_;
     std::deque<MediaEventRecord> events_;
     bool prerolled_ = false;
+    bool rendered_ = false;
     bool failed_ = false;
     bool missingDecoder_ = false;
 };
