@@ -226,8 +226,8 @@ void TGraphPlayer::HandleMediaEvent() {
 
 void TGraphPlayer::recoverFromError() {
     const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
-    qCWarning(lcPlayer) << "the media failed while" << (running_ ? "playing" : "cued")
-                        << "; reopening" << fileName;
+    qCWarning(lcPlayer).noquote() << "the media failed while" << (running_ ? "playing" : "cued")
+                                  << "and is opened again:" << fileName;
     const bool wasRunning = running_;
     const bool wasFullScreen = fullScreenActive_;
     const auto range = cuedRange_;

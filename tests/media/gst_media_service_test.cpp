@@ -393,8 +393,8 @@ QStringList capturedFailures() {
     return capturedLog.filter(QStringLiteral("failed in"));
 }
 
-// A graph that breaks while it plays: the failure is logged with the file and the element, and
-// the service keeps answering.
+// A graph that breaks while it plays: the failure is logged with the file and the element,
+// reported to the player, and the service keeps answering.
 TEST(GstMediaService, PlaybackErrorIsLoggedWithFileAndElement) {
     const QString path = tempPath(QStringLiteral("failing.grf"));
     QFile graphFile(path);
@@ -404,14 +404,21 @@ TEST(GstMediaService, PlaybackErrorIsLoggedWithFileAndElement) {
                     "\" ! avidemux ! jpegdec ! identity name=breaker error-after=5 ! fakesink");
     graphFile.close();
     GstMediaService service;
+    NotifyRecorder target;
     ASSERT_TRUE(openGraph(service, path));
+    service.setNotifyWindow(&target, GraphNotifyEvent, 0);
     service.pause();
 
     const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
     service.run();
     const bool logged = QTest::qWaitFor([] { return !capturedFailures().isEmpty(); }, 5000);
+    // The player hears of it once, however many elements stop streaming.
+    const bool reported = waitForEvent(service, target, EC_ERRORABORT, 5000);
+    const std::vector<long> later = drainEvents(service);
     qInstallMessageHandler(previous);
     ASSERT_TRUE(logged);
+    EXPECT_TRUE(reported);
+    EXPECT_EQ(std::count(later.begin(), later.end(), EC_ERRORABORT), 0);
     const QString line = capturedFailures().first();
     EXPECT_TRUE(line.startsWith(QStringLiteral("framelock.media: "))) << line.toStdString();
     EXPECT_TRUE(line.contains(path)) << line.toStdString();
