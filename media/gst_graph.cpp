@@ -342,12 +342,12 @@ bool GstGraph::setFrameFormat() {
 
 std::int64_t GstGraph::unitsToSeekNs(std::int64_t units) const {
     return frameFormat_ ? stream_time::seekTarget(units, frameRate_)
-                        : std::max<std::int64_t>(units, 0) * 100;
+                        : stream_time::fromHundredNs(units);
 }
 
 std::int64_t GstGraph::unitsToStopNs(std::int64_t units) const {
     return frameFormat_ ? stream_time::stopTarget(units, frameRate_)
-                        : std::max<std::int64_t>(units, 0) * 100;
+                        : stream_time::fromHundredNs(units);
 }
 
 std::int64_t GstGraph::nsToUnits(std::int64_t ns) const {

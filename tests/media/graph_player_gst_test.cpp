@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QTest>
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -122,6 +123,33 @@ TEST_F(GraphPlayerOnGstreamer, ClosingTheVideoWindowClosesTheMedia) {
     // The file stays in the box: the next Play opens it again.
     player->PlayMedia();
     EXPECT_TRUE(player->MediaOpen());
+}
+
+// Frame numbers from the wire at the ends of the 64-bit range ("Pos " with any number): they
+// reach GStreamer saturated, with no overflow on the way, and the media still obeys afterwards.
+TEST_F(GraphPlayerOnGstreamer, TheLargestFrameNumbersReachTheGraphWithoutOverflow) {
+    constexpr std::int64_t Latest = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t Earliest = std::numeric_limits<std::int64_t>::min();
+    for (const ClipFormat format : {ClipFormat::Wav, ClipFormat::MjpegAvi}) {
+        SCOPED_TRACE(formatName(format));
+        player->CloseMedia();
+        fileBox = clipPath(clip(format, 100));
+        player->OpenMedia();
+        ASSERT_TRUE(player->MediaOpen());
+        player->StopMedia();
+        for (const std::int64_t frame : {Latest, Earliest, std::int64_t{300'000'000'000},
+                                         Latest / 400'000 + 1, Latest / 100}) {
+            player->SeekToFrame(frame);
+            player->SetPlayRange(frame, Latest);
+            player->SetPlayRange(Earliest, frame);
+            player->SetPlayRange(frame, frame);
+        }
+        player->PauseMedia();
+        player->SeekToFrame(40);
+        player->PauseMedia();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return player->CurrentFrame() == 40; }, 10000))
+            << "at " << player->CurrentFrame();
+    }
 }
 
 QStringList& capturedWarnings() {
