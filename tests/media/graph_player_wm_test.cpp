@@ -65,7 +65,8 @@ bool wmctrl(const QStringList& arguments) {
     return process.waitForFinished(WaitMs) && process.exitCode() == 0;
 }
 
-// Lets queued X and Qt events arrive, so that anything still on its way is seen.
+// Lets queued X and Qt events arrive, so that anything still on its way is seen. Only for
+// checks that something does not happen; whatever must happen is waited for.
 void settle() {
     QTest::qWait(1000);
 }
@@ -82,9 +83,19 @@ protected:
         ASSERT_NE(window, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window, WaitMs));
         id = window->winId();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return framed(id); }, WaitMs));
+        // The window's own place is known once the window manager has framed it and the frame
+        // stands where the player put it, as the X server and Qt both have it. The frame is
+        // moved there after the framing: a place read any earlier is not the one the window
+        // manager restores after full screen.
+        const QPoint placed(700 - window->naturalSize().width(), 51);
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return serverGeometry(id).size() == window->naturalSize(); }, WaitMs));
+            [&] {
+                const QRect server = serverGeometry(id);
+                return framed(id) && server.size() == window->naturalSize() &&
+                       server == window->geometry() && window->frameGeometry().topLeft() == placed;
+            },
+            WaitMs))
+            << "frame at " << window->frameGeometry().x() << "," << window->frameGeometry().y();
         natural = serverGeometry(id);
         screen = window->screen()->geometry();
         // Counts what the window reports; the graph turns each report into one queued event.
@@ -151,7 +162,7 @@ TEST_F(GraphPlayerUnderWindowManager, FullScreenCoversTheScreenAndBackRestoresTh
     EXPECT_EQ(lostReports, 0);
     EXPECT_FALSE(player->FullScreenActive());
     EXPECT_TRUE(owner.isVisible());
-    EXPECT_TRUE(backToNatural());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return backToNatural(); }, WaitMs));
 
     // And the switch works again after a round trip.
     player->SetFullScreen(true);
