@@ -384,6 +384,11 @@ void GstGraph::setPositions(std::int64_t current, std::int64_t stop) {
         std::erase_if(events_, [](const MediaEventRecord& e) { return e.code == EC_COMPLETE; });
     }
     seekSinceRun_ = true;
+    if (!seekInThisTurn_) {
+        seekInThisTurn_ = true;
+        QMetaObject::invokeMethod(
+            &notifier_, [this] { seekInThisTurn_ = false; }, Qt::QueuedConnection);
+    }
     seek(startNs, toEnd ? -1 : std::max(unitsToStopNs(stop), startNs));
 }
 
@@ -426,7 +431,7 @@ void GstGraph::setState(GstState state) {
         qCWarning(lcGraph) << "state change failed in" << fileName_;
     }
     if (state == GST_STATE_PAUSED && wasRunning && seekSinceRun_ && frameFormat_ &&
-        currentPosition() == nsToUnits(seekStartNs_)) {
+        (seekInThisTurn_ || currentPosition() == nsToUnits(seekStartNs_))) {
         // Paused right after a seek while running (the cue after a completed range): the
         // sought frame may not be on screen yet, or already be followed by its successor in
         // preroll. Seeking again while paused shows exactly that frame, as a paused cue does.
