@@ -24,6 +24,9 @@ VideoWindow::VideoWindow() {
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    // The owner hides while the video runs full screen, so this may be the last window shown;
+    // closing it closes the media and brings the owner back, it must not end the program.
+    setAttribute(Qt::WA_QuitOnClose, false);
     // Creates the native window now, not at the first show: the sink needs its id to preroll.
     netWmState_ = std::make_unique<NetWmState>(winId());
     netWmState_->onChanged = [this] { netWmStateChanged(); };
