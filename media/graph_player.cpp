@@ -62,6 +62,10 @@ void TGraphPlayer::OpenMedia() {
         acquire(ref);
     }
     mediaOpen_ = RenderMediaFile();
+    if (mediaOpen_) {
+        // A show may run from now on, and it must not run on blanked screens.
+        service_->keepDisplayAwake(true);
+    }
     callIfAssigned(owner_.rewindLocal);
 }
 
@@ -102,6 +106,7 @@ void TGraphPlayer::CloseMedia() {
     StopMedia();
     mediaOpen_ = false;
     ReleaseGraph();
+    service_->keepDisplayAwake(false);
 }
 
 void TGraphPlayer::PlayMedia() {
