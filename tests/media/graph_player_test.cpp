@@ -354,6 +354,7 @@ TEST_F(GraphPlayerTest, TheDisplayIsKeptAwakeExactlyWhileMediaIsOpen) {
     fake->config.render = false;
     player->OpenMedia();
     EXPECT_FALSE(fake->displayKeptAwake) << "a file that did not open";
+    fileBox = QStringLiteral("/media/show/left.avi");
     fake->config.render = true;
     fake->config.durationOk = false;
     player->OpenMedia();
