@@ -26,8 +26,6 @@ public:
     // Asks for an inhibition, or gives it up; a desktop that answers only after it was given up
     // has its inhibition taken back at once.
     void setInhibited(bool on);
-    // True while the desktop holds an inhibition for us (it answered with a cookie).
-    bool held() const { return cookie_.has_value(); }
 
 private:
     void answered(const QDBusPendingCall& call);
@@ -41,5 +39,6 @@ private:
     bool wanted_ = false;
     // The Inhibit call on its way, if any (a child of answers_).
     QDBusPendingCallWatcher* asking_ = nullptr;
+    // Held while the desktop keeps an inhibition for us.
     std::optional<std::uint32_t> cookie_;
 };

@@ -19,18 +19,16 @@ public:
     XScreenSaverSuspension(const XScreenSaverSuspension&) = delete;
     XScreenSaverSuspension& operator=(const XScreenSaverSuspension&) = delete;
 
-    // False without an X11 display (another platform) or without the extension.
-    bool available() const { return display_ != nullptr; }
-
+    // Does nothing without an X11 display (another platform) or without the extension.
     // Suspending also takes down a screen saver already showing: media may be opened on an
     // instance whose screens went idle while it waited (a Slave told to open by its Master).
     void setSuspended(bool on);
-    bool suspended() const { return suspended_; }
 
 private:
     struct CloseDisplay {
         void operator()(_XDisplay* display) const;
     };
+    // Only while the server can suspend its screen saver.
     std::unique_ptr<_XDisplay, CloseDisplay> display_;
     bool suspended_ = false;
 };
