@@ -78,6 +78,10 @@ bool TGraphPlayer::openGraph() {
     mediaOpen_ = RenderMediaFile();
     running_ = false;
     cuedRange_.reset();
+    if (mediaOpen_) {
+        // A show may run from now on, and it must not run on blanked screens.
+        service_->keepDisplayAwake(true);
+    }
     return true;
 }
 
@@ -120,6 +124,7 @@ void TGraphPlayer::CloseMedia() {
     StopMedia();
     mediaOpen_ = false;
     ReleaseGraph();
+    service_->keepDisplayAwake(false);
 }
 
 void TGraphPlayer::PlayMedia() {

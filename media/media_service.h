@@ -77,4 +77,8 @@ public:
     virtual void run() = 0;
     virtual void pause() = 0;
     virtual void stop() = 0;
+
+    // While on, the screen saver and display power saving do not start. Never waits; the
+    // service gives it up when it goes.
+    virtual void keepDisplayAwake(bool on) = 0;
 };

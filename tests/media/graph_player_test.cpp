@@ -473,6 +473,28 @@ TEST_F(GraphPlayerTest, AnUnreadableDurationLeavesTheMediaClosedAndTheNextPlayTr
     EXPECT_TRUE(takeLog().endsWith(QStringLiteral("run")));
 }
 
+TEST_F(GraphPlayerTest, TheDisplayIsKeptAwakeExactlyWhileMediaIsOpen) {
+    fake->config.render = false;
+    player->OpenMedia();
+    EXPECT_FALSE(fake->displayKeptAwake) << "a file that did not open";
+    fileBox = QStringLiteral("/media/show/left.avi");
+    fake->config.render = true;
+    fake->config.durationOk = false;
+    player->OpenMedia();
+    EXPECT_FALSE(fake->displayKeptAwake) << "media left closed for an unreadable duration";
+
+    fake->config.durationOk = true;
+    open();
+    EXPECT_TRUE(fake->displayKeptAwake);
+    player->CloseMedia();
+    EXPECT_FALSE(fake->displayKeptAwake);
+
+    open();
+    fake->queueEvent(EC_USERABORT);
+    player->HandleMediaEvent();
+    EXPECT_FALSE(fake->displayKeptAwake) << "video window closed by the user";
+}
+
 TEST_F(GraphPlayerTest, DestroyingThePlayerReleasesWhatAFailedOpenLeftHeld) {
     fake->config.render = false;
     player->OpenMedia();
