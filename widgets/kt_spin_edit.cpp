@@ -2,6 +2,8 @@
 
 #include "widgets/spin_value.h"
 
+TktSpinEdit::TktSpinEdit(QWidget* parent) : TSpinEdit(parent) {}
+
 TktSpinEdit::TktSpinEdit(DialogService& dialogs, QWidget* parent) : TSpinEdit(dialogs, parent) {}
 
 void TktSpinEdit::UpClick() {

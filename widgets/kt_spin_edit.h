@@ -9,6 +9,7 @@ class TktSpinEdit : public TSpinEdit {
     Q_OBJECT
 
 public:
+    explicit TktSpinEdit(QWidget* parent = nullptr);
     explicit TktSpinEdit(DialogService& dialogs, QWidget* parent = nullptr);
 
     void UpClick() override;

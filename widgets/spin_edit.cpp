@@ -33,8 +33,11 @@ private:
 
 }  // namespace
 
-TSpinEdit::TSpinEdit(DialogService& dialogs, QWidget* parent)
-    : QLineEdit(parent), dialogs_(dialogs), button_(new TSpinButton(this)) {
+TSpinEdit::TSpinEdit(DialogService& dialogs, QWidget* parent) : TSpinEdit(parent) {
+    dialogs_ = &dialogs;
+}
+
+TSpinEdit::TSpinEdit(QWidget* parent) : QLineEdit(parent), button_(new TSpinButton(this)) {
     setValidator(new TypedLengthValidator(*this));
     button_->setFocusControl(this);
     button_->OnUpClick = [this](TSpinButton&) { UpClick(); };
@@ -63,7 +66,7 @@ void TSpinEdit::step(bool up) {
 
 void TSpinEdit::UpClick() {
     if (isReadOnly()) {
-        dialogs_.beep(BeepKind::Default);
+        refuse();
         return;
     }
     step(true);
@@ -71,7 +74,7 @@ void TSpinEdit::UpClick() {
 
 void TSpinEdit::DownClick() {
     if (isReadOnly()) {
-        dialogs_.beep(BeepKind::Default);
+        refuse();
         return;
     }
     step(false);
@@ -83,7 +86,7 @@ bool TSpinEdit::isValidChar(char16_t c) const {
 
 bool TSpinEdit::KeyPress(char16_t c) {
     if (!isValidChar(c)) {
-        dialogs_.beep(BeepKind::Default);
+        refuse();
         return false;
     }
     return true;
@@ -139,6 +142,14 @@ void TSpinEdit::focusOutEvent(QFocusEvent* event) {
     }
     if (OnExit) {
         OnExit(*this);
+    }
+}
+
+void TSpinEdit::refuse() {
+    if (dialogs_ != nullptr) {
+        dialogs_->beep(BeepKind::Default);
+    } else {
+        QApplication::beep();
     }
 }
 

@@ -10,7 +10,8 @@ class TSpinButton;
 // A one-line edit box for a whole number with a pair of repeating arrow buttons at its right
 // edge. The number lives in the text: Value reads the text (MinValue when it is not a number) and
 // writing Value writes the bounded number. Bounds apply only when MinValue != MaxValue. Refused
-// keys and refused steps of a read-only box beep through the dialog layer.
+// keys and refused steps of a read-only box beep through the dialog layer, or through
+// QApplication::beep() while none is set (a box a form builds with only its parent).
 // User-interface thread only.
 class TSpinEdit : public QLineEdit {
     Q_OBJECT
@@ -25,7 +26,10 @@ class TSpinEdit : public QLineEdit {
     Q_PROPERTY(QString Text READ text WRITE setText)
 
 public:
+    explicit TSpinEdit(QWidget* parent = nullptr);
     explicit TSpinEdit(DialogService& dialogs, QWidget* parent = nullptr);
+
+    void setDialogs(DialogService* dialogs) { dialogs_ = dialogs; }
 
     std::int32_t Value() const;
     void setValue(std::int32_t value);
@@ -78,8 +82,9 @@ protected:
 private:
     bool editingAllowed() const { return editorEnabled_ && !isReadOnly(); }
     void placeButton();
+    void refuse();
 
-    DialogService& dialogs_;
+    DialogService* dialogs_ = nullptr;
     TSpinButton* button_;
     std::int32_t minValue_ = 0;
     std::int32_t maxValue_ = 0;

@@ -281,6 +281,35 @@ TEST(SpinEditProperties, ReachableByTheirNames) {
     EXPECT_EQ(box.edit->property("Value").toInt(), 30);
 }
 
+// A form builds its boxes with only a parent and hands the dialog layer over afterwards.
+TEST(SpinEditForm, BuiltWithOnlyAParentRefusesKeysWithOrWithoutADialogLayer) {
+    QWidget window;
+    auto* plain = new TSpinEdit(&window);
+    auto* kt = new TktSpinEdit(&window);
+    EXPECT_EQ(plain->parentWidget(), &window);
+    EXPECT_EQ(kt->parentWidget(), &window);
+
+    plain->clear();
+    type(plain, QStringLiteral("4x5"));
+    EXPECT_EQ(plain->text(), QStringLiteral("45"));
+    plain->setReadOnly(true);
+    plain->UpClick();
+    EXPECT_EQ(plain->text(), QStringLiteral("45"));
+
+    RecordingDialogs dialogs;
+    plain->setDialogs(&dialogs);
+    plain->setReadOnly(false);
+    type(plain, QStringLiteral("y"));
+    EXPECT_EQ(plain->text(), QStringLiteral("45"));
+    EXPECT_EQ(dialogs.beeps.size(), 1U);
+
+    kt->setDialogs(&dialogs);
+    type(kt, QStringLiteral("z"));
+    kt->UpClick();
+    EXPECT_EQ(kt->Value(), 1);
+    EXPECT_EQ(dialogs.beeps.size(), 1U);
+}
+
 TEST(SpinButtonKeys, SpaceClicksTheFocusedButtonArrowsChooseIt) {
     QWidget window;
     auto* spin = new TSpinButton(&window);
