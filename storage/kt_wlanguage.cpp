@@ -164,10 +164,10 @@ int TktWLanguage::ApplyLanguage(QObject* form, int index) {
     return count;
 }
 
-void TktWLanguage::ApplyLanguageChecked(QObject* form, int index) {
+bool TktWLanguage::ApplyLanguageChecked(QObject* form, int index) {
     const int count = ApplyLanguage(form, index);
     if (count == expectedProbs_) {
-        return;
+        return true;
     }
     qCWarning(lcLanguage) << pathOf(languageIndex_) << "set" << count << "texts, expected"
                           << expectedProbs_;
@@ -177,6 +177,7 @@ void TktWLanguage::ApplyLanguageChecked(QObject* form, int index) {
     if (Terminate) {
         Terminate(form);
     }
+    return false;
 }
 
 QString TktWLanguage::TextByKey(const QString& key) const {
