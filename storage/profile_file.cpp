@@ -34,8 +34,7 @@ bool writeInPlace(const QString& path, const QByteArray& bytes, QString* reason)
     // Written first and cut to length afterwards: a refused write leaves the old length, and
     // nothing is truncated before the new text is on its way.
     const bool written = file.open(QIODevice::ReadWrite) && file.write(bytes) == bytes.size() &&
-                         file.resize(bytes.size()) && file.flush() &&
-                         ::fsync(file.handle()) == 0;
+                         file.resize(bytes.size()) && file.flush() && ::fsync(file.handle()) == 0;
     if (!written) {
         *reason = file.errorString();
     }

@@ -33,11 +33,9 @@ private:
 }  // namespace
 
 void setTimerInterval(QTimer& timer, qint64 milliseconds) {
-    const int interval =
-        int(std::clamp<qint64>(milliseconds, 0, std::numeric_limits<int>::max()));
-    if (interval == 0 &&
-        !timer.findChild<QObject*>(QStringLiteral("IdleAtZeroInterval"),
-                                   Qt::FindDirectChildrenOnly)) {
+    const int interval = int(std::clamp<qint64>(milliseconds, 0, std::numeric_limits<int>::max()));
+    if (interval == 0 && !timer.findChild<QObject*>(QStringLiteral("IdleAtZeroInterval"),
+                                                    Qt::FindDirectChildrenOnly)) {
         new IdleAtZeroInterval(timer);
     }
     if (timer.interval() != interval) {

@@ -125,17 +125,36 @@ void TSpinEdit::focusInEvent(QFocusEvent* event) {
     } else if (!autoSelect_) {
         deselect();
     }
-    if (OnEnter) {
-        OnEnter(*this);
+    if (!entered_) {
+        entered_ = true;
+        if (OnEnter) {
+            OnEnter(*this);
+        }
     }
 }
 
 void TSpinEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    // A menu popping up over the box is no exit.
-    if (event->reason() == Qt::PopupFocusReason) {
+    // A menu popping up over the box, or the window losing activation, is no exit.
+    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason) {
         return;
     }
+    leave();
+}
+
+bool TSpinEdit::event(QEvent* event) {
+    // The window's focused control is settled before the focus events of an activation arrive.
+    if (event->type() == QEvent::WindowActivate && entered_ && window()->focusWidget() != this) {
+        leave();
+    }
+    return QLineEdit::event(event);
+}
+
+void TSpinEdit::leave() {
+    if (!entered_) {
+        return;
+    }
+    entered_ = false;
     const std::int32_t value = Value();
     if (spin::boundValue(value, minValue_, maxValue_) != value) {
         setValue(value);

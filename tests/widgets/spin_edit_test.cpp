@@ -204,6 +204,53 @@ TEST(SpinEditFocus, LeavingBoundsANumberButKeepsAnOversizedOne) {
     EXPECT_EQ(box.newValues, 0);  // leaving is no commit
 }
 
+// Another window taking the activation (a message box, the splash) is no exit: the number the
+// operator is typing stays as typed, and the status timer's writes keep out of it.
+TEST(SpinEditFocus, LosingTheWindowsActivationIsNoExitOrEntry) {
+    FrameBox box;
+    int enters = 0;
+    int exits = 0;
+    box.edit->OnEnter = [&](TSpinEdit&) { ++enters; };
+    box.edit->OnExit = [&](TSpinEdit&) { ++exits; };
+    box.edit->setText(QStringLiteral("-5"));
+
+    QWidget message;
+    message.resize(80, 40);
+    message.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&message));
+    message.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&message));
+    EXPECT_FALSE(box.window.isActiveWindow());
+    EXPECT_EQ(exits, 0);
+    EXPECT_EQ(box.edit->text(), QStringLiteral("-5"));
+
+    message.hide();
+    box.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&box.window));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return box.edit->hasFocus(); }));
+    EXPECT_EQ(enters, 0);
+    EXPECT_EQ(exits, 0);
+
+    box.other->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(exits, 1);
+    EXPECT_EQ(box.edit->text(), QStringLiteral("0"));
+
+    // Focus moved to another control while the window was inactive counts once it is back.
+    box.edit->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(enters, 1);
+    message.show();
+    message.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&message));
+    box.other->setFocus(Qt::OtherFocusReason);
+    EXPECT_EQ(exits, 1);
+    message.hide();
+    box.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&box.window));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return box.other->hasFocus(); }));
+    EXPECT_EQ(exits, 2);
+    EXPECT_EQ(enters, 1);
+}
+
 TEST(SpinEditFocus, TabSelectsAllButAButtonPressDoesNot) {
     FrameBox box;
     box.edit->setText(QStringLiteral("1234"));
