@@ -118,7 +118,6 @@ TEST_F(FormStorageTest, FirstRunKeepsDesignValuesAndWritesEveryKey) {
                                         "eIn_Value",
                                         "ComportsNr_ktBoolean"};
     EXPECT_EQ(keys("System"), expected);
-    EXPECT_EQ(expected.size() - 9, 38);
     EXPECT_EQ(value("FormVersion"), "0");
     EXPECT_EQ(value("Visible"), "1");
     EXPECT_EQ(value("ShowCmd"), "1");
@@ -189,9 +188,8 @@ const std::vector<StoredKey> kStoredKeys = {
 TEST_F(FormStorageTest, EveryStoredPropertyOfTheRealComponentsIsWrittenAsItsDesignValue) {
     form->show();
     storage->FormDestroy();
-    ASSERT_EQ(kStoredKeys.size(), 38u);
     const QList<QByteArray> all = keys("System");
-    ASSERT_EQ(all.size(), 9 + 38);
+    ASSERT_EQ(all.size(), qsizetype(9 + kStoredKeys.size()));
     for (size_t i = 0; i < kStoredKeys.size(); ++i) {
         EXPECT_EQ(all[qsizetype(9 + i)], kStoredKeys[i].key);
         EXPECT_EQ(value(kStoredKeys[i].key), kStoredKeys[i].design) << kStoredKeys[i].key.data();
