@@ -182,6 +182,7 @@ void TComPort::Open() {
     }
     CreatePortHandle();
     connected_ = true;
+    deviceLost_ = false;
     try {
         ApplySettings();
         {
@@ -211,6 +212,10 @@ void TComPort::Open() {
 }
 
 void TComPort::Close() {
+    CloseDevice(false);
+}
+
+void TComPort::CloseDevice(bool deviceLost) {
     if (!connected_ || closing_) {
         return;
     }
@@ -235,6 +240,7 @@ void TComPort::Close() {
     // The next device opened starts without RS-485 direction control; keep the record true to it
     // so that a reopened port in toggle mode switches it on again.
     rtsToggleOn_ = false;
+    deviceLost_ = deviceLost;
     qCDebug(lcSerial) << DeviceName() << "closed";
     if (OnClose) {
         CallCopy(OnClose, this);
@@ -429,7 +435,7 @@ void TComPort::EventThreadEnded(std::uint64_t opening) {
     qCWarning(lcSerial) << DeviceName() << "lost its device; the port closes";
     // Called from the event loop, which must not see an exception.
     try {
-        Close();
+        CloseDevice(true);
     } catch (const std::exception& e) {
         qCWarning(lcSerial) << DeviceName()
                             << "closing after the device was lost failed:" << e.what();

@@ -115,6 +115,9 @@ public:
     TExceptionEvent OnException;
 
     bool Connected() const { return connected_; }
+    // The port closed itself because its device went away (rather than by Close); read in
+    // OnClose to tell the two apart. False again once the port is open.
+    bool DeviceLost() const { return deviceLost_; }
 
     // Opens the device, applies every setting and starts the event thread when Events is not
     // empty. Does nothing when already open.
@@ -187,6 +190,7 @@ private:
     void CreateThread();
     // The event thread of the opening numbered `opening` ended without Close: closes the port.
     void EventThreadEnded(std::uint64_t opening);
+    void CloseDevice(bool deviceLost);
     // Waits until the device is ready for the given poll events, `notice` (a descriptor, or
     // -1) becomes readable, the deadline passes (-1: no deadline, in ms of the steady clock)
     // or AbortPending is called. Returns false on time-out; throws EComPort(errorCode) on
@@ -214,6 +218,7 @@ private:
     int fd_ = -1;
     bool connected_ = false;
     bool closing_ = false;
+    bool deviceLost_ = false;
     bool rtsToggleOn_ = false;
     std::unique_ptr<TComThread> thread_;
     std::unique_ptr<TComEventWindow> eventWindow_;

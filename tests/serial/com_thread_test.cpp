@@ -254,10 +254,12 @@ TEST_F(PortOnPty, APulledDeviceClosesThePortAndTellsItsOwnerOnTheUiThread) {
     const int descriptors = ProcessResources::openDescriptors();
     int closes = 0;
     bool connectedInOnClose = true;
+    bool lostInOnClose = false;
     port.OnClose = [&](QObject* sender) {
         EXPECT_EQ(sender, &port);
         EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
         connectedInOnClose = port.Connected();
+        lostInOnClose = port.DeviceLost();
         ++closes;
     };
     port.OnRxChar = [&](QObject*, int) {};
@@ -267,6 +269,7 @@ TEST_F(PortOnPty, APulledDeviceClosesThePortAndTellsItsOwnerOnTheUiThread) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return closes == 1; }, 3000))
         << "the owner never heard that the device went";
     EXPECT_FALSE(connectedInOnClose);
+    EXPECT_TRUE(lostInOnClose) << "the owner cannot tell a lost device from its own Close";
     EXPECT_FALSE(port.Connected());
     EXPECT_FALSE(port.HasEventThread());
     // The device and the thread's descriptors are given back, so a re-plugged adapter is not
@@ -281,6 +284,14 @@ TEST_F(PortOnPty, APulledDeviceClosesThePortAndTellsItsOwnerOnTheUiThread) {
     EXPECT_EQ(error.ErrorCode(), 2);
     port.Close();
     EXPECT_EQ(closes, 1);
+}
+
+TEST_F(PortOnPty, OnlyALostDeviceCountsAsLost) {
+    std::vector<bool> lost;
+    port.OnClose = [&](QObject*) { lost.push_back(port.DeviceLost()); };
+    port.Open();
+    port.Close();
+    EXPECT_EQ(lost, std::vector<bool>({false}));
 }
 
 TEST_F(PortOnPty, ASlavesRepeatPortThatDiesLeavesTheReceivingPortServing) {
