@@ -57,6 +57,9 @@ CuttableLink::CuttableLink() {
 }
 
 CuttableLink::~CuttableLink() {
+    if (::geteuid() != 0) {
+        return;
+    }
     ip({"netns", "del", namespace_});
     ip({"link", "del", hostInterface_});
 }
