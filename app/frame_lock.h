@@ -216,8 +216,6 @@ private:
     QPointer<TfSplash> Splash;
     // Set from the close on: nothing is sent or opened any more.
     bool Closing = false;
-    // True while the window itself closes or reopens a serial port.
-    bool ClosingComPorts = false;
     // The key event the window's key handlers saw last, to tell its offers to parents apart.
     struct {
         const QKeyEvent* event = nullptr;

@@ -21,19 +21,6 @@ constexpr int kMasterLinkTop = 428;
 constexpr int kSlaveLinkTop = 336;
 constexpr int kHighestComPort = 8;
 
-// Our own closes raise OnClose too; only a port that closed by itself is retried.
-class DeliberateClose {
-public:
-    explicit DeliberateClose(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
-    ~DeliberateClose() { flag_ = previous_; }
-    DeliberateClose(const DeliberateClose&) = delete;
-    DeliberateClose& operator=(const DeliberateClose&) = delete;
-
-private:
-    bool& flag_;
-    bool previous_;
-};
-
 }  // namespace
 
 void TfFrameLock::rbMasterClick() {
@@ -83,11 +70,8 @@ void TfFrameLock::OpenLink() {
     const bool master = IsMaster();
     if (IsLan()) {
         ComRetryTimer->stop();
-        {
-            const DeliberateClose deliberate(ClosingComPorts);
-            ComPort1->Close();
-            ComPort2->Close();
-        }
+        ComPort1->Close();
+        ComPort2->Close();
         Client->setConnected(false);
         Server->setListen(false);
         Server->setListen(master);
@@ -128,7 +112,6 @@ void TfFrameLock::ApplyLinkDevicePaths() {
 }
 
 void TfFrameLock::OpenComPort(TComPort& port, int number, const char* errorKey) {
-    const DeliberateClose deliberate(ClosingComPorts);
     if (number <= 0) {
         port.Close();
         return;
@@ -224,13 +207,14 @@ void TfFrameLock::ServerClientConnected(QObject* Sender, TSimpleTCPClient* Clien
 }
 
 void TfFrameLock::ComPortClose(QObject* Sender) {
-    if (ClosingComPorts || Closing || IsLan()) {
+    auto* port = static_cast<TComPort*>(Sender);
+    // Our own closes raise OnClose too; only a port whose device went away is retried.
+    if (!port->DeviceLost() || Closing || IsLan()) {
         return;
     }
     // The device went away (an adapter pulled, a line hung up): try again until it is back.
     qCWarning(lcLink) << Sender->objectName() << "closed by itself; reopening every"
                       << ComRetryTimer->interval() << "ms";
-    auto* port = static_cast<TComPort*>(Sender);
     ShowComFailure(lang->TextByKey(QStringLiteral("TxT_ComPortLost")) + port->DeviceName());
     services_.dialogs->beep(BeepKind::Exclamation);
     ComRetryTimer->start();
@@ -249,7 +233,6 @@ void TfFrameLock::ComRetryTimerTimer() {
         if (number <= 0 || number > kHighestComPort || port->Connected()) {
             continue;
         }
-        const DeliberateClose deliberate(ClosingComPorts);
         try {
             port->SetPort(static_cast<TPortType>(number - 1));
             port->Open();
