@@ -14,6 +14,7 @@
 
 #include <QTimer>
 #include "app/app_log.h"
+#include "serial/serial_log.h"
 
 namespace {
 
@@ -96,6 +97,7 @@ void TfFrameLock::OpenLink() {
             ui->eClientStatus->setText(lang->TextByKey(QStringLiteral("TxT_ClientStatusConnect")));
         }
         if (Server->Listen()) {
+            qCInfo(lcLink) << "listening on port" << Server->Port();
             ui->eServerStatus->setText(lang->TextByKey(QStringLiteral("TxT_ServerOK")));
         }
         return;
@@ -177,7 +179,7 @@ bool TfFrameLock::eSlaveIPKeyPress(QObject* Sender, QChar Key) {
 void TfFrameLock::ServerError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
                               const QString& ErrorMsg) {
     Q_UNUSED(Sender);
-    qCWarning(lcLink) << "server error" << ErrorCode << ErrorMsg << "on socket" << Socket;
+    qCWarning(lcLink).noquote() << "error" << ErrorCode << ErrorMsg << "on server socket" << Socket;
     ui->eServerStatus->setText(ErrorMsg);
     services_.dialogs->beep(BeepKind::Exclamation);
     // A failed connection is already dropped by the server alone; restarting the server would
@@ -190,7 +192,7 @@ void TfFrameLock::ServerError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
 void TfFrameLock::ClientError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
                               const QString& ErrorMsg) {
     Q_UNUSED(Sender);
-    qCWarning(lcLink) << "client error" << ErrorCode << ErrorMsg << "on socket" << Socket;
+    qCWarning(lcLink).noquote() << "error" << ErrorCode << ErrorMsg << "on client socket" << Socket;
     ui->eClientStatus->setText(ErrorMsg);
     services_.dialogs->beep(BeepKind::Exclamation);
     if (!Closing) {
@@ -227,9 +229,9 @@ void TfFrameLock::ComPortClose(QObject* Sender) {
         return;
     }
     // The device went away (an adapter pulled, a line hung up): try again until it is back.
-    qCWarning(lcLink) << Sender->objectName() << "closed by itself; reopening every"
-                      << ComRetryTimer->interval() << "ms";
     auto* port = static_cast<TComPort*>(Sender);
+    qCWarning(lcSerial, "lost %s (reopening every %d ms)", qPrintable(port->DeviceName()),
+              ComRetryTimer->interval());
     ShowComFailure(lang->TextByKey(QStringLiteral("TxT_ComPortLost")) + port->DeviceName());
     services_.dialogs->beep(BeepKind::Exclamation);
     ComRetryTimer->start();

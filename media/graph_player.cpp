@@ -1,6 +1,7 @@
 #include "media/graph_player.h"
 
 #include "media/frame_time.h"
+#include "media/media_log.h"
 #include "widgets/dialog_service.h"
 
 #include <utility>
@@ -70,6 +71,7 @@ bool TGraphPlayer::RenderMediaFile() {
     // hundred characters an older buffer allowed, and the service reports names it cannot open.
     const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
     if (!service_->renderFile(fileName)) {
+        qCInfo(lcMedia).noquote() << "open failed" << fileName;
         callIfAssigned(owner_.showMessageByKey, QStringLiteral("ErrMsg_OpenFile"),
                        QStringLiteral("ErrTitel_SetOpenFile"), MessageBoxFlags::IconError);
         callIfAssigned(owner_.clearFileBox);
@@ -92,6 +94,11 @@ bool TGraphPlayer::RenderMediaFile() {
     std::int64_t duration = 0;
     const bool durationRead = service_->duration(duration);
     durationFrames_ = frameOfMediaTime(duration, frameUnit_);
+    if (durationRead) {
+        qCInfo(lcMedia).noquote() << "opened" << fileName << "frames" << durationFrames_;
+    } else {
+        qCInfo(lcMedia).noquote() << "open failed" << fileName;
+    }
     return durationRead;
 }
 

@@ -12,7 +12,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcGraph, "framelock.media")
+Q_LOGGING_CATEGORY(lcGraph, "framelock.media", QtWarningMsg)
 
 // A saved graph is a line or two of pipeline text; anything far larger is not one.
 constexpr qint64 MaxGraphFileSize = 1 << 20;
@@ -74,6 +74,7 @@ bool GstGraph::render(const QString& fileName) {
         return false;
     }
     takeVideoProperties();
+    frameProbe_ = FrameProbe::attach(pipeline_, videoSink_, frameRate_);
     return true;
 }
 
@@ -402,6 +403,9 @@ void GstGraph::setState(GstState state) {
         // A running sink prerolls on the frame after the one on screen and would show it: the
         // picture would step ahead of the position. Hold the frame on screen instead.
         setShowPrerollFrame(false);
+    }
+    if (frameProbe_ != nullptr) {
+        frameProbe_->setRunning(state == GST_STATE_PLAYING);
     }
     if (gst_element_set_state(pipeline_, state) == GST_STATE_CHANGE_FAILURE) {
         qCWarning(lcGraph) << "state change failed in" << fileName_;

@@ -193,7 +193,7 @@ void TComPort::Open() {
         connected_ = false;
         throw;
     }
-    qCDebug(lcSerial) << DeviceName() << "open on" << devicePaths_.PathFor(port_);
+    qCInfo(lcSerial).noquote() << "opened" << DeviceName() << "on" << devicePaths_.PathFor(port_);
     if (OnOpen) {
         OnOpen(this);
     }
@@ -224,7 +224,7 @@ void TComPort::Close() {
     // The next device opened starts without RS-485 direction control; keep the record true to it
     // so that a reopened port in toggle mode switches it on again.
     rtsToggleOn_ = false;
-    qCDebug(lcSerial) << DeviceName() << "closed";
+    qCInfo(lcSerial).noquote() << "closed" << DeviceName();
     if (OnClose) {
         OnClose(this);
     }
