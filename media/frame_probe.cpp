@@ -46,6 +46,12 @@ void FrameProbe::setRunning(bool running) {
     running_ = running;
     awaitingStart_ = false;
     if (!running) {
+        // A running sink waits for the clock with the next frame already in hand; held, it
+        // prerolls on that frame. Should it have shown it already, the frame after it arrives
+        // while holding and is reported in turn.
+        if (last_) {
+            qCInfo(lcMedia) << "prerolled frame" << *last_;
+        }
         return;
     }
     if (last_) {
