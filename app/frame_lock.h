@@ -12,6 +12,7 @@
 class DialogService;
 class MediaService;
 class QKeyEvent;
+class QLineEdit;
 class QTimer;
 class TComPort;
 class TFormStorage;
@@ -178,6 +179,7 @@ private:
     void FitToContents();
     void ApplyLinkDevicePaths();
     void OpenComPort(TComPort& port, int number, const char* errorKey);
+    void ShowStatus(QLineEdit* box, const QString& text);
     void ShowComFailure(const QString& text);
     // The list's selection is the current segment; -1 selects nothing.
     void SelectSyncPoint(int row);
@@ -214,8 +216,6 @@ private:
     QPointer<TfSplash> Splash;
     // Set from the close on: nothing is sent or opened any more.
     bool Closing = false;
-    // True while the window itself closes or reopens a serial port.
-    bool ClosingComPorts = false;
     // The key event the window's key handlers saw last, to tell its offers to parents apart.
     struct {
         const QKeyEvent* event = nullptr;

@@ -22,19 +22,6 @@ constexpr int kMasterLinkTop = 428;
 constexpr int kSlaveLinkTop = 336;
 constexpr int kHighestComPort = 8;
 
-// Our own closes raise OnClose too; only a port that closed by itself is retried.
-class DeliberateClose {
-public:
-    explicit DeliberateClose(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
-    ~DeliberateClose() { flag_ = previous_; }
-    DeliberateClose(const DeliberateClose&) = delete;
-    DeliberateClose& operator=(const DeliberateClose&) = delete;
-
-private:
-    bool& flag_;
-    bool previous_;
-};
-
 }  // namespace
 
 void TfFrameLock::rbMasterClick() {
@@ -84,21 +71,19 @@ void TfFrameLock::OpenLink() {
     const bool master = IsMaster();
     if (IsLan()) {
         ComRetryTimer->stop();
-        {
-            const DeliberateClose deliberate(ClosingComPorts);
-            ComPort1->Close();
-            ComPort2->Close();
-        }
+        ComPort1->Close();
+        ComPort2->Close();
         Client->setConnected(false);
         Server->setListen(false);
         Server->setListen(master);
         Client->setConnected(!master);
         if (Client->Connected()) {
-            ui->eClientStatus->setText(lang->TextByKey(QStringLiteral("TxT_ClientStatusConnect")));
+            ShowStatus(ui->eClientStatus,
+                       lang->TextByKey(QStringLiteral("TxT_ClientStatusConnect")));
         }
         if (Server->Listen()) {
             qCInfo(lcLink) << "listening on port" << Server->Port();
-            ui->eServerStatus->setText(lang->TextByKey(QStringLiteral("TxT_ServerOK")));
+            ShowStatus(ui->eServerStatus, lang->TextByKey(QStringLiteral("TxT_ServerOK")));
         }
         return;
     }
@@ -129,7 +114,6 @@ void TfFrameLock::ApplyLinkDevicePaths() {
 }
 
 void TfFrameLock::OpenComPort(TComPort& port, int number, const char* errorKey) {
-    const DeliberateClose deliberate(ClosingComPorts);
     if (number <= 0) {
         port.Close();
         return;
@@ -180,7 +164,7 @@ void TfFrameLock::ServerError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
                               const QString& ErrorMsg) {
     Q_UNUSED(Sender);
     qCWarning(lcLink).noquote() << "error" << ErrorCode << ErrorMsg << "on server socket" << Socket;
-    ui->eServerStatus->setText(ErrorMsg);
+    ShowStatus(ui->eServerStatus, ErrorMsg);
     services_.dialogs->beep(BeepKind::Exclamation);
     // A failed connection is already dropped by the server alone; restarting the server would
     // throw every other Slave off the Master. Only a server that no longer listens retries.
@@ -193,7 +177,7 @@ void TfFrameLock::ClientError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
                               const QString& ErrorMsg) {
     Q_UNUSED(Sender);
     qCWarning(lcLink).noquote() << "error" << ErrorCode << ErrorMsg << "on client socket" << Socket;
-    ui->eClientStatus->setText(ErrorMsg);
+    ShowStatus(ui->eClientStatus, ErrorMsg);
     services_.dialogs->beep(BeepKind::Exclamation);
     if (!Closing) {
         ClientStatusTimer->start();
@@ -225,11 +209,12 @@ void TfFrameLock::ServerClientConnected(QObject* Sender, TSimpleTCPClient* Clien
 }
 
 void TfFrameLock::ComPortClose(QObject* Sender) {
-    if (ClosingComPorts || Closing || IsLan()) {
+    auto* port = static_cast<TComPort*>(Sender);
+    // Our own closes raise OnClose too; only a port whose device went away is retried.
+    if (!port->DeviceLost() || Closing || IsLan()) {
         return;
     }
     // The device went away (an adapter pulled, a line hung up): try again until it is back.
-    auto* port = static_cast<TComPort*>(Sender);
     qCWarning(lcSerial, "lost %s (reopening every %d ms)", qPrintable(port->DeviceName()),
               ComRetryTimer->interval());
     ShowComFailure(lang->TextByKey(QStringLiteral("TxT_ComPortLost")) + port->DeviceName());
@@ -250,7 +235,6 @@ void TfFrameLock::ComRetryTimerTimer() {
         if (number <= 0 || number > kHighestComPort || port->Connected()) {
             continue;
         }
-        const DeliberateClose deliberate(ClosingComPorts);
         try {
             port->SetPort(static_cast<TPortType>(number - 1));
             port->Open();
@@ -266,6 +250,12 @@ void TfFrameLock::ComRetryTimerTimer() {
     } else {
         ShowComFailure(QString());
     }
+}
+
+void TfFrameLock::ShowStatus(QLineEdit* box, const QString& text) {
+    box->setText(text);
+    // The beginning of a message says the most.
+    box->setCursorPosition(0);
 }
 
 void TfFrameLock::ShowComFailure(const QString& text) {
