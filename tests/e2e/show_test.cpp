@@ -7,10 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
-#include <memory>
 
 namespace {
 
@@ -127,8 +126,8 @@ void expectTwoLoops(const ShowInstance& master, const std::vector<const ShowInst
     }
 }
 
-// The relative frame every instance prerolled after `after`, once each has prerolled `wanted`
-// (or, with no wanted frame, whatever the Master prerolled last).
+// Every instance's sink holds `wanted` (relative to its In point): the last frame each prerolled
+// after `after`.
 void expectAllHold(const std::vector<const ShowInstance*>& instances, double after,
                    std::int64_t wanted, const char* what) {
     for (const ShowInstance* instance : instances) {
@@ -181,8 +180,7 @@ void expectControlsReachSlaves(const ShowInstance& master,
     ASSERT_TRUE(started);
     const double stopAt = monotonicNow();
     desktop::pressKey(mainWindow, QStringLiteral("F2"));
-    std::optional<LogLine> masterHeld;
-    ASSERT_TRUE(masterHeld = master.waitFor(QStringLiteral("prerolled frame"), stopAt, 15))
+    ASSERT_TRUE(master.waitFor(QStringLiteral("prerolled frame"), stopAt, 15))
         << logOf(master).toStdString();
     const std::int64_t segmentStart =
         master.frames(QStringLiteral("started frame"), stopAt - 30).back().second;
