@@ -45,19 +45,23 @@ void FrameProbe::setRunning(bool running) {
     }
     running_ = running;
     awaitingStart_ = false;
-    if (!running) {
-        // A running sink waits for the clock with the next frame already in hand; held, it
-        // prerolls on that frame. Should it have shown it already, the frame after it arrives
-        // while holding and is reported in turn.
-        if (last_) {
-            qCInfo(lcMedia) << "prerolled frame" << *last_;
-        }
-        return;
-    }
+    pendingWhat_ = nullptr;
     if (last_) {
-        qCInfo(lcMedia) << "started frame" << *last_;
+        // Running, the sink shows the frame it held first. Held after running, a sink that waits
+        // for the clock with the next frame in hand prerolls on it; should it have shown it
+        // already, the frame after it arrives while holding and is reported in turn.
+        pendingWhat_ = running ? "started frame" : "prerolled frame";
+        pendingFrame_ = *last_;
     } else {
-        awaitingStart_ = true;
+        awaitingStart_ = running;
+    }
+}
+
+void FrameProbe::announce() {
+    const std::lock_guard lock(mutex_);
+    if (pendingWhat_ != nullptr) {
+        qCInfo(lcMedia).noquote() << pendingWhat_ << pendingFrame_;
+        pendingWhat_ = nullptr;
     }
 }
 
@@ -77,6 +81,8 @@ void FrameProbe::onBuffer(GstPad* pad, GstBuffer* buffer) {
     const std::lock_guard lock(mutex_);
     last_ = frame;
     if (!running_) {
+        // This frame is the one held now, not the one the state change expected.
+        pendingWhat_ = nullptr;
         qCInfo(lcMedia) << "prerolled frame" << frame;
     } else if (awaitingStart_) {
         awaitingStart_ = false;

@@ -30,8 +30,10 @@ public:
     FrameProbe(const FrameProbe&) = delete;
     FrameProbe& operator=(const FrameProbe&) = delete;
 
-    // Called just before the graph is set running (true) or holding (false).
+    // Called just before the graph is set running (true) or holding (false), and announce()
+    // just after: the frame the sink already holds is logged then, off the way to the sink.
     void setRunning(bool running);
+    void announce();
 
 private:
     static GstPadProbeReturn onPad(GstPad* pad, GstPadProbeInfo* info, gpointer self);
@@ -47,4 +49,7 @@ private:
     bool awaitingStart_ = false;
     // The last frame through the pad since the latest flush: the one the sink holds or shows.
     std::optional<std::int64_t> last_;
+    // What announce() logs: "started frame" or "prerolled frame", and the frame.
+    const char* pendingWhat_ = nullptr;
+    std::int64_t pendingFrame_ = 0;
 };

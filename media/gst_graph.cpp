@@ -434,6 +434,9 @@ void GstGraph::setState(GstState state) {
     if (gst_element_set_state(pipeline_, state) == GST_STATE_CHANGE_FAILURE) {
         qCWarning(lcGraph) << "state change failed in" << fileName_;
     }
+    if (frameProbe_ != nullptr) {
+        frameProbe_->announce();
+    }
     if (state == GST_STATE_PAUSED && wasRunning && seekSinceRun_ && frameFormat_ &&
         (seekInThisTurn_ || currentPosition() == nsToUnits(seekStartNs_))) {
         // Paused right after a seek while running (the cue after a completed range): the
