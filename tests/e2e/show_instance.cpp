@@ -155,6 +155,16 @@ void ShowInstance::start() {
     }
 }
 
+int ShowInstance::stop() {
+    process_.terminate();
+    if (!process_.waitForFinished(30000)) {
+        process_.kill();
+        process_.waitForFinished(5000);
+        return -1;
+    }
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+}
+
 void ShowInstance::kill() {
     ::kill(static_cast<pid_t>(process_.processId()), SIGKILL);
     process_.waitForFinished(10000);

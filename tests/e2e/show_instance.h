@@ -61,6 +61,8 @@ public:
     ShowInstance& operator=(const ShowInstance&) = delete;
 
     void start();
+    // SIGTERM, as a service manager ends it: the exit code, or -1 when it crashed or hung.
+    int stop();
     // SIGKILL, as a power cut or a crash would end it; its settings are not written.
     void kill();
     bool running() const;

@@ -226,6 +226,15 @@ void expectControlsReachSlaves(const ShowInstance& master,
     }
 }
 
+// Each instance ends cleanly when a service manager stops it, without a sanitizer's report.
+void expectCleanEnds(const std::vector<ShowInstance*>& instances) {
+    for (ShowInstance* instance : instances) {
+        EXPECT_EQ(instance->stop(), 0) << instance->output().toStdString();
+        EXPECT_FALSE(instance->output().contains(QStringLiteral("Sanitizer")))
+            << instance->output().toStdString();
+    }
+}
+
 // A pair of linked pseudo-terminals, as a null-modem cable between two serial ports.
 class PtyLink {
 public:
@@ -277,6 +286,7 @@ TEST(Show, LanMasterLeadsTwoSlavesThroughTwoLoopsAndEveryControl) {
     ASSERT_TRUE(cue) << logOf(master).toStdString();
     expectTwoLoops(master, {&slave1, &slave2}, cue->monotonic);
     expectControlsReachSlaves(master, {&slave1, &slave2});
+    expectCleanEnds({&master, &slave1, &slave2});
 }
 
 TEST(Show, ComChainCarriesTheShowThroughBothSlaves) {
@@ -316,6 +326,7 @@ TEST(Show, ComChainCarriesTheShowThroughBothSlaves) {
     ASSERT_TRUE(cue) << logOf(master).toStdString();
     expectTwoLoops(master, {&slave1, &slave2}, cue->monotonic);
     expectControlsReachSlaves(master, {&slave1, &slave2});
+    expectCleanEnds({&master, &slave1, &slave2});
 }
 
 TEST(Show, SlavesWaitForALateMasterAndARestartedSlaveRejoins) {
@@ -369,6 +380,7 @@ TEST(Show, SlavesWaitForALateMasterAndARestartedSlaveRejoins) {
     // Slave 1 never lost a segment, before, during or after the other's restart.
     const std::size_t all = master.frames(QStringLiteral("started frame"), showFrom).size();
     expectFollowed(master, {&slave1}, showFrom, all);
+    expectCleanEnds({&master, &slave1, &slave2});
 }
 
 }  // namespace
