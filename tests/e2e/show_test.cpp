@@ -279,7 +279,7 @@ TEST(Show, LanMasterLeadsTwoSlavesThroughTwoLoopsAndEveryControl) {
     slave1.start();
     slave2.start();
     ASSERT_TRUE(
-        waitUntil([&] { return count(master, QStringLiteral("slave connected")) == 2; }, 30))
+        waitUntil([&] { return count(master, QStringLiteral("slave connected")) >= 2; }, 30))
         << logsOf({&master, &slave1, &slave2}).toStdString();
     // The show may have begun before both were there: from the next sync point on, both follow.
     const auto cue = master.waitFor(QStringLiteral("sent DoNC"), monotonicNow(), 30);
