@@ -11,6 +11,7 @@
 
 class DialogService;
 class MediaService;
+class QComboBox;
 class QKeyEvent;
 class QLineEdit;
 class QTimer;
@@ -179,6 +180,7 @@ private:
     void FitToContents();
     void ApplyLinkDevicePaths();
     void OpenComPort(TComPort& port, int number, const char* errorKey);
+    void ChooseComPort(QComboBox& box, int otherPort, const std::function<void(int)>& store);
     void ShowStatus(QLineEdit* box, const QString& text);
     void ShowComFailure(const QString& text);
     // The list's selection is the current segment; -1 selects nothing.

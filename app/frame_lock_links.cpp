@@ -134,18 +134,22 @@ void TfFrameLock::OpenComPort(TComPort& port, int number, const char* errorKey) 
 }
 
 void TfFrameLock::cbCom1Change() {
-    if (ui->cbCom1->currentIndex() == ComportsNr->ktInteger2() && ui->cbCom1->currentIndex() > 0) {
-        ui->cbCom1->setCurrentIndex(0);
-    }
-    ComportsNr->setKtInteger1(ui->cbCom1->currentIndex());
-    OpenLink();
+    ChooseComPort(*ui->cbCom1, ComportsNr->ktInteger2(),
+                  [this](int port) { ComportsNr->setKtInteger1(port); });
 }
 
 void TfFrameLock::cbCom2Change() {
-    if (ui->cbCom2->currentIndex() == ComportsNr->ktInteger1() && ui->cbCom2->currentIndex() > 0) {
-        ui->cbCom2->setCurrentIndex(0);
+    ChooseComPort(*ui->cbCom2, ComportsNr->ktInteger1(),
+                  [this](int port) { ComportsNr->setKtInteger2(port); });
+}
+
+void TfFrameLock::ChooseComPort(QComboBox& box, int otherPort,
+                                const std::function<void(int)>& store) {
+    // One serial port cannot serve as both ports.
+    if (box.currentIndex() == otherPort && box.currentIndex() > 0) {
+        box.setCurrentIndex(0);
     }
-    ComportsNr->setKtInteger2(ui->cbCom2->currentIndex());
+    store(box.currentIndex());
     OpenLink();
 }
 
