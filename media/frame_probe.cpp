@@ -4,8 +4,8 @@
 
 #include <gst/video/videooverlay.h>
 
-std::unique_ptr<FrameProbe> FrameProbe::attach(GstElement* pipeline, GstElement* videoSink,
-                                               FrameRate rate) {
+std::unique_ptr<SinkFrameLog> SinkFrameLog::attach(GstElement* pipeline, GstElement* videoSink,
+                                                   FrameRate rate) {
     if (!lcMedia().isInfoEnabled() || !rate.known() || pipeline == nullptr) {
         return nullptr;
     }
@@ -20,25 +20,25 @@ std::unique_ptr<FrameProbe> FrameProbe::attach(GstElement* pipeline, GstElement*
     if (pad == nullptr) {
         return nullptr;
     }
-    auto probe = std::make_unique<FrameProbe>(pad, rate);
+    auto probe = std::make_unique<SinkFrameLog>(pad, rate);
     gst_object_unref(pad);
     return probe;
 }
 
-FrameProbe::FrameProbe(GstPad* pad, FrameRate rate)
+SinkFrameLog::SinkFrameLog(GstPad* pad, FrameRate rate)
     : pad_(GST_PAD(gst_object_ref(pad))), rate_(rate) {
     probeId_ = gst_pad_add_probe(
         pad_,
         static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_FLUSH),
-        &FrameProbe::onPad, this, nullptr);
+        &SinkFrameLog::onPad, this, nullptr);
 }
 
-FrameProbe::~FrameProbe() {
+SinkFrameLog::~SinkFrameLog() {
     gst_pad_remove_probe(pad_, probeId_);
     gst_object_unref(pad_);
 }
 
-void FrameProbe::setRunning(bool running) {
+void SinkFrameLog::setRunning(bool running) {
     const std::lock_guard lock(mutex_);
     if (running == running_) {
         return;
@@ -57,7 +57,7 @@ void FrameProbe::setRunning(bool running) {
     }
 }
 
-void FrameProbe::announce() {
+void SinkFrameLog::announce() {
     const std::lock_guard lock(mutex_);
     if (pendingWhat_ != nullptr) {
         qCInfo(lcMedia).noquote() << pendingWhat_ << pendingFrame_;
@@ -65,8 +65,8 @@ void FrameProbe::announce() {
     }
 }
 
-GstPadProbeReturn FrameProbe::onPad(GstPad* pad, GstPadProbeInfo* info, gpointer self) {
-    auto* probe = static_cast<FrameProbe*>(self);
+GstPadProbeReturn SinkFrameLog::onPad(GstPad* pad, GstPadProbeInfo* info, gpointer self) {
+    auto* probe = static_cast<SinkFrameLog*>(self);
     if ((info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
         probe->onBuffer(pad, GST_PAD_PROBE_INFO_BUFFER(info));
     } else if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_FLUSH_STOP) {
@@ -76,7 +76,7 @@ GstPadProbeReturn FrameProbe::onPad(GstPad* pad, GstPadProbeInfo* info, gpointer
     return GST_PAD_PROBE_OK;
 }
 
-void FrameProbe::onBuffer(GstPad* pad, GstBuffer* buffer) {
+void SinkFrameLog::onBuffer(GstPad* pad, GstBuffer* buffer) {
     const std::int64_t frame = frameOf(pad, buffer);
     const std::lock_guard lock(mutex_);
     last_ = frame;
@@ -90,7 +90,7 @@ void FrameProbe::onBuffer(GstPad* pad, GstBuffer* buffer) {
     }
 }
 
-std::int64_t FrameProbe::frameOf(GstPad* pad, GstBuffer* buffer) const {
+std::int64_t SinkFrameLog::frameOf(GstPad* pad, GstBuffer* buffer) const {
     const GstClockTime pts = GST_BUFFER_PTS(buffer);
     GstEvent* event = gst_pad_get_sticky_event(pad, GST_EVENT_SEGMENT, 0);
     if (event == nullptr || !GST_CLOCK_TIME_IS_VALID(pts)) {

@@ -19,16 +19,16 @@
 // messages: with the log off nothing is attached, and the media path pays nothing.
 //
 // Threads: setRunning() on the UI thread; the pad callback on the streaming thread.
-class FrameProbe {
+class SinkFrameLog {
 public:
     // A probe on the video sink (the given sink, or the graph's video-overlay element when the
     // graph was built from a description); nullptr when the log is off or there is no sink pad.
-    static std::unique_ptr<FrameProbe> attach(GstElement* pipeline, GstElement* videoSink,
-                                              FrameRate rate);
-    FrameProbe(GstPad* pad, FrameRate rate);
-    ~FrameProbe();
-    FrameProbe(const FrameProbe&) = delete;
-    FrameProbe& operator=(const FrameProbe&) = delete;
+    static std::unique_ptr<SinkFrameLog> attach(GstElement* pipeline, GstElement* videoSink,
+                                                FrameRate rate);
+    SinkFrameLog(GstPad* pad, FrameRate rate);
+    ~SinkFrameLog();
+    SinkFrameLog(const SinkFrameLog&) = delete;
+    SinkFrameLog& operator=(const SinkFrameLog&) = delete;
 
     // Called just before the graph is set running (true) or holding (false), and announce()
     // just after: the frame the sink already holds is logged then, off the way to the sink.

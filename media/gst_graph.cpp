@@ -84,7 +84,7 @@ bool GstGraph::render(const QString& fileName) {
         // Failed after the first frame came: the player hears of it once it holds the graph.
         queueEvent(EC_ERRORABORT);
     }
-    frameProbe_ = FrameProbe::attach(pipeline_, videoSink_, frameRate_);
+    frameProbe_ = SinkFrameLog::attach(pipeline_, videoSink_, frameRate_);
     return true;
 }
 

@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int32_t inPoint = 0;
     std::memcpy(&inPoint, data, sizeof inPoint);
     const std::int64_t length = static_cast<std::int64_t>(data[4]) << (data[5] % 56);
-    FuzzReceiver receiver(inPoint < 0 ? -inPoint / 2 : inPoint, length);
+    FuzzReceiver receiver(inPoint & 0x7fffffff, length);
     ReceiveAssembler assembler(
         [&](const QByteArray& command) { dispatchSyncCommand(command, receiver); });
     const std::size_t chunk = 1 + data[5] % 97;
