@@ -115,6 +115,8 @@ public:
 
     // Sync points and sequencing.
     void SelectSegment();
+    // Tells the player which range the show cues next, so that it can stand ready.
+    void HintNextSegment();
     void ResetToFirstSegment();
     void RewindLocal();
     void CueSegment(std::int32_t n, bool autoStart);

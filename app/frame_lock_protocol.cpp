@@ -139,10 +139,12 @@ void TfFrameLock::commandPosition(std::int64_t offsetFromIn) {
 
 void TfFrameLock::commandClearList() {
     ui->lbCut->clear();
+    HintNextSegment();
 }
 
 void TfFrameLock::commandListItem(std::int32_t syncPoint) {
     ui->lbCut->addItem(QString::number(syncPoint));
+    HintNextSegment();
 }
 
 void TfFrameLock::commandCueSegment(std::int32_t index) {

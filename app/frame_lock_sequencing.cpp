@@ -45,6 +45,18 @@ void TfFrameLock::SelectSegment() {
     }
     qCInfo(lcSync) << "cued segment" << index << "frames" << range->start << "to" << range->stop;
     player_->SetPlayRange(range->start, range->stop);
+    HintNextSegment();
+}
+
+void TfFrameLock::HintNextSegment() {
+    const std::optional<FrameRange> next =
+        nextSegmentRange(SyncPoints(), ui->lbCut->currentRow(), ui->cbRepeat->isChecked(),
+                         InPoint(), player_->DurationFrames());
+    if (next) {
+        player_->SetNextRange(next->start, next->stop);
+    } else {
+        player_->ClearNextRange();
+    }
 }
 
 void TfFrameLock::ResetToFirstSegment() {
@@ -111,6 +123,7 @@ void TfFrameLock::StartTimerTimer() {
     StartTimer->stop();
     SendCommand(QByteArrayLiteral("Play"));
     player_->PlayMedia();
+    HintNextSegment();
 }
 
 void TfFrameLock::SendSyncList() {
@@ -185,6 +198,7 @@ void TfFrameLock::StatusTimerTimer() {
 void TfFrameLock::bPlayClick() {
     if (!IsMaster()) {
         player_->PlayMedia();
+        HintNextSegment();
         return;
     }
     StopTestMode();
@@ -231,6 +245,7 @@ void TfFrameLock::bSetClick() {
     }
     ui->lbCut->insertItem(*row, QString::number(*value));
     SelectSyncPoint(*row);
+    HintNextSegment();
 }
 
 void TfFrameLock::bSetInClick() {
@@ -259,6 +274,7 @@ void TfFrameLock::bDeleteClick() {
     }
     const std::unique_ptr<QListWidgetItem> item(ui->lbCut->takeItem(selection));
     SelectSyncPoint(-1);
+    HintNextSegment();
 }
 
 void TfFrameLock::lbCutDblClick() {

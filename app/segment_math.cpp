@@ -77,6 +77,18 @@ std::optional<FrameRange> segmentRange(const QStringList& items, int index, std:
     return range;
 }
 
+std::optional<FrameRange> nextSegmentRange(const QStringList& items, int selection, bool loop,
+                                           std::int32_t inPoint, std::int64_t durationFrames) {
+    int next = std::max(selection, -1) + 1;
+    if (next >= items.size()) {
+        if (!loop) {
+            return std::nullopt;
+        }
+        next = 0;
+    }
+    return segmentRange(items, effectiveSegmentIndex(items, next), inPoint, durationFrames);
+}
+
 int positionBarValue(std::int64_t frame, std::int64_t durationFrames) {
     if (durationFrames <= 0) {
         return 0;

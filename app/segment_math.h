@@ -31,6 +31,12 @@ int effectiveSegmentIndex(const QStringList& items, int selection);
 std::optional<FrameRange> segmentRange(const QStringList& items, int index, std::int32_t inPoint,
                                        std::int64_t durationFrames);
 
+// The range the show cues after the list item `selection` (-1: none selected): the next item's
+// segment, or after the last one with `loop` the first segment again (with an empty list the
+// whole media from the In point). None when the show ends there.
+std::optional<FrameRange> nextSegmentRange(const QStringList& items, int selection, bool loop,
+                                           std::int32_t inPoint, std::int64_t durationFrames);
+
 // True when the list's first item is the number 0.
 bool listStartsAtInPoint(const QStringList& items);
 

@@ -168,6 +168,19 @@ void TGraphPlayer::SetPlayRange(std::int64_t startFrame, std::int64_t stopFrame)
     setPositions(mediaTimeOfFrame(startFrame, frameUnit_), mediaTimeOfFrame(stopFrame, frameUnit_));
 }
 
+void TGraphPlayer::SetNextRange(std::int64_t startFrame, std::int64_t stopFrame) {
+    if (mediaOpen_) {
+        service_->setNextRange(mediaTimeOfFrame(startFrame, frameUnit_),
+                               mediaTimeOfFrame(stopFrame, frameUnit_));
+    }
+}
+
+void TGraphPlayer::ClearNextRange() {
+    if (mediaOpen_) {
+        service_->clearNextRange();
+    }
+}
+
 void TGraphPlayer::setPositions(std::int64_t current, std::int64_t stop) {
     if (mediaOpen_) {
         service_->setPositions(current, stop);

@@ -58,6 +58,10 @@ public:
     void SeekToFrame(std::int64_t frame);
     // Plays startFrame .. stopFrame - 1 on the next run, then raises completion.
     void SetPlayRange(std::int64_t startFrame, std::int64_t stopFrame);
+    // The range the controller expects to cue next (startFrame .. stopFrame - 1), or none: the
+    // service may prepare it, so that cueing it takes no seek. Changes nothing that is played.
+    void SetNextRange(std::int64_t startFrame, std::int64_t stopFrame);
+    void ClearNextRange();
     // Only meaningful while MediaOpen().
     std::int64_t CurrentFrame();
     void SetControlWindowVisible(bool visible);

@@ -32,6 +32,7 @@ QString elementPath(GstObject* object) {
 GstGraph::GstGraph(GstGraphOptions options) : options_(std::move(options)) {}
 
 GstGraph::~GstGraph() {
+    dropStandby(nullptr);
     if (pipeline_ != nullptr) {
         // NULL joins the streaming threads, so no bus message can arrive after this.
         gst_element_set_state(pipeline_, GST_STATE_NULL);
@@ -63,8 +64,10 @@ bool GstGraph::render(const QString& fileName) {
         dropWindow();
         return false;
     }
+    tag_ = std::make_unique<BusTag>(BusTag{this, pipeline_, &windowId_});
+    shownPipeline_ = pipeline_;
     GstBus* bus = gst_element_get_bus(pipeline_);
-    gst_bus_set_sync_handler(bus, &GstGraph::onBusMessage, this, nullptr);
+    gst_bus_set_sync_handler(bus, &GstGraph::onBusMessage, tag_.get(), nullptr);
     gst_object_unref(bus);
 
     if (!waitForPreroll()) {
@@ -119,22 +122,28 @@ bool GstGraph::buildPipeline(const QString& fileName) {
         pipeline_ = GST_ELEMENT(gst_object_ref_sink(element));
         return true;
     }
+    pipeline_ = makePlaybin(videoSink_);
+    return pipeline_ != nullptr;
+}
+
+GstElement* GstGraph::makePlaybin(GstElement*& videoSink) const {
     GError* error = nullptr;
-    gchar* uri = gst_filename_to_uri(QFile::encodeName(fileName).constData(), &error);
+    gchar* uri = gst_filename_to_uri(QFile::encodeName(fileName_).constData(), &error);
     if (uri == nullptr) {
-        qCWarning(lcGraph) << "no URI for" << fileName << ":" << error->message;
+        qCWarning(lcGraph) << "no URI for" << fileName_ << ":" << error->message;
         g_error_free(error);
-        return false;
+        return nullptr;
     }
-    pipeline_ = GST_ELEMENT(gst_object_ref_sink(gst_element_factory_make("playbin", nullptr)));
-    GstElement* videoSink = options_.videoSink ? options_.videoSink() : makeDefaultVideoSink();
-    videoSink_ = GST_ELEMENT(gst_object_ref_sink(videoSink));
-    g_object_set(pipeline_, "uri", uri, "video-sink", videoSink_, nullptr);
+    GstElement* playbin =
+        GST_ELEMENT(gst_object_ref_sink(gst_element_factory_make("playbin", nullptr)));
+    GstElement* sink = options_.videoSink ? options_.videoSink() : makeDefaultVideoSink();
+    videoSink = GST_ELEMENT(gst_object_ref_sink(sink));
+    g_object_set(playbin, "uri", uri, "video-sink", videoSink, nullptr);
     if (options_.audioSink) {
-        g_object_set(pipeline_, "audio-sink", options_.audioSink(), nullptr);
+        g_object_set(playbin, "audio-sink", options_.audioSink(), nullptr);
     }
     g_free(uri);
-    return true;
+    return playbin;
 }
 
 bool GstGraph::waitForPreroll() {
@@ -221,8 +230,9 @@ void GstGraph::takeVideoProperties() {
     }
 }
 
-GstBusSyncReply GstGraph::onBusMessage(GstBus*, GstMessage* message, gpointer self) {
-    static_cast<GstGraph*>(self)->handleBusMessage(message);
+GstBusSyncReply GstGraph::onBusMessage(GstBus*, GstMessage* message, gpointer tag) {
+    const auto* busTag = static_cast<const BusTag*>(tag);
+    busTag->graph->handleBusMessage(message, *busTag);
     // Everything is handled here; nobody pops the bus, so nothing may pile up on it. A dropped
     // message is the handler's to free: kept, each would hold its source element, and so the
     // whole pipeline with its threads' descriptors, long after the graph is gone.
@@ -230,15 +240,21 @@ GstBusSyncReply GstGraph::onBusMessage(GstBus*, GstMessage* message, gpointer se
     return GST_BUS_DROP;
 }
 
-void GstGraph::handleBusMessage(GstMessage* message) {
+void GstGraph::handleBusMessage(GstMessage* message, const BusTag& tag) {
     if (gst_is_video_overlay_prepare_window_handle_message(message)) {
-        const WId id = windowId_;
+        // Each pipeline draws into its own surface, bound once: a sink given another window
+        // later would renegotiate on every play.
+        const WId id = *tag.window;
         if (id != 0) {
             GstVideoOverlay* overlay = GST_VIDEO_OVERLAY(GST_MESSAGE_SRC(message));
             gst_video_overlay_set_window_handle(overlay, id);
             // Mouse buttons go to one X client only: they are ours, for double clicks.
             gst_video_overlay_handle_events(overlay, FALSE);
         }
+        return;
+    }
+    if (tag.pipeline != shownPipeline_.load()) {
+        handleStandbyMessage(message);
         return;
     }
     switch (GST_MESSAGE_TYPE(message)) {
@@ -376,21 +392,34 @@ void GstGraph::setPositions(std::int64_t current, std::int64_t stop) {
     if (pipeline_ == nullptr) {
         return;
     }
-    const std::int64_t startNs = unitsToSeekNs(current);
-    std::int64_t end = 0;
-    const bool toEnd = !duration(end) || stop >= end;
     {
         // A completion not yet taken belongs to the range this seek replaces.
         std::lock_guard lock(mutex_);
         std::erase_if(events_, [](const MediaEventRecord& e) { return e.code == EC_COMPLETE; });
     }
+    const SeekRange range = seekRangeOf(current, stop);
+    const bool prepared = standby_ != nullptr && nextRange_ == range;
+    if (prepared && waitForStandby()) {
+        nextRange_.reset();
+        swapToStandby(range);
+        return;
+    }
+    // Any other cue seeks; the standby prepares what the controller names next.
+    nextRange_.reset();
     seekSinceRun_ = true;
     if (!seekInThisTurn_) {
         seekInThisTurn_ = true;
         QMetaObject::invokeMethod(
             &notifier_, [this] { seekInThisTurn_ = false; }, Qt::QueuedConnection);
     }
-    seek(startNs, toEnd ? -1 : std::max(unitsToStopNs(stop), startNs));
+    seek(range.startNs, range.stopNs);
+}
+
+GstGraph::SeekRange GstGraph::seekRangeOf(std::int64_t current, std::int64_t stop) const {
+    const std::int64_t startNs = unitsToSeekNs(current);
+    std::int64_t end = 0;
+    const bool toEnd = !duration(end) || stop >= end;
+    return SeekRange{startNs, toEnd ? -1 : std::max(unitsToStopNs(stop), startNs)};
 }
 
 void GstGraph::seek(std::int64_t startNs, std::int64_t stopNs) {
@@ -420,6 +449,7 @@ void GstGraph::setState(GstState state) {
         windowShown_ = true;
         window_->show();
     }
+    runAfterSwap_ = false;
     const bool wasRunning = GST_STATE_TARGET(pipeline_) == GST_STATE_PLAYING;
     if (state == GST_STATE_PLAYING) {
         seekSinceRun_ = false;

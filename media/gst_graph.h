@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 // How new graphs are built. Tests and benchmarks inject sinks that read or time the frames;
@@ -28,6 +29,9 @@ struct GstGraphOptions {
     std::function<GstElement*()> audioSink;
     // How long rendering waits for the first frame before it gives up.
     std::chrono::milliseconds prerollTimeout{20000};
+    // How long a cue for the prepared range waits for the standby pipeline still preparing
+    // it before it seeks instead.
+    std::chrono::milliseconds standbyWait{1000};
 };
 
 // One filter graph: a GStreamer pipeline for one file, its video window and its event queue.
@@ -69,9 +73,47 @@ public:
     // graph's window does once the graph is cued.
     void setState(GstState state);
 
+    // The range setPositions() is expected to get next. A second pipeline of the same file,
+    // drawing into a surface stacked in the video window, stands paused on its first frame;
+    // setPositions() for exactly that range then swaps the pipelines instead of seeking. Any
+    // other range seeks as before and drops the prepared one. Without video, for a saved
+    // graph, when memory is short or when the second pipeline fails (an audio device that
+    // opens once), the graph plays with one pipeline and says why.
+    void setNextRange(std::int64_t current, std::int64_t stop);
+    void clearNextRange();
+    // The pipeline shown, 0 or 1: which of the two the last swap left in front.
+    int shownPipeline() const { return shownSecond_ ? 1 : 0; }
+    // The standby pipeline (nullptr while there is none) and whether it holds the first frame
+    // of the next range, for tests and benchmarks.
+    GstElement* standbyPipeline() const { return standby_; }
+    bool nextRangeReady();
+
 private:
-    static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer self);
-    void handleBusMessage(GstMessage* message);
+    // Which pipeline a bus handler serves, and the window its video sink draws into.
+    struct BusTag {
+        GstGraph* graph = nullptr;
+        GstElement* pipeline = nullptr;
+        const std::atomic<WId>* window = nullptr;
+    };
+    struct SeekRange {
+        std::int64_t startNs = 0;
+        std::int64_t stopNs = -1;
+        bool operator==(const SeekRange&) const = default;
+    };
+
+    static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer tag);
+    void handleBusMessage(GstMessage* message, const BusTag& tag);
+    void handleStandbyMessage(GstMessage* message);
+    SeekRange seekRangeOf(std::int64_t current, std::int64_t stop) const;
+    // A playbin for the file with the configured sinks; its video sink, referenced, goes to
+    // videoSink.
+    GstElement* makePlaybin(GstElement*& videoSink) const;
+    bool createStandby();
+    void dropStandby(const char* why);
+    void advanceStandby();
+    bool standbyReady();
+    bool waitForStandby();
+    void swapToStandby(const SeekRange& range);
     void queueEvent(long code);
     bool buildPipeline(const QString& fileName);
     bool waitForPreroll();
@@ -95,6 +137,23 @@ private:
     std::unique_ptr<VideoWindow> window_;  // UI thread
     std::atomic<WId> windowId_{0};         // the window's X id for the bus handler; 0: none
     bool windowShown_ = false;
+    // The second pipeline and its sinks (UI thread), its bus tags and whether it shows.
+    GstElement* standby_ = nullptr;
+    GstElement* standbySink_ = nullptr;
+    std::vector<GstElement*> standbyDisplaySinks_;
+    std::unique_ptr<BusTag> tag_;
+    std::unique_ptr<BusTag> standbyTag_;
+    std::atomic<WId> standbyWindowId_{0};
+    std::atomic<GstElement*> shownPipeline_{nullptr};  // read by the bus handlers
+    bool shownSecond_ = false;
+    bool standbyRefused_ = false;             // said why once; the graph keeps one pipeline
+    std::optional<SeekRange> nextRange_;      // the range to prepare
+    std::optional<SeekRange> standbySought_;  // the range of its latest seek
+    std::int64_t standbyDoneAtSeek_ = 0;      // standbyDone_ when it last sought or paused
+    bool standbyAttached_ = false;
+    // Starts the pipeline swapped in while running in the next event-loop turn, unless the cue
+    // pauses it in this one (a running pipeline paused at once might step a frame).
+    bool runAfterSwap_ = false;
     FrameRate frameRate_;  // of the video stream; unknown for audio only
     bool frameFormat_ = false;
     std::int64_t durationNs_ = -1;
@@ -115,4 +174,6 @@ private:
     bool rendered_ = false;
     bool failed_ = false;
     bool missingDecoder_ = false;
+    std::int64_t standbyDone_ = 0;  // ASYNC_DONE messages of the standby pipeline
+    bool standbyFailed_ = false;
 };

@@ -122,6 +122,18 @@ void GstMediaService::setPositions(std::int64_t current, std::int64_t stop) {
     }
 }
 
+void GstMediaService::setNextRange(std::int64_t current, std::int64_t stop) {
+    if (GstGraph* g = graph(MediaRef::MediaSeeking)) {
+        g->setNextRange(current, stop);
+    }
+}
+
+void GstMediaService::clearNextRange() {
+    if (GstGraph* g = graph(MediaRef::MediaSeeking)) {
+        g->clearNextRange();
+    }
+}
+
 void GstMediaService::run() {
     if (GstGraph* g = graph(MediaRef::MediaControl)) {
         g->setState(GST_STATE_PLAYING);

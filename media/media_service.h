@@ -72,6 +72,10 @@ public:
     virtual std::int64_t currentPosition() = 0;
     // Both positions absolute; playback ends with EC_COMPLETE when it reaches stop.
     virtual void setPositions(std::int64_t current, std::int64_t stop) = 0;
+    // The range the next setPositions() will most likely ask for, so that the service can have
+    // it ready; a hint only, and a service may ignore it. Cleared when no range is expected.
+    virtual void setNextRange(std::int64_t /*current*/, std::int64_t /*stop*/) {}
+    virtual void clearNextRange() {}
 
     // Control.
     virtual void run() = 0;

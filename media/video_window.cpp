@@ -6,6 +6,7 @@
 
 #include <gst/video/videooverlay.h>
 
+#include <xcb/xcb.h>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -14,9 +15,57 @@
 #include <QMoveEvent>
 #include <QScreen>
 #include <QWindow>
+
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <utility>
+
+namespace {
+
+// A native child the sink draws into; Qt paints nothing there, and the mouse goes to the
+// window itself (double clicks are its input).
+class VideoSurface final : public QWidget {
+public:
+    explicit VideoSurface(QWidget* parent) : QWidget(parent) {
+        setAttribute(Qt::WA_NativeWindow);
+        setAttribute(Qt::WA_PaintOnScreen);
+        setAttribute(Qt::WA_NoSystemBackground);
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+    }
+    GstElement* overlay = nullptr;
+
+protected:
+    QPaintEngine* paintEngine() const override { return nullptr; }
+    void paintEvent(QPaintEvent*) override {
+        if (overlay != nullptr) {
+            gst_video_overlay_expose(GST_VIDEO_OVERLAY(overlay));
+        }
+    }
+};
+
+void drawRect(GstElement* overlay, GstElement* scaledSink, int w, int h) {
+    fitVideoSink(scaledSink, w, h);
+    if (overlay != nullptr) {
+        gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(overlay), 0, 0, w, h);
+        gst_video_overlay_expose(GST_VIDEO_OVERLAY(overlay));
+    }
+}
+
+// Waits until the X server has handled every request made so far on Qt's connection.
+void syncWithServer() {
+    auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
+                                   : nullptr;
+    if (x11 == nullptr || x11->connection() == nullptr) {
+        return;
+    }
+    xcb_connection_t* connection = x11->connection();
+    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+}
+
+}  // namespace
 
 VideoWindow::VideoWindow() {
     // The sink draws straight into the native window; Qt must neither paint over the picture
@@ -43,11 +92,47 @@ VideoWindow::VideoWindow() {
 }
 
 VideoWindow::~VideoWindow() {
-    if (overlay_ != nullptr) {
-        gst_object_unref(overlay_);
+    for (GstElement* element : {overlay_, scaledSink_, standbyOverlay_, standbyScaledSink_}) {
+        if (element != nullptr) {
+            gst_object_unref(element);
+        }
     }
-    if (scaledSink_ != nullptr) {
-        gst_object_unref(scaledSink_);
+}
+
+WId VideoWindow::standbySurface() {
+    if (standbySurface_ == nullptr) {
+        standbySurface_ = new VideoSurface(this);
+        standbySurface_->setGeometry(rect());
+        standbySurface_->hide();
+        standbySurface_->winId();
+        // The sink draws through its own X connection: a window id the server does not know
+        // yet would be a BadWindow there, which ends the process.
+        syncWithServer();
+    }
+    return standbySurface_->winId();
+}
+
+void VideoWindow::attachStandby(GstElement* overlay, GstElement* scaledSink) {
+    standbyOverlay_ = overlay != nullptr ? GST_ELEMENT(gst_object_ref(overlay)) : nullptr;
+    standbyScaledSink_ = scaledSink != nullptr ? GST_ELEMENT(gst_object_ref(scaledSink)) : nullptr;
+    static_cast<VideoSurface*>(standbySurface_)->overlay = standbyOverlay_;
+    updateRenderArea();
+}
+
+void VideoWindow::showStandbySurface(bool on) {
+    if (standbySurface_ == nullptr) {
+        return;
+    }
+    if (on) {
+        standbySurface_->show();
+        standbySurface_->raise();
+    } else {
+        standbySurface_->hide();
+    }
+    // Without this the old picture would stay until the server's own expose comes round.
+    GstElement* seen = on ? standbyOverlay_ : overlay_;
+    if (seen != nullptr) {
+        gst_video_overlay_expose(GST_VIDEO_OVERLAY(seen));
     }
 }
 
@@ -196,10 +281,10 @@ void VideoWindow::updateRenderArea() {
     const qreal ratio = devicePixelRatio();
     const int w = qRound(width() * ratio);
     const int h = qRound(height() * ratio);
-    fitVideoSink(scaledSink_, w, h);
-    if (overlay_ != nullptr) {
-        gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(overlay_), 0, 0, w, h);
-        gst_video_overlay_expose(GST_VIDEO_OVERLAY(overlay_));
+    drawRect(overlay_, scaledSink_, w, h);
+    if (standbySurface_ != nullptr) {
+        standbySurface_->setGeometry(rect());
+        drawRect(standbyOverlay_, standbyScaledSink_, w, h);
     }
 }
 

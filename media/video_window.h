@@ -28,6 +28,16 @@ public:
     // the window; either may be nullptr. Both are referenced until the window goes.
     void attach(GstElement* overlay, GstElement* scaledSink);
     void setNaturalSize(QSize size);
+
+    // A second native surface stacked over the window's own, covering it, for a second sink.
+    // Made on the first call; its native window exists on the X server when this returns, as a
+    // sink with its own X connection needs. Hidden until shown.
+    WId standbySurface();
+    // The second surface's drawing element and scaled sink, as attach() takes them.
+    void attachStandby(GstElement* overlay, GstElement* scaledSink);
+    // Which picture is seen: the second surface's (true) or the window's own. The newly seen
+    // picture is drawn again at once.
+    void showStandbySurface(bool on);
     QSize naturalSize() const { return naturalSize_; }
 
     // Full screen on the screen the window stands on. With a window manager this is its
@@ -77,6 +87,9 @@ private:
 
     GstElement* overlay_ = nullptr;
     GstElement* scaledSink_ = nullptr;
+    QWidget* standbySurface_ = nullptr;  // a child, owned by this window
+    GstElement* standbyOverlay_ = nullptr;
+    GstElement* standbyScaledSink_ = nullptr;
     QSize naturalSize_;
     // Where the frame is to go until a window manager has framed the window there.
     std::optional<QPoint> pendingFramePosition_;

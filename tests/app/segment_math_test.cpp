@@ -30,6 +30,23 @@ TEST(SegmentMath, AFirstSyncPointAtZeroMakesNoEmptySegment) {
     EXPECT_FALSE(segmentRange({"0"}, effectiveSegmentIndex({"0"}, 0), 100, 5000));
 }
 
+TEST(SegmentMath, TheNextRangeFollowsTheListAndLoopsOnlyWhenAsked) {
+    const QStringList list{"50", "200", "300"};
+    EXPECT_EQ(nextSegmentRange(list, -1, false, 100, 5000), (FrameRange{100, 150}));
+    EXPECT_EQ(nextSegmentRange(list, 0, false, 100, 5000), (FrameRange{150, 300}));
+    EXPECT_EQ(nextSegmentRange(list, 1, false, 100, 5000), (FrameRange{300, 400}));
+    EXPECT_FALSE(nextSegmentRange(list, 2, false, 100, 5000));
+    EXPECT_EQ(nextSegmentRange(list, 2, true, 100, 5000), (FrameRange{100, 150}));
+    // A list starting at the In point loops to the segment ending at its second item.
+    const QStringList fromIn{"0", "40", "90"};
+    EXPECT_EQ(nextSegmentRange(fromIn, 2, true, 10, 5000), (FrameRange{10, 50}));
+    EXPECT_EQ(nextSegmentRange(fromIn, -1, false, 10, 5000), (FrameRange{10, 50}));
+    EXPECT_EQ(nextSegmentRange(fromIn, 1, false, 10, 5000), (FrameRange{50, 100}));
+    // Without Sync points the show is the whole media from the In point, again and again.
+    EXPECT_EQ(nextSegmentRange({}, -1, true, 10, 5000), (FrameRange{10, 5000}));
+    EXPECT_FALSE(nextSegmentRange({}, -1, false, 10, 5000));
+}
+
 TEST(SegmentMath, ItemsThatAreNoNumbersAreSkipped) {
     const QStringList list{"50", "abc", "200"};
     EXPECT_EQ(segmentRange(list, 1, 0, 5000), (FrameRange{50, 200}));

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <QTest>
 #include <QTimer>
+#include <optional>
 
 namespace {
 
@@ -85,6 +86,34 @@ TEST(WindowSequencing, AWholeShowLoopsOnTheMasterAndASlaveFedItsBytesMovesTheSam
     }
     EXPECT_EQ(transport(*slave.mediaLog, slaveStart), masterCalls);
     EXPECT_EQ(slave.ui().lbCut->Items(), QStringList({"100", "200", "300"}));
+}
+
+// The player can have a cue ready only if it was told: every cue of a show, the loop back
+// included, is the range named next before it, and nothing is named after the last segment.
+TEST(WindowSequencing, EveryCueOfAShowWasNamedAsTheNextRangeBeforeIt) {
+    ShowOnAMaster show({"100", "200", "300"});
+    show.h.ui().bPlay->click();
+    const qsizetype start = show.h.mediaLog->size();
+    for (int i = 0; i < 4; ++i) {
+        show.complete();
+    }
+    show.h.ui().cbRepeat->setChecked(false);
+    show.complete();
+    std::optional<QString> named;
+    QStringList cues;
+    for (qsizetype i = 0; i < show.h.mediaLog->size(); ++i) {
+        const QString& call = show.h.mediaLog->at(i);
+        if (call.startsWith(QStringLiteral("setNextRange "))) {
+            named = call.mid(13);
+        } else if (call == QStringLiteral("clearNextRange")) {
+            named.reset();
+        } else if (i >= start && call.startsWith(QStringLiteral("setPositions "))) {
+            EXPECT_EQ(named, call.mid(13)) << call.toStdString();
+            cues << call.mid(13);
+        }
+    }
+    EXPECT_EQ(cues, QStringList({"100 200", "200 300", "0 100", "100 200", "200 300"}));
+    EXPECT_FALSE(named);
 }
 
 TEST(WindowSequencing, AListBeginningWithZeroCuesItsFirstSegmentAndStartsAfterTheSyncTime) {

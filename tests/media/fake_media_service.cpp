@@ -136,6 +136,14 @@ void FakeMediaService::setPositions(std::int64_t current, std::int64_t stop) {
     record(QStringLiteral("setPositions %1 %2").arg(current).arg(stop));
 }
 
+void FakeMediaService::setNextRange(std::int64_t current, std::int64_t stop) {
+    record(QStringLiteral("setNextRange %1 %2").arg(current).arg(stop));
+}
+
+void FakeMediaService::clearNextRange() {
+    record(QStringLiteral("clearNextRange"));
+}
+
 void FakeMediaService::run() {
     record(QStringLiteral("run"));
 }

@@ -53,6 +53,8 @@ public:
     bool duration(std::int64_t& duration) override;
     std::int64_t currentPosition() override;
     void setPositions(std::int64_t current, std::int64_t stop) override;
+    void setNextRange(std::int64_t current, std::int64_t stop) override;
+    void clearNextRange() override;
     void run() override;
     void pause() override;
     void stop() override;

@@ -23,14 +23,15 @@ QTemporaryDir& clipDir() {
 }
 
 QString settingsKey(const ClipSettings& s) {
-    return QStringLiteral("%1-%2x%3-%4_%5-%6%7")
+    return QStringLiteral("%1-%2x%3-%4_%5-%6%7-b%8")
         .arg(QString::fromStdString(formatName(s.format)))
         .arg(s.width)
         .arg(s.height)
         .arg(s.fpsNumerator)
         .arg(s.fpsDenominator)
         .arg(s.frames)
-        .arg(s.withAudio ? QStringLiteral("-audio") : QString());
+        .arg(s.withAudio ? QStringLiteral("-audio") : QString())
+        .arg(s.bFrames);
 }
 
 }  // namespace

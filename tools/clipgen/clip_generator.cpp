@@ -75,9 +75,8 @@ std::string pipelineDescription(const ClipSettings& clip) {
             return description;
         }
         case ClipFormat::H264Mp4:
-            return "appsrc name=src ! x264enc speed-preset=superfast key-int-max=250 bframes=2 "
-                   "! h264parse ! mp4mux" +
-                   sink;
+            return "appsrc name=src ! x264enc speed-preset=superfast key-int-max=250 bframes=" +
+                   std::to_string(clip.bFrames) + " ! h264parse ! mp4mux" + sink;
         case ClipFormat::Wav:
             return audioBranch(clip, 48000) + " ! wavenc" + sink;
         case ClipFormat::Mp3:

@@ -17,6 +17,8 @@ struct ClipSettings {
     std::int64_t frames = 100;
     // AVI formats only: a sine track beside the video.
     bool withAudio = false;
+    // H.264 only: B-frames between references (0: none), and frames from keyframe to keyframe.
+    int bFrames = 2;
 };
 
 // The settings made valid for their format: DV is always PAL (720x576, 25/1, pixel aspect

@@ -1,8 +1,9 @@
 // Media service benchmark: for each video format at 720p, the cue time (flushing accurate seek
 // while paused, until the frame reaches the sink) and the play latency (run, until the first
 // frame is rendered), median and p95 over random targets, through GstMediaService and through
-// a bare playbin doing the same; then the CPU used while playing each file, against
-// gst-play-1.0 on the same file.
+// a bare playbin doing the same; then the cue by seeking against the cue by swapping to the
+// standby prepared on the range named next, in the real window, with the memory each costs;
+// then the CPU used while playing each file, against gst-play-1.0 on the same file.
 //
 //   bench_media [--targets N] [--cpu-runs N] [--formats mjpeg-avi,raw-avi,dv-avi,h264-mp4]
 //
@@ -20,8 +21,10 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <stdexcept>
@@ -270,6 +273,71 @@ void compareCpu(const ClipSettings& clip, const QString& file, const QString& st
     std::fflush(stdout);
 }
 
+long residentKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+        }
+    }
+    return 0;
+}
+
+// Both ways in one service and one window: a range cued without a hint seeks; with the range
+// named next and the standby ready (off the critical path), the cue swaps. Timed until the
+// cued frame is what the sink shown holds: for the seek its preroll, for the swap the call.
+void compareSwap(const ClipSettings& clip, const QString& file, int targets) {
+    SinkClock clock;
+    GstGraphOptions options;
+    options.audioSink = silentAudioSink;
+    options.standbyWait = 10s;
+    GstMediaService service(options);
+    openService(service, file);
+    service.setTimeFormatFrame();
+    std::int64_t frames = 0;
+    service.duration(frames);
+    service.pause();
+    GstGraph* graph = service.graph();
+    settle(graph->pipeline());
+    const long oneKiB = residentKiB();
+
+    std::mt19937 random(2026);
+    std::uniform_int_distribution<std::int64_t> pick(0, frames - 26);
+    std::vector<double> seekCue;
+    std::vector<double> swapCue;
+    long twoKiB = 0;
+    for (int i = 0; i < targets; ++i) {
+        const std::int64_t seekTarget = pick(random);
+        auto start = Clock::now();
+        service.setPositions(seekTarget, seekTarget + 25);
+        settle(graph->pipeline());
+        seekCue.push_back(msBetween(start, Clock::now()));
+
+        const std::int64_t swapTarget = pick(random);
+        service.setNextRange(swapTarget, swapTarget + 25);
+        const auto deadline = Clock::now() + 10s;
+        while (!graph->nextRangeReady() && Clock::now() < deadline) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        twoKiB = std::max(twoKiB, residentKiB());
+        const int shown = graph->shownPipeline();
+        start = Clock::now();
+        service.setPositions(swapTarget, swapTarget + 25);
+        swapCue.push_back(msBetween(start, Clock::now()));
+        if (graph->shownPipeline() == shown) {
+            throw std::runtime_error("the prepared cue did not swap");
+        }
+        QCoreApplication::processEvents();
+    }
+    const Summary seek = summarize(seekCue), swap = summarize(swapCue);
+    std::printf("%-10s cue  ms  seek median %7.2f p95 %7.2f | swap median %7.2f p95 %7.2f\n",
+                formatName(clip.format).c_str(), seek.median, seek.p95, swap.median, swap.p95);
+    std::printf("%-10s RSS MB  one pipeline %6.1f | with the standby %6.1f\n", "", oneKiB / 1024.0,
+                twoKiB / 1024.0);
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -317,6 +385,7 @@ int main(int argc, char** argv) {
                 dir.filePath(name + "-stub" + QString::fromStdString(formatExtension(*format)));
             generateClip(stubSettings, stub.toStdString());
             compareLatencies(clip, file, targets);
+            compareSwap(clip, file, targets);
             if (cpuRuns > 0) {
                 compareCpu(clip, file, stub, cpuRuns);
             }

@@ -1,0 +1,185 @@
+// Cueing the range named next by swapping to the standby pipeline prepared on it: the frame
+// shown, read back from the X server or from the decoded pictures, is the cued one on every
+// path, and the standby leaves nothing behind.
+
+#include "player_on_gstreamer.h"
+#include "support/process_resources.h"
+
+#include <QApplication>
+#include <QTest>
+
+namespace {
+
+struct Format {
+    const char* name;
+    ClipSettings clip;
+};
+
+ClipSettings h264(int bFrames, int fpsN = 25, int fpsD = 1) {
+    ClipSettings s = clip(ClipFormat::H264Mp4, 120, fpsN, fpsD);
+    s.bFrames = bFrames;
+    return s;
+}
+
+GstGraphOptions windowOptions() {
+    GstGraphOptions options;
+    options.audioSink = [] { return gst_element_factory_make("fakesink", nullptr); };
+    options.standbyWait = std::chrono::seconds(10);
+    return options;
+}
+
+bool open(GstMediaService& service, const QString& file) {
+    if (!service.createGraph()) {
+        return false;
+    }
+    for (MediaRef ref : {MediaRef::MediaControl, MediaRef::MediaEvent, MediaRef::VideoWindow,
+                         MediaRef::MediaSeeking}) {
+        service.query(ref);
+    }
+    return service.renderFile(file) && service.setTimeFormatFrame();
+}
+
+// Cues [start, stop) paused and waits until the window shows its first frame.
+bool cueShows(GstMediaService& service, std::int64_t start, std::int64_t stop) {
+    service.setPositions(start, stop);
+    VideoWindow* window = service.graph()->videoWindow();
+    return QTest::qWaitFor([&] { return frameInWindow(window) == start; }, 5000);
+}
+
+class StandbyCue : public testing::TestWithParam<Format> {};
+
+TEST_P(StandbyCue, SwapAndFallbackShowTheCuedFrame) {
+    GstMediaService service(windowOptions());
+    ASSERT_TRUE(open(service, clipPath(GetParam().clip)));
+    GstGraph* graph = service.graph();
+    service.pause();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(graph->videoWindow()));
+    ASSERT_TRUE(cueShows(service, 10, 20));
+    EXPECT_EQ(graph->shownPipeline(), 0);
+
+    // Prepared: the cue swaps, to the frame.
+    service.setNextRange(37, 50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return graph->nextRangeReady(); }, 10000));
+    EXPECT_TRUE(cueShows(service, 37, 50)) << frameInWindow(graph->videoWindow()).value_or(-1);
+    EXPECT_EQ(graph->shownPipeline(), 1);
+
+    // Another range than the prepared one seeks the pipeline shown.
+    service.setNextRange(60, 70);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return graph->nextRangeReady(); }, 10000));
+    EXPECT_TRUE(cueShows(service, 83, 90)) << frameInWindow(graph->videoWindow()).value_or(-1);
+    EXPECT_EQ(graph->shownPipeline(), 1);
+
+    // The seek dropped the prepared range: cueing it now seeks too, still to the frame.
+    EXPECT_TRUE(cueShows(service, 60, 70)) << frameInWindow(graph->videoWindow()).value_or(-1);
+    EXPECT_EQ(graph->shownPipeline(), 1);
+
+    // The pipeline that went behind serves as the standby, and swaps back.
+    service.setNextRange(5, 15);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return graph->nextRangeReady(); }, 10000));
+    EXPECT_TRUE(cueShows(service, 5, 15)) << frameInWindow(graph->videoWindow()).value_or(-1);
+    EXPECT_EQ(graph->shownPipeline(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Media, StandbyCue,
+                         testing::Values(Format{"MjpegAvi", clip(ClipFormat::MjpegAvi, 120)},
+                                         Format{"H264WithBFrames", h264(2)},
+                                         Format{"H264WithoutBFrames", h264(0)},
+                                         Format{"H264At2997", h264(2, 30000, 1001)}),
+                         [](const testing::TestParamInfo<Format>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// A show of segments in a loop, cued as the controller cues them: on completion the next
+// segment, then the hint for the one after it.
+class StandbyShow : public GraphPlayerOnGstreamer {
+protected:
+    void playShow(const std::vector<std::pair<std::int64_t, std::int64_t>>& segments, int cues) {
+        std::size_t current = 0;
+        const auto next = [&](std::size_t i) { return segments[(i + 1) % segments.size()]; };
+        owner.onCompletion = [&] {
+            if (++cued >= cues) {
+                player->PauseMedia();
+                return;
+            }
+            current = (current + 1) % segments.size();
+            player->SetPlayRange(segments[current].first, segments[current].second);
+            shown.push_back(service->graph()->shownPipeline());
+            player->SetNextRange(next(current).first, next(current).second);
+        };
+        player->OpenMedia();
+        ASSERT_TRUE(player->MediaOpen());
+        player->SetPlayRange(segments[0].first, segments[0].second);
+        player->PauseMedia();
+        player->SetNextRange(next(0).first, next(0).second);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return service->graph()->nextRangeReady(); }, 10000));
+        probe.clearPlayed();
+        player->PlayMedia();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return cued >= cues; }, 60000)) << cued;
+        for (int i = 0; i < cues; ++i) {
+            const auto& [start, stop] = segments[static_cast<std::size_t>(i) % segments.size()];
+            for (std::int64_t f = start; f < stop; ++f) {
+                expected.push_back(f);
+            }
+        }
+    }
+
+    int cued = 0;
+    std::vector<int> shown;
+    std::vector<std::int64_t> expected;
+};
+
+TEST_F(StandbyShow, TenSegmentsInALoopAlternateThePipelinesAndPlayEveryFrameInOrder) {
+    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 120));
+    playShow({{0, 8}, {8, 20}, {20, 26}, {40, 52}, {52, 60}}, 10);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(probe.played(), expected);
+    EXPECT_EQ(shown, (std::vector<int>{1, 0, 1, 0, 1, 0, 1, 0, 1}));
+}
+
+// Two-frame segments of a long GOP end long before the standby has decoded its way to the next
+// one: the cue waits for it and still starts on the first frame.
+TEST_F(StandbyShow, SegmentsShorterThanThePreparationStartOnTheirFirstFrame) {
+    ClipSettings settings = clip(ClipFormat::H264Mp4, 240);
+    fileBox = clipPath(settings);
+    playShow({{180, 182}, {200, 202}, {120, 122}, {230, 232}}, 6);
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(probe.played(), expected);
+    EXPECT_EQ(shown, (std::vector<int>{1, 0, 1, 0, 1}));
+}
+
+TEST_F(GraphPlayerOnGstreamer, StandbyCyclesWithFullScreenGiveBackWindowsDescriptorsThreads) {
+    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 50));
+    const auto cycle = [&] {
+        player->OpenMedia();
+        ASSERT_TRUE(player->MediaOpen());
+        player->SetPlayRange(0, 10);
+        player->SetNextRange(10, 20);
+        player->SetFullScreen(true);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return service->graph()->nextRangeReady(); }, 10000));
+        player->PlayMedia();
+        player->SetPlayRange(10, 20);
+        ASSERT_EQ(service->graph()->shownPipeline(), 1);
+        player->SetFullScreen(false);
+        player->CloseMedia();
+        ASSERT_EQ(videoWindow(), nullptr);
+    };
+    cycle();
+    cycle();
+    const int descriptors = ProcessResources::openDescriptors();
+    const int threads = ProcessResources::threads();
+    const int windows = static_cast<int>(QApplication::allWidgets().size());
+    for (int count = 0; count < 30 && !HasFatalFailure(); ++count) {
+        cycle();
+    }
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return ProcessResources::openDescriptors() == descriptors &&
+                   ProcessResources::threads() <= threads;
+        },
+        5000))
+        << "descriptors " << descriptors << " -> " << ProcessResources::openDescriptors()
+        << ", threads " << threads << " -> " << ProcessResources::threads();
+    EXPECT_EQ(QApplication::allWidgets().size(), windows);
+}
+
+}  // namespace
