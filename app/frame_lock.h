@@ -12,6 +12,7 @@
 class DialogService;
 class MediaService;
 class QKeyEvent;
+class QLineEdit;
 class QTimer;
 class TComPort;
 class TFormStorage;
@@ -178,6 +179,7 @@ private:
     void FitToContents();
     void ApplyLinkDevicePaths();
     void OpenComPort(TComPort& port, int number, const char* errorKey);
+    void ShowStatus(QLineEdit* box, const QString& text);
     void ShowComFailure(const QString& text);
     // The list's selection is the current segment; -1 selects nothing.
     void SelectSyncPoint(int row);

@@ -93,10 +93,11 @@ void TfFrameLock::OpenLink() {
         Server->setListen(master);
         Client->setConnected(!master);
         if (Client->Connected()) {
-            ui->eClientStatus->setText(lang->TextByKey(QStringLiteral("TxT_ClientStatusConnect")));
+            ShowStatus(ui->eClientStatus,
+                       lang->TextByKey(QStringLiteral("TxT_ClientStatusConnect")));
         }
         if (Server->Listen()) {
-            ui->eServerStatus->setText(lang->TextByKey(QStringLiteral("TxT_ServerOK")));
+            ShowStatus(ui->eServerStatus, lang->TextByKey(QStringLiteral("TxT_ServerOK")));
         }
         return;
     }
@@ -178,7 +179,7 @@ void TfFrameLock::ServerError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
                               const QString& ErrorMsg) {
     Q_UNUSED(Sender);
     qCWarning(lcLink) << "server error" << ErrorCode << ErrorMsg << "on socket" << Socket;
-    ui->eServerStatus->setText(ErrorMsg);
+    ShowStatus(ui->eServerStatus, ErrorMsg);
     services_.dialogs->beep(BeepKind::Exclamation);
     // A failed connection is already dropped by the server alone; restarting the server would
     // throw every other Slave off the Master. Only a server that no longer listens retries.
@@ -191,7 +192,7 @@ void TfFrameLock::ClientError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
                               const QString& ErrorMsg) {
     Q_UNUSED(Sender);
     qCWarning(lcLink) << "client error" << ErrorCode << ErrorMsg << "on socket" << Socket;
-    ui->eClientStatus->setText(ErrorMsg);
+    ShowStatus(ui->eClientStatus, ErrorMsg);
     services_.dialogs->beep(BeepKind::Exclamation);
     if (!Closing) {
         ClientStatusTimer->start();
@@ -264,6 +265,12 @@ void TfFrameLock::ComRetryTimerTimer() {
     } else {
         ShowComFailure(QString());
     }
+}
+
+void TfFrameLock::ShowStatus(QLineEdit* box, const QString& text) {
+    box->setText(text);
+    // The beginning of a message says the most.
+    box->setCursorPosition(0);
 }
 
 void TfFrameLock::ShowComFailure(const QString& text) {

@@ -3,9 +3,13 @@
 #include "media/frame_time.h"
 #include "widgets/dialog_service.h"
 
+#include <QLoggingCategory>
+#include <QScopedValueRollback>
 #include <utility>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcPlayer, "framelock.media.player")
 
 template <typename F, typename... Args>
 void callIfAssigned(const F& function, Args&&... args) {
@@ -49,20 +53,36 @@ void TGraphPlayer::ReleaseGraph() {
 }
 
 void TGraphPlayer::OpenMedia() {
+    if (opening_) {
+        return;
+    }
+    const QScopedValueRollback guard(opening_, true);
+    if (openGraph()) {
+        callIfAssigned(owner_.rewindLocal);
+    }
+}
+
+bool TGraphPlayer::openGraph() {
     const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
     if (fileName.isEmpty() || mediaOpen_) {
-        return;
+        return false;
     }
     acquire(MediaRef::GraphBuilder);
     if (!holds(MediaRef::GraphBuilder)) {
-        return;
+        return false;
     }
     for (MediaRef ref : {MediaRef::MediaControl, MediaRef::MediaEvent, MediaRef::VideoWindow,
                          MediaRef::MediaSeeking}) {
         acquire(ref);
     }
     mediaOpen_ = RenderMediaFile();
-    callIfAssigned(owner_.rewindLocal);
+    running_ = false;
+    cuedRange_.reset();
+    if (mediaOpen_) {
+        // A show may run from now on, and it must not run on blanked screens.
+        service_->keepDisplayAwake(true);
+    }
+    return true;
 }
 
 bool TGraphPlayer::RenderMediaFile() {
@@ -70,9 +90,11 @@ bool TGraphPlayer::RenderMediaFile() {
     // hundred characters an older buffer allowed, and the service reports names it cannot open.
     const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
     if (!service_->renderFile(fileName)) {
+        // The box is modal and runs the event loop: a Play arriving meanwhile must find the
+        // file box empty already.
+        callIfAssigned(owner_.clearFileBox);
         callIfAssigned(owner_.showMessageByKey, QStringLiteral("ErrMsg_OpenFile"),
                        QStringLiteral("ErrTitel_SetOpenFile"), MessageBoxFlags::IconError);
-        callIfAssigned(owner_.clearFileBox);
         return false;
     }
 
@@ -102,6 +124,7 @@ void TGraphPlayer::CloseMedia() {
     StopMedia();
     mediaOpen_ = false;
     ReleaseGraph();
+    service_->keepDisplayAwake(false);
 }
 
 void TGraphPlayer::PlayMedia() {
@@ -111,32 +134,38 @@ void TGraphPlayer::PlayMedia() {
     if (mediaOpen_) {
         callIfAssigned(owner_.fullScreenOnPlay);
         service_->run();
+        running_ = true;
     }
 }
 
 void TGraphPlayer::StopMedia() {
     if (mediaOpen_) {
         service_->stop();
+        running_ = false;
     }
 }
 
 void TGraphPlayer::PauseMedia() {
     if (mediaOpen_) {
         service_->pause();
+        running_ = false;
     }
 }
 
 void TGraphPlayer::SeekToFrame(std::int64_t frame) {
-    if (mediaOpen_) {
-        service_->setPositions(mediaTimeOfFrame(frame, frameUnit_),
-                               mediaTimeOfFrame(durationFrames_, frameUnit_));
-    }
+    setPositions(mediaTimeOfFrame(frame, frameUnit_),
+                 mediaTimeOfFrame(durationFrames_, frameUnit_));
 }
 
 void TGraphPlayer::SetPlayRange(std::int64_t startFrame, std::int64_t stopFrame) {
+    setPositions(mediaTimeOfFrame(startFrame, frameUnit_), mediaTimeOfFrame(stopFrame, frameUnit_));
+}
+
+void TGraphPlayer::setPositions(std::int64_t current, std::int64_t stop) {
     if (mediaOpen_) {
-        service_->setPositions(mediaTimeOfFrame(startFrame, frameUnit_),
-                               mediaTimeOfFrame(stopFrame, frameUnit_));
+        service_->setPositions(current, stop);
+        cuedRange_ = {current, stop};
+        ++positionsSet_;
     }
 }
 
@@ -184,6 +213,12 @@ void TGraphPlayer::HandleMediaEvent() {
                 // Releases the event reference too, which ends the loop.
                 CloseMedia();
                 break;
+            case EC_ERRORABORT:
+                if (mediaOpen_) {
+                    // Takes the next events from the new graph; the old one went with its queue.
+                    recoverFromError();
+                }
+                break;
             case EC_FULLSCREEN_LOST:
                 SetControlWindowVisible(true);
                 fullScreenActive_ = false;
@@ -191,5 +226,46 @@ void TGraphPlayer::HandleMediaEvent() {
             default:
                 break;
         }
+    }
+}
+
+void TGraphPlayer::recoverFromError() {
+    const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
+    qCWarning(lcPlayer).noquote() << "the media failed while" << (running_ ? "playing" : "cued")
+                                  << "and is opened again:" << fileName;
+    const bool wasRunning = running_;
+    const bool wasFullScreen = fullScreenActive_;
+    const auto range = cuedRange_;
+    CloseMedia();
+    {
+        const QScopedValueRollback guard(opening_, true);
+        openGraph();
+    }
+    if (mediaOpen_) {
+        if (range) {
+            setPositions(range->first, range->second);
+        }
+        // Shows the new video window, as the rewind after a first opening does.
+        PauseMedia();
+    }
+    if (wasFullScreen) {
+        fullScreenActive_ = false;
+        if (mediaOpen_ && hasVideoWindow_) {
+            SetFullScreen(true);
+        } else {
+            SetControlWindowVisible(true);
+        }
+    }
+    if (!wasRunning) {
+        return;
+    }
+    // The range that was playing is over for the show: the controller moves on as after its end.
+    // A normal end leaves the graph running, so a range set now plays at once; the new graph
+    // runs as well when the controller sets one and neither pauses nor stops it.
+    running_ = mediaOpen_;
+    const std::uint64_t positionsBefore = positionsSet_;
+    callIfAssigned(owner_.segmentComplete);
+    if (mediaOpen_ && running_ && positionsSet_ != positionsBefore) {
+        service_->run();
     }
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 
 // What the player is given by the window that owns it. Every call happens on the
 // user-interface thread. An unassigned function is skipped.
@@ -77,7 +79,13 @@ public:
     static inline const QString VideoCaption = QStringLiteral("frameLock PRO Video");
 
 private:
+    // Steps of OpenMedia up to the render; true when a graph was created.
+    bool openGraph();
     bool RenderMediaFile();
+    void setPositions(std::int64_t current, std::int64_t stop);
+    // A graph that failed while open (a sink gone, a decode error) is replaced by a new one on
+    // the same file, cued where the old one was; a range that was playing counts as complete.
+    void recoverFromError();
     bool holds(MediaRef ref) const { return held_[static_cast<std::size_t>(ref)]; }
     void acquire(MediaRef ref);
     void release(MediaRef ref);
@@ -92,4 +100,13 @@ private:
     bool hasVideoWindow_ = false;
     bool fullScreenActive_ = false;
     WindowHandle savedMessageDrain_ = nullptr;
+
+    // An open is in progress: its error box runs the event loop, and a Play arriving meanwhile
+    // must neither render again nor open another box.
+    bool opening_ = false;
+    // Whether the graph was last run rather than paused or stopped, the last positions set in
+    // media time, and how many times positions were set.
+    bool running_ = false;
+    std::optional<std::pair<std::int64_t, std::int64_t>> cuedRange_;
+    std::uint64_t positionsSet_ = 0;
 };

@@ -74,6 +74,16 @@ bool GstGraph::render(const QString& fileName) {
         return false;
     }
     takeVideoProperties();
+    bool failedMeanwhile = false;
+    {
+        std::lock_guard lock(mutex_);
+        rendered_ = true;
+        failedMeanwhile = failed_;
+    }
+    if (failedMeanwhile) {
+        // Failed after the first frame came: the player hears of it once it holds the graph.
+        queueEvent(EC_ERRORABORT);
+    }
     return true;
 }
 
@@ -249,9 +259,18 @@ void GstGraph::handleBusMessage(GstMessage* message) {
                 << ":" << error->message << (debug != nullptr ? debug : "");
             g_error_free(error);
             g_free(debug);
-            std::lock_guard lock(mutex_);
-            failed_ = true;
-            changed_.notify_all();
+            bool report = false;
+            {
+                std::lock_guard lock(mutex_);
+                // Before rendering ends the failure is render's result; after it, the player's
+                // to handle, once: the pipeline plays no more, whatever follows.
+                report = rendered_ && !failed_;
+                failed_ = true;
+                changed_.notify_all();
+            }
+            if (report) {
+                queueEvent(EC_ERRORABORT);
+            }
             break;
         }
         case GST_MESSAGE_WARNING: {
@@ -323,12 +342,12 @@ bool GstGraph::setFrameFormat() {
 
 std::int64_t GstGraph::unitsToSeekNs(std::int64_t units) const {
     return frameFormat_ ? stream_time::seekTarget(units, frameRate_)
-                        : std::max<std::int64_t>(units, 0) * 100;
+                        : stream_time::fromHundredNs(units);
 }
 
 std::int64_t GstGraph::unitsToStopNs(std::int64_t units) const {
     return frameFormat_ ? stream_time::stopTarget(units, frameRate_)
-                        : std::max<std::int64_t>(units, 0) * 100;
+                        : stream_time::fromHundredNs(units);
 }
 
 std::int64_t GstGraph::nsToUnits(std::int64_t ns) const {
@@ -365,6 +384,11 @@ void GstGraph::setPositions(std::int64_t current, std::int64_t stop) {
         std::erase_if(events_, [](const MediaEventRecord& e) { return e.code == EC_COMPLETE; });
     }
     seekSinceRun_ = true;
+    if (!seekInThisTurn_) {
+        seekInThisTurn_ = true;
+        QMetaObject::invokeMethod(
+            &notifier_, [this] { seekInThisTurn_ = false; }, Qt::QueuedConnection);
+    }
     seek(startNs, toEnd ? -1 : std::max(unitsToStopNs(stop), startNs));
 }
 
@@ -407,7 +431,7 @@ void GstGraph::setState(GstState state) {
         qCWarning(lcGraph) << "state change failed in" << fileName_;
     }
     if (state == GST_STATE_PAUSED && wasRunning && seekSinceRun_ && frameFormat_ &&
-        currentPosition() == nsToUnits(seekStartNs_)) {
+        (seekInThisTurn_ || currentPosition() == nsToUnits(seekStartNs_))) {
         // Paused right after a seek while running (the cue after a completed range): the
         // sought frame may not be on screen yet, or already be followed by its successor in
         // preroll. Seeking again while paused shows exactly that frame, as a paused cue does.

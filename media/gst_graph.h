@@ -88,8 +88,11 @@ private:
     GstElement* videoSink_ = nullptr;  // playbin's video sink, referenced; UI thread
     std::vector<GstElement*> displaySinks_;  // sinks that draw a preroll frame, referenced; UI
     bool seekSinceRun_ = false;              // UI thread
-    std::unique_ptr<VideoWindow> window_;    // UI thread
-    std::atomic<WId> windowId_{0};           // the window's X id for the bus handler; 0: none
+    // A seek was made in the event-loop turn still running (UI thread): a pause in the same turn
+    // is a cue at the sought frame, however far a loaded machine let the graph play meanwhile.
+    bool seekInThisTurn_ = false;
+    std::unique_ptr<VideoWindow> window_;  // UI thread
+    std::atomic<WId> windowId_{0};         // the window's X id for the bus handler; 0: none
     bool windowShown_ = false;
     FrameRate frameRate_;  // of the video stream; unknown for audio only
     bool frameFormat_ = false;
@@ -107,6 +110,7 @@ private:
     std::condition_variable changed_;
     std::deque<MediaEventRecord> events_;
     bool prerolled_ = false;
+    bool rendered_ = false;
     bool failed_ = false;
     bool missingDecoder_ = false;
 };

@@ -139,3 +139,7 @@ void GstMediaService::pause() {
 void GstMediaService::stop() {
     pause();
 }
+
+void GstMediaService::keepDisplayAwake(bool on) {
+    screenSaver_.setInhibited(on);
+}

@@ -2,6 +2,7 @@
 
 #include "media/gst_graph.h"
 #include "media/media_service.h"
+#include "media/screen_saver_inhibitor.h"
 
 #include <array>
 #include <memory>
@@ -42,6 +43,8 @@ public:
     void pause() override;
     void stop() override;
 
+    void keepDisplayAwake(bool on) override;
+
     // The graph behind a held reference (nullptr when not held), for tests and benchmarks
     // that look at the pipeline or the video window.
     GstGraph* graph(MediaRef ref = MediaRef::GraphBuilder) const;
@@ -51,4 +54,5 @@ private:
 
     const GstGraphOptions options_;
     std::array<std::shared_ptr<GstGraph>, 5> refs_;  // indexed by MediaRef
+    ScreenSaverInhibitor screenSaver_;
 };

@@ -17,6 +17,9 @@ inline constexpr QEvent::Type GraphNotifyEvent = static_cast<QEvent::Type>(QEven
 // Event codes the player acts on.
 inline constexpr long EC_COMPLETE = 1;
 inline constexpr long EC_USERABORT = 2;
+// The graph failed while open (a sink went away, a stream stopped decoding); raised once per
+// graph, after which it plays no more.
+inline constexpr long EC_ERRORABORT = 3;
 inline constexpr long EC_FULLSCREEN_LOST = 18;
 
 // The five references the player holds on an open graph.
@@ -74,4 +77,8 @@ public:
     virtual void run() = 0;
     virtual void pause() = 0;
     virtual void stop() = 0;
+
+    // While on, the screen saver and display power saving do not start. Never waits; the
+    // service gives it up when it goes.
+    virtual void keepDisplayAwake(bool on) = 0;
 };

@@ -1,6 +1,7 @@
 #include "media/stream_time.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace stream_time {
 namespace {
@@ -17,15 +18,25 @@ std::int64_t marginFor(FrameRate rate) {
     return std::min(Margin, quarterFrame);
 }
 
+constexpr std::int64_t Latest = std::numeric_limits<std::int64_t>::max();
+
+std::int64_t saturated(Wide value) {
+    return value > Latest ? Latest : static_cast<std::int64_t>(value);
+}
+
 }  // namespace
 
 std::int64_t frameStart(std::int64_t frame, FrameRate rate) {
     const Wide f = std::max<std::int64_t>(frame, 0);
-    return static_cast<std::int64_t>(f * NsPerSecond * rate.denominator / rate.numerator);
+    return saturated(f * NsPerSecond * rate.denominator / rate.numerator);
 }
 
 std::int64_t seekTarget(std::int64_t frame, FrameRate rate) {
-    return frameStart(frame, rate) + marginFor(rate);
+    return saturated(Wide{frameStart(frame, rate)} + marginFor(rate));
+}
+
+std::int64_t fromHundredNs(std::int64_t units) {
+    return saturated(Wide{std::max<std::int64_t>(units, 0)} * 100);
 }
 
 std::int64_t stopTarget(std::int64_t frame, FrameRate rate) {

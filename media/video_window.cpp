@@ -1,5 +1,6 @@
 #include "media/video_window.h"
 
+#include "media/cursor_hider.h"
 #include "media/net_wm_state.h"
 #include "media/video_sink.h"
 
@@ -13,6 +14,7 @@
 #include <QMoveEvent>
 #include <QScreen>
 #include <QWindow>
+#include <chrono>
 #include <memory>
 #include <utility>
 
@@ -24,6 +26,9 @@ VideoWindow::VideoWindow() {
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    // The owner hides while the video runs full screen, so this may be the last window shown;
+    // closing it closes the media and brings the owner back, it must not end the program.
+    setAttribute(Qt::WA_QuitOnClose, false);
     // Creates the native window now, not at the first show: the sink needs its id to preroll.
     netWmState_ = std::make_unique<NetWmState>(winId());
     netWmState_->onChanged = [this] { netWmStateChanged(); };
@@ -33,6 +38,8 @@ VideoWindow::VideoWindow() {
         QMetaObject::invokeMethod(
             this, [this] { placePendingFrame(); }, Qt::QueuedConnection);
     };
+    // As the players installers know: about a second of rest hides the cursor over the show.
+    cursorHider_ = std::make_unique<CursorHider>(this, std::chrono::seconds(1));
 }
 
 VideoWindow::~VideoWindow() {
@@ -85,6 +92,7 @@ void VideoWindow::setFullScreenMode(bool on) {
         return;
     }
     fullScreen_ = on;
+    cursorHider_->setEnabled(on);
     pendingFramePosition_.reset();
     if (on) {
         managed_ = netWmState_->windowManagerRunning();
@@ -157,6 +165,7 @@ void VideoWindow::netWmStateChanged() {
         // The window manager took the window out of full screen (a key binding, another
         // window going full screen); it has restored the window's place itself.
         fullScreen_ = false;
+        cursorHider_->setEnabled(false);
         if (onFullScreenLost) {
             onFullScreenLost();
         }
@@ -214,6 +223,7 @@ void VideoWindow::changeEvent(QEvent* event) {
         return;
     }
     fullScreen_ = false;
+    cursorHider_->setEnabled(false);
     leaveBareFullScreen();
     if (onFullScreenLost) {
         onFullScreenLost();

@@ -9,11 +9,13 @@
 #include <memory>
 #include <optional>
 
+class CursorHider;
 class NetWmState;
 
 // The top-level window a graph's video sink draws into (GstVideoOverlay). It shows the video at
 // its natural size, switches to and from full screen on the screen it stands on, and forwards
-// keys and double clicks to the message drain when one is set.
+// keys and double clicks to the message drain when one is set. In full screen the cursor hides
+// while the mouse rests.
 // UI thread only; the native window exists from construction, so its id can be handed to the
 // streaming threads before the sink asks for it.
 class VideoWindow final : public QWidget {
@@ -89,6 +91,7 @@ private:
     std::optional<bool> requested_;
     bool shownFullScreen_ = false;
     std::unique_ptr<NetWmState> netWmState_;
+    std::unique_ptr<CursorHider> cursorHider_;
     QRect normalGeometry_;
     Qt::WindowFlags normalFlags_;
 };

@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QPointer>
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -34,7 +35,7 @@ void TCustomSimpleSocket::ReportError(int socket, int code) {
     if (!OnError) {
         throw ESocketError(text);
     }
-    OnError(this, socket, code, text);
+    Raise(OnError, this, socket, code, text);
 }
 
 ReadinessWatcher& TCustomSimpleSocket::watcher() {
@@ -105,25 +106,52 @@ void TCustomSimpleSocket::FlushPending(TCustomSimpleSocket& carrier) {
 }
 
 int TCustomSimpleSocket::ReceiveAvailable(int socket, QByteArray& bytes) {
-    for (;;) {
+    while (bytes.size() < kReadPerEvent) {
         const qsizetype before = bytes.size();
-        bytes.resize(before + kReceiveChunk);
-        const ssize_t received = ::recv(socket, bytes.data() + before, kReceiveChunk, 0);
+        const qsizetype wanted = std::min(kReceiveChunk, kReadPerEvent - before);
+        bytes.resize(before + wanted);
+        const ssize_t received =
+            ::recv(socket, bytes.data() + before, static_cast<std::size_t>(wanted), 0);
         if (received < 0) {
             const int error = errno;
             bytes.resize(before);
             return wouldBlock(error) ? 0 : WinSockError::fromErrno(error);
         }
         bytes.resize(before + received);
-        if (received != kReceiveChunk) {
+        if (received != wanted) {
             return 0;
         }
     }
+    watcher().readAgainLater(socket);
+    return 0;
 }
 
 void TCustomSimpleSocket::DisableCoalescing(int socket) {
     const int on = 1;
     ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+}
+
+void TCustomSimpleSocket::WatchForDeadPeer(int socket) {
+    const int on = 1;
+    const int idleSeconds = 2;
+    const int intervalSeconds = 1;
+    const int probes = 3;
+    // Covers the probes too: with TCP_USER_TIMEOUT set, Linux ends a probed connection only once
+    // this much time has passed without an answer.
+    const unsigned unacknowledgedMs = 5000;
+    ::setsockopt(socket, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof(on));
+    ::setsockopt(socket, IPPROTO_TCP, TCP_KEEPIDLE, &idleSeconds, sizeof(idleSeconds));
+    ::setsockopt(socket, IPPROTO_TCP, TCP_KEEPINTVL, &intervalSeconds, sizeof(intervalSeconds));
+    ::setsockopt(socket, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof(probes));
+    ::setsockopt(socket, IPPROTO_TCP, TCP_USER_TIMEOUT, &unacknowledgedMs,
+                 sizeof(unacknowledgedMs));
+}
+
+void TCustomSimpleSocket::Detach() {
+    if (socket_ >= 0 && watchedBy_ != this && watchedBy_->watcher_) {
+        watchedBy_->watcher_->unwatch(socket_);
+    }
+    watchedBy_ = this;
 }
 
 void TCustomSimpleSocket::AttachSocket(int socket, TCustomSimpleSocket& watchedBy) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/pending_bytes.h"
+#include "net/readiness_watcher.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -8,8 +9,8 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
-class ReadinessWatcher;
 class TSimpleTCPClient;
 
 // Raised where the components have no OnError handler to report to, and when Host or Port is
@@ -36,8 +37,18 @@ using TSimpleTCPErrorEvent =
 // IPv4 socket, its queue of unsent bytes, error reporting and the readiness notifications.
 //
 // Threading: everything runs on the thread that created the component (the user-interface
-// thread); events are raised from its event loop, one at a time. A handler must not destroy the
-// component that raised the event (use deleteLater()).
+// thread); events are raised from its event loop, one at a time.
+//
+// What a handler may do: anything to its component. It may send, set Connected or Listen, change
+// Host or Port, assign other handlers, and destroy the component (or its owner) outright; the
+// event that called it then touches the component no more. It may run a nested event loop (a
+// modal box): the component's further notifications wait until the handler returns and are then
+// delivered in order, so its handlers never run inside one another. Another component's events
+// are not held up.
+//
+// Dead peers: every connection (the client's, and each one the server accepts) probes an idle
+// peer after 2 s, every 1 s, and gives up after 3 unanswered probes, or when sent bytes stay
+// unacknowledged for 5 s; the failure arrives as an error (10060 "Connection timed out").
 class TCustomSimpleSocket : public QObject {
     Q_OBJECT
 public:
@@ -71,14 +82,36 @@ protected:
     // Closes a connection whose peer stopped taking bytes.
     virtual void DropConnection(TCustomSimpleSocket& carrier) = 0;
 
-    // Receives everything waiting on the socket into bytes, in 8193-byte chunks. Returns 0 once
-    // the socket is drained (a "would block" after a full chunk means just that), or the WinSock
-    // code of a receive failure; bytes keeps what arrived before it.
-    static int ReceiveAvailable(int socket, QByteArray& bytes);
+    // Receives what waits on the socket into bytes, in 8193-byte chunks, but at most
+    // kReadPerEvent bytes: the rest is read on a later turn of the event loop (this component's
+    // watcher raises Read again), so a peer that floods cannot stall the loop or fill memory.
+    // Returns 0 once the socket is drained or the bound reached (a "would block" after a full
+    // chunk means just that), or the WinSock code of a receive failure; bytes keeps what arrived
+    // before it.
+    int ReceiveAvailable(int socket, QByteArray& bytes);
+    static constexpr qsizetype kReadPerEvent = 64 * 1024;
 
     // Sync commands leave at once instead of waiting for the peer's acknowledgement of the last
     // one (Nagle), which a Slave may delay by tens of milliseconds.
     static void DisableCoalescing(int socket);
+    // Keep-alive probes and a limit for unacknowledged sends, so that a peer that lost power or
+    // its cable ends the connection with 10060 instead of leaving it open for ever.
+    static void WatchForDeadPeer(int socket);
+
+    // Raises a handler from a copy of it, holding this component's notifications meanwhile: the
+    // handler may reassign itself or destroy the component.
+    template <typename Handler, typename... Args>
+    void Raise(const Handler& handler, Args&&... args) {
+        if (!handler) {
+            return;
+        }
+        const Handler call = handler;
+        const DeliveryHold hold(watcher_.get());
+        call(std::forward<Args>(args)...);
+    }
+    // Lets go of a connection that leaves the server: the server stops watching it, and the
+    // object no longer refers to the server, which may be gone before it is.
+    void Detach();
 
     // Makes socket this connection object's own: Host and Port become its local address.
     void AttachSocket(int socket, TCustomSimpleSocket& watchedBy);

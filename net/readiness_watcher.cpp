@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <algorithm>
 #include <cerrno>
 #include <exception>
 
@@ -117,12 +118,54 @@ bool ReadinessWatcher::stillWatched(int socket, std::uint64_t generation) const 
     return found != registrations_.end() && found->second.generation == generation;
 }
 
+void ReadinessWatcher::readAgainLater(int socket) {
+    auto found = registrations_.find(socket);
+    if (found != registrations_.end()) {
+        readAgain_.emplace_back(socket, found->second.generation);
+    }
+    if (holds_ == 0) {
+        rearm();
+    }
+}
+
+void ReadinessWatcher::rearm() {
+    std::vector<std::pair<int, std::uint64_t>> sockets;
+    sockets.swap(readAgain_);
+    for (const auto& [socket, generation] : sockets) {
+        if (stillWatched(socket, generation)) {
+            control(EPOLL_CTL_MOD, socket, registrations_.at(socket));
+        }
+    }
+}
+
+void ReadinessWatcher::Hold() {
+    ++holds_;
+}
+
+void ReadinessWatcher::Release() {
+    if (--holds_ > 0) {
+        return;
+    }
+    rearm();
+    if (notifier_ != nullptr && !notifier_->isEnabled()) {
+        notifier_->setEnabled(true);
+    }
+}
+
 void ReadinessWatcher::service() {
+    if (holds_ > 0) {
+        // Reached from a nested event loop inside a handler: what is ready waits in the epoll set
+        // until the handler has returned. The notifier is level-triggered and would fire on every
+        // turn of that loop, so it sleeps until then.
+        notifier_->setEnabled(false);
+        return;
+    }
     QPointer<ReadinessWatcher> alive(this);
+    Hold();
     for (int handled = 0; handled < kEventsPerWakeup && alive; ++handled) {
         epoll_event event{};
         if (::epoll_wait(epoll_, &event, 1, 0) != 1) {
-            return;
+            break;
         }
         try {
             deliver(event.data.fd, event.events);
@@ -130,6 +173,9 @@ void ReadinessWatcher::service() {
             // A handler's failure must not unwind through the event loop; it ends this event only.
             qCCritical(lcNet) << "socket event handler failed:" << failure.what();
         }
+    }
+    if (alive) {
+        Release();
     }
 }
 
@@ -140,15 +186,20 @@ void ReadinessWatcher::deliver(int socket, std::uint32_t ready) {
     }
     const Registration registration = found->second;
     const std::uint64_t generation = registration.generation;
+    // The handler may destroy this watcher with its component; it runs from a copy.
+    const Handler handler = handler_;
     QPointer<ReadinessWatcher> alive(this);
     auto stillOurs = [&] { return alive && stillWatched(socket, generation); };
 
     // Reading SO_ERROR clears it, so a reset is reported once, by Connect or Close, and a receive
     // that follows still returns the bytes that arrived before it.
-    const int error = (ready & EPOLLERR) ? pendingSocketError(socket) : 0;
+    int error = (ready & EPOLLERR) ? pendingSocketError(socket) : 0;
+    if (error == 0 && found->second.deferredError != 0) {
+        error = found->second.deferredError;
+    }
 
     if (registration.events & SocketEvent::Accept) {
-        handler_(socket, SocketEvent::Accept, error);
+        handler(socket, SocketEvent::Accept, error);
         return;
     }
     if (registration.connecting) {
@@ -161,26 +212,34 @@ void ReadinessWatcher::deliver(int socket, std::uint32_t ready) {
             found->second.connecting = false;
             control(EPOLL_CTL_MOD, socket, found->second);
         }
-        handler_(socket, SocketEvent::Connect, error);
+        handler(socket, SocketEvent::Connect, error);
         if (error != 0 || !stillOurs()) {
             return;
         }
     }
     if (error == 0 && (ready & EPOLLOUT) && registrations_.at(socket).writeWanted) {
-        handler_(socket, SocketEvent::Write, 0);
+        handler(socket, SocketEvent::Write, 0);
         if (!stillOurs()) {
             return;
         }
     }
     if ((ready & EPOLLIN) && (registration.events & SocketEvent::Read) && bytesWaiting(socket)) {
-        handler_(socket, SocketEvent::Read, 0);
+        handler(socket, SocketEvent::Read, 0);
         if (!stillOurs()) {
+            return;
+        }
+        // Bytes the handler left for a later turn come before the end of the connection.
+        const bool more =
+            std::any_of(readAgain_.begin(), readAgain_.end(),
+                        [socket](const auto& entry) { return entry.first == socket; });
+        if (more) {
+            registrations_.at(socket).deferredError = error;
             return;
         }
     }
     if ((ready & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) &&
         (registration.events & SocketEvent::Close)) {
         unwatch(socket);
-        handler_(socket, SocketEvent::Close, error);
+        handler(socket, SocketEvent::Close, error);
     }
 }

@@ -9,6 +9,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QPointer>
 #include <cerrno>
 
 namespace {
@@ -65,6 +66,7 @@ void TSimpleTCPClient::Open() {
         ReportError(-1, WinSockError::fromErrno(errno));
         return;
     }
+    WatchForDeadPeer(socket);
     int error =
         watcher().watch(socket, SocketEvent::Read | SocketEvent::Connect | SocketEvent::Close);
     if (error == 0 &&
@@ -140,16 +142,19 @@ void TSimpleTCPClient::Notify(int socket, int event, int error) {
             FlushPending(*this);
             break;
         case SocketEvent::Connect:
-            if (OnConnected) {
-                OnConnected(this);
-            }
+            Raise(OnConnected, this);
             break;
-        case SocketEvent::Close:
+        case SocketEvent::Close: {
             setConnected(false);
-            if (OnDisconnected) {
-                OnDisconnected(this);
+            const QPointer<TSimpleTCPClient> alive(this);
+            Raise(OnDisconnected, this);
+            // The Master ended the link (a Master that is killed or crashes ends it in order):
+            // reported like every other loss, so the owner's retry brings the Slave back.
+            if (alive && !connected_) {
+                ReportError(socket, WinSockError::NotConnected);
             }
             break;
+        }
         default:
             break;
     }
@@ -162,11 +167,12 @@ void TSimpleTCPClient::ReadAvailable() {
     const int socket = socket_;
     QByteArray bytes;
     const int error = ReceiveAvailable(socket, bytes);
+    const QPointer<TSimpleTCPClient> alive(this);
     // Every byte received is delivered, also those that arrived before a receive failure.
     if (!bytes.isEmpty()) {
-        OnRead(this, bytes.constData(), static_cast<qint32>(bytes.size()));
+        Raise(OnRead, this, bytes.constData(), static_cast<qint32>(bytes.size()));
     }
-    if (error != 0) {
+    if (error != 0 && alive) {
         ReportError(socket, error);
     }
 }

@@ -33,7 +33,8 @@ public:
     qint32 Send(const char* Buffer, qint32 Length);
 
     std::function<void(QObject* Sender)> OnConnected;
-    // The peer closed the connection; Connected is already false.
+    // The peer closed the connection; Connected is already false. OnError follows with 10057
+    // "Socket is not connected", so an owner that retries on errors reconnects.
     std::function<void(QObject* Sender)> OnDisconnected;
     // Unassigned: nothing is read and the bytes wait in the socket.
     TSimpleTCPClientIOEvent OnRead;

@@ -1,6 +1,7 @@
 #include "net/simple_tcp_server.h"
 
 #include "net/local_address.h"
+#include "net/net_log.h"
 #include "net/readiness_watcher.h"
 #include "net/simple_tcp_client.h"
 #include "net/socket_event.h"
@@ -139,7 +140,11 @@ void TSimpleTCPServer::SendToAll(const char* Buffer, qint32 Length) {
     for (const auto& client : clients_) {
         targets.emplace_back(client.get());
     }
+    const QPointer<TSimpleTCPServer> alive(this);
     for (const QPointer<TSimpleTCPClient>& target : targets) {
+        if (!alive) {
+            return;
+        }
         if (target) {
             SendOnSocket(*target, Buffer, Length);
         }
@@ -191,9 +196,10 @@ void TSimpleTCPServer::ReadFromClient(int socket) {
     }
     QByteArray bytes;
     const int error = ReceiveAvailable(socket, bytes);
+    const QPointer<TSimpleTCPServer> alive(this);
     // Bytes first: they arrived before the failure, and the error handler may close the link.
-    OnClientRead(this, client, bytes.constData(), static_cast<qint32>(bytes.size()));
-    if (error != 0) {
+    Raise(OnClientRead, this, client, bytes.constData(), static_cast<qint32>(bytes.size()));
+    if (error != 0 && alive) {
         ReportError(socket, error);
     }
 }
@@ -214,15 +220,17 @@ void TSimpleTCPServer::AcceptConnection() {
         return;
     }
     DisableCoalescing(socket);
+    WatchForDeadPeer(socket);
     auto client = std::make_unique<TSimpleTCPClient>(nullptr);
     client->AttachSocket(socket, *this);
     client->setHost(QString::fromLatin1(::inet_ntoa(peer.sin_addr)));
     client->connected_ = true;
     if (OnAccept) {
+        const QPointer<TSimpleTCPServer> alive(this);
         bool Accept = true;
-        OnAccept(this, client.get(), Accept);
-        // The handler may also have stopped the server.
-        if (!Accept || !listen_) {
+        Raise(OnAccept, this, client.get(), Accept);
+        // The handler may also have stopped or destroyed the server.
+        if (!alive || !Accept || !listen_) {
             return;
         }
     }
@@ -232,9 +240,7 @@ void TSimpleTCPServer::AcceptConnection() {
     }
     TSimpleTCPClient* connection = client.get();
     clients_.push_back(std::move(client));
-    if (OnClientConnected) {
-        OnClientConnected(this, connection);
-    }
+    Raise(OnClientConnected, this, connection);
 }
 
 void TSimpleTCPServer::PauseAccepting() {
@@ -256,16 +262,26 @@ void TSimpleTCPServer::CloseClient(int socket) {
 }
 
 void TSimpleTCPServer::CloseClientAfterError(int socket, int error) {
-    // A Slave's own close is abortive, so every Slave that reconnects ends its old connection
-    // with a reset. The watcher has let go of the socket; kept in Clients it would hold its
-    // descriptor, and show as a Slave, until the server stops.
+    // The watcher has let go of the socket; kept in Clients it would hold its descriptor, and
+    // show as a Slave, until the server stops.
     std::unique_ptr<TSimpleTCPClient> leaving;
     if (TSimpleTCPClient* client = FindClient(socket)) {
         leaving = TakeClient(client);
     }
-    ReportError(socket, error);
-    if (leaving && OnClientDisconnected) {
-        OnClientDisconnected(this, leaving.get());
+    // A Slave's own close is abortive, so every Slave that reconnects ends its old connection
+    // with a reset: that is how Slaves leave, not a failure of the server. An owner that
+    // restarts the server on errors would otherwise cut every other Slave each time.
+    if (error == WinSockError::ConnectionReset) {
+        qCInfo(lcNet) << "Slave" << (leaving ? leaving->Host() : QString()) << "left with a reset";
+    } else {
+        const QPointer<TSimpleTCPServer> alive(this);
+        ReportError(socket, error);
+        if (!alive) {
+            return;
+        }
+    }
+    if (leaving) {
+        Raise(OnClientDisconnected, this, leaving.get());
     }
 }
 
@@ -277,13 +293,14 @@ std::unique_ptr<TSimpleTCPClient> TSimpleTCPServer::TakeClient(const TCustomSimp
     }
     std::unique_ptr<TSimpleTCPClient> taken = std::move(*found);
     clients_.erase(found);
+    taken->Detach();
     return taken;
 }
 
 void TSimpleTCPServer::RemoveClient(const TCustomSimpleSocket* client) {
     std::unique_ptr<TSimpleTCPClient> leaving = TakeClient(client);
-    if (leaving && OnClientDisconnected) {
-        OnClientDisconnected(this, leaving.get());
+    if (leaving) {
+        Raise(OnClientDisconnected, this, leaving.get());
     }
 }
 

@@ -46,8 +46,10 @@ public:
 
     TSimpleTCPAcceptEvent OnAccept;
     TSimpleTCPServerEvent OnClientConnected;
-    // Raised after the connection has left Clients, also when it ended with a reset (after
-    // OnError); it is destroyed when the handler returns.
+    // Raised after the connection has left Clients; it is destroyed when the handler returns.
+    // Also raised when the connection ended with a reset, which is how a Slave leaves (no error
+    // is reported for it), and when it failed otherwise (after OnError, e.g. 10060 for a Slave
+    // that lost power or its cable).
     TSimpleTCPServerEvent OnClientDisconnected;
     // Unassigned: nothing is read and the bytes wait in the socket.
     TSimpleTCPServerIOEvent OnClientRead;

@@ -7,6 +7,7 @@
 #include <limits>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -25,9 +26,12 @@
 namespace {
 
 constexpr std::uint32_t kAllBits = 0xFFFFFFFFU;
-// Close never waits longer than this for written bytes to leave, whatever the time-outs say:
-// with the handshake held off by the peer the queue would never drain.
+// Close never waits longer than this for written bytes to leave: with the handshake held off by
+// the peer the queue would never drain.
 constexpr std::int64_t kMaxDrainMs = 2000;
+// Beyond the bytes' time on the line: the driver's and a USB adapter's latency (16 ms for the
+// common FTDI chips) and the scheduler.
+constexpr std::int64_t kDrainSlackMs = 20;
 
 std::int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -37,6 +41,13 @@ std::int64_t NowMs() {
 
 std::int64_t Deadline(std::uint64_t totalMs) {
     return NowMs() + static_cast<std::int64_t>(std::min<std::uint64_t>(totalMs, 1ULL << 40));
+}
+
+// A handler runs from a copy: it may assign itself anew or destroy the port.
+template <typename Handler, typename... Args>
+void CallCopy(const Handler& handler, Args&&... args) {
+    const Handler call = handler;
+    call(std::forward<Args>(args)...);
 }
 
 Tty::Parity ParityOf(TParityBits bits) {
@@ -171,6 +182,7 @@ void TComPort::Open() {
     }
     CreatePortHandle();
     connected_ = true;
+    deviceLost_ = false;
     try {
         ApplySettings();
         {
@@ -195,11 +207,15 @@ void TComPort::Open() {
     }
     qCDebug(lcSerial) << DeviceName() << "open on" << devicePaths_.PathFor(port_);
     if (OnOpen) {
-        OnOpen(this);
+        CallCopy(OnOpen, this);
     }
 }
 
 void TComPort::Close() {
+    CloseDevice(false);
+}
+
+void TComPort::CloseDevice(bool deviceLost) {
     if (!connected_ || closing_) {
         return;
     }
@@ -224,9 +240,10 @@ void TComPort::Close() {
     // The next device opened starts without RS-485 direction control; keep the record true to it
     // so that a reopened port in toggle mode switches it on again.
     rtsToggleOn_ = false;
+    deviceLost_ = deviceLost;
     qCDebug(lcSerial) << DeviceName() << "closed";
     if (OnClose) {
-        OnClose(this);
+        CallCopy(OnClose, this);
     }
 }
 
@@ -400,8 +417,49 @@ void TComPort::CreateThread() {
     if (syncMethod_ == TSyncMethod::smWindowSync) {
         eventWindow_ = std::make_unique<TComEventWindow>(*this);
     }
-    thread_ = std::make_unique<TComThread>(*this, watch);
+    const std::uint64_t opening = ++openings_;
+    // Runs on the event thread while the port still exists; the queued call is dropped if the
+    // port is destroyed before it runs.
+    const auto ended = [this, opening] {
+        QMetaObject::invokeMethod(
+            this, [this, opening] { EventThreadEnded(opening); }, Qt::QueuedConnection);
+    };
+    thread_ = std::make_unique<TComThread>(*this, watch, ended);
     thread_->Start();
+}
+
+void TComPort::EventThreadEnded(std::uint64_t opening) {
+    if (opening != openings_ || !connected_ || closing_ || EventThreadRunning()) {
+        return;
+    }
+    qCWarning(lcSerial) << DeviceName() << "lost its device; the port closes";
+    // Called from the event loop, which must not see an exception.
+    try {
+        CloseDevice(true);
+    } catch (const std::exception& e) {
+        qCWarning(lcSerial) << DeviceName()
+                            << "closing after the device was lost failed:" << e.what();
+    }
+}
+
+void TComPort::ReportHandlerFailure(const std::exception_ptr& failure) noexcept {
+    QString message;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        message = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        message = QStringLiteral("unknown exception");
+    }
+    qCWarning(lcSerial) << DeviceName() << "event handler failed:" << message;
+    try {
+        const TExceptionEvent handler = OnException;
+        if (handler) {
+            handler(this, message);
+        }
+    } catch (...) {
+        qCWarning(lcSerial) << DeviceName() << "OnException failed too";
+    }
 }
 
 bool TComPort::EventThreadRunning() const {
@@ -570,16 +628,36 @@ QByteArray TComPort::FilterReceived(QByteArray raw) {
     return raw;
 }
 
+int TComPort::DrainTimeMs(int queuedBytes) const {
+    if (queuedBytes <= 0) {
+        return 0;
+    }
+    // Half bits: one and a half stop bits are three halves.
+    int halfBits = 2 * (1 + 5 + static_cast<int>(dataBits_));
+    halfBits += parity_->Bits() == TParityBits::prNone ? 0 : 2;
+    switch (stopBits_) {
+        case TStopBits::sbOneStopBit:
+            halfBits += 2;
+            break;
+        case TStopBits::sbOne5StopBits:
+            halfBits += 3;
+            break;
+        case TStopBits::sbTwoStopBits:
+            halfBits += 4;
+            break;
+    }
+    const std::int64_t halfBitsPerSecond = 2 * std::int64_t{ComTypes::BaudRateValue(baudRate_)};
+    const std::int64_t lineMs =
+        (std::int64_t{queuedBytes} * halfBits * 1000 + halfBitsPerSecond - 1) / halfBitsPerSecond;
+    return static_cast<int>(std::min(lineMs + kDrainSlackMs, kMaxDrainMs));
+}
+
 void TComPort::DrainOutput() {
-    const TimeoutValues t = CurrentTimeouts();
     int queued = 0;
     if (Tty::OutputQueued(fd_, queued) != 0 || queued <= 0) {
         return;
     }
-    const std::uint64_t allowed =
-        std::uint64_t{t.writeMultiplier} * static_cast<std::uint64_t>(queued) + t.writeConstant;
-    const std::int64_t deadline =
-        NowMs() + static_cast<std::int64_t>(std::min<std::uint64_t>(allowed, kMaxDrainMs));
+    const std::int64_t deadline = NowMs() + DrainTimeMs(queued);
     // The kernel offers no wake-up for an empty output queue, only a blocking drain without
     // a time limit; this short wait runs on Close alone.
     while (Tty::OutputQueued(fd_, queued) == 0 && queued > 0 && NowMs() < deadline) {
@@ -679,52 +757,52 @@ void TComPort::RunEventHandlers(std::uint32_t eventWord) {
         switch (flag) {
             case ComEventFlag::RxChar:
                 if (OnRxChar) {
-                    OnRxChar(this, BytesWaiting());
+                    CallCopy(OnRxChar, this, BytesWaiting());
                 }
                 break;
             case ComEventFlag::TxEmpty:
                 if (OnTxEmpty) {
-                    OnTxEmpty(this);
+                    CallCopy(OnTxEmpty, this);
                 }
                 break;
             case ComEventFlag::Break:
                 if (OnBreak) {
-                    OnBreak(this);
+                    CallCopy(OnBreak, this);
                 }
                 break;
             case ComEventFlag::Ring:
                 if (OnRing) {
-                    OnRing(this);
+                    CallCopy(OnRing, this);
                 }
                 break;
             case ComEventFlag::CTS:
                 if (OnCTSChange) {
-                    OnCTSChange(this, LineSignals().Contains(TLineSignal::lsCTS));
+                    CallCopy(OnCTSChange, this, LineSignals().Contains(TLineSignal::lsCTS));
                 }
                 break;
             case ComEventFlag::DSR:
                 if (OnDSRChange) {
-                    OnDSRChange(this, LineSignals().Contains(TLineSignal::lsDSR));
+                    CallCopy(OnDSRChange, this, LineSignals().Contains(TLineSignal::lsDSR));
                 }
                 break;
             case ComEventFlag::RxFlag:
                 if (OnRxFlag) {
-                    OnRxFlag(this);
+                    CallCopy(OnRxFlag, this);
                 }
                 break;
             case ComEventFlag::RLSD:
                 if (OnRLSDChange) {
-                    OnRLSDChange(this, LineSignals().Contains(TLineSignal::lsRLSD));
+                    CallCopy(OnRLSDChange, this, LineSignals().Contains(TLineSignal::lsRLSD));
                 }
                 break;
             case ComEventFlag::Error:
                 if (OnError) {
-                    OnError(this, TakeLineErrors());
+                    CallCopy(OnError, this, TakeLineErrors());
                 }
                 break;
             case ComEventFlag::Rx80Full:
                 if (OnRx80Full) {
-                    OnRx80Full(this);
+                    CallCopy(OnRx80Full, this);
                 }
                 break;
             default:

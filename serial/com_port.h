@@ -5,6 +5,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -21,6 +22,7 @@ using TComNotifyEvent = std::function<void(QObject* sender)>;
 using TRxCharEvent = std::function<void(QObject* sender, int count)>;
 using TSignalEvent = std::function<void(QObject* sender, bool onOff)>;
 using TErrorEvent = std::function<void(QObject* sender, TComErrors errors)>;
+using TExceptionEvent = std::function<void(QObject* sender, const QString& message)>;
 
 // One serial line: opens the device that Port names, applies the line settings, writes and
 // reads byte strings and watches line events on a background thread (TComThread).
@@ -28,6 +30,14 @@ using TErrorEvent = std::function<void(QObject* sender, TComErrors errors)>;
 // Threading: create, open, close and configure the port on one thread (the user-interface
 // thread, where the port lives). Handlers run on that thread too, unless SyncMethod is smNone,
 // which runs them on the event thread. Every failure raises EComPort.
+//
+// What a handler may do: read, write, close or reopen its port, assign handlers, run a nested
+// event loop (a modal box), and destroy the port outright; each is called from a copy, and the
+// rest of the batch of events is then dropped. An exception it raises is logged and handed to
+// OnException; the event thread goes on serving. When the device goes away (a USB adapter
+// pulled, the far end of a line hung up) the port closes itself: Connected turns false, the
+// device is released (a re-plugged adapter gets its old name back) and OnClose is raised on
+// the port's thread, as after Close.
 //
 // Linux: the device is the path that DevicePaths gives for DeviceName ("COM1" → /dev/ttyS0
 // unless mapped). Modem-line and line-error events are sampled (see TComWatch); whether they
@@ -100,15 +110,21 @@ public:
     TComNotifyEvent OnOpen;
     TComNotifyEvent OnClose;
     TComNotifyEvent OnRx80Full;
+    // A handler raised an exception; message is its text. Raised where that handler ran (the
+    // port's thread, or the event thread with smNone); the thread goes on serving.
+    TExceptionEvent OnException;
 
     bool Connected() const { return connected_; }
+    // The port closed itself because its device went away (rather than by Close); read in
+    // OnClose to tell the two apart. False again once the port is open.
+    bool DeviceLost() const { return deviceLost_; }
 
     // Opens the device, applies every setting and starts the event thread when Events is not
     // empty. Does nothing when already open.
     void Open();
     // Stops the event thread and closes the device. Does nothing when closed. A write returns
-    // once the kernel holds the bytes, so bytes still queued get the time a write of them may
-    // take (at most 2 s) to leave before the rest is discarded; unread input is discarded.
+    // once the kernel holds the bytes, so bytes still queued get the time they need on the line
+    // (DrainTimeMs) to leave before the rest is discarded; unread input is discarded.
     // Called from a handler (or while one waits in a nested event loop), it returns at once
     // and the event thread ends by itself when the handler returns.
     void Close();
@@ -130,6 +146,13 @@ public:
     void AbortPending();
     // "COM1" … "COM8".
     QString DeviceName() const;
+    // How long Close waits for `queuedBytes` still in the output queue: their time on the line
+    // at the configured rate and framing, plus a little slack for driver and adapter, and never
+    // more than 2 s (a handshake held off by the peer would keep them there for ever).
+    int DrainTimeMs(int queuedBytes) const;
+
+    // Logs a handler's exception and raises OnException. Never throws.
+    void ReportHandlerFailure(const std::exception_ptr& failure) noexcept;
 
     // The kernel's line settings for the stored values; raises EComPort 7 for a combination
     // Linux cannot make (1.5 stop bits without 5 data bits, 2 with 5, DSR/DTR handshake).
@@ -165,6 +188,9 @@ private:
     };
 
     void CreateThread();
+    // The event thread of the opening numbered `opening` ended without Close: closes the port.
+    void EventThreadEnded(std::uint64_t opening);
+    void CloseDevice(bool deviceLost);
     // Waits until the device is ready for the given poll events, `notice` (a descriptor, or
     // -1) becomes readable, the deadline passes (-1: no deadline, in ms of the steady clock)
     // or AbortPending is called. Returns false on time-out; throws EComPort(errorCode) on
@@ -192,9 +218,12 @@ private:
     int fd_ = -1;
     bool connected_ = false;
     bool closing_ = false;
+    bool deviceLost_ = false;
     bool rtsToggleOn_ = false;
     std::unique_ptr<TComThread> thread_;
     std::unique_ptr<TComEventWindow> eventWindow_;
+    // Counts the event threads started, so a late notice of an ended one is told from the next.
+    std::uint64_t openings_ = 0;
 
     // Shared with the event thread under smNone, where handlers read and write from there.
     mutable std::mutex mutex_;

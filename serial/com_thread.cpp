@@ -8,6 +8,7 @@
 #include <exception>
 #include <mutex>
 #include <system_error>
+#include <utility>
 
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -85,7 +86,8 @@ private:
 }  // namespace
 
 struct TComThread::Shared {
-    explicit Shared(TComPort& owner, const TComWatch& w) : port(&owner), watch(w) {}
+    Shared(TComPort& owner, const TComWatch& w, std::function<void()> e)
+        : port(&owner), watch(w), ended(std::move(e)) {}
     ~Shared() {
         for (const int fd : {epoll, wake, inputNotice}) {
             if (fd >= 0) {
@@ -108,6 +110,7 @@ struct TComThread::Shared {
     // the stop request, the end of the body and the state of the hand-off.
     TComPort* port;
     const TComWatch watch;
+    const std::function<void()> ended;
     // eventfd: the stop signal and the notice of a write.
     int wake = -1;
     int epoll = -1;
@@ -121,7 +124,6 @@ struct TComThread::Shared {
     HandOffState handOff = HandOffState::Idle;
     std::uint32_t handOffWord = 0;
     std::thread::id servingThread;
-    std::exception_ptr failure;
     std::atomic<bool> transmitting{false};
     std::atomic<quint32> inputSize{1024};
     std::atomic<quint8> eventChar{0};
@@ -135,6 +137,24 @@ namespace {
 
 using Shared = TComThread::Shared;
 
+// Tells the port about a handler's exception, unless the handler closed or destroyed the port.
+void ReportFailure(Shared& s, const std::exception_ptr& failure) {
+    std::unique_lock lock(s.mutex);
+    TComPort* port = s.port;
+    lock.unlock();
+    if (port != nullptr) {
+        port->ReportHandlerFailure(failure);
+        return;
+    }
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        qCWarning(lcSerial) << "event handler of a closed port failed:" << e.what();
+    } catch (...) {
+        qCWarning(lcSerial) << "event handler of a closed port failed";
+    }
+}
+
 // Runs a posted hand-off on the port's thread: from the queued call, or from Stop.
 void Serve(Shared& s) {
     std::unique_lock lock(s.mutex);
@@ -147,7 +167,6 @@ void Serve(Shared& s) {
     const std::uint32_t word = s.handOffWord;
     lock.unlock();
 
-    std::exception_ptr failure;
     try {
         if (s.watch.syncMethod == TSyncMethod::smWindowSync) {
             port->EventWindow()->WndProc(TComEventWindow::EventMessage, word, 0);
@@ -155,35 +174,21 @@ void Serve(Shared& s) {
             port->RunEventHandlers(word);
         }
     } catch (...) {
-        failure = std::current_exception();
+        ReportFailure(s, std::current_exception());
     }
 
     lock.lock();
-    s.failure = failure;
     s.handOff = HandOffState::Done;
     s.servingThread = {};
     s.changed.notify_all();
 }
 
-void LogFailure(const std::exception_ptr& failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const std::exception& e) {
-        qCWarning(lcSerial) << "event handler failed, no further events until reopened:"
-                            << e.what();
-    } catch (...) {
-        qCWarning(lcSerial) << "event handler failed, no further events until reopened";
-    }
-}
-
-// Hands one word to the port's thread and waits until its handlers have run there. Returns
-// false when a handler threw.
-bool HandOffSync(const std::shared_ptr<Shared>& shared, std::uint32_t word) {
+// Hands one word to the port's thread and waits until its handlers have run there.
+void HandOffSync(const std::shared_ptr<Shared>& shared, std::uint32_t word) {
     Shared& s = *shared;
     std::unique_lock lock(s.mutex);
     s.handOff = HandOffState::Pending;
     s.handOffWord = word;
-    s.failure = nullptr;
     QObject* context = s.port;
     // Stop may already be waiting for the body to end; it must learn of this hand-off.
     s.changed.notify_all();
@@ -195,41 +200,33 @@ bool HandOffSync(const std::shared_ptr<Shared>& shared, std::uint32_t word) {
     lock.lock();
     s.changed.wait(lock, [&s] { return s.handOff == HandOffState::Done; });
     s.handOff = HandOffState::Idle;
-    if (s.failure) {
-        LogFailure(s.failure);
-        return false;
-    }
-    return true;
 }
 
-bool HandOff(const std::shared_ptr<Shared>& shared, std::uint32_t word) {
+void HandOff(const std::shared_ptr<Shared>& shared, std::uint32_t word) {
     Shared& s = *shared;
     switch (s.watch.syncMethod) {
         case TSyncMethod::smNone:
             try {
                 s.port->RunEventHandlers(word);
             } catch (...) {
-                LogFailure(std::current_exception());
-                return false;
+                ReportFailure(s, std::current_exception());
             }
-            return true;
+            return;
         case TSyncMethod::smThreadSync:
-            return HandOffSync(shared, word);
+            HandOffSync(shared, word);
+            return;
         case TSyncMethod::smWindowSync:
             for (const std::uint32_t flag : ComEventFlag::DispatchOrder) {
                 if ((word & flag) == 0) {
                     continue;
                 }
-                if (!HandOffSync(shared, flag)) {
-                    return false;
-                }
+                HandOffSync(shared, flag);
                 if (s.StopRequested()) {
-                    return true;
+                    return;
                 }
             }
-            return true;
+            return;
     }
-    return true;
 }
 
 struct Captured {
@@ -360,12 +357,16 @@ void Execute(const std::shared_ptr<Shared>& shared) {
             word |= sampler.Sample();
         }
         word &= watch.mask;
-        if (word != 0 && !HandOff(shared, word)) {
-            break;
+        if (word != 0) {
+            HandOff(shared, word);
         }
     }
 
     std::lock_guard lock(s.mutex);
+    // Under the lock: while port is set, the port waits for this body before it goes away.
+    if (!s.stop && s.port != nullptr && s.ended) {
+        s.ended();
+    }
     s.finished = true;
     s.changed.notify_all();
 }
@@ -378,8 +379,8 @@ void Check(int result, const char* what) {
 
 }  // namespace
 
-TComThread::TComThread(TComPort& port, const TComWatch& watch)
-    : shared_(std::make_shared<Shared>(port, watch)) {
+TComThread::TComThread(TComPort& port, const TComWatch& watch, std::function<void()> ended)
+    : shared_(std::make_shared<Shared>(port, watch, std::move(ended))) {
     Shared& s = *shared_;
     s.inputSize = watch.inputSize;
     s.eventChar = watch.eventChar;

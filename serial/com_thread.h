@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -34,12 +35,15 @@ struct TComWatch {
 // The background thread of an open port. It sleeps in epoll_wait() on the device and on its
 // stop signal and hands each batch of line events to the port by the port's SyncMethod:
 // smThreadSync and smWindowSync run the handlers on the port's thread while this thread
-// waits; smNone runs them here. A device that hangs up (USB adapter pulled) or a handler that
-// throws ends the thread; the port stays open until it is closed.
+// waits; smNone runs them here. A handler that throws is reported to the port
+// (TComPort::ReportHandlerFailure) and the thread goes on serving. A device that hangs up (USB
+// adapter pulled) or a failed wait ends the thread; it then calls `ended`, on this thread and
+// while the port still exists, so that the port can close itself.
 class TComThread {
 public:
     // Prepares the thread's descriptors. Throws std::system_error when the kernel refuses them.
-    TComThread(TComPort& port, const TComWatch& watch);
+    // `ended` is called when the body returns for any reason but Stop.
+    TComThread(TComPort& port, const TComWatch& watch, std::function<void()> ended);
     // Stops the thread (see Stop).
     ~TComThread();
 
@@ -58,7 +62,7 @@ public:
     // handler returns, and touches neither the port nor the device any more.
     void Stop();
 
-    // False once the body has returned (stop, hang-up, failed wait or a handler's exception).
+    // False once the body has returned (stop, hang-up or failed wait).
     bool Running() const;
 
     // WriteStr reports each write, so the thread can report the output queue running empty.

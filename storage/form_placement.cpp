@@ -99,7 +99,15 @@ bool TFormPlacement::eventFilter(QObject* watched, QEvent* event) {
     if (watched != form_) {
         return false;
     }
-    if (event->type() == QEvent::Show && !event->spontaneous() && active_) {
+    // Only what the window system reports counts: a resize of our own changes the widget at
+    // once, while the window manager may still apply an older request after it.
+    if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
+        event->spontaneous() && pendingFrame_) {
+        // Judged once the window system's report has been taken in whole (frame margins
+        // included), and outside its delivery, where a new request would be lost.
+        QMetaObject::invokeMethod(
+            this, [this] { settlePendingFrame(); }, Qt::QueuedConnection);
+    } else if (event->type() == QEvent::Show && !event->spontaneous() && active_) {
         LoadSettings();
     } else if (event->type() == QEvent::Close) {
         // The close query: the window decides first whether it closes, and only an accepted
@@ -134,7 +142,6 @@ void TFormPlacement::RestorePosition(const ProfileDocument& document) {
     QWidget* form = form_;
     const QByteArray sec = section();
     const QRect frame = form->frameGeometry();
-    const QSize frameExtra = frame.size() - form->geometry().size();
 
     const bool wasMaximized = form->windowState().testFlag(Qt::WindowMaximized);
     const int flags = readInteger(document, sec, "Flags", wasMaximized ? kRestoreToMaximized : 0);
@@ -162,11 +169,7 @@ void TFormPlacement::RestorePosition(const ProfileDocument& document) {
             normal.setSize(frame.size());
         }
         if (normal.width() > 0) {
-            normal = ontoScreen(normal);
-            form->move(normal.topLeft());
-            if (!fixedSize(form)) {
-                form->resize((normal.size() - frameExtra).expandedTo(QSize(1, 1)));
-            }
+            placeFrame(ontoScreen(normal), !fixedSize(form));
         }
     }
     if (options_.testFlag(fpState)) {
@@ -190,6 +193,54 @@ void TFormPlacement::RestorePosition(const ProfileDocument& document) {
     }
     if (OnRestorePlacement) {
         OnRestorePlacement(this);
+    }
+}
+
+void TFormPlacement::placeFrame(const QRect& frame, bool sized) {
+    QWidget* form = form_;
+    const QSize margins = form->frameGeometry().size() - form->geometry().size();
+    form->move(frame.topLeft());
+    if (sized) {
+        form->resize((frame.size() - margins).expandedTo(QSize(1, 1)));
+    }
+    QWindow* window = form->windowHandle();
+    if (!window || window->isVisible()) {
+        return;  // a shown window's frame is known to Qt, and move() places it
+    }
+    window->setFramePosition(frame.topLeft());
+    pendingFrame_ = frame;
+    pendingSized_ = sized;
+    settleTries_ = 0;
+}
+
+void TFormPlacement::settlePendingFrame() {
+    QWidget* form = form_;
+    if (!pendingFrame_ || !form) {
+        return;
+    }
+    // The platform's own margins: the widget's cached frame can lag behind a resize.
+    const QMargins margins =
+        form->windowHandle() ? form->windowHandle()->frameMargins() : QMargins();
+    if (margins.isNull()) {
+        return;  // not framed yet, or never without a window manager
+    }
+    const QRect wanted = *pendingFrame_;
+    const QPoint framePosition = form->geometry().topLeft() - QPoint(margins.left(), margins.top());
+    const QSize client =
+        (wanted.size() - QSize(margins.left() + margins.right(), margins.top() + margins.bottom()))
+            .expandedTo(QSize(1, 1));
+    const bool sizeRight = !pendingSized_ || form->size() == client;
+    // A window manager that insists on another place or size wins after a few tries.
+    constexpr int kMaxTries = 5;
+    if ((framePosition == wanted.topLeft() && sizeRight) || ++settleTries_ > kMaxTries) {
+        pendingFrame_.reset();
+        return;
+    }
+    if (!sizeRight) {
+        form->resize(client);
+    }
+    if (framePosition != wanted.topLeft()) {
+        form->move(wanted.topLeft());
     }
 }
 

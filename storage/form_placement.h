@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class DialogService;
 
@@ -26,6 +27,12 @@ class DialogService;
 // PixelsPerInch is the primary screen's logical DPI; the suffix names the primary screen's
 // size. A restored position that lies on no screen is moved onto the primary screen, as the
 // platform does.
+//
+// The position is restored at the first show, before a window manager has framed the window,
+// when Qt does not know the frame yet: the window is asked to put its frame's top left corner
+// there (north-west gravity), and once framed it is checked, and the client is sized so that
+// the frame, not the client, has the saved size. Otherwise every restart would shift the window
+// by its title bar and grow a resizable one by its frame.
 //
 // Every file access opens, reads and releases the whole file; writes replace it atomically.
 // User-interface thread only.
@@ -76,6 +83,9 @@ protected:
 
 private:
     void RestorePosition(const ProfileDocument& document);
+    // Puts the window's frame at frame's position (and size, when sized), now or once framed.
+    void placeFrame(const QRect& frame, bool sized);
+    void settlePendingFrame();
     void WritePosition(ProfileDocument& document);
     void writeValue(ProfileDocument& document, const QByteArray& key, const QByteArray& value);
     QByteArray section() const;
@@ -90,6 +100,10 @@ private:
     bool loadDone_ = false;
     bool saveDone_ = false;
     bool savingOnDestroy_ = false;
+    // The frame rectangle asked for until the window manager's frame is seen there.
+    std::optional<QRect> pendingFrame_;
+    bool pendingSized_ = false;
+    int settleTries_ = 0;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TFormPlacement::TPlacementOptions)

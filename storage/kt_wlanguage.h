@@ -48,9 +48,9 @@ public:
     int ApplyLanguageDocument(QObject* form, const ProfileDocument& document, const QString& path);
     int ApplyLanguage(QObject* form, int index);
     // ApplyLanguage, and when the count differs from ktExpectedProbs: the "is not correct"
-    // message, then Terminate(form). Returns whether the file was complete, so that a caller
-    // starting up does not go on with a program that is ending.
-    bool ApplyLanguageChecked(QObject* form, int index);
+    // message, then Terminate(form). Returns whether the file was complete; on false the caller
+    // stops starting up (opens no media and no links), since the program is ending.
+    [[nodiscard]] bool ApplyLanguageChecked(QObject* form, int index);
 
     // The key's text from "Messages" of the current language, or the key itself when missing.
     // Line breaks are "\n".

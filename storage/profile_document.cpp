@@ -3,11 +3,13 @@
 #include "storage/windows1252.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
+// A carriage return or a Ctrl-Z left at the end of a name or a value is never part of it.
 bool isBlank(char c) {
-    return c == ' ' || c == '\t';
+    return c == ' ' || c == '\t' || c == '\r' || c == '\x1a';
 }
 
 QByteArray trimBlanks(QByteArrayView text) {
@@ -82,28 +84,46 @@ ProfileDocument::Line ProfileDocument::classify(QByteArray raw, QByteArray endin
 
 ProfileDocument ProfileDocument::parse(QByteArrayView bytes) {
     ProfileDocument doc;
+    const qsizetype lastLineFeed = bytes.lastIndexOf('\n');
     bool newlineSeen = false;
     qsizetype start = 0;
     while (start < bytes.size()) {
-        const qsizetype lf = bytes.indexOf('\n', start);
-        qsizetype contentEnd = lf < 0 ? bytes.size() : lf;
+        qsizetype contentEnd = bytes.size();
+        qsizetype next = bytes.size();
         QByteArray ending;
-        if (lf >= 0) {
-            const bool crlf = contentEnd > start && bytes[contentEnd - 1] == '\r';
-            if (crlf) {
-                --contentEnd;
-            }
+        if (start <= lastLineFeed) {
+            const qsizetype lf = bytes.indexOf('\n', start);
+            const bool crlf = lf > start && bytes[lf - 1] == '\r';
+            contentEnd = crlf ? lf - 1 : lf;
             ending = crlf ? QByteArray("\r\n") : QByteArray("\n");
-            if (!newlineSeen) {
-                doc.newline_ = ending;
-                newlineSeen = true;
-            }
+            next = lf + 1;
+        } else if (const qsizetype cr = bytes.indexOf('\r', start); cr >= 0) {
+            contentEnd = cr;
+            ending = "\r";
+            next = cr + 1;
+        }
+        if (!ending.isEmpty() && !newlineSeen) {
+            doc.newline_ = ending;
+            newlineSeen = true;
         }
         doc.lines_.push_back(
             classify(bytes.sliced(start, contentEnd - start).toByteArray(), std::move(ending)));
-        start = lf < 0 ? bytes.size() : lf + 1;
+        start = next;
     }
+    doc.recountEndings();
     return doc;
+}
+
+void ProfileDocument::recountEndings() {
+    lastLineFeed_ = -1;
+    carriageReturnTail_ = false;
+    for (qsizetype i = qsizetype(lines_.size()) - 1; i >= 0; --i) {
+        if (lines_[i].ending.contains('\n')) {
+            lastLineFeed_ = i;
+            return;
+        }
+        carriageReturnTail_ = carriageReturnTail_ || !lines_[i].ending.isEmpty();
+    }
 }
 
 QByteArray ProfileDocument::serialize() const {
@@ -181,6 +201,14 @@ QByteArray ProfileDocument::readString(QByteArrayView section, QByteArrayView ke
 }
 
 QList<QByteArray> ProfileDocument::keys(QByteArrayView section) const {
+    return keysWithin(section, kKeyListBytes);
+}
+
+QList<QByteArray> ProfileDocument::allKeys(QByteArrayView section) const {
+    return keysWithin(section, std::numeric_limits<qsizetype>::max());
+}
+
+QList<QByteArray> ProfileDocument::keysWithin(QByteArrayView section, qsizetype limitBytes) const {
     QList<QByteArray> names;
     const qsizetype header = findSection(section);
     if (header < 0) {
@@ -198,7 +226,7 @@ QList<QByteArray> ProfileDocument::keys(QByteArrayView section) const {
         if (seen.contains(f)) {
             continue;
         }
-        if (used + line.name.size() + 1 > kKeyListBytes) {
+        if (line.name.size() + 1 > limitBytes - used) {
             break;
         }
         used += line.name.size() + 1;
@@ -210,10 +238,20 @@ QList<QByteArray> ProfileDocument::keys(QByteArrayView section) const {
 
 void ProfileDocument::insertLine(qsizetype at, QByteArray raw, QByteArrayView section,
                                  QByteArrayView key) {
+    // Among lines split at lone carriage returns, a line feed would join them all into one.
+    const QByteArray ending =
+        carriageReturnTail_ && at > lastLineFeed_ ? QByteArray("\r") : newline_;
     if (at > 0 && lines_[at - 1].ending.isEmpty()) {
-        lines_[at - 1].ending = newline_;
+        lines_[at - 1].ending = ending;
     }
-    Line line = classify(std::move(raw), newline_);
+    if (ending.contains('\n')) {
+        lastLineFeed_ = at > lastLineFeed_ ? at : lastLineFeed_ + 1;
+    } else if (at > lastLineFeed_) {
+        carriageReturnTail_ = true;
+    } else {
+        ++lastLineFeed_;
+    }
+    Line line = classify(std::move(raw), ending);
     // The index survives the insertion when the line reads back as what was meant; a name
     // with "]", "=" or a leading ";" does not, and the index is rebuilt on the next read.
     const bool asMeant = key.isEmpty()
@@ -286,5 +324,6 @@ void ProfileDocument::eraseSection(QByteArrayView section) {
         }
     }
     lines_ = std::move(kept);
+    recountEndings();
     indexValid_ = false;
 }

@@ -14,4 +14,7 @@ ProfileDocument readProfileFile(const QString& path);
 // Writes the document to a temporary file in the same directory and renames it over the old
 // one, so a crash, a full disk or a refused write never leaves a damaged or half-written file.
 // On failure the previous file is untouched, and the reason is put into *error.
+// A file that is writable in a directory that is not (a system-wide install) leaves no room for
+// the temporary file; in exactly that case the file is rewritten where it stands, which a crash
+// during the write can leave damaged.
 bool writeProfileFile(const QString& path, const ProfileDocument& document, QString* error);

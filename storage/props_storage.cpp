@@ -1,14 +1,17 @@
 #include "storage/props_storage.h"
 
+#include "storage/timer_interval.h"
 #include "storage/windows1252.h"
 
 #include <QLoggingCategory>
 #include <QMetaEnum>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 #include <algorithm>
 #include <exception>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -103,6 +106,26 @@ QString integerText(const QVariant& value, const QMetaProperty& property) {
     return QString::number(value.toLongLong());
 }
 
+// The index of a list item's key: "Item" in any letter case and a decimal number in its
+// plain form, as the reader looks keys up ("Item07" is no key it ever asks for).
+std::optional<qint64> itemIndex(const QByteArray& key) {
+    if (key.size() < 5 || key.size() > 14 || !equalsIgnoringCase(key.first(4), "Item")) {
+        return std::nullopt;
+    }
+    const QByteArrayView digits = QByteArrayView(key).sliced(4);
+    if (digits.size() > 1 && digits.front() == '0') {
+        return std::nullopt;
+    }
+    qint64 index = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        index = index * 10 + (c - '0');
+    }
+    return index;
+}
+
 std::vector<std::pair<int, QByteArray>> enumNamesByValue(const QMetaEnum& meta) {
     std::vector<std::pair<int, QByteArray>> names;
     for (int i = 0; i < meta.keyCount(); ++i) {
@@ -173,6 +196,11 @@ bool TPropsStorage::TextToProperty(const PropertyRef& ref, const QByteArray& tex
             const qint64 value = toInteger(trimControls(text));
             if (!fitsProperty(property, value)) {
                 return false;
+            }
+            if (auto* timer = qobject_cast<QTimer*>(object.data());
+                timer && qstrcmp(property.name(), "interval") == 0) {
+                setTimerInterval(*timer, value);
+                return true;
             }
             QVariant converted(value);
             if (!converted.convert(property.metaType())) {
@@ -265,14 +293,22 @@ void TPropsStorage::loadOne(const PropertyRef& ref, int depth) {
             return;
         }
         const QByteArray listName = listSection(ref);
-        const int count = int(std::clamp<qint64>(
-            toInteger(trimControls(readString(listName, "Count", "0"))), 0, kMaxListItems));
-        if (count <= 0) {
+        const qint64 count = std::min<qint64>(
+            toInteger(trimControls(readString(listName, "Count", "0"))), kMaxListItems);
+        qint64 itemsPresent = 0;
+        if (count > 0 && listKeys) {
+            for (const QByteArray& key : listKeys(listName)) {
+                if (const std::optional<qint64> index = itemIndex(key); index && *index < count) {
+                    itemsPresent = std::max(itemsPresent, *index + 1);
+                }
+            }
+        }
+        if (itemsPresent <= 0) {
             return;
         }
         QStringList items;
-        items.reserve(count);
-        for (int i = 0; i < count; ++i) {
+        items.reserve(itemsPresent);
+        for (qint64 i = 0; i < itemsPresent; ++i) {
             items.append(
                 decodeSettingsText(readString(listName, "Item" + QByteArray::number(i), {})));
         }
@@ -302,7 +338,8 @@ void TPropsStorage::forEachNested(const PropertyRef& ref, int depth, Step step) 
     }
     TPropsStorage nested{child,       prefix + encodeWindows1252(ref.keyName),
                          section,     readString,
-                         writeString, eraseSection};
+                         writeString, eraseSection,
+                         listKeys};
     for (const PropertyRef& inner : nestedProperties(child)) {
         (nested.*step)(inner, depth + 1);
     }

@@ -17,7 +17,8 @@ class QObject;
 // with Q_ENUM (the value's name), QString (Windows-1252, see encodeSettingsText; blanks and control
 // characters at both ends removed), QStringList (a section of its own: Count, Item0...), and a
 // QObject* whose own properties are stored one by one under prefix + property name + nested name.
-// Other kinds are not stored.
+// Other kinds are not stored. A QTimer's interval goes through setTimerInterval, so an interval
+// of 0 or less restored from the file leaves the timer idle rather than spinning.
 class TPropsStorage {
 public:
     using ReadString = std::function<QByteArray(const QByteArray& section, const QByteArray& key,
@@ -25,9 +26,11 @@ public:
     using WriteString = std::function<void(const QByteArray& section, const QByteArray& key,
                                            const QByteArray& value)>;
     using EraseSection = std::function<void(const QByteArray& section)>;
+    // Every key name of the section.
+    using ListKeys = std::function<QList<QByteArray>(const QByteArray& section)>;
 
-    // A list section with a larger Count is read up to this many items: a damaged file must not
-    // make the load allocate and look up billions of keys.
+    // A list is read up to its highest "Item" key below its Count, and never beyond this many
+    // items: a damaged Count or item key must not make the load build millions of empty items.
     static constexpr int kMaxListItems = 65536;
 
     QPointer<QObject> object;
@@ -36,6 +39,7 @@ public:
     ReadString readString;
     WriteString writeString;
     EraseSection eraseSection;
+    ListKeys listKeys;
 
     // Empty for a string list or a nested object, which are written by their own rule.
     QByteArray PropertyToText(const PropertyRef& ref) const;

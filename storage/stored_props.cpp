@@ -89,7 +89,8 @@ void StoredPropsList::load(const ProfileDocument& document, const QByteArray& se
                                   return document.readString(s, k, d);
                               },
                               {},
-                              {}};
+                              {},
+                              [&](const QByteArray& s) { return document.allKeys(s); }};
         storage.LoadProperty(ref);
     });
 }
@@ -105,7 +106,8 @@ void StoredPropsList::save(ProfileDocument& document, const QByteArray& section)
                               [&](const QByteArray& s, const QByteArray& k, const QByteArray& v) {
                                   document.writeString(s, k, protectQuotes(v));
                               },
-                              [&](const QByteArray& s) { document.eraseSection(s); }};
+                              [&](const QByteArray& s) { document.eraseSection(s); },
+                              [&](const QByteArray& s) { return document.allKeys(s); }};
         storage.StoreProperty(ref);
     });
 }

@@ -66,7 +66,7 @@ void TSpinEdit::step(bool up) {
 
 void TSpinEdit::UpClick() {
     if (isReadOnly()) {
-        beep();
+        refuse();
         return;
     }
     step(true);
@@ -74,7 +74,7 @@ void TSpinEdit::UpClick() {
 
 void TSpinEdit::DownClick() {
     if (isReadOnly()) {
-        beep();
+        refuse();
         return;
     }
     step(false);
@@ -86,7 +86,7 @@ bool TSpinEdit::isValidChar(char16_t c) const {
 
 bool TSpinEdit::KeyPress(char16_t c) {
     if (!isValidChar(c)) {
-        beep();
+        refuse();
         return false;
     }
     return true;
@@ -125,17 +125,36 @@ void TSpinEdit::focusInEvent(QFocusEvent* event) {
     } else if (!autoSelect_) {
         deselect();
     }
-    if (OnEnter) {
-        OnEnter(*this);
+    if (!entered_) {
+        entered_ = true;
+        if (OnEnter) {
+            OnEnter(*this);
+        }
     }
 }
 
 void TSpinEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    // A menu popping up over the box is no exit.
-    if (event->reason() == Qt::PopupFocusReason) {
+    // A menu popping up over the box, or the window losing activation, is no exit.
+    if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason) {
         return;
     }
+    leave();
+}
+
+bool TSpinEdit::event(QEvent* event) {
+    // The window's focused control is settled before the focus events of an activation arrive.
+    if (event->type() == QEvent::WindowActivate && entered_ && window()->focusWidget() != this) {
+        leave();
+    }
+    return QLineEdit::event(event);
+}
+
+void TSpinEdit::leave() {
+    if (!entered_) {
+        return;
+    }
+    entered_ = false;
     const std::int32_t value = Value();
     if (spin::boundValue(value, minValue_, maxValue_) != value) {
         setValue(value);
@@ -145,8 +164,8 @@ void TSpinEdit::focusOutEvent(QFocusEvent* event) {
     }
 }
 
-void TSpinEdit::beep() {
-    if (dialogs_) {
+void TSpinEdit::refuse() {
+    if (dialogs_ != nullptr) {
         dialogs_->beep(BeepKind::Default);
     } else {
         QApplication::beep();

@@ -10,8 +10,8 @@ class TSpinButton;
 // A one-line edit box for a whole number with a pair of repeating arrow buttons at its right
 // edge. The number lives in the text: Value reads the text (MinValue when it is not a number) and
 // writing Value writes the bounded number. Bounds apply only when MinValue != MaxValue. Refused
-// keys and refused steps of a read-only box beep through the dialog layer, or the platform's
-// beep while none is set (a designer form builds the box before its window has one).
+// keys and refused steps of a read-only box beep through the dialog layer, or through
+// QApplication::beep() while none is set (a box a form builds with only its parent).
 // User-interface thread only.
 class TSpinEdit : public QLineEdit {
     Q_OBJECT
@@ -61,6 +61,10 @@ public:
 
     // Every change of the text, typed or written by the program.
     std::function<void(TSpinEdit& sender)> OnChange;
+    // Entering and leaving count only focus moves between the window's controls: a window that
+    // loses activation (a message box, the splash, another program) keeps its focused control,
+    // so the operator may still be typing in it. Focus moved while the window was inactive
+    // counts when the window is active again.
     std::function<void(TSpinEdit& sender)> OnEnter;
     std::function<void(TSpinEdit& sender)> OnExit;
 
@@ -75,6 +79,7 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -82,7 +87,8 @@ protected:
 private:
     bool editingAllowed() const { return editorEnabled_ && !isReadOnly(); }
     void placeButton();
-    void beep();
+    void refuse();
+    void leave();
 
     DialogService* dialogs_ = nullptr;
     TSpinButton* button_;
@@ -92,4 +98,6 @@ private:
     bool editorEnabled_ = true;
     bool autoSelect_ = true;
     int maxTypedLength_ = 0;
+    // Between OnEnter and OnExit.
+    bool entered_ = false;
 };

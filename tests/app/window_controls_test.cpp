@@ -2,6 +2,7 @@
 #include "media/graph_player.h"
 #include "net/loopback.h"
 #include "net/simple_tcp_server.h"
+#include "storage/interface_entries.h"
 #include "storage/kt_language.h"
 #include "widgets/about_dialog.h"
 #include "window_harness.h"
@@ -142,6 +143,30 @@ TEST(WindowControls, HelpOpensThePageOfTheLanguageOrAsksWhereItIs) {
     });
     m.h.ui().bAbout->click();
     EXPECT_EQ(shown, QStringLiteral("TfktWAbout"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WindowLanguages, EveryShippedFileSetsEveryTextOfTheRealWindowAndExplainsTheUnlock) {
+    WindowHarness h(systemSection({QStringLiteral("ComportsNr_ktBoolean=False"),
+                                   QStringLiteral("Server_Port=%1").arg(freePort())}));
+    h.show();
+    for (int index = 0; index < 3; ++index) {
+        EXPECT_EQ(h.window().lang->ApplyLanguage(&h.window(), index), 78) << index;
+        for (const std::string_view key : kMessageKeys) {
+            const QString name = QString::fromLatin1(key.data(), static_cast<qsizetype>(key.size()));
+            EXPECT_NE(h.window().lang->TextByKey(name), name) << index << ' ' << key;
+        }
+        EXPECT_TRUE(h.window().lang->TextByKey(QStringLiteral("Msg_Unlock"))
+                        .contains(QChar(kUnlockCharacter)));
+    }
+    for (const char* page : {"help.htm", "dhelp.htm"}) {
+        QFile file(h.programDir() + QLatin1String(page));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll().contains("<b>#</b>")) << page;
+    }
 }
 
 }  // namespace

@@ -56,6 +56,9 @@ public:
     void run() override;
     void pause() override;
     void stop() override;
+    // Kept as state, not logged: the call sequences the tests compare stay about the graph.
+    void keepDisplayAwake(bool on) override { displayKeptAwake = on; }
+    bool displayKeptAwake = false;
 
     static QString nameOf(MediaRef ref);
     static QString nameOf(WindowHandle window);

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QScreen>
 #include <QTest>
+#include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -121,6 +123,83 @@ TEST_F(GraphPlayerOnGstreamer, ClosingTheVideoWindowClosesTheMedia) {
     // The file stays in the box: the next Play opens it again.
     player->PlayMedia();
     EXPECT_TRUE(player->MediaOpen());
+}
+
+// Frame numbers from the wire at the ends of the 64-bit range ("Pos " with any number): they
+// reach GStreamer saturated, with no overflow on the way, and the media still obeys afterwards.
+TEST_F(GraphPlayerOnGstreamer, TheLargestFrameNumbersReachTheGraphWithoutOverflow) {
+    constexpr std::int64_t Latest = std::numeric_limits<std::int64_t>::max();
+    constexpr std::int64_t Earliest = std::numeric_limits<std::int64_t>::min();
+    for (const ClipFormat format : {ClipFormat::Wav, ClipFormat::MjpegAvi}) {
+        SCOPED_TRACE(formatName(format));
+        player->CloseMedia();
+        fileBox = clipPath(clip(format, 100));
+        player->OpenMedia();
+        ASSERT_TRUE(player->MediaOpen());
+        player->StopMedia();
+        for (const std::int64_t frame : {Latest, Earliest, std::int64_t{300'000'000'000},
+                                         Latest / 400'000 + 1, Latest / 100}) {
+            player->SeekToFrame(frame);
+            player->SetPlayRange(frame, Latest);
+            player->SetPlayRange(Earliest, frame);
+            player->SetPlayRange(frame, frame);
+        }
+        player->PauseMedia();
+        player->SeekToFrame(40);
+        player->PauseMedia();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return player->CurrentFrame() == 40; }, 10000))
+            << "at " << player->CurrentFrame();
+    }
+}
+
+QStringList& capturedWarnings() {
+    static QStringList lines;
+    return lines;
+}
+
+void captureWarning(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg) {
+        capturedWarnings() << QStringLiteral("%1: %2").arg(QLatin1String(context.category),
+                                                           message);
+    }
+}
+
+// The sink refuses a picture in the middle of a range (a display gone, a decoder failing): the
+// show goes on. The failure is logged with the file and the element, the file is opened again,
+// the range counts as complete so the controller moves on, and its next range plays at once.
+TEST_F(GraphPlayerOnGstreamer, AFailureWhilePlayingReopensTheFileAndTheShowMovesOn) {
+    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 100));
+    player->OpenMedia();
+    ASSERT_TRUE(player->MediaOpen());
+    owner.onCompletion = [this] {
+        if (owner.completions == 1) {
+            player->SetPlayRange(60, 70);
+        }
+    };
+    player->SetPlayRange(10, 50);
+    probe.failOnceFrom(30);
+    capturedWarnings().clear();
+    const QtMessageHandler previous = qInstallMessageHandler(captureWarning);
+    player->PlayMedia();
+    const bool completed = QTest::qWaitFor([&] { return owner.completions == 2; }, 15000);
+    qInstallMessageHandler(previous);
+    ASSERT_TRUE(completed) << "completions " << owner.completions;
+
+    const std::vector<std::int64_t> played = probe.played();
+    ASSERT_GE(played.size(), 10u);
+    EXPECT_EQ(std::vector<std::int64_t>(played.end() - 10, played.end()),
+              std::vector<std::int64_t>({60, 61, 62, 63, 64, 65, 66, 67, 68, 69}));
+    EXPECT_LT(std::count(played.begin(), played.end(), 30), 1);
+    EXPECT_TRUE(player->MediaOpen());
+    EXPECT_TRUE(player->HasVideoWindow());
+    EXPECT_EQ(fileBox, clipPath(clip(ClipFormat::MjpegAvi, 100)));
+    EXPECT_TRUE(dialogs.messages.empty());
+    // Each element that stops streaming reports; the first names the file and the element.
+    const QStringList failures = capturedWarnings().filter(QStringLiteral("failed in"));
+    ASSERT_FALSE(failures.isEmpty()) << capturedWarnings().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(failures[0].contains(fileBox)) << failures[0].toStdString();
+    EXPECT_TRUE(failures[0].contains(QStringLiteral("/GstPlayBin"))) << failures[0].toStdString();
+    EXPECT_EQ(capturedWarnings().filter(QStringLiteral("opened again")).size(), 1);
 }
 
 }  // namespace

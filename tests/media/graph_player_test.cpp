@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QObject>
+#include <functional>
 #include <limits>
 
 namespace {
@@ -49,11 +50,19 @@ protected:
         };
         owner.showMessageByKey = [this](const QString& message, const QString& title, int flags) {
             *log << QStringLiteral("message %1 %2 %3").arg(message, title).arg(flags);
+            if (whileMessageShown) {
+                whileMessageShown();
+            }
             return 1;
         };
         owner.rewindLocal = [this] { *log << QStringLiteral("rewindLocal"); };
         owner.fullScreenOnPlay = [this] { *log << QStringLiteral("fullScreenOnPlay"); };
-        owner.segmentComplete = [this] { *log << QStringLiteral("segmentComplete"); };
+        owner.segmentComplete = [this] {
+            *log << QStringLiteral("segmentComplete");
+            if (onSegmentComplete) {
+                onSegmentComplete();
+            }
+        };
         player = std::make_unique<TGraphPlayer>(std::move(service), std::move(owner));
         window.player = player.get();
     }
@@ -79,6 +88,10 @@ protected:
     int top = 50;
     FakeMediaService* fake = nullptr;
     std::unique_ptr<TGraphPlayer> player;
+    // What happens while the modal message box runs the event loop, and what the controller
+    // does on completion.
+    std::function<void()> whileMessageShown;
+    std::function<void()> onSegmentComplete;
 };
 
 TEST_F(GraphPlayerTest, StartsClosedWithTheDocumentedDefaults) {
@@ -143,7 +156,10 @@ TEST_F(GraphPlayerTest, AFileThatDoesNotRenderGivesOneMessageClearsTheBoxAndKeep
     const QStringList calls = takeLog();
     EXPECT_EQ(calls.filter(QStringLiteral("message Err")),
               QStringList({"message ErrMsg_OpenFile ErrTitel_SetOpenFile 16"}));
-    EXPECT_EQ(calls.mid(calls.size() - 2), QStringList({"clearFileBox", "rewindLocal"}));
+    // The box is cleared before the modal message runs the event loop.
+    EXPECT_EQ(calls.mid(calls.size() - 3),
+              QStringList({"clearFileBox", "message ErrMsg_OpenFile ErrTitel_SetOpenFile 16",
+                           "rewindLocal"}));
     EXPECT_FALSE(player->MediaOpen());
     EXPECT_TRUE(fileBox.isEmpty());
     EXPECT_TRUE(fake->holds(MediaRef::MediaSeeking));
@@ -169,6 +185,35 @@ TEST_F(GraphPlayerTest, AFileThatDoesNotRenderGivesOneMessageClearsTheBoxAndKeep
                                         "query MediaSeeking",
                                     }));
     EXPECT_TRUE(player->MediaOpen());
+}
+
+// A Play arriving while the error box is up (the box runs the event loop) must not render again
+// or stack another box, even when the file would render now; afterwards no graph runs behind a
+// player that believes the media closed.
+TEST_F(GraphPlayerTest, APlayWhileTheErrorBoxIsUpNeitherRendersAgainNorOpensAnotherBox) {
+    fake->config.render = false;
+    int playsDuringTheBox = 0;
+    whileMessageShown = [this, &playsDuringTheBox] {
+        fake->config.render = true;
+        fileBox = QStringLiteral("/media/show/left.avi");
+        for (; playsDuringTheBox < 3; ++playsDuringTheBox) {
+            player->PlayMedia();
+        }
+    };
+    player->PlayMedia();
+    const QStringList calls = takeLog();
+    EXPECT_EQ(playsDuringTheBox, 3);
+    EXPECT_EQ(calls.filter(QStringLiteral("renderFile")).size(), 1);
+    EXPECT_EQ(calls.filter(QStringLiteral("message ")).size(), 1);
+    EXPECT_EQ(calls.filter(QStringLiteral("createGraph")).size(), 1);
+    EXPECT_FALSE(calls.contains(QStringLiteral("run")));
+    EXPECT_FALSE(player->MediaOpen());
+
+    // Once the box is gone, a Play opens the file now in the box as usual.
+    whileMessageShown = nullptr;
+    player->PlayMedia();
+    EXPECT_TRUE(player->MediaOpen());
+    EXPECT_TRUE(takeLog().endsWith(QStringLiteral("run")));
 }
 
 TEST_F(GraphPlayerTest, ALongPathIsHandedToTheServiceWhole) {
@@ -337,6 +382,84 @@ TEST_F(GraphPlayerTest, FullScreenLostBringsTheOwnerBackWithoutLeavingFullScreen
     EXPECT_FALSE(player->FullScreenActive());
 }
 
+// The graph breaks while a range plays: the same file is opened again without a rewind, cued at
+// the range it was playing, and the range counts as complete. The controller's next range then
+// plays at once, as after a normal end.
+TEST_F(GraphPlayerTest, AFailureWhilePlayingReopensTheFileAndCompletesTheRange) {
+    open();
+    player->SetPlayRange(100, 200);
+    player->PlayMedia();
+    takeLog();
+    onSegmentComplete = [this] { player->SetPlayRange(200, 300); };
+    fake->queueEvent(EC_ERRORABORT);
+    player->HandleMediaEvent();
+    EXPECT_EQ(takeLog(), QStringList({"getEvent 3",
+                                      "freeEventParams 3",
+                                      "stop",
+                                      "release MediaSeeking",
+                                      "release VideoWindow",
+                                      "release MediaEvent",
+                                      "release MediaControl",
+                                      "release GraphBuilder",
+                                      "createGraph",
+                                      "query MediaControl",
+                                      "query MediaEvent",
+                                      "query VideoWindow",
+                                      "query MediaSeeking",
+                                      "renderFile /media/show/left.avi",
+                                      "putCaption frameLock PRO Video",
+                                      "width",
+                                      "putLeft 60",
+                                      "putTop 51",
+                                      "messageDrain",
+                                      "setNotifyWindow fFrameLock 40d 0",
+                                      "setTimeFormatFrame",
+                                      "duration",
+                                      "setPositions 100 200",
+                                      "pause",
+                                      "segmentComplete",
+                                      "setPositions 200 300",
+                                      "run",
+                                      "getEvent none"}));
+    EXPECT_TRUE(player->MediaOpen());
+
+    // A controller that holds (a Slave waiting for the next cue) leaves the new graph paused.
+    onSegmentComplete = nullptr;
+    fake->queueEvent(EC_ERRORABORT);
+    player->HandleMediaEvent();
+    const QStringList calls = takeLog();
+    EXPECT_EQ(calls.mid(calls.size() - 4),
+              QStringList({"setPositions 200 300", "pause", "segmentComplete", "getEvent none"}));
+}
+
+TEST_F(GraphPlayerTest, AFailureWhileCuedOrFullScreenKeepsTheCueAndTheScreen) {
+    open();
+    player->SetPlayRange(100, 200);
+    player->PauseMedia();
+    player->SetFullScreen(true);
+    takeLog();
+    fake->queueEvent(EC_ERRORABORT);
+    player->HandleMediaEvent();
+    const QStringList calls = takeLog();
+    EXPECT_FALSE(calls.contains(QStringLiteral("segmentComplete")));
+    EXPECT_FALSE(calls.contains(QStringLiteral("rewindLocal")));
+    EXPECT_FALSE(calls.contains(QStringLiteral("setVisible 1")));
+    EXPECT_EQ(calls.mid(calls.size() - 7),
+              QStringList({"setPositions 100 200", "pause", "setVisible 0", "statusTimer 0",
+                           "putMessageDrain fFrameLock", "putFullScreenMode -1", "getEvent none"}));
+    EXPECT_TRUE(player->FullScreenActive());
+
+    // A file that no longer renders: one message, and the owner comes back.
+    fake->config.render = false;
+    fake->queueEvent(EC_ERRORABORT);
+    player->HandleMediaEvent();
+    const QStringList failed = takeLog();
+    EXPECT_EQ(failed.filter(QStringLiteral("message ")).size(), 1);
+    EXPECT_TRUE(failed.contains(QStringLiteral("setVisible 1")));
+    EXPECT_FALSE(player->FullScreenActive());
+    EXPECT_FALSE(player->MediaOpen());
+}
+
 TEST_F(GraphPlayerTest, AnUnreadableDurationLeavesTheMediaClosedAndTheNextPlayTriesAgain) {
     fake->config.durationOk = false;
     player->OpenMedia();
@@ -348,6 +471,28 @@ TEST_F(GraphPlayerTest, AnUnreadableDurationLeavesTheMediaClosedAndTheNextPlayTr
     player->PlayMedia();
     EXPECT_TRUE(player->MediaOpen());
     EXPECT_TRUE(takeLog().endsWith(QStringLiteral("run")));
+}
+
+TEST_F(GraphPlayerTest, TheDisplayIsKeptAwakeExactlyWhileMediaIsOpen) {
+    fake->config.render = false;
+    player->OpenMedia();
+    EXPECT_FALSE(fake->displayKeptAwake) << "a file that did not open";
+    fileBox = QStringLiteral("/media/show/left.avi");
+    fake->config.render = true;
+    fake->config.durationOk = false;
+    player->OpenMedia();
+    EXPECT_FALSE(fake->displayKeptAwake) << "media left closed for an unreadable duration";
+
+    fake->config.durationOk = true;
+    open();
+    EXPECT_TRUE(fake->displayKeptAwake);
+    player->CloseMedia();
+    EXPECT_FALSE(fake->displayKeptAwake);
+
+    open();
+    fake->queueEvent(EC_USERABORT);
+    player->HandleMediaEvent();
+    EXPECT_FALSE(fake->displayKeptAwake) << "video window closed by the user";
 }
 
 TEST_F(GraphPlayerTest, DestroyingThePlayerReleasesWhatAFailedOpenLeftHeld) {

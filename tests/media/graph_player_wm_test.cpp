@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -64,7 +65,8 @@ bool wmctrl(const QStringList& arguments) {
     return process.waitForFinished(WaitMs) && process.exitCode() == 0;
 }
 
-// Lets queued X and Qt events arrive, so that anything still on its way is seen.
+// Lets queued X and Qt events arrive, so that anything still on its way is seen. Only for
+// checks that something does not happen; whatever must happen is waited for.
 void settle() {
     QTest::qWait(1000);
 }
@@ -81,9 +83,19 @@ protected:
         ASSERT_NE(window, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window, WaitMs));
         id = window->winId();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return framed(id); }, WaitMs));
+        // The window's own place is known once the window manager has framed it and the frame
+        // stands where the player put it, as the X server and Qt both have it. The frame is
+        // moved there after the framing: a place read any earlier is not the one the window
+        // manager restores after full screen.
+        const QPoint placed(700 - window->naturalSize().width(), 51);
         ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return serverGeometry(id).size() == window->naturalSize(); }, WaitMs));
+            [&] {
+                const QRect server = serverGeometry(id);
+                return framed(id) && server.size() == window->naturalSize() &&
+                       server == window->geometry() && window->frameGeometry().topLeft() == placed;
+            },
+            WaitMs))
+            << "frame at " << window->frameGeometry().x() << "," << window->frameGeometry().y();
         natural = serverGeometry(id);
         screen = window->screen()->geometry();
         // Counts what the window reports; the graph turns each report into one queued event.
@@ -121,9 +133,7 @@ TEST_F(GraphPlayerUnderWindowManager, TheFrameNotThePictureStandsWhereThePlayerP
     // place asked for, left of the owner and one pixel below its top. The frame's borders are
     // not known when the width is read, so its right edge overlaps the owner by their width.
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            return window->frameGeometry().topLeft() == QPoint(700 - natural.width(), 51);
-        },
+        [&] { return window->frameGeometry().topLeft() == QPoint(700 - natural.width(), 51); },
         WaitMs))
         << "frame at " << window->frameGeometry().x() << "," << window->frameGeometry().y();
 }
@@ -152,7 +162,7 @@ TEST_F(GraphPlayerUnderWindowManager, FullScreenCoversTheScreenAndBackRestoresTh
     EXPECT_EQ(lostReports, 0);
     EXPECT_FALSE(player->FullScreenActive());
     EXPECT_TRUE(owner.isVisible());
-    EXPECT_TRUE(backToNatural());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return backToNatural(); }, WaitMs));
 
     // And the switch works again after a round trip.
     player->SetFullScreen(true);
@@ -242,6 +252,40 @@ TEST_F(GraphPlayerUnderWindowManager, ClosingThroughTheWindowManagerClosesTheMed
     ASSERT_TRUE(player->MediaOpen());
     ASSERT_NE(videoWindow(), nullptr);
     EXPECT_TRUE(QTest::qWaitForWindowExposed(videoWindow(), WaitMs));
+}
+
+// Alt+F4 on the full-screen video, in the program's own event loop: the owner is hidden, so
+// the video window is the last one shown. Closing it must close the media and bring the owner
+// back, and the loop must go on until the program itself ends it.
+TEST_F(GraphPlayerUnderWindowManager, ClosingTheFullScreenWindowKeepsTheProgramRunning) {
+    player->SetFullScreen(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return coversScreen(); }, WaitMs));
+    ASSERT_FALSE(owner.isVisible());
+
+    constexpr int EndedByTheTest = 42;
+    constexpr int GaveUp = 43;
+    bool closeAsked = false;
+    bool ownerBackWhileRunning = false;
+    QTimer::singleShot(0, [&] {
+        closeAsked = wmctrl({QStringLiteral("-i"), QStringLiteral("-c"), hexId(id)});
+    });
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!player->MediaOpen() && owner.isVisible()) {
+            ownerBackWhileRunning = true;
+            QCoreApplication::exit(EndedByTheTest);
+        }
+    });
+    watch.start(10);
+    QTimer::singleShot(WaitMs, [] { QCoreApplication::exit(GaveUp); });
+    const int result = QCoreApplication::exec();
+
+    EXPECT_TRUE(closeAsked);
+    EXPECT_EQ(result, EndedByTheTest) << "the event loop ended before the owner came back";
+    EXPECT_TRUE(ownerBackWhileRunning);
+    EXPECT_EQ(closeReports, 1);
+    EXPECT_FALSE(player->FullScreenActive());
+    EXPECT_EQ(videoWindow(), nullptr);
 }
 
 // Play with the full-screen box ticked on media not yet open: the window is shown and switched

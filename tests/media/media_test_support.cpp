@@ -101,8 +101,17 @@ GstFlowReturn FrameProbe::onSample(GstElement* sink, gpointer self) {
     auto* probe = static_cast<FrameProbe*>(self);
     const std::int64_t frame = readSample(gst_app_sink_pull_sample(GST_APP_SINK(sink)));
     std::lock_guard lock(probe->mutex_);
+    if (probe->failFrom_ && frame >= *probe->failFrom_) {
+        probe->failFrom_.reset();
+        return GST_FLOW_ERROR;
+    }
     probe->played_.push_back(frame);
     return GST_FLOW_OK;
+}
+
+void FrameProbe::failOnceFrom(std::int64_t frame) {
+    std::lock_guard lock(mutex_);
+    failFrom_ = frame;
 }
 
 int FrameProbe::prerollCount() const {

@@ -31,6 +31,9 @@ public:
     // Frame numbers of every rendered (played) picture, unreadable ones as -1.
     std::vector<std::int64_t> played() const;
     void clearPlayed();
+    // The first picture played with this frame number or a later one is refused with a flow
+    // error, as a sink that goes away refuses it; later pictures play again.
+    void failOnceFrom(std::int64_t frame);
 
 private:
     static GstFlowReturn onPreroll(GstElement* sink, gpointer self);
@@ -41,6 +44,7 @@ private:
     int prerolls_ = 0;
     std::optional<std::int64_t> lastPreroll_;
     std::vector<std::int64_t> played_;
+    std::optional<std::int64_t> failFrom_;
 };
 
 // Graph options for tests: the probe as video sink, a clocked fakesink for sound (the

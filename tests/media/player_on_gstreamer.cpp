@@ -42,7 +42,12 @@ GraphPlayerOnGstreamer::GraphPlayerOnGstreamer() {
             player->PauseMedia();
         }
     };
-    calls.segmentComplete = [this] { ++owner.completions; };
+    calls.segmentComplete = [this] {
+        ++owner.completions;
+        if (owner.onCompletion) {
+            owner.onCompletion();
+        }
+    };
     player = std::make_unique<TGraphPlayer>(std::move(gst), std::move(calls));
     owner.player = player.get();
 }

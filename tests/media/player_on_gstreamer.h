@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -16,6 +17,8 @@ class OwnerWindow : public QWidget {
 public:
     TGraphPlayer* player = nullptr;
     int completions = 0;
+    // The controller's answer to a completion, if any.
+    std::function<void()> onCompletion;
     std::vector<int> keys;
     int doubleClicks = 0;
 

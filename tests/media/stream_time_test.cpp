@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 constexpr FrameRate Pal{25, 1};
@@ -44,6 +46,22 @@ TEST(StreamTime, StaysExactForDaysLongMediaAndClampsNegativeFrames) {
     EXPECT_EQ(stream_time::frameStart(-5, Pal), 0);
     EXPECT_EQ(stream_time::stopTarget(0, Pal), 0);
     EXPECT_EQ(stream_time::frameAt(-1, Pal), 0);
+}
+
+TEST(StreamTime, SaturatesAtTheEndOfTheRangeInsteadOfOverflowing) {
+    constexpr std::int64_t Latest = std::numeric_limits<std::int64_t>::max();
+    for (const FrameRate rate : {Pal, Ntsc, FrameRate{1, 2147483647}}) {
+        EXPECT_EQ(stream_time::frameStart(Latest, rate), Latest);
+        EXPECT_EQ(stream_time::seekTarget(Latest, rate), Latest);
+        EXPECT_LT(stream_time::stopTarget(Latest, rate), Latest);
+        EXPECT_EQ(stream_time::seekTarget(std::numeric_limits<std::int64_t>::min(), rate),
+                  stream_time::seekTarget(0, rate));
+    }
+    // "Pos " 3·10^11 on a sound file: 1.2·10^17 units of 100 ns.
+    EXPECT_EQ(stream_time::fromHundredNs(300'000'000'000 * 400'000), Latest);
+    EXPECT_EQ(stream_time::fromHundredNs(Latest), Latest);
+    EXPECT_EQ(stream_time::fromHundredNs(std::numeric_limits<std::int64_t>::min()), 0);
+    EXPECT_EQ(stream_time::fromHundredNs(400'000), 40'000'000);
 }
 
 }  // namespace

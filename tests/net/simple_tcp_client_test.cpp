@@ -58,11 +58,24 @@ TEST_F(ClientTest, ConnectsReadsSendsAndSeesThePeerClose) {
     EXPECT_EQ(client.Send("_Rewi*", 6), 6);
     EXPECT_EQ(slaveEnd.readExactly(6), QByteArray("_Rewi*"));
 
+    std::size_t errorsAtDisconnect = 99;
+    client.OnDisconnected = [&](QObject*) {
+        ++disconnects;
+        errorsAtDisconnect = errors.size();
+    };
+    const int socket = client.socketHandle();
     slaveEnd.close();
-    ASSERT_TRUE(waitFor([&] { return disconnects == 1; }));
+    ASSERT_TRUE(waitFor([&] { return !errors.empty(); }));
+    EXPECT_EQ(disconnects, 1);
+    EXPECT_EQ(errorsAtDisconnect, 0u);
     EXPECT_FALSE(client.Connected());
     EXPECT_EQ(client.socketHandle(), -1);
-    EXPECT_TRUE(errors.empty());
+    // A Master that ends the link is reported like any other loss, so that an owner retrying
+    // on errors brings the Slave back once the Master is up again.
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].code, 10057);
+    EXPECT_EQ(errors[0].text, QStringLiteral("Socket is not connected"));
+    EXPECT_EQ(errors[0].socket, socket);
 }
 
 TEST_F(ClientTest, BytesSentWhileTheConnectionIsUnderWayGoOutOnceItIsMade) {

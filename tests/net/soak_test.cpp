@@ -5,7 +5,6 @@
 #include "net/simple_tcp_server.h"
 #include "support/process_resources.h"
 
-#include <algorithm>
 #include <vector>
 
 // Weeks of unattended running: the Master opens and closes its server with Slaves attached, and
@@ -95,7 +94,9 @@ TEST(NetSoak, SlavesThatReconnectLeaveNoDeadConnectionsOnTheMaster) {
     slave.setHost(QStringLiteral("127.0.0.1"));
     slave.setPort(boundPort(server));
 
-    // A Slave's close is abortive: the Master sees each old connection end with a reset.
+    // A Slave's close is abortive: the Master sees each old connection end with a reset, which
+    // is how Slaves leave, not a failure; an owner restarting the server on errors would cut
+    // every other Slave at each reconnect.
     const auto reconnect = [&] {
         const int expected = connected + 1;
         slave.setConnected(true);
@@ -109,7 +110,7 @@ TEST(NetSoak, SlavesThatReconnectLeaveNoDeadConnectionsOnTheMaster) {
         reconnect();
     }
     EXPECT_TRUE(server.Clients().isEmpty());
-    EXPECT_EQ(codes.size(), static_cast<std::size_t>(connected));
-    EXPECT_TRUE(std::all_of(codes.begin(), codes.end(), [](int code) { return code == 10054; }));
+    EXPECT_EQ(disconnected, connected);
+    EXPECT_TRUE(codes.empty()) << codes.size() << " errors, the first " << codes.front();
     EXPECT_EQ(ProcessResources::openDescriptors(), before.descriptors);
 }

@@ -289,6 +289,27 @@ TEST_F(PortOnPty, WriteTimeOutReturnsTheBytesTaken) {
     EXPECT_GE(clock.elapsed(), 150);
 }
 
+TEST(TComPortClose, WaitsForQueuedOutputOnlyAsLongAsTheLineNeedsIt) {
+    // Close runs on the user-interface thread: a frame still queued gets its time on the line,
+    // not a blanket two seconds.
+    TComPort port;
+    EXPECT_EQ(port.DrainTimeMs(0), 0);
+    // 6 bytes of 10 bits at 9600 bit/s: 6.25 ms.
+    const int frame = port.DrainTimeMs(6);
+    EXPECT_GE(frame, 7);
+    EXPECT_LE(frame, 50);
+    // Parity and two stop bits make 12 bits a byte: 1200 bytes at 9600 bit/s take 1.5 s.
+    port.Parity()->SetBits(TParityBits::prEven);
+    port.SetStopBits(TStopBits::sbTwoStopBits);
+    EXPECT_GE(port.DrainTimeMs(1200), 1500);
+    EXPECT_LE(port.DrainTimeMs(1200), 1550);
+    port.SetBaudRate(TBaudRate::br115200);
+    EXPECT_LE(port.DrainTimeMs(6), 30);
+    // A queue the line would need minutes for (or a handshake held off) is cut at 2 s.
+    port.SetBaudRate(TBaudRate::br110);
+    EXPECT_EQ(port.DrainTimeMs(4096), 2000);
+}
+
 TEST_F(PortOnPty, DiscardNullDropsZeroBytes) {
     port.SetDiscardNull(true);
     port.Open();

@@ -13,6 +13,7 @@
 #include "port_fixture.h"
 #include "serial/com_event_flags.h"
 #include "serial/com_event_window.h"
+#include "support/process_resources.h"
 
 namespace {
 
@@ -151,21 +152,51 @@ TEST_F(PortOnPty, CloseServesAHandOffThatIsWaitingForTheUiThread) {
 }
 
 TEST_F(PortOnPty, CloseRacingWithArrivingBytesNeverHangs) {
+    // Whatever the moment of Close, a handler runs only on the open port it belongs to, finds
+    // its bytes readable, and nothing of the event thread outlives Close.
+    bool closed = true;
+    int calls = 0;
+    int onClosedPort = 0;
+    int readFailures = 0;
     int received = 0;
     port.OnRxChar = [&](QObject*, int count) {
+        ++calls;
+        if (closed || !port.Connected()) {
+            ++onClosedPort;
+            return;
+        }
         QByteArray str;
-        received += port.ReadStr(str, count);
+        try {
+            received += port.ReadStr(str, count);
+        } catch (const EComPort&) {
+            ++readFailures;
+        }
     };
+    int exceptions = 0;
+    port.OnException = [&](QObject*, const QString&) { ++exceptions; };
     for (int i = 0; i < 200; ++i) {
         port.Open();
+        closed = false;
         pty.writeMaster("_Play*");
         if (i % 2 == 0) {
             QThread::usleep(static_cast<unsigned long>(i * 5));
         }
         port.Close();
+        closed = true;
+        ASSERT_FALSE(port.HasEventThread()) << "cycle " << i;
+        ASSERT_FALSE(port.Connected()) << "cycle " << i;
     }
     settle(50);
+    EXPECT_EQ(onClosedPort, 0) << "of " << calls << " handler calls";
+    EXPECT_EQ(readFailures, 0);
+    EXPECT_EQ(exceptions, 0);
     EXPECT_LE(received, 200 * 6);
+    // The port is whole after the race.
+    port.Open();
+    closed = false;
+    const int before = received;
+    pty.writeMaster("_Stop*");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received >= before + 6; }, 3000));
 }
 
 TEST_F(PortOnPty, DestroyingThePortWithAHandOffWaitingDoesNotHang) {
@@ -185,37 +216,65 @@ TEST_F(PortOnPty, DestroyingThePortWithAHandOffWaitingDoesNotHang) {
     settle(50);
 }
 
-TEST_F(PortOnPty, AHandlerThatThrowsEndsTheThreadButNotThePort) {
+TEST_F(PortOnPty, AHandlerThatThrowsIsReportedAndTheThreadKeepsServing) {
     int calls = 0;
-    port.OnRxChar = [&](QObject*, int) {
+    QStringList reported;
+    port.OnException = [&](QObject* sender, const QString& message) {
+        EXPECT_EQ(sender, &port);
+        EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+        reported << message;
+    };
+    port.OnRxChar = [&](QObject*, int count) {
         ++calls;
-        throw EComPort(ComErrorCode::ReadFailed, EIO);
+        QByteArray str;
+        port.ReadStr(str, count);
+        if (str == "a") {
+            throw EComPort(ComErrorCode::WriteFailed, EIO);
+        }
     };
     port.Open();
     pty.writeMaster("a");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !port.EventThreadRunning(); }, 3000));
-    EXPECT_EQ(calls, 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !reported.isEmpty(); }, 3000));
+    EXPECT_EQ(reported, QStringList({QString::fromLatin1(EComPort(2, EIO).what())}));
     EXPECT_TRUE(port.Connected());
-    EXPECT_EQ(port.WriteStr("still"), 5);
-    EXPECT_EQ(pty.readMaster(5), "still");
+    EXPECT_TRUE(port.EventThreadRunning());
     pty.writeMaster("b");
-    settle(200);
-    EXPECT_EQ(calls, 1);
-    port.Close();
-    port.Open();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls == 2; }, 3000)) << "the thread went deaf";
+    EXPECT_EQ(reported.size(), 1);
+
+    // Without an OnException handler the failure is still only logged.
+    port.OnException = nullptr;
+    pty.writeMaster("a");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls == 3; }, 3000));
     pty.writeMaster("c");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return calls == 2; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return calls == 4; }, 3000));
 }
 
-TEST_F(PortOnPty, APulledDeviceEndsTheThreadWithoutSpinning) {
+TEST_F(PortOnPty, APulledDeviceClosesThePortAndTellsItsOwnerOnTheUiThread) {
+    const int descriptors = ProcessResources::openDescriptors();
     int closes = 0;
-    port.OnClose = [&](QObject*) { ++closes; };
+    bool connectedInOnClose = true;
+    bool lostInOnClose = false;
+    port.OnClose = [&](QObject* sender) {
+        EXPECT_EQ(sender, &port);
+        EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+        connectedInOnClose = port.Connected();
+        lostInOnClose = port.DeviceLost();
+        ++closes;
+    };
     port.OnRxChar = [&](QObject*, int) {};
     port.OnRxFlag = [](QObject*) {};
     port.Open();
     pty.closeMaster();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !port.EventThreadRunning(); }, 3000));
-    EXPECT_TRUE(port.Connected());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closes == 1; }, 3000))
+        << "the owner never heard that the device went";
+    EXPECT_FALSE(connectedInOnClose);
+    EXPECT_TRUE(lostInOnClose) << "the owner cannot tell a lost device from its own Close";
+    EXPECT_FALSE(port.Connected());
+    EXPECT_FALSE(port.HasEventThread());
+    // The device and the thread's descriptors are given back, so a re-plugged adapter is not
+    // held off its old name; the test closed the far end itself.
+    EXPECT_EQ(ProcessResources::openDescriptors(), descriptors - 1);
 
     const double before = processCpuMs();
     settle(1000);
@@ -223,10 +282,82 @@ TEST_F(PortOnPty, APulledDeviceEndsTheThreadWithoutSpinning) {
 
     const EComPort error = comErrorOf([&] { port.WriteStr("x"); });
     EXPECT_EQ(error.ErrorCode(), 2);
-    EXPECT_EQ(error.SystemCode(), EIO);
     port.Close();
-    EXPECT_FALSE(port.Connected());
     EXPECT_EQ(closes, 1);
+}
+
+TEST_F(PortOnPty, OnlyALostDeviceCountsAsLost) {
+    std::vector<bool> lost;
+    port.OnClose = [&](QObject*) { lost.push_back(port.DeviceLost()); };
+    port.Open();
+    port.Close();
+    EXPECT_EQ(lost, std::vector<bool>({false}));
+}
+
+TEST_F(PortOnPty, ASlavesRepeatPortThatDiesLeavesTheReceivingPortServing) {
+    // A Slave repeats every chunk it receives on its second port. That port's adapter is
+    // pulled: it closes itself, and the receiving port goes on receiving.
+    PtyPair thru;
+    ASSERT_TRUE(thru.ok());
+    TComPort repeat;
+    TComDevicePaths paths;
+    paths.SetPath(TPortType::COM2, thru.slavePath());
+    repeat.SetDevicePaths(paths);
+    repeat.SetPort(TPortType::COM2);
+    int repeatCloses = 0;
+    repeat.OnClose = [&](QObject*) { ++repeatCloses; };
+    repeat.Open();
+
+    QByteArray received;
+    int failures = 0;
+    port.OnException = [&](QObject*, const QString&) { ++failures; };
+    port.OnRxChar = [&](QObject*, int count) {
+        QByteArray str;
+        port.ReadStr(str, count);
+        received += str;
+        repeat.WriteStr(str);
+    };
+    port.Open();
+    pty.writeMaster("_Play*");
+    QByteArray repeated;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            repeated += thru.readMaster(6, 1);
+            return repeated.size() >= 6;
+        },
+        3000));
+    EXPECT_EQ(repeated, "_Play*");
+
+    thru.closeMaster();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return repeatCloses == 1; }, 3000));
+    EXPECT_FALSE(repeat.Connected());
+    pty.writeMaster("_Stop*");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return failures == 1; }, 3000));
+    pty.writeMaster("_ReSt*");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return received == "_Play*_Stop*_ReSt*"; }, 3000))
+        << received.constData();
+    EXPECT_TRUE(port.Connected());
+    port.OnRxChar = nullptr;
+}
+
+TEST_F(PortOnPty, AHandlerMayDestroyItsPort) {
+    PtyPair own;
+    ASSERT_TRUE(own.ok());
+    auto doomed = std::make_unique<TComPort>();
+    TComDevicePaths paths;
+    paths.SetPath(TPortType::COM1, own.slavePath());
+    doomed->SetDevicePaths(paths);
+    // A closure freed while it runs would be read after free here.
+    auto marker = std::make_shared<int>(0);
+    int seen = 0;
+    doomed->OnRxChar = [&doomed, &seen, marker](QObject*, int) {
+        doomed.reset();
+        seen = ++*marker;
+    };
+    doomed->Open();
+    own.writeMaster("x");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return doomed == nullptr; }, 3000));
+    EXPECT_EQ(seen, 1);
 }
 
 TEST_F(PortOnPty, UnreadBytesAndSelectedLineEventsDoNotKeepTheThreadBusy) {

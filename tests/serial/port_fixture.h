@@ -32,6 +32,7 @@ protected:
         port.OnOpen = nullptr;
         port.OnClose = nullptr;
         port.OnRx80Full = nullptr;
+        port.OnException = nullptr;
         port.Close();
     }
 

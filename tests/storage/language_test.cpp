@@ -57,7 +57,7 @@ TEST_F(LanguageTest, ShippedFilesEachSetExactlyTheSharedEntries) {
     shipped.setKtExpectedProbs(78);
     shipped.Terminate = [this](QObject* f) { terminated.push_back(f); };
     for (int index = 0; index < 3; ++index) {
-        shipped.ApplyLanguageChecked(&form, index);
+        EXPECT_TRUE(shipped.ApplyLanguageChecked(&form, index)) << index;
         EXPECT_TRUE(dialogs.messages.empty()) << index;
         EXPECT_TRUE(terminated.empty()) << index;
         EXPECT_EQ(form.windowTitle(), QStringLiteral("frameLock PRO"));
@@ -104,7 +104,7 @@ TEST_F(LanguageTest, ShippedFilesAreWindows1252Text) {
 TEST_F(LanguageTest, CountCheckEndsTheProgramOnTooFewOrTooMany) {
     const QByteArray full = "[Interface]\r\n" + completeInterface();
     writeFile("english.lng", full);
-    lang.ApplyLanguageChecked(&form, 0);
+    EXPECT_TRUE(lang.ApplyLanguageChecked(&form, 0));
     EXPECT_TRUE(dialogs.messages.empty());
     EXPECT_TRUE(terminated.empty());
 
@@ -115,7 +115,7 @@ TEST_F(LanguageTest, CountCheckEndsTheProgramOnTooFewOrTooMany) {
         dialogs.messages.clear();
         terminated.clear();
         writeFile("german.lng", bytes);
-        lang.ApplyLanguageChecked(&form, 1);
+        EXPECT_FALSE(lang.ApplyLanguageChecked(&form, 1));
         ASSERT_EQ(dialogs.messages.size(), 1u);
         EXPECT_EQ(dialogs.messages[0].text,
                   pathOf("german.lng") + " is not correct. Please install it again!");
@@ -126,7 +126,7 @@ TEST_F(LanguageTest, CountCheckEndsTheProgramOnTooFewOrTooMany) {
 
     dialogs.messages.clear();
     terminated.clear();
-    lang.ApplyLanguageChecked(&form, 2);  // no french.lng: nothing applied
+    EXPECT_FALSE(lang.ApplyLanguageChecked(&form, 2));  // no french.lng: nothing applied
     EXPECT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(terminated.size(), 1u);
 }
@@ -235,7 +235,7 @@ TEST(LanguageTermination, DefaultEndClosesTheFormOnceControlReturnsToTheLoop) {
     lang.setKtExpectedProbs(78);
     TestFrameLock form;
     form.show();
-    lang.ApplyLanguageChecked(&form, 0);
+    EXPECT_FALSE(lang.ApplyLanguageChecked(&form, 0));
     EXPECT_EQ(dialogs.messages.size(), 1u);
     EXPECT_TRUE(form.isVisible());  // nothing ends under the caller's feet
     QCoreApplication::processEvents();

@@ -109,6 +109,45 @@ TEST(ProfileDocument, LineBreaksInWrittenTextCannotInjectKeysOrSections) {
     EXPECT_EQ(doc.readString("S", "File", {}), "a.avi  [S]  Injected=1");
 }
 
+// Whatever the line ends, a write followed by a fresh parse reads what the document reads.
+void expectRereadAgrees(const ProfileDocument& doc, QByteArrayView section) {
+    const ProfileDocument reread = ProfileDocument::parse(doc.serialize());
+    EXPECT_EQ(reread.keys(section), doc.keys(section));
+    for (const QByteArray& key : doc.keys(section)) {
+        EXPECT_EQ(reread.value(section, key), doc.value(section, key)) << key.constData();
+    }
+}
+
+TEST(ProfileDocument, CarriageReturnsAndCtrlZReadAsLineEndsAndBlanks) {
+    // Old Mac line ends: every key is seen, and new lines follow the file's own style.
+    auto mac = ProfileDocument::parse("[System]\rA=1\rB = 2 \x1a\r");
+    EXPECT_EQ(mac.keys("System"), (QList<QByteArray>{"A", "B"}));
+    EXPECT_EQ(mac.readString("System", "B", {}), "2");
+    mac.writeString("System", "C", "3");
+    mac.writeString("Other", "D", "4");
+    EXPECT_EQ(mac.serialize(), "[System]\rA=1\rB = 2 \x1a\rC=3\r[Other]\rD=4\r");
+    expectRereadAgrees(mac, "System");
+
+    // Past the last line feed a carriage return still ends a line; before it, it is text, and
+    // at the end of a name or a value it is a blank, as is Ctrl-Z.
+    auto mixed = ProfileDocument::parse("[S]\nk\r=a\rb\r\r\nz=\x1aq\x1a\nA=1\rB=2");
+    EXPECT_EQ(mixed.keys("S"), (QList<QByteArray>{"k", "z", "A", "B"}));
+    EXPECT_EQ(mixed.readString("s", "K", {}), "a\rb");
+    EXPECT_EQ(mixed.readString("S", "z", {}), "q");
+    EXPECT_EQ(mixed.readString("S", "B", {}), "2");
+    mixed.writeString("S", "C", "3");
+    mixed.writeString("S", "k", "x");
+    EXPECT_EQ(mixed.serialize(), "[S]\nk=x\r\nz=\x1aq\x1a\nA=1\rB=2\rC=3\r");
+    expectRereadAgrees(mixed, "S");
+
+    // A file that lost its line feeds when a section was erased reads as before.
+    auto erased = ProfileDocument::parse("[A]\nx=1\n[S]\rv=1\rw=2");
+    erased.eraseSection("A");
+    erased.writeString("S", "u", "3");
+    EXPECT_EQ(erased.serialize(), "[S]\rv=1\rw=2\ru=3\r");
+    expectRereadAgrees(erased, "S");
+}
+
 TEST(ProfileDocument, SurvivesGarbageBinaryAndHugeLines) {
     QByteArray garbage("[S]\nGood=1\n");
     for (int i = 0; i < 4096; ++i) {
@@ -158,25 +197,50 @@ TEST(ProfileFile, RefusedWriteLeavesTheOldFileUntouched) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"frameLock.ini"});
 }
 
-TEST(ProfileFile, ReadOnlyDirectoryRefusesTheWrite) {
+// Makes path refuse writes, also for root: permission bits do not stop root, the immutable
+// attribute does where the file system allows it. Undone by allowWrites.
+bool refuseWrites(const QString& path) {
+    if (geteuid() != 0) {
+        return QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    return QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;
+}
+
+void allowWrites(const QString& path) {
+    if (geteuid() == 0) {
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
+    }
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST(ProfileFile, WritableFileInAReadOnlyDirectoryIsRewrittenInPlace) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("frameLock.ini"));
-    writeBytes(path, "[System]\r\nA=1\r\n");
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    // Permission bits do not stop root; an immutable directory does, where allowed.
-    const bool root = geteuid() == 0;
-    if (root &&
-        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), dir.path()}) != 0) {
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        GTEST_SKIP() << "cannot make a directory read-only for root here";
+    const QString locked = dir.filePath(QStringLiteral("locked.ini"));
+    writeBytes(path, "[System]\r\nA=1\r\nLong=" + QByteArray(200, 'x') + "\r\n");
+    writeBytes(locked, "[System]\r\nA=1\r\n");
+    if (!refuseWrites(locked) || !refuseWrites(dir.path())) {
+        allowWrites(locked);
+        GTEST_SKIP() << "cannot make a directory read-only here";
     }
     auto doc = readProfileFile(path);
     doc.writeString("System", "A", "2");
+    doc.eraseSection("System");
+    doc.writeString("System", "B", "3");
     QString error;
-    EXPECT_FALSE(writeProfileFile(path, doc, &error));
-    if (root) {
-        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), dir.path()});
-    }
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_EQ(fileBytes(path), "[System]\r\nA=1\r\n");
+    const bool written = writeProfileFile(path, doc, &error);
+    // Neither a file the directory has no room for nor one that refuses writes itself.
+    const bool created = writeProfileFile(dir.filePath(QStringLiteral("new.ini")), doc, &error);
+    const bool lockedWritten = writeProfileFile(locked, doc, &error);
+    allowWrites(dir.path());
+    allowWrites(locked);
+
+    EXPECT_TRUE(written) << error.toStdString();
+    EXPECT_EQ(fileBytes(path), "[System]\r\nB=3\r\n");
+    EXPECT_FALSE(created);
+    EXPECT_FALSE(lockedWritten);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(fileBytes(locked), "[System]\r\nA=1\r\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+              (QStringList{"frameLock.ini", "locked.ini"}));
 }

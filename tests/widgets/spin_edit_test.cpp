@@ -204,6 +204,53 @@ TEST(SpinEditFocus, LeavingBoundsANumberButKeepsAnOversizedOne) {
     EXPECT_EQ(box.newValues, 0);  // leaving is no commit
 }
 
+// Another window taking the activation (a message box, the splash) is no exit: the number the
+// operator is typing stays as typed, and the status timer's writes keep out of it.
+TEST(SpinEditFocus, LosingTheWindowsActivationIsNoExitOrEntry) {
+    FrameBox box;
+    int enters = 0;
+    int exits = 0;
+    box.edit->OnEnter = [&](TSpinEdit&) { ++enters; };
+    box.edit->OnExit = [&](TSpinEdit&) { ++exits; };
+    box.edit->setText(QStringLiteral("-5"));
+
+    QWidget message;
+    message.resize(80, 40);
+    message.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&message));
+    message.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&message));
+    EXPECT_FALSE(box.window.isActiveWindow());
+    EXPECT_EQ(exits, 0);
+    EXPECT_EQ(box.edit->text(), QStringLiteral("-5"));
+
+    message.hide();
+    box.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&box.window));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return box.edit->hasFocus(); }));
+    EXPECT_EQ(enters, 0);
+    EXPECT_EQ(exits, 0);
+
+    box.other->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(exits, 1);
+    EXPECT_EQ(box.edit->text(), QStringLiteral("0"));
+
+    // Focus moved to another control while the window was inactive counts once it is back.
+    box.edit->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(enters, 1);
+    message.show();
+    message.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&message));
+    box.other->setFocus(Qt::OtherFocusReason);
+    EXPECT_EQ(exits, 1);
+    message.hide();
+    box.window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&box.window));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return box.other->hasFocus(); }));
+    EXPECT_EQ(exits, 2);
+    EXPECT_EQ(enters, 1);
+}
+
 TEST(SpinEditFocus, TabSelectsAllButAButtonPressDoesNot) {
     FrameBox box;
     box.edit->setText(QStringLiteral("1234"));
@@ -279,6 +326,35 @@ TEST(SpinEditProperties, ReachableByTheirNames) {
     EXPECT_TRUE(box.edit->setProperty("Increment", 5));
     box.edit->UpClick();
     EXPECT_EQ(box.edit->property("Value").toInt(), 30);
+}
+
+// A form builds its boxes with only a parent and hands the dialog layer over afterwards.
+TEST(SpinEditForm, BuiltWithOnlyAParentRefusesKeysWithOrWithoutADialogLayer) {
+    QWidget window;
+    auto* plain = new TSpinEdit(&window);
+    auto* kt = new TktSpinEdit(&window);
+    EXPECT_EQ(plain->parentWidget(), &window);
+    EXPECT_EQ(kt->parentWidget(), &window);
+
+    plain->clear();
+    type(plain, QStringLiteral("4x5"));
+    EXPECT_EQ(plain->text(), QStringLiteral("45"));
+    plain->setReadOnly(true);
+    plain->UpClick();
+    EXPECT_EQ(plain->text(), QStringLiteral("45"));
+
+    RecordingDialogs dialogs;
+    plain->setDialogs(&dialogs);
+    plain->setReadOnly(false);
+    type(plain, QStringLiteral("y"));
+    EXPECT_EQ(plain->text(), QStringLiteral("45"));
+    EXPECT_EQ(dialogs.beeps.size(), 1U);
+
+    kt->setDialogs(&dialogs);
+    type(kt, QStringLiteral("z"));
+    kt->UpClick();
+    EXPECT_EQ(kt->Value(), 1);
+    EXPECT_EQ(dialogs.beeps.size(), 1U);
 }
 
 TEST(SpinButtonKeys, SpaceClicksTheFocusedButtonArrowsChooseIt) {
