@@ -119,12 +119,15 @@ TEST(SyncLogTest, AFrameOtherThanTheSegmentsFirstCountsAsMismatchRelativeToTheIn
 TEST(SyncLogTest, ASlaveStillCueingWhenPlayCameIsCountedWithHowLateItStarted) {
     const std::string late =
         "106.800200 2026-12-07T13:05:06.800 framelock.sync received Play\n"
-        "106.850000 2026-12-07T13:05:06.850 framelock.media prerolled frame 75\n"
         "106.851000 2026-12-07T13:05:06.851 framelock.media started frame 75\n";
     const SyncReport report = show(slave(0, onTime(0, 75)), 0, slave(0, late));
     EXPECT_EQ(report.stillCueing, 1);
     ASSERT_EQ(report.lateness.size(), 1u);
-    EXPECT_NEAR(report.lateness[0], 0.05, 1e-9);  // 106.851 behind the Master's 106.801
+    EXPECT_NEAR(report.lateness[0], 0.051, 1e-9);  // 106.851, the Master's "Play" at 106.800
+    EXPECT_EQ(report.masterStillCueing, 0);
+    // Its cue lasted until its first frame came, after the start.
+    ASSERT_EQ(report.cueTimes.size(), 3u);
+    EXPECT_NEAR(report.cueTimes[2], 0.4508, 1e-9);
     EXPECT_NEAR(report.skews[1], 0.05, 1e-9);
     EXPECT_EQ(report.mismatches, 0);
 }

@@ -131,7 +131,8 @@ void collectCueTimes(const std::vector<Event>& events, std::vector<double>& cueT
             if (events[j].kind == EventKind::CueSignal) {
                 break;
             }
-            if (events[j].kind == EventKind::Prerolled) {
+            // A cue that "Play" overtook ends with the frame the running sink gets first.
+            if (events[j].kind == EventKind::Prerolled || events[j].kind == EventKind::Started) {
                 cueTimes.push_back(events[j].at - events[i].at);
                 break;
             }
@@ -229,11 +230,11 @@ SyncReport analyze(const std::vector<Instance>& instances) {
             if (*start.shownFrame[i] != start.expectedFrame) {
                 ++report.mismatches;
             }
-            if (start.stillCueing[i]) {
+            if (start.stillCueing[i] && i == 0) {
+                ++report.masterStillCueing;
+            } else if (start.stillCueing[i]) {
                 ++report.stillCueing;
-                if (start.startedAt[0]) {
-                    report.lateness.push_back(*start.startedAt[i] - *start.startedAt[0]);
-                }
+                report.lateness.push_back(*start.startedAt[i] - start.signal);
             }
         }
         if (complete) {

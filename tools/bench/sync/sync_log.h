@@ -55,11 +55,13 @@ struct SegmentStart {
 struct SyncReport {
     std::vector<SegmentStart> starts;
     std::vector<double> skews;     // seconds, of starts every instance made
-    std::vector<double> cueTimes;  // seconds, cue signal to prerolled frame, all instances
+    std::vector<double> cueTimes;  // seconds, cue signal to the first frame after it
     int missing = 0;               // instance starts with no "started frame"
     int mismatches = 0;            // instance starts on a frame other than the expected one
-    int stillCueing = 0;           // instance starts whose cue was not done in time
-    std::vector<double> lateness;  // seconds behind the Master, of those starts
+    int stillCueing = 0;           // Slave starts whose cue was not done when "Play" came
+    int masterStillCueing = 0;     // the same on the Master
+    // Of those Slave starts: seconds from the Master's "Play" to the Slave's start.
+    std::vector<double> lateness;
 };
 
 SyncReport analyze(const std::vector<Instance>& instances);

@@ -35,15 +35,16 @@ void printFigures(const char* name, const std::vector<double>& seconds) {
 }
 
 void printReport(const char* what, const SyncReport& report) {
-    std::printf("%-9s starts %3zu  missing %d  mismatches %d  still cueing %d\n", what,
-                report.starts.size(), report.missing, report.mismatches, report.stillCueing);
+    std::printf("%-9s starts %3zu  missing %d  mismatches %d  still cueing: Slaves %d, Master %d\n",
+                what, report.starts.size(), report.missing, report.mismatches, report.stillCueing,
+                report.masterStillCueing);
     printFigures("skew", report.skews);
     std::printf("\n");
     printFigures("cue", report.cueTimes);
     std::printf("\n");
     if (!report.lateness.empty()) {
         printFigures("late", report.lateness);
-        std::printf("  (starts whose cue was not done)\n");
+        std::printf("  (Slaves still cueing: their start after the Master's \"Play\")\n");
     }
 }
 
