@@ -39,6 +39,7 @@ struct Player {
     bool running = false;
     bool awaitingStart = false;
     std::optional<std::int64_t> last;
+    // The clip's rate as the sink's caps tell it (streaming thread), under the mutex.
     int fpsN = 25;
     int fpsD = 1;
 
@@ -97,8 +98,8 @@ struct Player {
             }
             return GST_PAD_PROBE_OK;
         }
-        const std::int64_t frame = player->frameOf(pad, GST_PAD_PROBE_INFO_BUFFER(info));
         const std::lock_guard lock(player->mutex);
+        const std::int64_t frame = player->frameOf(pad, GST_PAD_PROBE_INFO_BUFFER(info));
         player->last = frame;
         if (!player->running) {
             logLine("framelock.media", "prerolled frame " + std::to_string(frame));
@@ -126,11 +127,18 @@ struct Player {
             logLine("framelock.sync", "cued segment " + std::to_string(index) + " frames " +
                                           std::to_string(start) + " to " + std::to_string(stop));
             setRunning(false);
+            GstClockTime from = 0;
+            GstClockTime to = 0;
+            {
+                const std::lock_guard lock(mutex);
+                from = timeOf(start);
+                to = timeOf(stop);
+            }
             gst_element_set_state(pipeline, GST_STATE_PAUSED);
             gst_element_seek(
                 pipeline, 1.0, GST_FORMAT_TIME,
                 static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE),
-                GST_SEEK_TYPE_SET, timeOf(start), GST_SEEK_TYPE_SET, timeOf(stop));
+                GST_SEEK_TYPE_SET, from, GST_SEEK_TYPE_SET, to);
         }
     }
 
