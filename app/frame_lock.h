@@ -11,6 +11,7 @@
 
 class DialogService;
 class MediaService;
+class QComboBox;
 class QKeyEvent;
 class QLineEdit;
 class QTimer;
@@ -179,6 +180,7 @@ private:
     void FitToContents();
     void ApplyLinkDevicePaths();
     void OpenComPort(TComPort& port, int number, const char* errorKey);
+    void ChooseComPort(QComboBox& box, int otherPort, const std::function<void(int)>& store);
     void ShowStatus(QLineEdit* box, const QString& text);
     void ShowComFailure(const QString& text);
     // The list's selection is the current segment; -1 selects nothing.
@@ -216,8 +218,6 @@ private:
     QPointer<TfSplash> Splash;
     // Set from the close on: nothing is sent or opened any more.
     bool Closing = false;
-    // True while the window itself closes or reopens a serial port.
-    bool ClosingComPorts = false;
     // The key event the window's key handlers saw last, to tell its offers to parents apart.
     struct {
         const QKeyEvent* event = nullptr;

@@ -21,19 +21,6 @@ constexpr int kMasterLinkTop = 428;
 constexpr int kSlaveLinkTop = 336;
 constexpr int kHighestComPort = 8;
 
-// Our own closes raise OnClose too; only a port that closed by itself is retried.
-class DeliberateClose {
-public:
-    explicit DeliberateClose(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
-    ~DeliberateClose() { flag_ = previous_; }
-    DeliberateClose(const DeliberateClose&) = delete;
-    DeliberateClose& operator=(const DeliberateClose&) = delete;
-
-private:
-    bool& flag_;
-    bool previous_;
-};
-
 }  // namespace
 
 void TfFrameLock::rbMasterClick() {
@@ -83,11 +70,8 @@ void TfFrameLock::OpenLink() {
     const bool master = IsMaster();
     if (IsLan()) {
         ComRetryTimer->stop();
-        {
-            const DeliberateClose deliberate(ClosingComPorts);
-            ComPort1->Close();
-            ComPort2->Close();
-        }
+        ComPort1->Close();
+        ComPort2->Close();
         Client->setConnected(false);
         Server->setListen(false);
         Server->setListen(master);
@@ -128,7 +112,6 @@ void TfFrameLock::ApplyLinkDevicePaths() {
 }
 
 void TfFrameLock::OpenComPort(TComPort& port, int number, const char* errorKey) {
-    const DeliberateClose deliberate(ClosingComPorts);
     if (number <= 0) {
         port.Close();
         return;
@@ -149,18 +132,22 @@ void TfFrameLock::OpenComPort(TComPort& port, int number, const char* errorKey) 
 }
 
 void TfFrameLock::cbCom1Change() {
-    if (ui->cbCom1->currentIndex() == ComportsNr->ktInteger2() && ui->cbCom1->currentIndex() > 0) {
-        ui->cbCom1->setCurrentIndex(0);
-    }
-    ComportsNr->setKtInteger1(ui->cbCom1->currentIndex());
-    OpenLink();
+    ChooseComPort(*ui->cbCom1, ComportsNr->ktInteger2(),
+                  [this](int port) { ComportsNr->setKtInteger1(port); });
 }
 
 void TfFrameLock::cbCom2Change() {
-    if (ui->cbCom2->currentIndex() == ComportsNr->ktInteger1() && ui->cbCom2->currentIndex() > 0) {
-        ui->cbCom2->setCurrentIndex(0);
+    ChooseComPort(*ui->cbCom2, ComportsNr->ktInteger1(),
+                  [this](int port) { ComportsNr->setKtInteger2(port); });
+}
+
+void TfFrameLock::ChooseComPort(QComboBox& box, int otherPort,
+                                const std::function<void(int)>& store) {
+    // One serial port cannot serve as both ports.
+    if (box.currentIndex() == otherPort && box.currentIndex() > 0) {
+        box.setCurrentIndex(0);
     }
-    ComportsNr->setKtInteger2(ui->cbCom2->currentIndex());
+    store(box.currentIndex());
     OpenLink();
 }
 
@@ -224,13 +211,14 @@ void TfFrameLock::ServerClientConnected(QObject* Sender, TSimpleTCPClient* Clien
 }
 
 void TfFrameLock::ComPortClose(QObject* Sender) {
-    if (ClosingComPorts || Closing || IsLan()) {
+    auto* port = static_cast<TComPort*>(Sender);
+    // Our own closes raise OnClose too; only a port whose device went away is retried.
+    if (!port->DeviceLost() || Closing || IsLan()) {
         return;
     }
     // The device went away (an adapter pulled, a line hung up): try again until it is back.
     qCWarning(lcLink) << Sender->objectName() << "closed by itself; reopening every"
                       << ComRetryTimer->interval() << "ms";
-    auto* port = static_cast<TComPort*>(Sender);
     ShowComFailure(lang->TextByKey(QStringLiteral("TxT_ComPortLost")) + port->DeviceName());
     services_.dialogs->beep(BeepKind::Exclamation);
     ComRetryTimer->start();
@@ -249,7 +237,6 @@ void TfFrameLock::ComRetryTimerTimer() {
         if (number <= 0 || number > kHighestComPort || port->Connected()) {
             continue;
         }
-        const DeliberateClose deliberate(ClosingComPorts);
         try {
             port->SetPort(static_cast<TPortType>(number - 1));
             port->Open();

@@ -14,13 +14,13 @@
 
 namespace {
 
-// A port whose write fails has lost its device; closing it hands it to the reopen retry.
+// A failed write loses that frame only: a port whose device went away closes itself and is
+// reopened by the retry.
 void writeOrDrop(TComPort& port, const QByteArray& bytes) {
     try {
         port.WriteStr(bytes);
     } catch (const EComPort& e) {
         qCWarning(lcSync) << port.objectName() << "write failed:" << e.what();
-        port.Close();
     }
 }
 

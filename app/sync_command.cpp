@@ -54,6 +54,16 @@ namespace {
 using Handler = void (*)(QByteArrayView command, QByteArrayView argument,
                          SyncCommandTarget& target);
 
+// A command whose argument must be a number; any other argument is refused.
+template <typename T, std::optional<T> (*parse)(QByteArrayView), void (SyncCommandTarget::*run)(T)>
+void withNumber(QByteArrayView command, QByteArrayView argument, SyncCommandTarget& target) {
+    if (const std::optional<T> value = parse(argument)) {
+        (target.*run)(*value);
+    } else {
+        target.commandRefused(command);
+    }
+}
+
 struct Entry {
     const char* code;
     Handler run;
@@ -76,30 +86,12 @@ const std::array<Entry, 16> kCommandTable = {{
     {SyncCode::LoopOn, [](auto, auto, SyncCommandTarget& t) { t.commandLoop(true); }},
     {SyncCode::LoopOff, [](auto, auto, SyncCommandTarget& t) { t.commandLoop(false); }},
     {SyncCode::Position,
-     [](QByteArrayView command, QByteArrayView argument, SyncCommandTarget& t) {
-         if (const auto offset = parseDecimal64(argument)) {
-             t.commandPosition(*offset);
-         } else {
-             t.commandRefused(command);
-         }
-     }},
+     withNumber<std::int64_t, parseDecimal64, &SyncCommandTarget::commandPosition>},
     {SyncCode::ClearList, [](auto, auto, SyncCommandTarget& t) { t.commandClearList(); }},
     {SyncCode::ListItem,
-     [](QByteArrayView command, QByteArrayView argument, SyncCommandTarget& t) {
-         if (const auto item = parseDecimal32(argument)) {
-             t.commandListItem(*item);
-         } else {
-             t.commandRefused(command);
-         }
-     }},
+     withNumber<std::int32_t, parseDecimal32, &SyncCommandTarget::commandListItem>},
     {SyncCode::CueSegment,
-     [](QByteArrayView command, QByteArrayView argument, SyncCommandTarget& t) {
-         if (const auto index = parseDecimal32(argument)) {
-             t.commandCueSegment(*index);
-         } else {
-             t.commandRefused(command);
-         }
-     }},
+     withNumber<std::int32_t, parseDecimal32, &SyncCommandTarget::commandCueSegment>},
 }};
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <QLayout>
 #include <QLoggingCategory>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
@@ -211,6 +212,7 @@ void TFormPlacement::placeFrame(const QRect& frame, bool sized) {
     pendingFrame_ = frame;
     pendingSized_ = sized;
     settleTries_ = 0;
+    unframedChecks_ = 0;
 }
 
 void TFormPlacement::settlePendingFrame() {
@@ -222,7 +224,14 @@ void TFormPlacement::settlePendingFrame() {
     const QMargins margins =
         form->windowHandle() ? form->windowHandle()->frameMargins() : QMargins();
     if (margins.isNull()) {
-        return;  // not framed yet, or never without a window manager
+        // Not framed yet, or never without a window manager. The frame's size may become known
+        // after the last event the framing sends, so it is looked at again for a while.
+        constexpr int kUnframedChecks = 40;
+        constexpr int kUnframedCheckMs = 50;
+        if (++unframedChecks_ < kUnframedChecks) {
+            QTimer::singleShot(kUnframedCheckMs, this, [this] { settlePendingFrame(); });
+        }
+        return;
     }
     const QRect wanted = *pendingFrame_;
     const QPoint framePosition = form->geometry().topLeft() - QPoint(margins.left(), margins.top());

@@ -104,6 +104,7 @@ private:
     std::optional<QRect> pendingFrame_;
     bool pendingSized_ = false;
     int settleTries_ = 0;
+    int unframedChecks_ = 0;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TFormPlacement::TPlacementOptions)

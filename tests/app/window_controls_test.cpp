@@ -156,10 +156,12 @@ TEST(WindowLanguages, EveryShippedFileSetsEveryTextOfTheRealWindowAndExplainsThe
     for (int index = 0; index < 3; ++index) {
         EXPECT_EQ(h.window().lang->ApplyLanguage(&h.window(), index), 78) << index;
         for (const std::string_view key : kMessageKeys) {
-            const QString name = QString::fromLatin1(key.data(), static_cast<qsizetype>(key.size()));
+            const QString name =
+                QString::fromLatin1(key.data(), static_cast<qsizetype>(key.size()));
             EXPECT_NE(h.window().lang->TextByKey(name), name) << index << ' ' << key;
         }
-        EXPECT_TRUE(h.window().lang->TextByKey(QStringLiteral("Msg_Unlock"))
+        EXPECT_TRUE(h.window()
+                        .lang->TextByKey(QStringLiteral("Msg_Unlock"))
                         .contains(QChar(kUnlockCharacter)));
     }
     for (const char* page : {"help.htm", "dhelp.htm"}) {

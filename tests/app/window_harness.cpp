@@ -11,7 +11,8 @@
 #include <QDir>
 #include <QFile>
 
-WindowHarness::WindowHarness(const QByteArray& settings, const QString& programDir) {
+WindowHarness::WindowHarness(const QByteArray& settings, const QString& programDir,
+                             std::function<std::unique_ptr<MediaService>()> media) {
     dir_ = programDir.isEmpty() ? ownDir_.path() + QLatin1Char('/') : programDir;
     const QDir built(QCoreApplication::applicationDirPath());
     for (const QString& name :
@@ -27,10 +28,11 @@ WindowHarness::WindowHarness(const QByteArray& settings, const QString& programD
     FrameLockServices services;
     services.dialogs = &dialogs;
     services.programDir = dir_;
-    services.makeMediaService = [this] {
-        auto media = std::make_unique<FakeMediaService>(mediaLog);
-        media_ = media.get();
-        return media;
+    services.makeMediaService =
+        media ? std::move(media) : [this]() -> std::unique_ptr<MediaService> {
+        auto fake = std::make_unique<FakeMediaService>(mediaLog);
+        media_ = fake.get();
+        return fake;
     };
     window_ = std::make_unique<TfFrameLock>(std::move(services));
 }

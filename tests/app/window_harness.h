@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 class FakeMediaService;
@@ -18,8 +19,10 @@ class FakeMediaService;
 class WindowHarness {
 public:
     // Settings written to frameLock.ini before the window is made (empty: no file).
+    // Without a media service of its own the window gets the media double.
     explicit WindowHarness(const QByteArray& settings = QByteArray(),
-                           const QString& programDir = QString());
+                           const QString& programDir = QString(),
+                           std::function<std::unique_ptr<MediaService>()> media = {});
     ~WindowHarness();
     WindowHarness(const WindowHarness&) = delete;
     WindowHarness& operator=(const WindowHarness&) = delete;
@@ -31,6 +34,7 @@ public:
 
     TfFrameLock& window() const { return *window_; }
     Ui::TfFrameLock& ui() const { return window_->form(); }
+    // Only with the media double.
     FakeMediaService& media() const { return *media_; }
     QString programDir() const { return dir_; }
     QByteArray settingsFile() const;

@@ -1,6 +1,7 @@
 // libFuzzer target: the profile-file reader and writer, and the settings load pass over every
 // kind of stored property, fed with arbitrary file bytes.
 #include "storage/profile_document.h"
+#include "storage/props_storage.h"
 #include "storage/stored_props.h"
 
 #include <QObject>
@@ -70,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     props.resolve(&form);
     // A list's Count is honoured up to 65536 items (a unit test covers that bound); larger
     // counts would only slow every run down to a crawl without reaching new code.
-    if (doc.readString("System.Comp_Items", "Count", {}).trimmed().toLongLong() > 4096) {
+    if (trimControls(doc.readString("System.Comp_Items", "Count", {})).toLongLong() > 4096) {
         return 0;
     }
     props.load(doc, "System");

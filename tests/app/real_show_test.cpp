@@ -1,0 +1,80 @@
+// A Master and two Slaves, each a real main window with real GStreamer, joined over loopback
+// TCP, every instance with its own In point: what each shows is read from the decoded pictures.
+#include "media/gst_media_service.h"
+#include "media_test_support.h"
+#include "net/loopback.h"
+#include "window_harness.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Instance {
+    Instance(const QStringList& lines)
+        : h(systemSection(lines), QString(),
+            [this] { return std::make_unique<GstMediaService>(probeOptions(probe)); }) {}
+    FrameProbe probe;
+    WindowHarness h;
+};
+
+QStringList instance(const QString& clip, quint16 port, bool master, int inPoint) {
+    return {QStringLiteral("eFilename_Text=") + clip,
+            QStringLiteral("ComportsNr_ktBoolean=False"),
+            QStringLiteral("Server_Port=%1").arg(port),
+            QStringLiteral("Client_Port=%1").arg(port),
+            QStringLiteral("rbMaster_Checked=%1").arg(master ? "True" : "False"),
+            QStringLiteral("rbSlave_Checked=%1").arg(master ? "False" : "True"),
+            QStringLiteral("cbRepeat_Checked=False"),
+            QStringLiteral("StartTimer_Interval=300"),
+            QStringLiteral("eIn_Value=%1").arg(inPoint),
+            QStringLiteral("[System.lbCut_Items]"),
+            QStringLiteral("Count=3"),
+            QStringLiteral("Item0=15"),
+            QStringLiteral("Item1=30"),
+            QStringLiteral("Item2=45")};
+}
+
+TEST(RealShow, EveryInstanceStartsEachSegmentOnTheFrameItsOwnInPointSays) {
+    ClipSettings settings;
+    settings.frames = 120;
+    const QString clip = clipPath(settings);
+    const quint16 port = freePort();
+    const int inPoints[] = {0, 40, 7};
+    Instance master(instance(clip, port, true, inPoints[0]));
+    Instance one(instance(clip, port, false, inPoints[1]));
+    Instance two(instance(clip, port, false, inPoints[2]));
+    Instance* all[] = {&master, &one, &two};
+    for (Instance* i : all) {
+        i->h.show();
+    }
+    ASSERT_TRUE(waitFor([&] { return master.h.ui().lbConnected->count() == 2; }, 10000));
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_TRUE(waitFor([&] { return all[k]->probe.lastPreroll() == inPoints[k]; }, 10000))
+            << "instance " << k << " cued " << all[k]->probe.lastPreroll().value_or(-1);
+        all[k]->probe.clearPlayed();
+    }
+
+    master.h.ui().bPlay->click();
+    const std::int64_t starts[] = {0, 15, 30};
+    for (int segment = 0; segment < 3; ++segment) {
+        for (int k = 0; k < 3; ++k) {
+            ASSERT_TRUE(waitFor([&] { return !all[k]->probe.played().empty(); }, 10000))
+                << "instance " << k << " did not play segment " << segment;
+            EXPECT_EQ(all[k]->probe.played().front(), inPoints[k] + starts[segment])
+                << "instance " << k << " segment " << segment;
+        }
+        if (segment == 2) {
+            break;
+        }
+        // At the segment's end every instance is cued on the next one's first frame, paused.
+        for (int k = 0; k < 3; ++k) {
+            const std::int64_t next = inPoints[k] + starts[segment + 1];
+            ASSERT_TRUE(waitFor([&] { return all[k]->probe.lastPreroll() == next; }, 10000))
+                << "instance " << k << " cued " << all[k]->probe.lastPreroll().value_or(-1)
+                << " instead of " << next;
+            all[k]->probe.clearPlayed();
+        }
+    }
+}
+
+}  // namespace
