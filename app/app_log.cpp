@@ -1,4 +1,5 @@
 #include "app/app_log.h"
 
-Q_LOGGING_CATEGORY(lcSync, "framelock.sync", QtInfoMsg)
-Q_LOGGING_CATEGORY(lcLink, "framelock.net", QtInfoMsg)
+// Off below warnings: the installers' event log switches them on (app/event_log.h).
+Q_LOGGING_CATEGORY(lcSync, "framelock.sync", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcLink, "framelock.net", QtWarningMsg)

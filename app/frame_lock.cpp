@@ -233,6 +233,9 @@ void TfFrameLock::FormClose() {
     ClientStatusTimer->stop();
     ComRetryTimer->stop();
     FormStorage->setActive(true);
+    // Written now, while the window manager still frames the window: once it is hidden its
+    // frame is no longer known, and the position saved at destruction would be the client's.
+    FormStorage->SaveSettings();
     StopStartTimers();
     CountdownTimer->stop();
 }

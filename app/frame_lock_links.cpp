@@ -14,6 +14,7 @@
 
 #include <QTimer>
 #include "app/app_log.h"
+#include "serial/serial_log.h"
 
 namespace {
 
@@ -81,6 +82,7 @@ void TfFrameLock::OpenLink() {
                        lang->TextByKey(QStringLiteral("TxT_ClientStatusConnect")));
         }
         if (Server->Listen()) {
+            qCInfo(lcLink) << "listening on port" << Server->Port();
             ShowStatus(ui->eServerStatus, lang->TextByKey(QStringLiteral("TxT_ServerOK")));
         }
         return;
@@ -165,7 +167,7 @@ bool TfFrameLock::eSlaveIPKeyPress(QObject* Sender, QChar Key) {
 void TfFrameLock::ServerError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
                               const QString& ErrorMsg) {
     Q_UNUSED(Sender);
-    qCWarning(lcLink) << "server error" << ErrorCode << ErrorMsg << "on socket" << Socket;
+    qCWarning(lcLink).noquote() << "error" << ErrorCode << ErrorMsg << "on server socket" << Socket;
     ShowStatus(ui->eServerStatus, ErrorMsg);
     services_.dialogs->beep(BeepKind::Exclamation);
     // A failed connection is already dropped by the server alone; restarting the server would
@@ -178,7 +180,7 @@ void TfFrameLock::ServerError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
 void TfFrameLock::ClientError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
                               const QString& ErrorMsg) {
     Q_UNUSED(Sender);
-    qCWarning(lcLink) << "client error" << ErrorCode << ErrorMsg << "on socket" << Socket;
+    qCWarning(lcLink).noquote() << "error" << ErrorCode << ErrorMsg << "on client socket" << Socket;
     ShowStatus(ui->eClientStatus, ErrorMsg);
     services_.dialogs->beep(BeepKind::Exclamation);
     if (!Closing) {
@@ -217,8 +219,8 @@ void TfFrameLock::ComPortClose(QObject* Sender) {
         return;
     }
     // The device went away (an adapter pulled, a line hung up): try again until it is back.
-    qCWarning(lcLink) << Sender->objectName() << "closed by itself; reopening every"
-                      << ComRetryTimer->interval() << "ms";
+    qCWarning(lcSerial, "lost %s (reopening every %d ms)", qPrintable(port->DeviceName()),
+              ComRetryTimer->interval());
     ShowComFailure(lang->TextByKey(QStringLiteral("TxT_ComPortLost")) + port->DeviceName());
     services_.dialogs->beep(BeepKind::Exclamation);
     ComRetryTimer->start();

@@ -33,19 +33,20 @@ void TfFrameLock::SendCommand(const QByteArray& command) {
     const QByteArray frame = frameCommand(command);
     if (IsLan()) {
         if (Server->Listen()) {
-            qCDebug(lcSync) << "send" << command << "to" << Server->Clients().size() << "Slaves";
+            qCInfo(lcSync).noquote() << "sent" << command;
             FlashLed(ui->masterled);
             Server->SendToAll(frame.constData(), static_cast<qint32>(frame.size()));
         }
         return;
     }
+    if (ComPort1->Connected() || ComPort2->Connected()) {
+        qCInfo(lcSync).noquote() << "sent" << command;
+    }
     if (ComPort1->Connected()) {
-        qCDebug(lcSync) << "send" << command << "on" << ComPort1->DeviceName();
         FlashLed(ui->masterled);
         writeOrDrop(*ComPort1, frame);
     }
     if (ComPort2->Connected()) {
-        qCDebug(lcSync) << "send" << command << "on" << ComPort2->DeviceName();
         FlashLed(ui->thruled);
         writeOrDrop(*ComPort2, frame);
     }
@@ -90,7 +91,7 @@ void TfFrameLock::DispatchCommand(const QByteArray& command) {
     if (SplashShowing && Splash) {
         Splash->close();
     }
-    qCDebug(lcSync) << "received" << command;
+    qCInfo(lcSync).noquote() << "received" << command;
     if (!dispatchSyncCommand(command, *this)) {
         qCDebug(lcSync) << "unknown command ignored:" << command;
     }

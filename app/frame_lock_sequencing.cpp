@@ -43,7 +43,7 @@ void TfFrameLock::SelectSegment() {
     if (index != ui->lbCut->currentRow()) {
         SelectSyncPoint(index);
     }
-    qCDebug(lcSync) << "segment" << index << "cued: frames" << range->start << "to" << range->stop;
+    qCInfo(lcSync) << "cued segment" << index << "frames" << range->start << "to" << range->stop;
     player_->SetPlayRange(range->start, range->stop);
 }
 

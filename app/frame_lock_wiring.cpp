@@ -2,6 +2,7 @@
 // in the window through the window's key handlers before the focused control sees it.
 #include "app/frame_lock.h"
 
+#include "app/app_log.h"
 #include "net/simple_tcp_client.h"
 #include "net/simple_tcp_server.h"
 #include "serial/com_port.h"
@@ -12,6 +13,10 @@
 #include <QTimer>
 
 namespace {
+
+QString endpoint(const TSimpleTCPClient& socket) {
+    return socket.Host() + QLatin1Char(':') + QString::number(socket.Port());
+}
 
 template <typename Button, typename Handler>
 void onChecked(Button* button, Handler handler) {
@@ -59,9 +64,13 @@ void TfFrameLock::connectHandlers() {
         ServerError(s, socket, code, text);
     };
     Server->OnClientConnected = [this](QObject* s, TSimpleTCPClient* c) {
+        qCInfo(lcLink).noquote() << "slave connected" << endpoint(*c);
         ServerClientConnected(s, c);
     };
-    Server->OnClientDisconnected = Server->OnClientConnected;
+    Server->OnClientDisconnected = [this](QObject* s, TSimpleTCPClient* c) {
+        qCInfo(lcLink).noquote() << "slave disconnected" << endpoint(*c);
+        ServerClientConnected(s, c);
+    };
     Server->OnClientRead = [this](QObject* s, TSimpleTCPClient* c, const char* b, qint32 n) {
         ServerClientRead(s, c, b, n);
     };
@@ -70,6 +79,9 @@ void TfFrameLock::connectHandlers() {
     };
     Client->OnRead = [this](QObject* s, const char* b, qint32 n) { ClientRead(s, b, n); };
     Client->OnDisconnected = [this](QObject* s) { ClientDisconnected(s); };
+    Client->OnConnected = [this](QObject*) {
+        qCInfo(lcLink).noquote() << "connected to" << endpoint(*Client);
+    };
     ComPort1->OnRxChar = [this](QObject* s, int count) { ComPort1RxChar(s, count); };
     ComPort1->OnClose = [this](QObject* s) { ComPortClose(s); };
     ComPort2->OnClose = ComPort1->OnClose;

@@ -1,3 +1,4 @@
+#include "app/event_log.h"
 #include "app/frame_lock.h"
 #include "app/termination_signals.h"
 #include "media/gst_media_service.h"
@@ -9,6 +10,8 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(product::kTitle);
+    // Beside the program, like its settings: each installed instance has a directory of its own.
+    const EventLog eventLog(QCoreApplication::applicationDirPath());
     QtDialogService dialogs;
     FrameLockServices services;
     services.dialogs = &dialogs;

@@ -10,7 +10,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcScreen, "framelock.media")
+Q_LOGGING_CATEGORY(lcScreen, "framelock.media", QtWarningMsg)
 
 const QString Service = QStringLiteral("org.freedesktop.ScreenSaver");
 const QString Path = QStringLiteral("/org/freedesktop/ScreenSaver");

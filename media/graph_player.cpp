@@ -1,6 +1,7 @@
 #include "media/graph_player.h"
 
 #include "media/frame_time.h"
+#include "media/media_log.h"
 #include "widgets/dialog_service.h"
 
 #include <QLoggingCategory>
@@ -9,7 +10,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcPlayer, "framelock.media.player")
+Q_LOGGING_CATEGORY(lcPlayer, "framelock.media.player", QtWarningMsg)
 
 template <typename F, typename... Args>
 void callIfAssigned(const F& function, Args&&... args) {
@@ -90,6 +91,7 @@ bool TGraphPlayer::RenderMediaFile() {
     // hundred characters an older buffer allowed, and the service reports names it cannot open.
     const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
     if (!service_->renderFile(fileName)) {
+        qCInfo(lcMedia).noquote() << "open failed" << fileName;
         // The box is modal and runs the event loop: a Play arriving meanwhile must find the
         // file box empty already.
         callIfAssigned(owner_.clearFileBox);
@@ -114,6 +116,11 @@ bool TGraphPlayer::RenderMediaFile() {
     std::int64_t duration = 0;
     const bool durationRead = service_->duration(duration);
     durationFrames_ = frameOfMediaTime(duration, frameUnit_);
+    if (durationRead) {
+        qCInfo(lcMedia).noquote() << "opened" << fileName << "frames" << durationFrames_;
+    } else {
+        qCInfo(lcMedia).noquote() << "open failed" << fileName;
+    }
     return durationRead;
 }
 

@@ -12,7 +12,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcGraph, "framelock.media")
+Q_LOGGING_CATEGORY(lcGraph, "framelock.media", QtWarningMsg)
 
 // A saved graph is a line or two of pipeline text; anything far larger is not one.
 constexpr qint64 MaxGraphFileSize = 1 << 20;
@@ -84,6 +84,7 @@ bool GstGraph::render(const QString& fileName) {
         // Failed after the first frame came: the player hears of it once it holds the graph.
         queueEvent(EC_ERRORABORT);
     }
+    frameProbe_ = FrameProbe::attach(pipeline_, videoSink_, frameRate_);
     return true;
 }
 
@@ -427,8 +428,14 @@ void GstGraph::setState(GstState state) {
         // picture would step ahead of the position. Hold the frame on screen instead.
         setShowPrerollFrame(false);
     }
+    if (frameProbe_ != nullptr) {
+        frameProbe_->setRunning(state == GST_STATE_PLAYING);
+    }
     if (gst_element_set_state(pipeline_, state) == GST_STATE_CHANGE_FAILURE) {
         qCWarning(lcGraph) << "state change failed in" << fileName_;
+    }
+    if (frameProbe_ != nullptr) {
+        frameProbe_->announce();
     }
     if (state == GST_STATE_PAUSED && wasRunning && seekSinceRun_ && frameFormat_ &&
         (seekInThisTurn_ || currentPosition() == nsToUnits(seekStartNs_))) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "media/frame_probe.h"
 #include "media/media_service.h"
 #include "media/stream_time.h"
 #include "media/video_window.h"
@@ -100,6 +101,7 @@ private:
     std::int64_t lastPositionNs_ = 0;
     std::int64_t seekStartNs_ = 0;  // the latest seek's range, stop -1 for the end
     std::int64_t seekStopNs_ = -1;
+    std::unique_ptr<FrameProbe> frameProbe_;  // only while the event log is on; UI thread
 
     QObject notifier_;                // UI thread: context of notifications from the bus
     QPointer<QObject> notifyWindow_;  // UI thread

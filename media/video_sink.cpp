@@ -4,7 +4,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcSink, "framelock.media")
+Q_LOGGING_CATEGORY(lcSink, "framelock.media", QtWarningMsg)
 
 constexpr const char* FitFilterName = "framelock-fit";
 

@@ -9,7 +9,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcScreen, "framelock.media")
+Q_LOGGING_CATEGORY(lcScreen, "framelock.media", QtWarningMsg)
 
 }  // namespace
 

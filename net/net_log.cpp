@@ -1,3 +1,3 @@
 #include "net/net_log.h"
 
-Q_LOGGING_CATEGORY(lcNet, "framelock.net")
+Q_LOGGING_CATEGORY(lcNet, "framelock.net", QtWarningMsg)

@@ -205,7 +205,7 @@ void TComPort::Open() {
         connected_ = false;
         throw;
     }
-    qCDebug(lcSerial) << DeviceName() << "open on" << devicePaths_.PathFor(port_);
+    qCInfo(lcSerial).noquote() << "opened" << DeviceName() << "on" << devicePaths_.PathFor(port_);
     if (OnOpen) {
         CallCopy(OnOpen, this);
     }
@@ -241,7 +241,7 @@ void TComPort::CloseDevice(bool deviceLost) {
     // so that a reopened port in toggle mode switches it on again.
     rtsToggleOn_ = false;
     deviceLost_ = deviceLost;
-    qCDebug(lcSerial) << DeviceName() << "closed";
+    qCInfo(lcSerial).noquote() << "closed" << DeviceName();
     if (OnClose) {
         CallCopy(OnClose, this);
     }

@@ -1,3 +1,3 @@
 #include "serial/serial_log.h"
 
-Q_LOGGING_CATEGORY(lcSerial, "framelock.serial", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcSerial, "framelock.serial", QtWarningMsg)

@@ -268,6 +268,11 @@ void TFormPlacement::WritePosition(ProfileDocument& document) {
             form->normalGeometry().adjusted(-marginLeft, -marginTop, frame.right() - client.right(),
                                             frame.bottom() - client.bottom());
     }
+    if (pendingFrame_ && !minimized && !maximized) {
+        // The window manager has not yet confirmed the restored place: the place asked for is
+        // the one to keep, not wherever an unframed window happens to stand.
+        normal.moveTopLeft(pendingFrame_->topLeft());
+    }
     const int showCmd = minimized ? kShowMinimized : maximized ? kShowMaximized : kShowNormal;
 
     writeValue(document, "Flags",

@@ -1,6 +1,7 @@
 #include "media/fake_media_service.h"
 #include "media/graph_player.h"
 #include "net/loopback.h"
+#include "net/simple_tcp_server.h"
 #include "window_harness.h"
 
 #include <gtest/gtest.h>
@@ -222,6 +223,22 @@ TEST(WindowSequencing, StopDropsAnArmedStartRewindDoesNotAndTestModeStepsOneFram
         EXPECT_FALSE(ui.cbTest->isChecked()) << button->objectName().toStdString();
         EXPECT_FALSE(show.h.window().TestTimer->isActive());
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WindowSequencing, ClosingWhileAStartIsPendingSendsNothingMore) {
+    ShowOnAMaster show({"500"});
+    show.h.window().StartTimer->setInterval(100);
+    show.h.ui().cbFullscreen->setChecked(true);
+    show.h.ui().bPlay->click();
+    EXPECT_EQ(show.tap->take(4), QStringList({"Ful1", "ClLi", "SeLi500", "FSc1"}));
+    show.h.window().close();
+    settle(400);
+    EXPECT_EQ(show.tap->take(), QStringList());
+    EXPECT_FALSE(show.h.window().Server->Listen());
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ public:
     void run() override {}
     void pause() override {}
     void stop() override {}
+    void keepDisplayAwake(bool) override {}
 };
 
 class FuzzReceiver final : public SyncCommandTarget {
