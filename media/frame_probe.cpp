@@ -46,6 +46,9 @@ void SinkFrameLog::setRunning(bool running) {
     running_ = running;
     awaitingStart_ = false;
     pendingWhat_ = nullptr;
+    if (!shown_) {
+        return;
+    }
     if (last_) {
         // Running, the sink shows the frame it held first. Held after running, a sink that waits
         // for the clock with the next frame in hand prerolls on it; should it have shown it
@@ -54,6 +57,19 @@ void SinkFrameLog::setRunning(bool running) {
         pendingFrame_ = *last_;
     } else {
         awaitingStart_ = running;
+    }
+}
+
+void SinkFrameLog::setShown(bool shown) {
+    const std::lock_guard lock(mutex_);
+    if (shown == shown_) {
+        return;
+    }
+    shown_ = shown;
+    pendingWhat_ = nullptr;
+    awaitingStart_ = false;
+    if (shown && last_ && !running_) {
+        qCInfo(lcMedia) << "prerolled frame" << *last_;
     }
 }
 
@@ -80,6 +96,9 @@ void SinkFrameLog::onBuffer(GstPad* pad, GstBuffer* buffer) {
     const std::int64_t frame = frameOf(pad, buffer);
     const std::lock_guard lock(mutex_);
     last_ = frame;
+    if (!shown_) {
+        return;
+    }
     if (!running_) {
         // This frame is the one held now, not the one the state change expected.
         pendingWhat_ = nullptr;

@@ -34,6 +34,9 @@ public:
     // just after: the frame the sink already holds is logged then, off the way to the sink.
     void setRunning(bool running);
     void announce();
+    // A standby pipeline's sink is not on screen: what reaches it is not logged until it is
+    // shown, and then the frame it holds is logged as prerolled, since that is when it appears.
+    void setShown(bool shown);
 
 private:
     static GstPadProbeReturn onPad(GstPad* pad, GstPadProbeInfo* info, gpointer self);
@@ -46,6 +49,7 @@ private:
 
     std::mutex mutex_;
     bool running_ = false;
+    bool shown_ = true;
     bool awaitingStart_ = false;
     // The last frame through the pad since the latest flush: the one the sink holds or shows.
     std::optional<std::int64_t> last_;

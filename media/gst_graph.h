@@ -160,7 +160,8 @@ private:
     std::int64_t lastPositionNs_ = 0;
     std::int64_t seekStartNs_ = 0;  // the latest seek's range, stop -1 for the end
     std::int64_t seekStopNs_ = -1;
-    std::unique_ptr<SinkFrameLog> frameProbe_;  // only while the event log is on; UI thread
+    std::unique_ptr<SinkFrameLog> frameProbe_;         // only while the event log is on; UI thread
+    std::unique_ptr<SinkFrameLog> standbyFrameProbe_;  // the standby's, likewise
 
     QObject notifier_;                // UI thread: context of notifications from the bus
     QPointer<QObject> notifyWindow_;  // UI thread

@@ -103,6 +103,10 @@ bool GstGraph::createStandby() {
         standbyWindowId_ = 0;
         return refuse("no second pipeline");
     }
+    standbyFrameProbe_ = SinkFrameLog::attach(standby_, standbySink_, frameRate_);
+    if (standbyFrameProbe_ != nullptr) {
+        standbyFrameProbe_->setShown(false);
+    }
     standbyTag_ = std::make_unique<BusTag>(BusTag{this, standby_, &standbyWindowId_});
     GstBus* bus = gst_element_get_bus(standby_);
     gst_bus_set_sync_handler(bus, &GstGraph::onBusMessage, standbyTag_.get(), nullptr);
@@ -131,6 +135,7 @@ void GstGraph::dropStandby(const char* why) {
     if (why != nullptr) {
         qCWarning(lcStandby) << "cueing" << fileName_ << "by seeking with one pipeline:" << why;
     }
+    standbyFrameProbe_.reset();
     gst_element_set_state(standby_, GST_STATE_NULL);
     GstBus* bus = gst_element_get_bus(standby_);
     gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
@@ -237,8 +242,16 @@ void GstGraph::swapToStandby(const SeekRange& range) {
     const bool running = runAfterSwap_ || GST_STATE_TARGET(pipeline_) == GST_STATE_PLAYING;
     // The old pipeline goes behind the new one; it holds its frame and is not waited for.
     setShowPrerollFrame(false);
+    if (frameProbe_ != nullptr) {
+        frameProbe_->setShown(false);
+        frameProbe_->setRunning(false);
+    }
     const GstStateChangeReturn change = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
     std::swap(pipeline_, standby_);
+    std::swap(frameProbe_, standbyFrameProbe_);
+    if (frameProbe_ != nullptr) {
+        frameProbe_->setShown(true);
+    }
     std::swap(videoSink_, standbySink_);
     std::swap(displaySinks_, standbyDisplaySinks_);
     std::swap(tag_, standbyTag_);
@@ -264,7 +277,13 @@ void GstGraph::swapToStandby(const SeekRange& range) {
             &notifier_,
             [this] {
                 if (std::exchange(runAfterSwap_, false)) {
+                    if (frameProbe_ != nullptr) {
+                        frameProbe_->setRunning(true);
+                    }
                     gst_element_set_state(pipeline_, GST_STATE_PLAYING);
+                    if (frameProbe_ != nullptr) {
+                        frameProbe_->announce();
+                    }
                 }
             },
             Qt::QueuedConnection);

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 struct Instance {
@@ -48,31 +50,29 @@ TEST(RealShow, EveryInstanceStartsEachSegmentOnTheFrameItsOwnInPointSays) {
         i->h.show();
     }
     ASSERT_TRUE(waitFor([&] { return master.h.ui().lbConnected->count() == 2; }, 10000));
-    for (int k = 0; k < 3; ++k) {
-        ASSERT_TRUE(waitFor([&] { return all[k]->probe.lastPreroll() == inPoints[k]; }, 10000))
-            << "instance " << k << " cued " << all[k]->probe.lastPreroll().value_or(-1);
-        all[k]->probe.clearPlayed();
+    for (Instance* i : all) {
+        i->probe.clearPlayed();
     }
-
+    // Two pipelines may share each probe (one stands by, prerolled on the next segment), so the
+    // truth is what was played: every segment's first frame, and never a frame out of order or
+    // outside the instance's own range.
     master.h.ui().bPlay->click();
     const std::int64_t starts[] = {0, 15, 30};
-    for (int segment = 0; segment < 3; ++segment) {
-        for (int k = 0; k < 3; ++k) {
-            ASSERT_TRUE(waitFor([&] { return !all[k]->probe.played().empty(); }, 10000))
-                << "instance " << k << " did not play segment " << segment;
-            EXPECT_EQ(all[k]->probe.played().front(), inPoints[k] + starts[segment])
-                << "instance " << k << " segment " << segment;
-        }
-        if (segment == 2) {
-            break;
-        }
-        // At the segment's end every instance is cued on the next one's first frame, paused.
-        for (int k = 0; k < 3; ++k) {
-            const std::int64_t next = inPoints[k] + starts[segment + 1];
-            ASSERT_TRUE(waitFor([&] { return all[k]->probe.lastPreroll() == next; }, 10000))
-                << "instance " << k << " cued " << all[k]->probe.lastPreroll().value_or(-1)
-                << " instead of " << next;
-            all[k]->probe.clearPlayed();
+    for (int k = 0; k < 3; ++k) {
+        ASSERT_TRUE(waitFor(
+            [&] {
+                const auto played = all[k]->probe.played();
+                return !played.empty() && played.back() >= inPoints[k] + 44;
+            },
+            20000))
+            << "instance " << k << " did not play to its Out point";
+        const std::vector<std::int64_t> played = all[k]->probe.played();
+        EXPECT_TRUE(std::is_sorted(played.begin(), played.end())) << "instance " << k;
+        EXPECT_EQ(played.front(), inPoints[k]) << "instance " << k;
+        EXPECT_LT(played.back(), inPoints[k] + 45) << "instance " << k;
+        for (const std::int64_t start : starts) {
+            EXPECT_NE(std::find(played.begin(), played.end(), inPoints[k] + start), played.end())
+                << "instance " << k << " never showed frame " << inPoints[k] + start;
         }
     }
 }

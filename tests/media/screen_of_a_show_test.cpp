@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QScreen>
+#include <QLoggingCategory>
 #include <QTest>
 #include <algorithm>
 #include <memory>
@@ -86,8 +87,14 @@ private:
 // Records what the program logs in the media category, passing every message on as before.
 class MediaLog {
 public:
-    MediaLog() : previous_(qInstallMessageHandler(&MediaLog::handle)) { instance_ = this; }
+    // The media category logs which way held the screen saver off only while switched on, as an
+    // installer switches it on.
+    MediaLog() : previous_(qInstallMessageHandler(&MediaLog::handle)) {
+        instance_ = this;
+        QLoggingCategory::setFilterRules(QStringLiteral("framelock.media*=true"));
+    }
     ~MediaLog() {
+        QLoggingCategory::setFilterRules(QString());
         qInstallMessageHandler(previous_);
         instance_ = nullptr;
     }
