@@ -13,6 +13,7 @@
 #include "widgets/dialog_service.h"
 
 #include <QTimer>
+#include <optional>
 #include "app/app_log.h"
 #include "serial/serial_log.h"
 
@@ -21,6 +22,20 @@ namespace {
 constexpr int kMasterLinkTop = 428;
 constexpr int kSlaveLinkTop = 336;
 constexpr int kHighestComPort = 8;
+
+// Opens the port as COMnumber; the failure's text when it cannot be opened.
+std::optional<QString> tryOpenComPort(TComPort& port, int number) {
+    try {
+        if (number > kHighestComPort) {
+            throw EComPort(1);
+        }
+        port.SetPort(static_cast<TPortType>(number - 1));
+        port.Open();
+        return std::nullopt;
+    } catch (const EComPort& e) {
+        return QString::fromUtf8(e.what());
+    }
+}
 
 }  // namespace
 
@@ -118,15 +133,9 @@ void TfFrameLock::OpenComPort(TComPort& port, int number, const char* errorKey) 
         port.Close();
         return;
     }
-    try {
-        if (number > kHighestComPort) {
-            throw EComPort(1);
-        }
-        port.SetPort(static_cast<TPortType>(number - 1));
-        port.Open();
-    } catch (const EComPort& e) {
+    if (const std::optional<QString> failure = tryOpenComPort(port, number)) {
         qCWarning(lcLink) << port.objectName() << "COM" << number
-                          << "cannot be opened:" << e.what();
+                          << "cannot be opened:" << *failure;
         port.Close();
         lang->ShowMessageByKey(QString::fromLatin1(errorKey), QStringLiteral("ErrTitel_SetComPort"),
                                MessageBoxFlags::IconError);
@@ -239,14 +248,12 @@ void TfFrameLock::ComRetryTimerTimer() {
         if (number <= 0 || number > kHighestComPort || port->Connected()) {
             continue;
         }
-        try {
-            port->SetPort(static_cast<TPortType>(number - 1));
-            port->Open();
-            qCInfo(lcLink) << port->objectName() << "is back";
-        } catch (const EComPort& e) {
+        if (const std::optional<QString> failure = tryOpenComPort(*port, number)) {
             missing = true;
             ShowComFailure(lang->TextByKey(QStringLiteral("TxT_ComPortLost")) + port->DeviceName() +
-                           QStringLiteral(" (") + QString::fromUtf8(e.what()) + QLatin1Char(')'));
+                           QStringLiteral(" (") + *failure + QLatin1Char(')'));
+        } else {
+            qCInfo(lcLink) << port->objectName() << "is back";
         }
     }
     if (missing) {

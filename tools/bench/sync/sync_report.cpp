@@ -11,12 +11,12 @@
 
 namespace {
 
-bool readInstance(const std::string& spec, std::vector<Instance>& into) {
-    const std::size_t at = spec.rfind('@');
+bool readInstance(const std::string& argument, std::vector<Instance>& into) {
+    const std::size_t at = argument.rfind('@');
     Instance instance;
-    const std::string path = at == std::string::npos ? spec : spec.substr(0, at);
+    const std::string path = at == std::string::npos ? argument : argument.substr(0, at);
     if (at != std::string::npos) {
-        instance.inPoint = std::stoll(spec.substr(at + 1));
+        instance.inPoint = std::stoll(argument.substr(at + 1));
     }
     std::ifstream log(path);
     if (!log) {
