@@ -139,12 +139,13 @@ void TfFrameLock::commandPosition(std::int64_t offsetFromIn) {
 
 void TfFrameLock::commandClearList() {
     ui->lbCut->clear();
-    HintNextSegment();
+    HintNextSegment(CuedSegment);
 }
 
 void TfFrameLock::commandListItem(std::int32_t syncPoint) {
     ui->lbCut->addItem(QString::number(syncPoint));
-    HintNextSegment();
+    // The Master goes on from the segment playing here: its next cue is the one after it.
+    HintNextSegment(CuedSegment);
 }
 
 void TfFrameLock::commandCueSegment(std::int32_t index) {

@@ -43,15 +43,19 @@ void TfFrameLock::SelectSegment() {
     if (index != ui->lbCut->currentRow()) {
         SelectSyncPoint(index);
     }
+    CuedSegment = index;
     qCInfo(lcSync) << "cued segment" << index << "frames" << range->start << "to" << range->stop;
     player_->SetPlayRange(range->start, range->stop);
     HintNextSegment();
 }
 
 void TfFrameLock::HintNextSegment() {
-    const std::optional<FrameRange> next =
-        nextSegmentRange(SyncPoints(), ui->lbCut->currentRow(), ui->cbRepeat->isChecked(),
-                         InPoint(), player_->DurationFrames());
+    HintNextSegment(ui->lbCut->currentRow());
+}
+
+void TfFrameLock::HintNextSegment(int current) {
+    const std::optional<FrameRange> next = nextSegmentRange(
+        SyncPoints(), current, ui->cbRepeat->isChecked(), InPoint(), player_->DurationFrames());
     if (next) {
         player_->SetNextRange(next->start, next->stop);
     } else {

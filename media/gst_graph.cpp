@@ -259,9 +259,13 @@ void GstGraph::handleBusMessage(GstMessage* message, const BusTag& tag) {
     }
     switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_ASYNC_DONE: {
-            std::lock_guard lock(mutex_);
-            prerolled_ = true;
-            changed_.notify_all();
+            {
+                std::lock_guard lock(mutex_);
+                prerolled_ = true;
+                changed_.notify_all();
+            }
+            // During a swap the old pipeline's pause may still be taken for the shown one's.
+            wakeStandby();
             break;
         }
         case GST_MESSAGE_EOS:

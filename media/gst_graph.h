@@ -113,6 +113,7 @@ private:
     void advanceStandby();
     bool standbyReady();
     bool waitForStandby();
+    void wakeStandby();
     void swapToStandby(const SeekRange& range);
     void queueEvent(long code);
     bool buildPipeline(const QString& fileName);
@@ -149,7 +150,6 @@ private:
     bool standbyRefused_ = false;             // said why once; the graph keeps one pipeline
     std::optional<SeekRange> nextRange_;      // the range to prepare
     std::optional<SeekRange> standbySought_;  // the range of its latest seek
-    std::int64_t standbyDoneAtSeek_ = 0;      // standbyDone_ when it last sought or paused
     bool standbyAttached_ = false;
     // Starts the pipeline swapped in while running in the next event-loop turn, unless the cue
     // pauses it in this one (a running pipeline paused at once might step a frame).
@@ -175,6 +175,5 @@ private:
     bool rendered_ = false;
     bool failed_ = false;
     bool missingDecoder_ = false;
-    std::int64_t standbyDone_ = 0;  // ASYNC_DONE messages of the standby pipeline
     bool standbyFailed_ = false;
 };

@@ -57,6 +57,12 @@ std::optional<std::int64_t> heldStreamTime(GstElement* playbin) {
     return result;
 }
 
+// Whether a pipeline has no state change under way: a flushing seek makes it lose its state
+// before the seek call returns, so this cannot be fooled by a message still on its way.
+bool settled(GstElement* pipeline) {
+    return gst_element_get_state(pipeline, nullptr, nullptr, 0) == GST_STATE_CHANGE_SUCCESS;
+}
+
 }  // namespace
 
 void GstGraph::setNextRange(std::int64_t current, std::int64_t stop) {
@@ -113,10 +119,8 @@ bool GstGraph::createStandby() {
     gst_object_unref(bus);
     {
         std::lock_guard lock(mutex_);
-        standbyDone_ = 0;
         standbyFailed_ = false;
     }
-    standbyDoneAtSeek_ = 0;
     standbyAttached_ = false;
     standbySought_.reset();
     if (gst_element_set_state(standby_, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
@@ -153,16 +157,9 @@ void GstGraph::dropStandby(const char* why) {
 
 void GstGraph::handleStandbyMessage(GstMessage* message) {
     switch (GST_MESSAGE_TYPE(message)) {
-        case GST_MESSAGE_ASYNC_DONE: {
-            {
-                std::lock_guard lock(mutex_);
-                ++standbyDone_;
-                changed_.notify_all();
-            }
-            QMetaObject::invokeMethod(
-                &notifier_, [this] { advanceStandby(); }, Qt::QueuedConnection);
+        case GST_MESSAGE_ASYNC_DONE:
+            wakeStandby();
             break;
-        }
         case GST_MESSAGE_ERROR: {
             GError* error = nullptr;
             gst_message_parse_error(message, &error, nullptr);
@@ -172,7 +169,6 @@ void GstGraph::handleStandbyMessage(GstMessage* message) {
             {
                 std::lock_guard lock(mutex_);
                 standbyFailed_ = true;
-                changed_.notify_all();
             }
             QMetaObject::invokeMethod(
                 &notifier_, [this] { advanceStandby(); }, Qt::QueuedConnection);
@@ -187,11 +183,9 @@ void GstGraph::advanceStandby() {
     if (standby_ == nullptr) {
         return;
     }
-    std::int64_t done = 0;
     bool failed = false;
     {
         std::lock_guard lock(mutex_);
-        done = standbyDone_;
         failed = standbyFailed_;
     }
     if (failed) {
@@ -201,7 +195,7 @@ void GstGraph::advanceStandby() {
     }
     // Seeks only once the previous preparation settled: flushing it half-way costs the same
     // decoding again.
-    if (!nextRange_ || nextRange_ == standbySought_ || done <= standbyDoneAtSeek_) {
+    if (!nextRange_ || nextRange_ == standbySought_ || !settled(standby_)) {
         return;
     }
     if (!standbyAttached_) {
@@ -228,9 +222,6 @@ void GstGraph::advanceStandby() {
         g_object_set(sink, "show-preroll-frame", TRUE, nullptr);
     }
     standbySought_ = nextRange_;
-    // Counted before seeking: the preroll this seek causes may finish before the call returns.
-    // Settled, the pipeline posts nothing else meanwhile.
-    standbyDoneAtSeek_ = done;
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
     if (!gst_element_seek(standby_, 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
                           nextRange_->startNs, GST_SEEK_TYPE_SET, nextRange_->stopNs)) {
@@ -246,7 +237,7 @@ void GstGraph::swapToStandby(const SeekRange& range) {
         frameProbe_->setShown(false);
         frameProbe_->setRunning(false);
     }
-    const GstStateChangeReturn change = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+    gst_element_set_state(pipeline_, GST_STATE_PAUSED);
     std::swap(pipeline_, standby_);
     std::swap(frameProbe_, standbyFrameProbe_);
     if (frameProbe_ != nullptr) {
@@ -262,13 +253,9 @@ void GstGraph::swapToStandby(const SeekRange& range) {
     seekStartNs_ = range.startNs;
     seekStopNs_ = range.stopNs;
     seekSinceRun_ = false;
+    // One that ran is prepared only once it has paused; its ASYNC_DONE may come before the
+    // roles are swapped, which is why readiness is read from its state, not from messages.
     standbySought_.reset();
-    {
-        std::lock_guard lock(mutex_);
-        // A pipeline that was paused already has settled; one that ran posts its ASYNC_DONE
-        // once paused, and is prepared only then.
-        standbyDoneAtSeek_ = change == GST_STATE_CHANGE_ASYNC ? standbyDone_ : standbyDone_ - 1;
-    }
     // Started in the next turn unless the cue pauses it in this one: paused right after it
     // started, a pipeline may already hold the next frame.
     runAfterSwap_ = running;
@@ -292,12 +279,7 @@ void GstGraph::swapToStandby(const SeekRange& range) {
 }
 
 bool GstGraph::standbyReady() {
-    std::int64_t done = 0;
-    {
-        std::lock_guard lock(mutex_);
-        done = standbyDone_;
-    }
-    if (!standbySought_ || standbySought_ != nextRange_ || done <= standbyDoneAtSeek_) {
+    if (!standbySought_ || standbySought_ != nextRange_ || !settled(standby_)) {
         return false;
     }
     const std::optional<std::int64_t> held = heldStreamTime(standby_);
@@ -307,6 +289,11 @@ bool GstGraph::standbyReady() {
 bool GstGraph::nextRangeReady() {
     advanceStandby();
     return standby_ != nullptr && standbyReady();
+}
+
+void GstGraph::wakeStandby() {
+    QMetaObject::invokeMethod(
+        &notifier_, [this] { advanceStandby(); }, Qt::QueuedConnection);
 }
 
 bool GstGraph::waitForStandby() {
@@ -321,12 +308,23 @@ bool GstGraph::waitForStandby() {
         if (standbyReady()) {
             return true;
         }
-        std::unique_lock lock(mutex_);
-        const std::int64_t seen = standbyDone_;
-        if (!changed_.wait_until(lock, deadline,
-                                 [&] { return standbyDone_ != seen || standbyFailed_; })) {
+        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
             qCInfo(lcStandby) << "the standby of" << fileName_
                               << "was not ready in time; the cue seeks";
+            return false;
+        }
+        // Returns once the change under way (a pause, or the preparation's preroll) is done.
+        const GstStateChangeReturn change = gst_element_get_state(
+            standby_, nullptr, nullptr, static_cast<GstClockTime>(left.count()));
+        if (change == GST_STATE_CHANGE_FAILURE) {
+            return false;
+        }
+        if (change == GST_STATE_CHANGE_SUCCESS && standbySought_ == nextRange_ && !standbyReady()) {
+            qCWarning(lcStandby)
+                << "the standby of" << fileName_
+                << "settled on another frame than the one it was sent to; the cue seeks";
             return false;
         }
     }

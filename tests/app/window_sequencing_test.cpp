@@ -88,8 +88,28 @@ TEST(WindowSequencing, AWholeShowLoopsOnTheMasterAndASlaveFedItsBytesMovesTheSam
     EXPECT_EQ(slave.ui().lbCut->Items(), QStringList({"100", "200", "300"}));
 }
 
+// The cues made from `from` on, each checked to be the range named next before it.
+QStringList cuesNamedBeforehand(const QStringList& log, qsizetype from) {
+    std::optional<QString> named;
+    QStringList cues;
+    for (qsizetype i = 0; i < log.size(); ++i) {
+        const QString& call = log.at(i);
+        if (call.startsWith(QStringLiteral("setNextRange "))) {
+            named = call.mid(13);
+        } else if (call == QStringLiteral("clearNextRange")) {
+            named.reset();
+        } else if (i >= from && call.startsWith(QStringLiteral("setPositions "))) {
+            EXPECT_EQ(named, call.mid(13)) << call.toStdString();
+            cues << call.mid(13);
+        }
+    }
+    EXPECT_FALSE(named) << "named after the last segment";
+    return cues;
+}
+
 // The player can have a cue ready only if it was told: every cue of a show, the loop back
-// included, is the range named next before it, and nothing is named after the last segment.
+// included, is the range named next before it, and nothing is named after the last segment;
+// on a Slave too, whose selection the list received at the start clears.
 TEST(WindowSequencing, EveryCueOfAShowWasNamedAsTheNextRangeBeforeIt) {
     ShowOnAMaster show({"100", "200", "300"});
     show.h.ui().bPlay->click();
@@ -99,21 +119,22 @@ TEST(WindowSequencing, EveryCueOfAShowWasNamedAsTheNextRangeBeforeIt) {
     }
     show.h.ui().cbRepeat->setChecked(false);
     show.complete();
-    std::optional<QString> named;
-    QStringList cues;
-    for (qsizetype i = 0; i < show.h.mediaLog->size(); ++i) {
-        const QString& call = show.h.mediaLog->at(i);
-        if (call.startsWith(QStringLiteral("setNextRange "))) {
-            named = call.mid(13);
-        } else if (call == QStringLiteral("clearNextRange")) {
-            named.reset();
-        } else if (i >= start && call.startsWith(QStringLiteral("setPositions "))) {
-            EXPECT_EQ(named, call.mid(13)) << call.toStdString();
-            cues << call.mid(13);
-        }
+    const QStringList cues{"100 200", "200 300", "0 100", "100 200", "200 300"};
+    EXPECT_EQ(cuesNamedBeforehand(*show.h.mediaLog, start), cues);
+
+    WindowHarness slave(systemSection(
+        {QStringLiteral("rbMaster_Checked=False"), QStringLiteral("rbSlave_Checked=True"),
+         QStringLiteral("Client_Port=%1").arg(freePort()),
+         QStringLiteral("ComportsNr_ktBoolean=False"), QStringLiteral("eFilename_Text=clip.avi"),
+         QStringLiteral("cbRepeat_Checked=True"), QStringLiteral("[System.lbCut_Items]"),
+         QStringLiteral("Count=3"), QStringLiteral("Item0=100"), QStringLiteral("Item1=200"),
+         QStringLiteral("Item2=300")}));
+    slave.show();
+    const qsizetype slaveStart = slave.mediaLog->size();
+    for (const QString& command : show.tap->commands()) {
+        slave.window().ReceiveData(QByteArray("_" + command.toLatin1() + "*"));
     }
-    EXPECT_EQ(cues, QStringList({"100 200", "200 300", "0 100", "100 200", "200 300"}));
-    EXPECT_FALSE(named);
+    EXPECT_EQ(cuesNamedBeforehand(*slave.mediaLog, slaveStart), cues);
 }
 
 TEST(WindowSequencing, AListBeginningWithZeroCuesItsFirstSegmentAndStartsAfterTheSyncTime) {

@@ -8,9 +8,9 @@
 
 #include <QDBusConnection>
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QScreen>
-#include <QLoggingCategory>
 #include <QTest>
 #include <algorithm>
 #include <memory>

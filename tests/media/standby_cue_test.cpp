@@ -147,6 +147,29 @@ TEST_F(StandbyShow, SegmentsShorterThanThePreparationStartOnTheirFirstFrame) {
     EXPECT_EQ(shown, (std::vector<int>{1, 0, 1, 0, 1}));
 }
 
+// A Slave is cued while its own segment still runs: the pipeline that goes behind pauses at
+// once, often before the roles are swapped, and must still be found ready for the range after.
+TEST_F(GraphPlayerOnGstreamer, ThePipelineCuedAwayFromWhileRunningIsPreparedAgain) {
+    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 120));
+    player->OpenMedia();
+    ASSERT_TRUE(player->MediaOpen());
+    const std::pair<std::int64_t, std::int64_t> ranges[] = {{20, 110}, {60, 110}};
+    player->SetPlayRange(0, 110);
+    player->SetNextRange(ranges[0].first, ranges[0].second);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service->graph()->nextRangeReady(); }, 10000));
+    player->PlayMedia();
+    for (int cue = 0; cue < 8; ++cue) {
+        QTest::qWait(120);
+        const auto& [start, stop] = ranges[cue % 2];
+        player->SetPlayRange(start, stop);
+        ASSERT_EQ(service->graph()->shownPipeline(), (cue + 1) % 2) << "cue " << cue;
+        const auto& [nextStart, nextStop] = ranges[(cue + 1) % 2];
+        player->SetNextRange(nextStart, nextStop);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return service->graph()->nextRangeReady(); }, 5000))
+            << "cue " << cue;
+    }
+}
+
 TEST_F(GraphPlayerOnGstreamer, StandbyCyclesWithFullScreenGiveBackWindowsDescriptorsThreads) {
     fileBox = clipPath(clip(ClipFormat::MjpegAvi, 50));
     const auto cycle = [&] {
