@@ -115,10 +115,8 @@ public:
 
     // Sync points and sequencing.
     void SelectSegment();
-    // Tells the player which range the show cues next, so that it can stand ready: the one
-    // after the selected segment, or after the segment at list row `current`.
+    // Tells the player which range the show cues next, so that it can stand ready.
     void HintNextSegment();
-    void HintNextSegment(int current);
     void ResetToFirstSegment();
     void RewindLocal();
     void CueSegment(std::int32_t n, bool autoStart);
@@ -219,7 +217,8 @@ private:
     bool UnlockKeyPressed = false;
     bool FirstShow = true;
     bool SplashShowing = false;
-    // The segment cued last: a list received anew clears the selection, not what plays.
+    // The segment cued last. A Slave's next cue is the one after it, whatever its selection:
+    // a list received anew clears the selection, not what plays.
     int CuedSegment = -1;
     QPointer<TfSplash> Splash;
     // Set from the close on: nothing is sent or opened any more.

@@ -109,6 +109,8 @@ void TfFrameLock::cbFullscreenClick() {
 }
 
 void TfFrameLock::cbRepeatClick() {
+    // At the last segment, Loop decides whether anything comes next.
+    HintNextSegment();
     SendCommand(ui->cbRepeat->isChecked() ? QByteArrayLiteral("Rep1") : QByteArrayLiteral("Rep0"));
 }
 

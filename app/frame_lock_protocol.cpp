@@ -139,13 +139,12 @@ void TfFrameLock::commandPosition(std::int64_t offsetFromIn) {
 
 void TfFrameLock::commandClearList() {
     ui->lbCut->clear();
-    HintNextSegment(CuedSegment);
+    HintNextSegment();
 }
 
 void TfFrameLock::commandListItem(std::int32_t syncPoint) {
     ui->lbCut->addItem(QString::number(syncPoint));
-    // The Master goes on from the segment playing here: its next cue is the one after it.
-    HintNextSegment(CuedSegment);
+    HintNextSegment();
 }
 
 void TfFrameLock::commandCueSegment(std::int32_t index) {

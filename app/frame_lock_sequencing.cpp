@@ -50,10 +50,9 @@ void TfFrameLock::SelectSegment() {
 }
 
 void TfFrameLock::HintNextSegment() {
-    HintNextSegment(ui->lbCut->currentRow());
-}
-
-void TfFrameLock::HintNextSegment(int current) {
+    // The Master goes on from its selection; a Slave goes where the Master's selection is, which
+    // is the segment it cued on the Master's word.
+    const int current = IsMaster() ? ui->lbCut->currentRow() : CuedSegment;
     const std::optional<FrameRange> next = nextSegmentRange(
         SyncPoints(), current, ui->cbRepeat->isChecked(), InPoint(), player_->DurationFrames());
     if (next) {
