@@ -89,6 +89,86 @@ INSTANTIATE_TEST_SUITE_P(Media, StandbyCue,
                              return std::string(info.param.name);
                          });
 
+// The audio sinks each pipeline was given, in the order the pipelines were made.
+struct AudioSinks {
+    ~AudioSinks() {
+        for (GstElement* sink : made) {
+            gst_object_unref(sink);
+        }
+    }
+    std::vector<GstElement*> made;
+};
+
+GstState stateOf(GstElement* element) {
+    GstState state = GST_STATE_VOID_PENDING;
+    gst_element_get_state(element, &state, nullptr, 0);
+    return state;
+}
+
+// Each pipeline carries its own sound: after a swap the sound shown runs from the cued frame on,
+// and the one gone behind is paused, so two sounds never play at once.
+TEST(StandbyAudio, TheSoundOfTheSwappedPipelineRunsFromTheCuedFrameAndTheOtherIsSilent) {
+    AudioSinks sinks;
+    GstGraphOptions options = windowOptions();
+    options.audioSink = [&sinks] {
+        GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+        g_object_set(sink, "sync", TRUE, nullptr);
+        sinks.made.push_back(GST_ELEMENT(gst_object_ref(sink)));
+        return sink;
+    };
+    ClipSettings settings = clip(ClipFormat::MjpegAvi, 120);
+    settings.withAudio = true;
+    GstMediaService service(options);
+    ASSERT_TRUE(open(service, clipPath(settings)));
+    GstGraph* graph = service.graph();
+    service.pause();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(graph->videoWindow()));
+    service.setNextRange(50, 110);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return graph->nextRangeReady(); }, 10000));
+    ASSERT_EQ(sinks.made.size(), 2U);
+    ASSERT_TRUE(cueShows(service, 50, 110));
+    ASSERT_EQ(graph->shownPipeline(), 1);
+    service.run();
+    QTest::qWait(400);
+    gint64 position = -1;
+    ASSERT_TRUE(gst_element_query_position(sinks.made[1], GST_FORMAT_TIME, &position));
+    EXPECT_GE(position, 2000 * GST_MSECOND);  // frame 50 at 25 fps
+    EXPECT_LT(position, 3500 * GST_MSECOND);
+    EXPECT_EQ(stateOf(sinks.made[1]), GST_STATE_PLAYING);
+    EXPECT_EQ(stateOf(sinks.made[0]), GST_STATE_PAUSED);
+    service.pause();
+}
+
+// An output that only one stream may open (an ALSA hardware device) fails the second pipeline:
+// the show goes on with one, cueing by seeking, and never tries a second again.
+TEST(StandbyAudio, AnOutputThatOpensOnceLeavesOnePipelineThatCuesBySeeking) {
+    int made = 0;
+    GstGraphOptions options = windowOptions();
+    options.audioSink = [&made] {
+        if (++made == 1) {
+            return gst_element_factory_make("fakesink", nullptr);
+        }
+        // No card has this name: the device cannot be opened, as one already in use.
+        GstElement* sink = gst_element_factory_make("alsasink", nullptr);
+        g_object_set(sink, "device", "hw:CARD=frameLockNoSuchCard", nullptr);
+        return sink;
+    };
+    ClipSettings settings = clip(ClipFormat::MjpegAvi, 120);
+    settings.withAudio = true;
+    GstMediaService service(options);
+    ASSERT_TRUE(open(service, clipPath(settings)));
+    GstGraph* graph = service.graph();
+    service.pause();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(graph->videoWindow()));
+    service.setNextRange(37, 50);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return graph->standbyPipeline() == nullptr; }, 10000));
+    EXPECT_TRUE(cueShows(service, 37, 50)) << frameInWindow(graph->videoWindow()).value_or(-1);
+    EXPECT_EQ(graph->shownPipeline(), 0);
+    service.setNextRange(60, 70);
+    EXPECT_TRUE(cueShows(service, 60, 70)) << frameInWindow(graph->videoWindow()).value_or(-1);
+    EXPECT_EQ(made, 2);
+}
+
 // A show of segments in a loop, cued as the controller cues them: on completion the next
 // segment, then the hint for the one after it.
 class StandbyShow : public GraphPlayerOnGstreamer {
