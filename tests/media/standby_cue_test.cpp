@@ -6,6 +6,9 @@
 #include "support/process_resources.h"
 
 #include <QApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -136,6 +139,101 @@ TEST(StandbyAudio, TheSoundOfTheSwappedPipelineRunsFromTheCuedFrameAndTheOtherIs
     EXPECT_LT(position, 3500 * GST_MSECOND);
     EXPECT_EQ(stateOf(sinks.made[1]), GST_STATE_PLAYING);
     EXPECT_EQ(stateOf(sinks.made[0]), GST_STATE_PAUSED);
+    service.pause();
+}
+
+// A PulseAudio server of the test's own with a null output, for the default sound sink to
+// play into; its streams can be read back.
+class PrivateSoundServer {
+public:
+    ~PrivateSoundServer() {
+        qunsetenv("PULSE_SERVER");
+        server_.terminate();
+        server_.waitForFinished(5000);
+    }
+
+    // Empty when the server runs, else why not.
+    QString start() {
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
+        if (program.isEmpty() || !dir_.isValid()) {
+            return QStringLiteral("no pulseaudio to run");
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"HOME", "PULSE_RUNTIME_PATH", "PULSE_STATE_PATH"}) {
+            env.insert(QString::fromLatin1(name), dir_.path());
+        }
+        server_.setProcessEnvironment(env);
+        server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        const QString socket = dir_.filePath(QStringLiteral("native"));
+        server_.start(program,
+                      {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+                       QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--disable-shm=yes"),
+                       QStringLiteral("--load=module-null-sink"),
+                       QStringLiteral("--load=module-native-protocol-unix "
+                                      "auth-anonymous=1 socket=") +
+                           socket});
+        qputenv("PULSE_SERVER", ("unix:" + socket).toLocal8Bit());
+        if (!QTest::qWaitFor([&] { return pactl({QStringLiteral("info")}).has_value(); }, 10000)) {
+            return QStringLiteral("pulseaudio did not start");
+        }
+        return {};
+    }
+
+    // "yes" or "no" for every playback stream, as the server says whether it is corked.
+    QStringList corked() const {
+        QStringList states;
+        for (const QString& line : pactl({QStringLiteral("list"), QStringLiteral("sink-inputs")})
+                                       .value_or(QString())
+                                       .split(QLatin1Char('\n'))) {
+            if (line.trimmed().startsWith(QStringLiteral("Corked:"))) {
+                states << line.trimmed().mid(7).trimmed();
+            }
+        }
+        states.sort();
+        return states;
+    }
+
+private:
+    static std::optional<QString> pactl(const QStringList& args) {
+        QProcess process;
+        process.start(QStringLiteral("pactl"), args);
+        if (!process.waitForFinished(5000) || process.exitCode() != 0) {
+            return std::nullopt;
+        }
+        return QString::fromLocal8Bit(process.readAllStandardOutput());
+    }
+
+    QTemporaryDir dir_;
+    QProcess server_;
+};
+
+// With the sink a desktop chooses, on a real sound server: each pipeline holds its own stream,
+// and after a swap only the stream shown plays.
+TEST(StandbyAudio, OnARealSoundServerOnlyTheStreamShownPlays) {
+    PrivateSoundServer server;
+    if (const QString why = server.start(); !why.isEmpty()) {
+        GTEST_SKIP() << why.toStdString();
+    }
+    GstGraphOptions options = windowOptions();
+    options.audioSink = {};
+    ClipSettings settings = clip(ClipFormat::MjpegAvi, 120);
+    settings.withAudio = true;
+    GstMediaService service(options);
+    ASSERT_TRUE(open(service, clipPath(settings)));
+    GstGraph* graph = service.graph();
+    service.pause();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(graph->videoWindow()));
+    service.setNextRange(50, 110);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return graph->nextRangeReady(); }, 10000));
+    ASSERT_TRUE(cueShows(service, 50, 110));
+    EXPECT_EQ(server.corked(), QStringList({"yes", "yes"}));
+    service.run();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return server.corked() == QStringList({"no", "yes"});
+        },
+        5000))
+        << server.corked().join(QLatin1Char(' ')).toStdString();
     service.pause();
 }
 
