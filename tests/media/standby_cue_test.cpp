@@ -92,6 +92,17 @@ INSTANTIATE_TEST_SUITE_P(Media, StandbyCue,
                              return std::string(info.param.name);
                          });
 
+// Opens a clip with sound, paused and shown in its window.
+bool openPausedWithSound(GstMediaService& service) {
+    ClipSettings settings = clip(ClipFormat::MjpegAvi, 120);
+    settings.withAudio = true;
+    if (!open(service, clipPath(settings))) {
+        return false;
+    }
+    service.pause();
+    return QTest::qWaitForWindowExposed(service.graph()->videoWindow());
+}
+
 // The audio sinks each pipeline was given, in the order the pipelines were made.
 struct AudioSinks {
     ~AudioSinks() {
@@ -119,13 +130,9 @@ TEST(StandbyAudio, TheSoundOfTheSwappedPipelineRunsFromTheCuedFrameAndTheOtherIs
         sinks.made.push_back(GST_ELEMENT(gst_object_ref(sink)));
         return sink;
     };
-    ClipSettings settings = clip(ClipFormat::MjpegAvi, 120);
-    settings.withAudio = true;
     GstMediaService service(options);
-    ASSERT_TRUE(open(service, clipPath(settings)));
+    ASSERT_TRUE(openPausedWithSound(service));
     GstGraph* graph = service.graph();
-    service.pause();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(graph->videoWindow()));
     service.setNextRange(50, 110);
     ASSERT_TRUE(QTest::qWaitFor([&] { return graph->nextRangeReady(); }, 10000));
     ASSERT_EQ(sinks.made.size(), 2U);
@@ -216,13 +223,9 @@ TEST(StandbyAudio, OnARealSoundServerOnlyTheStreamShownPlays) {
     }
     GstGraphOptions options = windowOptions();
     options.audioSink = {};
-    ClipSettings settings = clip(ClipFormat::MjpegAvi, 120);
-    settings.withAudio = true;
     GstMediaService service(options);
-    ASSERT_TRUE(open(service, clipPath(settings)));
+    ASSERT_TRUE(openPausedWithSound(service));
     GstGraph* graph = service.graph();
-    service.pause();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(graph->videoWindow()));
     service.setNextRange(50, 110);
     ASSERT_TRUE(QTest::qWaitFor([&] { return graph->nextRangeReady(); }, 10000));
     ASSERT_TRUE(cueShows(service, 50, 110));
@@ -251,13 +254,9 @@ TEST(StandbyAudio, AnOutputThatOpensOnceLeavesOnePipelineThatCuesBySeeking) {
         g_object_set(sink, "device", "hw:CARD=frameLockNoSuchCard", nullptr);
         return sink;
     };
-    ClipSettings settings = clip(ClipFormat::MjpegAvi, 120);
-    settings.withAudio = true;
     GstMediaService service(options);
-    ASSERT_TRUE(open(service, clipPath(settings)));
+    ASSERT_TRUE(openPausedWithSound(service));
     GstGraph* graph = service.graph();
-    service.pause();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(graph->videoWindow()));
     service.setNextRange(37, 50);
     EXPECT_TRUE(QTest::qWaitFor([&] { return graph->standbyPipeline() == nullptr; }, 10000));
     EXPECT_TRUE(cueShows(service, 37, 50)) << frameInWindow(graph->videoWindow()).value_or(-1);
