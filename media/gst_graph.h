@@ -113,6 +113,7 @@ private:
     void advanceStandby();
     bool standbyReady();
     bool waitForStandby();
+    bool standbyMissed(const char* what);
     void wakeStandby();
     void swapToStandby(const SeekRange& range);
     void queueEvent(long code);
@@ -151,6 +152,7 @@ private:
     std::optional<SeekRange> nextRange_;      // the range to prepare
     std::optional<SeekRange> standbySought_;  // the range of its latest seek
     bool standbyAttached_ = false;
+    int standbyMisses_ = 0;  // cues in a row at which the standby was not ready
     // Starts the pipeline swapped in while running in the next event-loop turn, unless the cue
     // pauses it in this one (a running pipeline paused at once might step a frame).
     bool runAfterSwap_ = false;

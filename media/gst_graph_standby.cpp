@@ -18,6 +18,8 @@ Q_LOGGING_CATEGORY(lcStandby, "framelock.media")
 // memory the show keeps one pipeline rather than push the machine into swapping.
 constexpr qint64 MinAvailableKiB = 256 * 1024;
 
+constexpr int MaxStandbyMisses = 3;
+
 std::optional<qint64> availableMemoryKiB() {
     QFile meminfo(QStringLiteral("/proc/meminfo"));
     if (!meminfo.open(QIODevice::ReadOnly)) {
@@ -122,6 +124,7 @@ bool GstGraph::createStandby() {
         standbyFailed_ = false;
     }
     standbyAttached_ = false;
+    standbyMisses_ = 0;
     standbySought_.reset();
     if (gst_element_set_state(standby_, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
         // An audio device that only one stream may open fails here.
@@ -306,14 +309,13 @@ bool GstGraph::waitForStandby() {
             return false;
         }
         if (standbyReady()) {
+            standbyMisses_ = 0;
             return true;
         }
         const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
-            qCInfo(lcStandby) << "the standby of" << fileName_
-                              << "was not ready in time; the cue seeks";
-            return false;
+            return standbyMissed("was not ready in time");
         }
         // Returns once the change under way (a pause, or the preparation's preroll) is done.
         const GstStateChangeReturn change = gst_element_get_state(
@@ -322,10 +324,18 @@ bool GstGraph::waitForStandby() {
             return false;
         }
         if (change == GST_STATE_CHANGE_SUCCESS && standbySought_ == nextRange_ && !standbyReady()) {
-            qCWarning(lcStandby)
-                << "the standby of" << fileName_
-                << "settled on another frame than the one it was sent to; the cue seeks";
-            return false;
+            return standbyMissed("settled on another frame than the one it was sent to");
         }
     }
+}
+
+bool GstGraph::standbyMissed(const char* what) {
+    qCInfo(lcStandby) << "the standby of" << fileName_ << what << "and the cue seeks";
+    // A standby that keeps missing (stuck, or a machine too slow for two pipelines) would cost
+    // its wait at every cue of a show that runs for weeks.
+    if (++standbyMisses_ >= MaxStandbyMisses) {
+        standbyRefused_ = true;
+        dropStandby("the second pipeline missed three cues in a row");
+    }
+    return false;
 }

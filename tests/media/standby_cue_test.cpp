@@ -266,6 +266,34 @@ TEST(StandbyAudio, AnOutputThatOpensOnceLeavesOnePipelineThatCuesBySeeking) {
     EXPECT_EQ(made, 2);
 }
 
+// A standby that never gets ready (its sink drops every picture, as a stuck one would hold
+// none) costs its wait at three cues, each still landing on its frame by seeking; then the graph
+// keeps one pipeline and waits no more.
+TEST(StandbyMisses, AStandbyThatNeverGetsReadyIsGivenUpAfterThreeCues) {
+    FrameProbe probe;
+    GstGraphOptions options = probeOptions(probe);
+    options.standbyWait = std::chrono::milliseconds(200);
+    int made = 0;
+    options.videoSink = [&] {
+        return ++made == 1
+                   ? probe.makeSink()
+                   : gst_parse_bin_from_description("valve drop=true ! fakesink", TRUE, nullptr);
+    };
+    GstMediaService service(options);
+    ASSERT_TRUE(open(service, clipPath(clip(ClipFormat::MjpegAvi, 120))));
+    service.pause();
+    for (std::int64_t start : {20, 30, 40}) {
+        service.setNextRange(start, start + 10);
+        ASSERT_NE(service.graph()->standbyPipeline(), nullptr);
+        service.setPositions(start, start + 10);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return probe.lastPreroll() == start; }, 5000)) << start;
+    }
+    EXPECT_EQ(service.graph()->standbyPipeline(), nullptr);
+    service.setNextRange(60, 70);
+    EXPECT_EQ(service.graph()->standbyPipeline(), nullptr);
+    EXPECT_EQ(made, 2);
+}
+
 // A show of segments in a loop, cued as the controller cues them: on completion the next
 // segment, then the hint for the one after it.
 class StandbyShow : public GraphPlayerOnGstreamer {
