@@ -320,7 +320,7 @@ bool GstGraph::waitForStandby() {
         // Returns once the change under way (a pause, or the preparation's preroll) is done.
         const GstStateChangeReturn change = gst_element_get_state(
             standby_, nullptr, nullptr, static_cast<GstClockTime>(left.count()));
-        if (change == GST_STATE_CHANGE_FAILURE) {
+        if (change == GST_STATE_CHANGE_FAILURE || change == GST_STATE_CHANGE_NO_PREROLL) {
             return false;
         }
         if (change == GST_STATE_CHANGE_SUCCESS && standbySought_ == nextRange_ && !standbyReady()) {
