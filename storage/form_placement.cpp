@@ -213,6 +213,7 @@ void TFormPlacement::placeFrame(const QRect& frame, bool sized) {
     pendingSized_ = sized;
     settleTries_ = 0;
     unframedChecks_ = 0;
+    ++settleEpoch_;
 }
 
 void TFormPlacement::settlePendingFrame() {
@@ -239,9 +240,22 @@ void TFormPlacement::settlePendingFrame() {
         (wanted.size() - QSize(margins.left() + margins.right(), margins.top() + margins.bottom()))
             .expandedTo(QSize(1, 1));
     const bool sizeRight = !pendingSized_ || form->size() == client;
+    const int epoch = ++settleEpoch_;
+    if (framePosition == wanted.topLeft() && sizeRight) {
+        // Right as far as Qt knows. A window manager may report its frame in pieces (the frame's
+        // size before the client's place in it), so this may be judged on margins that are not
+        // yet the real ones: its later reports are looked at until it has been quiet a moment.
+        constexpr int kQuietMs = 1000;
+        QTimer::singleShot(kQuietMs, this, [this, epoch] {
+            if (epoch == settleEpoch_) {
+                pendingFrame_.reset();
+            }
+        });
+        return;
+    }
     // A window manager that insists on another place or size wins after a few tries.
     constexpr int kMaxTries = 5;
-    if ((framePosition == wanted.topLeft() && sizeRight) || ++settleTries_ > kMaxTries) {
+    if (++settleTries_ > kMaxTries) {
         pendingFrame_.reset();
         return;
     }

@@ -100,11 +100,13 @@ private:
     bool loadDone_ = false;
     bool saveDone_ = false;
     bool savingOnDestroy_ = false;
-    // The frame rectangle asked for until the window manager's frame is seen there.
+    // The frame rectangle asked for until the window manager's frame has been seen there for a
+    // moment without a report to the contrary.
     std::optional<QRect> pendingFrame_;
     bool pendingSized_ = false;
     int settleTries_ = 0;
     int unframedChecks_ = 0;
+    int settleEpoch_ = 0;  // voids a confirmation timer started before the latest judgement
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TFormPlacement::TPlacementOptions)
