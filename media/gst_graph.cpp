@@ -212,22 +212,28 @@ void GstGraph::takeVideoProperties() {
     if (overlay != nullptr) {
         gst_object_unref(overlay);
     }
-    GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(pipeline_));
-    GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
-        auto* element = GST_ELEMENT(g_value_get_object(&item));
-        if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "show-preroll-frame")) {
-            displaySinks_.push_back(GST_ELEMENT(gst_object_ref(element)));
-        }
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(elements);
+    displaySinks_ = findDisplaySinks(pipeline_);
 
     gint64 duration = -1;
     if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration)) {
         durationNs_ = duration;
     }
+}
+
+std::vector<GstElement*> GstGraph::findDisplaySinks(GstElement* pipeline) {
+    std::vector<GstElement*> sinks;
+    GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(pipeline));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "show-preroll-frame")) {
+            sinks.push_back(GST_ELEMENT(gst_object_ref(element)));
+        }
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(elements);
+    return sinks;
 }
 
 GstBusSyncReply GstGraph::onBusMessage(GstBus*, GstMessage* message, gpointer tag) {

@@ -108,6 +108,8 @@ private:
     // A playbin for the file with the configured sinks; its video sink, referenced, goes to
     // videoSink.
     GstElement* makePlaybin(GstElement*& videoSink) const;
+    // The pipeline's sinks that draw a preroll frame, each referenced.
+    static std::vector<GstElement*> findDisplaySinks(GstElement* pipeline);
     bool createStandby();
     void dropStandby(const char* why);
     void advanceStandby();

@@ -209,17 +209,7 @@ void GstGraph::advanceStandby() {
         if (overlay != nullptr) {
             gst_object_unref(overlay);
         }
-        GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(standby_));
-        GValue item = G_VALUE_INIT;
-        while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
-            auto* element = GST_ELEMENT(g_value_get_object(&item));
-            if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "show-preroll-frame")) {
-                standbyDisplaySinks_.push_back(GST_ELEMENT(gst_object_ref(element)));
-            }
-            g_value_reset(&item);
-        }
-        g_value_unset(&item);
-        gst_iterator_free(elements);
+        standbyDisplaySinks_ = findDisplaySinks(standby_);
     }
     for (GstElement* sink : standbyDisplaySinks_) {
         g_object_set(sink, "show-preroll-frame", TRUE, nullptr);

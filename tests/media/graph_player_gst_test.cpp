@@ -1,7 +1,6 @@
 // The player on the real GStreamer service, with an owner window as the program has one.
 
 #include "player_on_gstreamer.h"
-#include "support/process_resources.h"
 
 #include <QApplication>
 #include <QFile>
@@ -221,20 +220,12 @@ TEST_F(GraphPlayerOnGstreamer, OpenPlayCloseCyclesGiveBackDescriptorsAndThreads)
     // GStreamer keeps a few idle streaming threads for reuse; two cycles fill that pool.
     cycle();
     cycle();
-    const int descriptors = ProcessResources::openDescriptors();
-    const int threads = ProcessResources::threads();
+    const ProcessBaseline baseline;
     const int windows = static_cast<int>(QApplication::topLevelWidgets().size());
     for (int count = 0; count < 50 && !HasFatalFailure(); ++count) {
         cycle();
     }
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            return ProcessResources::openDescriptors() == descriptors &&
-                   ProcessResources::threads() <= threads;
-        },
-        5000))
-        << "descriptors " << descriptors << " -> " << ProcessResources::openDescriptors()
-        << ", threads " << threads << " -> " << ProcessResources::threads();
+    baseline.expectGivenBack();
     EXPECT_EQ(QApplication::topLevelWidgets().size(), windows);
     EXPECT_TRUE(dialogs.messages.empty());
 }

@@ -28,18 +28,6 @@ ClipSettings videoClip(ClipFormat format, std::int64_t frames, int fpsN = 25, in
     return clip;
 }
 
-// Opens a file the way the player does: graph, references, render.
-bool openGraph(MediaService& service, const QString& file) {
-    if (!service.createGraph()) {
-        return false;
-    }
-    for (MediaRef ref : {MediaRef::MediaControl, MediaRef::MediaEvent, MediaRef::VideoWindow,
-                         MediaRef::MediaSeeking}) {
-        service.query(ref);
-    }
-    return service.renderFile(file);
-}
-
 void releaseGraph(MediaService& service) {
     for (MediaRef ref : {MediaRef::MediaSeeking, MediaRef::VideoWindow, MediaRef::MediaEvent,
                          MediaRef::MediaControl, MediaRef::GraphBuilder}) {

@@ -135,6 +135,17 @@ void FrameProbe::clearPlayed() {
     played_.clear();
 }
 
+bool openGraph(MediaService& service, const QString& file) {
+    if (!service.createGraph()) {
+        return false;
+    }
+    for (MediaRef ref : {MediaRef::MediaControl, MediaRef::MediaEvent, MediaRef::VideoWindow,
+                         MediaRef::MediaSeeking}) {
+        service.query(ref);
+    }
+    return service.renderFile(file);
+}
+
 GstGraphOptions probeOptions(FrameProbe& probe) {
     GstGraphOptions options;
     options.videoSink = [&probe] { return probe.makeSink(); };

@@ -47,6 +47,9 @@ private:
     std::optional<std::int64_t> failFrom_;
 };
 
+// Opens a file the way the player does: graph, references, render.
+bool openGraph(MediaService& service, const QString& file);
+
 // Graph options for tests: the probe as video sink, a clocked fakesink for sound (the
 // machines have no sound card), and a short preroll time-out.
 GstGraphOptions probeOptions(FrameProbe& probe);

@@ -1,7 +1,10 @@
 #include "player_on_gstreamer.h"
 
+#include "support/process_resources.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QTest>
 
 void OwnerWindow::keyPressEvent(QKeyEvent* event) {
     keys.push_back(event->key());
@@ -55,6 +58,20 @@ GraphPlayerOnGstreamer::GraphPlayerOnGstreamer() {
 VideoWindow* GraphPlayerOnGstreamer::videoWindow() const {
     GstGraph* graph = service->graph(MediaRef::VideoWindow);
     return graph != nullptr ? graph->videoWindow() : nullptr;
+}
+
+ProcessBaseline::ProcessBaseline()
+    : descriptors(ProcessResources::openDescriptors()), threads(ProcessResources::threads()) {}
+
+void ProcessBaseline::expectGivenBack() const {
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return ProcessResources::openDescriptors() == descriptors &&
+                   ProcessResources::threads() <= threads;
+        },
+        5000))
+        << "descriptors " << descriptors << " -> " << ProcessResources::openDescriptors()
+        << ", threads " << threads << " -> " << ProcessResources::threads();
 }
 
 ClipSettings clip(ClipFormat format, std::int64_t frames, int fpsN, int fpsD) {

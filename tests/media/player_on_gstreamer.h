@@ -12,6 +12,17 @@
 #include <memory>
 #include <vector>
 
+// The descriptors and threads of this process when made, to be given back after cycles of
+// opening and closing.
+struct ProcessBaseline {
+    ProcessBaseline();
+    // Waits up to five seconds for every descriptor back and no more threads than then.
+    void expectGivenBack() const;
+
+    int descriptors;
+    int threads;
+};
+
 // Stands in for the main window: shown, notified, and handing the notification to the player.
 class OwnerWindow : public QWidget {
 public:

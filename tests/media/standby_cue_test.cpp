@@ -3,7 +3,6 @@
 // path, and the standby leaves nothing behind.
 
 #include "player_on_gstreamer.h"
-#include "support/process_resources.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -32,14 +31,7 @@ GstGraphOptions windowOptions() {
 }
 
 bool open(GstMediaService& service, const QString& file) {
-    if (!service.createGraph()) {
-        return false;
-    }
-    for (MediaRef ref : {MediaRef::MediaControl, MediaRef::MediaEvent, MediaRef::VideoWindow,
-                         MediaRef::MediaSeeking}) {
-        service.query(ref);
-    }
-    return service.renderFile(file) && service.setTimeFormatFrame();
+    return openGraph(service, file) && service.setTimeFormatFrame();
 }
 
 // Cues [start, stop) paused and waits until the window shows its first frame.
@@ -393,20 +385,12 @@ TEST_F(GraphPlayerOnGstreamer, StandbyCyclesWithFullScreenGiveBackWindowsDescrip
     };
     cycle();
     cycle();
-    const int descriptors = ProcessResources::openDescriptors();
-    const int threads = ProcessResources::threads();
+    const ProcessBaseline baseline;
     const int windows = static_cast<int>(QApplication::allWidgets().size());
     for (int count = 0; count < 30 && !HasFatalFailure(); ++count) {
         cycle();
     }
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] {
-            return ProcessResources::openDescriptors() == descriptors &&
-                   ProcessResources::threads() <= threads;
-        },
-        5000))
-        << "descriptors " << descriptors << " -> " << ProcessResources::openDescriptors()
-        << ", threads " << threads << " -> " << ProcessResources::threads();
+    baseline.expectGivenBack();
     EXPECT_EQ(QApplication::allWidgets().size(), windows);
 }
 

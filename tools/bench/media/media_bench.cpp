@@ -125,17 +125,23 @@ void openService(GstMediaService& service, const QString& file) {
     }
 }
 
+// Opened, counting in frames and paused; its length in frames.
+std::int64_t openPausedInFrames(GstMediaService& service, const QString& file) {
+    openService(service, file);
+    service.setTimeFormatFrame();
+    std::int64_t frames = 0;
+    service.duration(frames);
+    service.pause();
+    return frames;
+}
+
 void compareLatencies(const ClipSettings& clip, const QString& file, int targets) {
     SinkClock serviceClock;
     GstGraphOptions options;
     options.videoSink = [&] { return serviceClock.makeSink(); };
     options.audioSink = silentAudioSink;
     GstMediaService service(options);
-    openService(service, file);
-    service.setTimeFormatFrame();
-    std::int64_t frames = 0;
-    service.duration(frames);
-    service.pause();
+    const std::int64_t frames = openPausedInFrames(service, file);
     settle(service.graph()->pipeline());
 
     SinkClock bareClock;
@@ -293,11 +299,7 @@ void compareSwap(const ClipSettings& clip, const QString& file, int targets) {
     options.audioSink = silentAudioSink;
     options.standbyWait = 10s;
     GstMediaService service(options);
-    openService(service, file);
-    service.setTimeFormatFrame();
-    std::int64_t frames = 0;
-    service.duration(frames);
-    service.pause();
+    const std::int64_t frames = openPausedInFrames(service, file);
     GstGraph* graph = service.graph();
     settle(graph->pipeline());
     const long oneKiB = residentKiB();
