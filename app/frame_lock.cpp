@@ -9,6 +9,8 @@
 #include "storage/form_storage.h"
 #include "storage/framelock_settings.h"
 #include "storage/kt_language.h"
+#include "storage/profile_file.h"
+#include "storage/windows1252.h"
 #include "ui_fFrameLock.h"
 #include "widgets/dialog_service.h"
 #include "widgets/product_info.h"
@@ -119,6 +121,7 @@ void TfFrameLock::createPlayer() {
     owner.rewindLocal = [this] { RewindLocal(); };
     owner.fullScreenOnPlay = [this] { FullScreenOnPlay(); };
     owner.segmentComplete = [this] { SegmentComplete(); };
+    owner.captionSuffix = [this] { return TitleSuffixText(); };
     player_ = std::make_unique<TGraphPlayer>(services_.makeMediaService(), std::move(owner));
 }
 
@@ -166,6 +169,10 @@ void TfFrameLock::FitToContents() {
     setFixedSize(right, bottom + 4);
 }
 
+QString TfFrameLock::TitleSuffixText() const {
+    return TitleSuffix.isEmpty() ? QString() : QStringLiteral(" \u2013 ") + TitleSuffix;
+}
+
 TfSplash* TfFrameLock::splash() const {
     return Splash;
 }
@@ -196,6 +203,10 @@ void TfFrameLock::FormShow() {
         return;
     }
     FirstShow = false;
+    TitleSuffix =
+        decodeWindows1252(readProfileFile(services_.programDir + QStringLiteral("frameLock.ini"))
+                              .readString("Window", "TitleSuffix", QByteArray())
+                              .trimmed());
     if (!SetLanguage(ui->sbUSA->isChecked() ? 0 : 1)) {
         // The program is ending: nothing is opened.
         FormStorage->setActive(false);

@@ -156,6 +156,8 @@ public:
     void sbUSAClick();
     // False when the language file was damaged and the program is ending.
     bool SetLanguage(int index);
+    // " – " and the title suffix of the settings file, or nothing without one.
+    QString TitleSuffixText() const;
     void cbFullscreenClick();
     void cbRepeatClick();
     void FullScreenOnPlay();
@@ -223,6 +225,10 @@ private:
     QPointer<TfSplash> Splash;
     // Set from the close on: nothing is sent or opened any more.
     bool Closing = false;
+    // What the window titles carry after the program's own, from the settings file's optional
+    // "[Window] TitleSuffix=": an installer with several instances on one screen, or several
+    // screens, tells the windows apart by it. Read once, at the first show.
+    QString TitleSuffix;
     // The key event the window's key handlers saw last, to tell its offers to parents apart.
     struct {
         const QKeyEvent* event = nullptr;

@@ -100,7 +100,12 @@ void TfFrameLock::sbUSAClick() {
 }
 
 bool TfFrameLock::SetLanguage(int index) {
-    return lang->ApplyLanguageChecked(this, index);
+    if (!lang->ApplyLanguageChecked(this, index)) {
+        return false;
+    }
+    // The language file sets the bare title.
+    setWindowTitle(windowTitle() + TitleSuffixText());
+    return true;
 }
 
 void TfFrameLock::cbFullscreenClick() {

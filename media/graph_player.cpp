@@ -100,7 +100,8 @@ bool TGraphPlayer::RenderMediaFile() {
         return false;
     }
 
-    hasVideoWindow_ = service_->putCaption(VideoCaption);
+    hasVideoWindow_ = service_->putCaption(
+        VideoCaption + (owner_.captionSuffix ? owner_.captionSuffix() : QString()));
     if (hasVideoWindow_) {
         // Directly left of the owner, one pixel below its top; the service keeps its size.
         const int width = service_->width();

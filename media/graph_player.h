@@ -32,6 +32,8 @@ struct GraphPlayerOwner {
     std::function<void()> rewindLocal;
     std::function<void()> fullScreenOnPlay;
     std::function<void()> segmentComplete;
+    // Appended to the video window's caption: the instance's name among several.
+    std::function<QString()> captionSuffix;
 };
 
 // Plays one media file through a MediaService, counting positions in frames.

@@ -172,3 +172,30 @@ TEST(WindowLanguages, EveryShippedFileSetsEveryTextOfTheRealWindowAndExplainsThe
 }
 
 }  // namespace
+
+namespace {
+
+// The suffix names the instance in both of its windows, and a language switch, which sets the
+// bare title from the language file, neither loses it nor adds it twice.
+TEST(WindowTitle, TheSettingsSuffixNamesBothWindowsInEveryLanguage) {
+    const QString suffix = QStringLiteral(" \u2013 Slave 2");
+    WindowHarness h(systemSection({QStringLiteral("ComportsNr_ktBoolean=False"),
+                                   QStringLiteral("Server_Port=%1").arg(freePort()),
+                                   QStringLiteral("eFilename_Text=clip.avi")}) +
+                    "[Window]\r\nTitleSuffix= Slave 2 \r\n");
+    h.show();
+    EXPECT_EQ(h.window().windowTitle(), QStringLiteral("frameLock PRO") + suffix);
+    EXPECT_TRUE(h.mediaLog->contains(QStringLiteral("putCaption frameLock PRO Video") + suffix))
+        << h.mediaLog->join(u'\n').toStdString();
+    for (QAbstractButton* language : {h.ui().sbGerman, h.ui().sbUSA, h.ui().sbGerman}) {
+        QTest::mouseClick(language, Qt::LeftButton);
+        EXPECT_EQ(h.window().windowTitle(), QStringLiteral("frameLock PRO") + suffix);
+    }
+
+    WindowHarness plain(systemSection({QStringLiteral("ComportsNr_ktBoolean=False"),
+                                       QStringLiteral("Server_Port=%1").arg(freePort())}));
+    plain.show();
+    EXPECT_EQ(plain.window().windowTitle(), QStringLiteral("frameLock PRO"));
+}
+
+}  // namespace

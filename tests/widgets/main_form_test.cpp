@@ -118,10 +118,11 @@ TEST(MainFormDesign, GroupsShareTheirPlacesInOneColumn) {
     EXPECT_EQ(ui.lCom2Master->geometry(), ui.lCom2Slave->geometry());
 }
 
-// In every role and link and in both languages, each text fits its control and no two visible
-// controls cover each other.
+// In every role and link and in both languages, each text fits its control, the status boxes
+// show their texts whole, and no two visible controls cover each other.
 TEST(MainFormDesign, EveryArrangementShowsWholeTextsWithoutOverlaps) {
-    for (const char* file : {"english.lng", "german.lng"}) {
+    for (const int index : {0, 1}) {
+        const char* file = index == 0 ? "english.lng" : "german.lng";
         for (const FormArrangement arrangement :
              {FormArrangement{true, true}, FormArrangement{false, true},
               FormArrangement{true, false}, FormArrangement{false, false}}) {
@@ -132,7 +133,11 @@ TEST(MainFormDesign, EveryArrangementShowsWholeTextsWithoutOverlaps) {
                              .toStdString());
             Form form;
             TktWLanguage lang(&form.window);
-            lang.ApplyLanguageFile(&form.window, languageFile(file));
+            lang.setProgramDir(QCoreApplication::applicationDirPath() + u'/');
+            lang.ApplyLanguage(&form.window, index);
+            form.ui.eServerStatus->setText(lang.TextByKey(QStringLiteral("TxT_ServerOK")));
+            form.ui.eClientStatus->setText(
+                lang.TextByKey(QStringLiteral("TxT_ClientStatusConnect")));
             arrangeForm(form.ui, form.window, arrangement);
             form.window.show();
             ASSERT_TRUE(QTest::qWaitForWindowExposed(&form.window));

@@ -1,6 +1,7 @@
 #include "clip_generator.h"
 
 #include "frame_code.h"
+#include "frame_digits.h"
 
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
@@ -113,8 +114,10 @@ void pushFrames(GstElement* src, const GstVideoInfo& info, const ClipSettings& c
         GstBuffer* buffer = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info), nullptr);
         GstMapInfo map;
         gst_buffer_map(buffer, &map, GST_MAP_WRITE);
-        paintFrameCode(frame % FrameCodeLimit, map.data + GST_VIDEO_INFO_PLANE_OFFSET(&info, 0),
-                       clip.width, clip.height, GST_VIDEO_INFO_PLANE_STRIDE(&info, 0));
+        std::uint8_t* luma = map.data + GST_VIDEO_INFO_PLANE_OFFSET(&info, 0);
+        const int stride = GST_VIDEO_INFO_PLANE_STRIDE(&info, 0);
+        paintFrameCode(frame % FrameCodeLimit, luma, clip.width, clip.height, stride);
+        paintFrameDigits(frame, luma, clip.width, clip.height, stride);
         const gsize chroma = GST_VIDEO_INFO_PLANE_OFFSET(&info, 1);
         std::fill(map.data + chroma, map.data + map.size, std::uint8_t{128});
         gst_buffer_unmap(buffer, &map);

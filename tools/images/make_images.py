@@ -4,7 +4,8 @@
     tools/images/make_images.py [output directory]     (default: resources/images)
 
 Writes the twelve LED faces, SpinUp and SpinDown as 16-colour BMPs and SPLASHMAP, SPLASHMASK and
-LOGO as 256-colour BMPs. The LED faces keep the fixed colours the lamp recolours by flood fill:
+LOGO as 256-colour BMPs, and the desktop icon (the logo's padlock) as PNGs in several sizes in
+the sibling directory icons/. The LED faces keep the fixed colours the lamp recolours by flood fill:
 a pure green (0x00FF00) body containing the centre pixel, a black outline, white highlight and dark
 grey shading pixels, and silver everywhere else; the frameless faces have silver reaching every
 corner, the framed ones a raised one-pixel frame. Needs Pillow (Debian: python3-pil) and the
@@ -375,51 +376,75 @@ LOGO_W, LOGO_H = 150, 161
 LOGO_FACE = (240, 240, 240)
 
 
-def make_logo():
-    s = 4
-    W, H = LOGO_W * s, LOGO_H * s
-    img = Image.new("RGB", (W, H), LOGO_FACE)
+def draw_lock(img, s, dx=0, dy=0, shadow=True, badge=True):
+    """The padlock with the film strip, in logo units of s pixels, moved by (dx, dy) units."""
+    def box(x0, y0, x1, y1):
+        return [(x0 + dx) * s, (y0 + dy) * s, (x1 + dx) * s, (y1 + dy) * s]
+
+    W, H = img.size
     d = ImageDraw.Draw(img)
     # Shackle of the lock.
-    d.rounded_rectangle([38 * s, 6 * s, 112 * s, 86 * s], radius=37 * s, outline=(120, 128, 142),
+    d.rounded_rectangle(box(38, 6, 112, 86), radius=37 * s, outline=(120, 128, 142),
                         width=13 * s)
-    d.rounded_rectangle([42 * s, 10 * s, 108 * s, 82 * s], radius=33 * s,
-                        outline=(176, 184, 198), width=4 * s)
+    d.rounded_rectangle(box(42, 10, 108, 82), radius=33 * s, outline=(176, 184, 198),
+                        width=4 * s)
     # Body: a blue lock face with a film frame in it.
-    shadow = Image.new("L", (W, H), 0)
-    ImageDraw.Draw(shadow).rounded_rectangle([10 * s, 58 * s, 146 * s, 158 * s], radius=16 * s,
-                                             fill=110)
-    shadow = shadow.filter(ImageFilter.GaussianBlur(4 * s))
-    img.paste((60, 70, 90), (0, 0), shadow)
+    if shadow:
+        mask = Image.new("L", (W, H), 0)
+        ImageDraw.Draw(mask).rounded_rectangle(box(10, 58, 146, 158), radius=16 * s, fill=110)
+        mask = mask.filter(ImageFilter.GaussianBlur(4 * s))
+        img.paste((60, 70, 90), (0, 0), mask)
     body = vertical_gradient((136 * s, 98 * s), (58, 120, 210), (18, 52, 120))
     body_mask = Image.new("L", body.size, 0)
     ImageDraw.Draw(body_mask).rounded_rectangle([0, 0, body.size[0] - 1, body.size[1] - 1],
                                                 radius=15 * s, fill=255)
-    img.paste(body, (7 * s, 54 * s), body_mask)
+    img.paste(body, ((7 + dx) * s, (54 + dy) * s), body_mask)
     d = ImageDraw.Draw(img)
-    d.rounded_rectangle([7 * s, 54 * s, 143 * s, 152 * s], radius=15 * s,
-                        outline=(14, 36, 90), width=2 * s)
+    d.rounded_rectangle(box(7, 54, 143, 152), radius=15 * s, outline=(14, 36, 90), width=2 * s)
     # Film strip across the body.
-    d.rectangle([7 * s, 72 * s, 143 * s, 130 * s], fill=(22, 26, 34))
+    d.rectangle(box(7, 72, 143, 130), fill=(22, 26, 34))
     for x in range(12, 140, 11):
-        d.rounded_rectangle([x * s, 75 * s, (x + 6) * s, 80 * s], radius=s, fill=(230, 234, 240))
-        d.rounded_rectangle([x * s, 122 * s, (x + 6) * s, 127 * s], radius=s,
-                            fill=(230, 234, 240))
+        d.rounded_rectangle(box(x, 75, x + 6, 80), radius=s, fill=(230, 234, 240))
+        d.rounded_rectangle(box(x, 122, x + 6, 127), radius=s, fill=(230, 234, 240))
     pic = screen_picture(108 * s, 36 * s, seed=2.1)
-    img.paste(pic, (21 * s, 84 * s))
-    d.rectangle([21 * s, 84 * s, 129 * s, 120 * s], outline=(250, 250, 250), width=s)
+    img.paste(pic, ((21 + dx) * s, (84 + dy) * s))
+    d.rectangle(box(21, 84, 129, 120), outline=(250, 250, 250), width=s)
     # The sync mark: an orange play triangle over the frame.
-    d.ellipse([59 * s, 86 * s, 91 * s, 118 * s], fill=ORANGE, outline=(255, 255, 255), width=2 * s)
-    d.polygon([(70 * s, 93 * s), (70 * s, 111 * s), (84 * s, 102 * s)], fill=(255, 255, 255))
-    # "PRO" badge under the strip.
-    f = font("DejaVuSans-Bold.ttf", 13 * s)
-    text = "PRO"
-    tw = d.textlength(text, font=f)
-    d.text(((W - tw) / 2, 133 * s), text, font=f, fill=(255, 255, 255))
+    d.ellipse(box(59, 86, 91, 118), fill=ORANGE, outline=(255, 255, 255), width=2 * s)
+    d.polygon([((70 + dx) * s, (93 + dy) * s), ((70 + dx) * s, (111 + dy) * s),
+               ((84 + dx) * s, (102 + dy) * s)], fill=(255, 255, 255))
+    if badge:
+        # "PRO" badge under the strip.
+        f = font("DejaVuSans-Bold.ttf", 13 * s)
+        text = "PRO"
+        tw = d.textlength(text, font=f)
+        d.text(((LOGO_W * s - tw) / 2 + dx * s, (133 + dy) * s), text, font=f,
+               fill=(255, 255, 255))
+
+
+def make_logo():
+    s = 4
+    img = Image.new("RGB", (LOGO_W * s, LOGO_H * s), LOGO_FACE)
+    draw_lock(img, s)
     img = img.resize((LOGO_W, LOGO_H), Image.LANCZOS)
     # The corners outside the lamp shape keep the exact face colour, so the dialog can draw them
     # transparent.
     return img.quantize(colors=256, method=Image.Quantize.MEDIANCUT, dither=Image.Dither.NONE)
+
+
+# ---------------------------------------------------------------------------------------------
+# Desktop icon
+
+ICON_SIZES = (32, 48, 64, 128, 256)
+
+
+def make_icon(size):
+    """The logo's padlock on a transparent square, without the badge that small sizes blur."""
+    s = 4
+    units = 160
+    img = Image.new("RGBA", (units * s, units * s), (0, 0, 0, 0))
+    draw_lock(img, s, dx=5, dy=2, shadow=False, badge=False)
+    return img.resize((size, size), Image.LANCZOS)
 
 
 def main():
@@ -432,6 +457,10 @@ def main():
     save_indexed(os.path.join(out, "SPLASHMAP.bmp"), make_splash_map())
     save_indexed(os.path.join(out, "SPLASHMASK.bmp"), make_splash_mask())
     save_indexed(os.path.join(out, "LOGO.bmp"), make_logo())
+    icons = os.path.join(out, "..", "icons")
+    os.makedirs(icons, exist_ok=True)
+    for size in ICON_SIZES:
+        make_icon(size).save(os.path.join(icons, "framelock-%d.png" % size), optimize=True)
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 #include "ui_fFrameLock.h"
 
 #include <QAbstractButton>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace {
@@ -14,12 +15,24 @@ constexpr int kMasterLinkTop = 428;
 constexpr int kSlaveLinkTop = 336;
 constexpr int kBottomMargin = 4;
 
+// A status box must be read whole; a path in the file box may be longer than its box, whose
+// hint shows it whole.
+const QLineEdit* statusBox(const QWidget* w) {
+    const auto* edit = qobject_cast<const QLineEdit*>(w);
+    return edit && edit->isReadOnly() && edit->objectName() != QStringLiteral("eFilename")
+               ? edit
+               : nullptr;
+}
+
 QString textOf(const QWidget* w) {
     if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
         return button->text();
     }
     if (const auto* label = qobject_cast<const QLabel*>(w)) {
         return label->text();
+    }
+    if (const QLineEdit* status = statusBox(w)) {
+        return status->text();
     }
     return {};
 }
@@ -96,6 +109,9 @@ QStringList cutTexts(const QWidget& form) {
         if (qobject_cast<const QPushButton*>(w)) {
             // A push button's size hint has a floor far above what its text needs.
             needed = w->fontMetrics().horizontalAdvance(text) + 12;
+        } else if (statusBox(w)) {
+            // The frame and the box's own margins of two pixels on each side.
+            needed = w->fontMetrics().horizontalAdvance(text) + 8;
         } else if (!text.isEmpty()) {
             needed = w->sizeHint().width();
         } else if (const auto* group = qobject_cast<const QGroupBox*>(w)) {

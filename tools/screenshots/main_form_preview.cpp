@@ -20,15 +20,15 @@ struct Shot {
     const char* name;
 };
 
-void fillSamples(Ui::TfFrameLock& ui) {
+void fillSamples(Ui::TfFrameLock& ui, const TktWLanguage& lang) {
     ui.eFilename->setText(QStringLiteral("/home/show/clips/foyer_left_screen.avi"));
     ui.lbCut->setItems({QStringLiteral("250"), QStringLiteral("1200"), QStringLiteral("4875")});
     ui.lbCut->setCurrentRow(1);
     ui.lbConnected->setItems(
         {QStringLiteral("192.168.10.21:50231"), QStringLiteral("192.168.10.22:50232")});
     ui.lMasterIP->setText(QStringLiteral("192.168.10.20"));
-    ui.eServerStatus->setText(QStringLiteral("Server is listening"));
-    ui.eClientStatus->setText(QStringLiteral("Connecting to the Master"));
+    ui.eServerStatus->setText(lang.TextByKey(QStringLiteral("TxT_ServerOK")));
+    ui.eClientStatus->setText(lang.TextByKey(QStringLiteral("TxT_ClientStatusConnect")));
     ui.seAktFrame->setValue(1450);
     ui.syncLed->setValue(true);
 }
@@ -68,21 +68,22 @@ int main(int argc, char** argv) {
                           {{false, true}, "slave_lan"},
                           {{true, false}, "master_com"},
                           {{false, false}, "slave_com"}};
-    for (const char* language : {"english", "german"}) {
+    for (const int index : {0, 1}) {
+        const char* language = index == 0 ? "english" : "german";
         for (const Shot& shot : shots) {
             QWidget form;
             Ui::TfFrameLock ui;
             ui.setupUi(&form);
             TktWLanguage lang(&form);
-            const int applied =
-                lang.ApplyLanguageFile(&form, programDir + QString::fromLatin1(language) + ".lng");
+            lang.setProgramDir(programDir);
+            const int applied = lang.ApplyLanguage(&form, index);
             const QString name = QStringLiteral("%1_%2").arg(QString::fromLatin1(shot.name),
                                                              QString::fromLatin1(language).left(2));
             if (applied != int(kInterfaceEntries.size())) {
                 std::printf("%s: %d texts applied\n", qPrintable(name), applied);
                 ++problems;
             }
-            fillSamples(ui);
+            fillSamples(ui, lang);
             arrangeForm(ui, form, shot.arrangement);
             form.show();
             if (!QTest::qWaitForWindowExposed(&form)) {
