@@ -100,7 +100,11 @@ void TfFrameLock::sbUSAClick() {
 }
 
 bool TfFrameLock::SetLanguage(int index) {
-    return lang->ApplyLanguageChecked(this, index);
+    if (!lang->ApplyLanguageChecked(this, index)) {
+        return false;
+    }
+    RefreshLinkStatus();
+    return true;
 }
 
 void TfFrameLock::cbFullscreenClick() {
