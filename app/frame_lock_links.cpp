@@ -303,10 +303,12 @@ QString TfFrameLock::LinkStatusText(const LinkStatus& status) const {
 void TfFrameLock::RefreshLinkStatus() {
     for (QLineEdit* box : {ui->eServerStatus, ui->eClientStatus}) {
         if (linkStatus_.contains(box)) {
-            ShowStatus(box, linkStatus_[box].key, linkStatus_[box].detail);
+            const LinkStatus shown = linkStatus_.value(box);
+            ShowStatus(box, shown.key, shown.detail);
         }
     }
     if (linkStatus_.contains(ui->lComStatus)) {
-        ShowComFailure(linkStatus_[ui->lComStatus].key, linkStatus_[ui->lComStatus].detail);
+        const LinkStatus shown = linkStatus_.value(ui->lComStatus);
+        ShowComFailure(shown.key, shown.detail);
     }
 }
