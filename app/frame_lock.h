@@ -3,6 +3,7 @@
 #include "app/receive_assembler.h"
 #include "app/sync_command.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QWidget>
 #include <cstdint>
@@ -103,6 +104,8 @@ public:
     void ClientStatusTimerTimer();
     void ComPortClose(QObject* Sender);
     void ComRetryTimerTimer();
+    // Shows the link status texts again in the language now chosen.
+    void RefreshLinkStatus();
 
     // Protocol.
     void SendCommand(const QByteArray& command);
@@ -185,8 +188,15 @@ private:
     void ApplyLinkDevicePaths();
     void OpenComPort(TComPort& port, int number, const char* errorKey);
     void ChooseComPort(QComboBox& box, int otherPort, const std::function<void(int)>& store);
-    void ShowStatus(QLineEdit* box, const QString& text);
-    void ShowComFailure(const QString& text);
+    // A link status: the language text of key (none when empty) followed by an untranslated
+    // detail. Kept, so that it follows a change of language.
+    struct LinkStatus {
+        QString key;
+        QString detail;
+    };
+    void ShowStatus(QLineEdit* box, const QString& key, const QString& detail = QString());
+    void ShowComFailure(const QString& key, const QString& detail);
+    QString LinkStatusText(const LinkStatus& status) const;
     // The list's selection is the current segment; -1 selects nothing.
     void SelectSyncPoint(int row);
     std::int32_t InPoint() const;
@@ -229,6 +239,8 @@ private:
     // "[Window] TitleSuffix=": an installer with several instances on one screen, or several
     // screens, tells the windows apart by it. Read once, at the first show.
     QString TitleSuffix;
+    // What each link status box shows.
+    QHash<QWidget*, LinkStatus> linkStatus_;
     // The key event the window's key handlers saw last, to tell its offers to parents apart.
     struct {
         const QKeyEvent* event = nullptr;

@@ -105,6 +105,7 @@ bool TfFrameLock::SetLanguage(int index) {
     }
     // The language file sets the bare title.
     setWindowTitle(windowTitle() + TitleSuffixText());
+    RefreshLinkStatus();
     return true;
 }
 

@@ -2,9 +2,11 @@
 #include "app/frame_lock.h"
 
 #include "app/kt_props.h"
+#include "net/link_failure_text.h"
 #include "net/simple_tcp_client.h"
 #include "net/simple_tcp_server.h"
 #include "serial/com_error.h"
+#include "serial/com_failure_text.h"
 #include "serial/com_port.h"
 #include "storage/kt_language.h"
 #include "storage/profile_file.h"
@@ -23,17 +25,27 @@ constexpr int kMasterLinkTop = 428;
 constexpr int kSlaveLinkTop = 336;
 constexpr int kHighestComPort = 8;
 
-// Opens the port as COMnumber; the failure's text when it cannot be opened.
-std::optional<QString> tryOpenComPort(TComPort& port, int number) {
+struct ComFailure {
+    // The port's own wording ("Unable to open com port (win error code: 13)"), for the log.
+    QString raw;
+    // The device and the Linux reason, for the operator.
+    QString reason;
+};
+
+// Opens the port as COMnumber; what went wrong when it cannot be opened.
+std::optional<ComFailure> tryOpenComPort(TComPort& port, int number) {
+    if (number > kHighestComPort) {
+        const EComPort failure(ComErrorCode::OpenFailed);
+        return ComFailure{QString::fromUtf8(failure.what()),
+                          ComFailureText(failure, QStringLiteral("COM%1").arg(number))};
+    }
     try {
-        if (number > kHighestComPort) {
-            throw EComPort(1);
-        }
         port.SetPort(static_cast<TPortType>(number - 1));
         port.Open();
         return std::nullopt;
     } catch (const EComPort& e) {
-        return QString::fromUtf8(e.what());
+        return ComFailure{QString::fromUtf8(e.what()),
+                          ComFailureText(e, port.DevicePaths().PathFor(port.Port()))};
     }
 }
 
@@ -93,12 +105,11 @@ void TfFrameLock::OpenLink() {
         Server->setListen(master);
         Client->setConnected(!master);
         if (Client->Connected()) {
-            ShowStatus(ui->eClientStatus,
-                       lang->TextByKey(QStringLiteral("TxT_ClientStatusConnect")));
+            ShowStatus(ui->eClientStatus, QStringLiteral("TxT_ClientStatusConnect"));
         }
         if (Server->Listen()) {
             qCInfo(lcLink) << "listening on port" << Server->Port();
-            ShowStatus(ui->eServerStatus, lang->TextByKey(QStringLiteral("TxT_ServerOK")));
+            ShowStatus(ui->eServerStatus, QStringLiteral("TxT_ServerOK"));
         }
         return;
     }
@@ -110,7 +121,7 @@ void TfFrameLock::OpenLink() {
     ui->cbCom1->setCurrentIndex(p1);
     ui->cbCom2->setCurrentIndex(p2);
     ApplyLinkDevicePaths();
-    ShowComFailure(QString());
+    ShowComFailure(QString(), QString());
     OpenComPort(*ComPort1, p1, "ErrMsg_SetComPort1");
     OpenComPort(*ComPort2, p2, "ErrMsg_SetComPort2");
 }
@@ -133,12 +144,16 @@ void TfFrameLock::OpenComPort(TComPort& port, int number, const char* errorKey) 
         port.Close();
         return;
     }
-    if (const std::optional<QString> failure = tryOpenComPort(port, number)) {
-        qCWarning(lcLink) << port.objectName() << "COM" << number
-                          << "cannot be opened:" << *failure;
+    if (const std::optional<ComFailure> failure = tryOpenComPort(port, number)) {
+        qCWarning(lcSerial).noquote()
+            << port.objectName() << QStringLiteral("COM%1").arg(number)
+            << "cannot be opened:" << failure->raw << "-" << failure->reason;
         port.Close();
-        lang->ShowMessageByKey(QString::fromLatin1(errorKey), QStringLiteral("ErrTitel_SetComPort"),
-                               MessageBoxFlags::IconError);
+        // The language file's text first, then what it is in this case.
+        services_.dialogs->messageBox(lang->TextByKey(QString::fromLatin1(errorKey)) +
+                                          QStringLiteral("\n\n") + failure->reason,
+                                      lang->TextByKey(QStringLiteral("ErrTitel_SetComPort")),
+                                      MessageBoxFlags::IconError);
     }
 }
 
@@ -176,8 +191,9 @@ bool TfFrameLock::eSlaveIPKeyPress(QObject* Sender, QChar Key) {
 void TfFrameLock::ServerError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
                               const QString& ErrorMsg) {
     Q_UNUSED(Sender);
-    qCWarning(lcLink).noquote() << "error" << ErrorCode << ErrorMsg << "on server socket" << Socket;
-    ShowStatus(ui->eServerStatus, ErrorMsg);
+    const QString text = LinkFailureText::forServer(ErrorCode, ErrorMsg, Server->Port());
+    qCWarning(lcLink).noquote() << "error" << ErrorCode << text << "on server socket" << Socket;
+    ShowStatus(ui->eServerStatus, QString(), text);
     services_.dialogs->beep(BeepKind::Exclamation);
     // A failed connection is already dropped by the server alone; restarting the server would
     // throw every other Slave off the Master. Only a server that no longer listens retries.
@@ -189,8 +205,10 @@ void TfFrameLock::ServerError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
 void TfFrameLock::ClientError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
                               const QString& ErrorMsg) {
     Q_UNUSED(Sender);
-    qCWarning(lcLink).noquote() << "error" << ErrorCode << ErrorMsg << "on client socket" << Socket;
-    ShowStatus(ui->eClientStatus, ErrorMsg);
+    const QString text =
+        LinkFailureText::forClient(ErrorCode, ErrorMsg, Client->Host(), Client->Port());
+    qCWarning(lcLink).noquote() << "error" << ErrorCode << text << "on client socket" << Socket;
+    ShowStatus(ui->eClientStatus, QString(), text);
     services_.dialogs->beep(BeepKind::Exclamation);
     if (!Closing) {
         ClientStatusTimer->start();
@@ -230,7 +248,7 @@ void TfFrameLock::ComPortClose(QObject* Sender) {
     // The device went away (an adapter pulled, a line hung up): try again until it is back.
     qCWarning(lcSerial, "lost %s (reopening every %d ms)", qPrintable(port->DeviceName()),
               ComRetryTimer->interval());
-    ShowComFailure(lang->TextByKey(QStringLiteral("TxT_ComPortLost")) + port->DeviceName());
+    ShowComFailure(QStringLiteral("TxT_ComPortLost"), port->DeviceName());
     services_.dialogs->beep(BeepKind::Exclamation);
     ComRetryTimer->start();
 }
@@ -248,28 +266,49 @@ void TfFrameLock::ComRetryTimerTimer() {
         if (number <= 0 || number > kHighestComPort || port->Connected()) {
             continue;
         }
-        if (const std::optional<QString> failure = tryOpenComPort(*port, number)) {
+        if (const std::optional<ComFailure> failure = tryOpenComPort(*port, number)) {
             missing = true;
-            ShowComFailure(lang->TextByKey(QStringLiteral("TxT_ComPortLost")) + port->DeviceName() +
-                           QStringLiteral(" (") + *failure + QLatin1Char(')'));
+            ShowComFailure(
+                QStringLiteral("TxT_ComPortLost"),
+                port->DeviceName() + QStringLiteral(" (") + failure->reason + QLatin1Char(')'));
         } else {
-            qCInfo(lcLink) << port->objectName() << "is back";
+            qCInfo(lcSerial) << port->objectName() << "is back";
         }
     }
     if (missing) {
         ComRetryTimer->start();
     } else {
-        ShowComFailure(QString());
+        ShowComFailure(QString(), QString());
     }
 }
 
-void TfFrameLock::ShowStatus(QLineEdit* box, const QString& text) {
-    box->setText(text);
+void TfFrameLock::ShowStatus(QLineEdit* box, const QString& key, const QString& detail) {
+    linkStatus_[box] = {key, detail};
+    box->setText(LinkStatusText(linkStatus_[box]));
     // The beginning of a message says the most.
     box->setCursorPosition(0);
 }
 
-void TfFrameLock::ShowComFailure(const QString& text) {
+void TfFrameLock::ShowComFailure(const QString& key, const QString& detail) {
+    linkStatus_[ui->lComStatus] = {key, detail};
+    const QString text = LinkStatusText(linkStatus_[ui->lComStatus]);
     ui->lComStatus->setText(text);
     ui->lComStatus->setToolTip(text);
+}
+
+QString TfFrameLock::LinkStatusText(const LinkStatus& status) const {
+    return (status.key.isEmpty() ? QString() : lang->TextByKey(status.key)) + status.detail;
+}
+
+void TfFrameLock::RefreshLinkStatus() {
+    for (QLineEdit* box : {ui->eServerStatus, ui->eClientStatus}) {
+        if (linkStatus_.contains(box)) {
+            const LinkStatus shown = linkStatus_.value(box);
+            ShowStatus(box, shown.key, shown.detail);
+        }
+    }
+    if (linkStatus_.contains(ui->lComStatus)) {
+        const LinkStatus shown = linkStatus_.value(ui->lComStatus);
+        ShowComFailure(shown.key, shown.detail);
+    }
 }

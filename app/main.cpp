@@ -2,6 +2,7 @@
 #include "app/frame_lock.h"
 #include "app/termination_signals.h"
 #include "media/gst_media_service.h"
+#include "net/descriptor_limit.h"
 #include "widgets/product_info.h"
 #include "widgets/qt_dialog_service.h"
 
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(product::kTitle);
     // Beside the program, like its settings: each installed instance has a directory of its own.
     const EventLog eventLog(QCoreApplication::applicationDirPath());
+    DescriptorLimit::raiseToHard();
     QtDialogService dialogs;
     FrameLockServices services;
     services.dialogs = &dialogs;

@@ -1,40 +1,16 @@
 #include "net/simple_tcp_client.h"
 
+#include "net/net_log.h"
 #include "net/readiness_watcher.h"
 #include "net/socket_event.h"
 #include "net/win_sock_error.h"
 
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QPointer>
 #include <cerrno>
-
-namespace {
-
-// The dotted address, else the name's first IPv4 address; false when the name resolves to none.
-// Blocks while a name server answers, as the operator's Enter in the address box expects.
-bool resolve(const QString& host, in_addr& address) {
-    const QByteArray text = host.toLocal8Bit();
-    address.s_addr = ::inet_addr(text.constData());
-    if (address.s_addr != INADDR_NONE) {
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (text.isEmpty() || ::getaddrinfo(text.constData(), nullptr, &hints, &found) != 0) {
-        return false;
-    }
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-    ::freeaddrinfo(found);
-    return true;
-}
-
-}  // namespace
 
 TSimpleTCPClient::TSimpleTCPClient(QObject* Owner) : TCustomSimpleSocket(Owner) {}
 
@@ -54,13 +30,41 @@ void TSimpleTCPClient::setConnected(bool value) {
 }
 
 void TSimpleTCPClient::Open() {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port_);
-    if (!resolve(host_, address.sin_addr)) {
+    const QByteArray text = host_.toLocal8Bit();
+    in_addr address{};
+    address.s_addr = ::inet_addr(text.constData());
+    if (address.s_addr != INADDR_NONE) {
+        ConnectTo(address);
+        return;
+    }
+    if (text.isEmpty()) {
         ReportError(-1, WinSockError::BadAddress);
         return;
     }
+    // Under way while the name is looked up, as while the handshake runs.
+    connected_ = true;
+    lookup_.start(host_, [this](bool found, in_addr resolved) {
+        // Raised from the event loop: a failure without an OnError handler must not unwind
+        // through it.
+        try {
+            if (!found) {
+                connected_ = false;
+                ReportError(-1, WinSockError::BadAddress);
+                return;
+            }
+            ConnectTo(resolved);
+        } catch (const ESocketError& failure) {
+            qCCritical(lcNet) << "connecting to" << host_ << "failed:" << failure.what();
+        }
+    });
+}
+
+void TSimpleTCPClient::ConnectTo(in_addr host) {
+    connected_ = false;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port_);
+    address.sin_addr = host;
     const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
     if (socket < 0) {
         ReportError(-1, WinSockError::fromErrno(errno));
@@ -85,6 +89,7 @@ void TSimpleTCPClient::Open() {
 }
 
 void TSimpleTCPClient::Close() {
+    lookup_.cancel();
     const int socket = socket_;
     const int error = CloseSocket(true);
     connected_ = false;

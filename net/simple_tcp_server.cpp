@@ -8,9 +8,11 @@
 #include "net/win_sock_error.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QHash>
 #include <QPointer>
 #include <QTimer>
 #include <algorithm>
@@ -25,6 +27,31 @@ constexpr int kListenBacklog = SOMAXCONN;
 
 constexpr int kAcceptRetryMs = 100;
 
+bool outOfDescriptors(int error) {
+    return error == EMFILE || error == ENFILE;
+}
+
+int openSpare() {
+    return ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+}
+
+void closeSpare(int& spare) {
+    if (spare >= 0) {
+        ::close(spare);
+        spare = -1;
+    }
+}
+
+void closeAbortively(int socket) {
+    const linger abort{1, 0};
+    ::setsockopt(socket, SOL_SOCKET, SO_LINGER, &abort, sizeof(abort));
+    ::close(socket);
+}
+
+bool isLoopback(const QString& host) {
+    return host.startsWith(QLatin1String("127."));
+}
+
 }  // namespace
 
 TSimpleTCPServer::TSimpleTCPServer(QObject* Owner) : TCustomSimpleSocket(Owner) {}
@@ -32,6 +59,7 @@ TSimpleTCPServer::TSimpleTCPServer(QObject* Owner) : TCustomSimpleSocket(Owner) 
 TSimpleTCPServer::~TSimpleTCPServer() {
     DestroyClients();
     CloseSocket(false);
+    closeSpare(spare_);
 }
 
 void TSimpleTCPServer::setListen(bool value) {
@@ -70,6 +98,8 @@ void TSimpleTCPServer::setListen(bool value) {
     }
     socket_ = socket;
     listen_ = true;
+    spare_ = openSpare();
+    inShortage_ = false;
 }
 
 void TSimpleTCPServer::DestroyClients() {
@@ -85,6 +115,8 @@ void TSimpleTCPServer::CloseListening() {
     const int socket = socket_;
     const int error = CloseSocket(false);
     listen_ = false;
+    closeSpare(spare_);
+    crowdedHosts_.clear();
     if (error != 0) {
         ReportError(socket, WinSockError::fromErrno(error));
     }
@@ -122,6 +154,16 @@ QString TSimpleTCPServer::LocalIP() {
     }
     return LocalAddress::preferredIPv4(LocalAddress::firstIPv4Of(name),
                                        LocalAddress::firstInterfaceIPv4());
+}
+
+void TSimpleTCPServer::setCommandHosts(const QString& value) {
+    commandHostsText_ = value;
+    commandHosts_ = CommandHostList(value);
+    refusedHosts_.clear();
+    if (!commandHosts_.unreadable().isEmpty()) {
+        qCWarning(lcNet).noquote() << "CommandHosts: not an IPv4 address, left out:"
+                                   << commandHosts_.unreadable().join(QStringLiteral(", "));
+    }
 }
 
 QList<TSimpleTCPClient*> TSimpleTCPServer::Clients() const {
@@ -196,6 +238,17 @@ void TSimpleTCPServer::ReadFromClient(int socket) {
     }
     QByteArray bytes;
     const int error = ReceiveAvailable(socket, bytes);
+    if (client && !commandHosts_.admits(client->Host())) {
+        if (!refusedHosts_.contains(client->Host())) {
+            refusedHosts_.insert(client->Host());
+            qCWarning(lcNet).noquote()
+                << "ignoring what" << client->Host() << "sends: not one of the CommandHosts";
+        }
+        if (error != 0) {
+            ReportError(socket, error);
+        }
+        return;
+    }
     const QPointer<TSimpleTCPServer> alive(this);
     // Bytes first: they arrived before the failure, and the error handler may close the link.
     Raise(OnClientRead, this, client, bytes.constData(), static_cast<qint32>(bytes.size()));
@@ -210,20 +263,128 @@ void TSimpleTCPServer::AcceptConnection() {
     const int socket = ::accept4(socket_, reinterpret_cast<sockaddr*>(&peer), &length,
                                  SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (socket < 0) {
+        const int error = errno;
         // A connection that went away before it was taken leaves nothing to accept.
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        if (error == EAGAIN || error == EWOULDBLOCK) {
             return;
         }
-        const int error = errno;
+        if (outOfDescriptors(error) && AcceptInShortage()) {
+            return;
+        }
         PauseAccepting();
-        ReportError(-1, WinSockError::fromErrno(error));
+        if (outOfDescriptors(error)) {
+            ReportShortage(error);
+        } else {
+            ReportError(-1, WinSockError::fromErrno(error));
+        }
         return;
     }
+    if (inShortage_) {
+        inShortage_ = false;
+        qCInfo(lcNet) << "descriptors are available again";
+    }
+    const QString host = QString::fromLatin1(::inet_ntoa(peer.sin_addr));
+    if (AtAddressLimit(host)) {
+        closeAbortively(socket);
+        return;
+    }
+    AdoptConnection(socket, host);
+}
+
+bool TSimpleTCPServer::AcceptInShortage() {
+    if (spare_ < 0) {
+        return false;
+    }
+    closeSpare(spare_);
+    sockaddr_in peer{};
+    socklen_t length = sizeof(peer);
+    const int socket = ::accept4(socket_, reinterpret_cast<sockaddr*>(&peer), &length,
+                                 SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int error = errno;
+    if (socket < 0) {
+        spare_ = openSpare();
+        return error == EAGAIN || error == EWOULDBLOCK;
+    }
+    const QString host = QString::fromLatin1(::inet_ntoa(peer.sin_addr));
+    // The newcomer may take the place of the newest connection of the address holding the most,
+    // so that one host's idle connections cannot shut out a Slave coming back.
+    QHash<QString, int> holds;
+    for (const auto& client : clients_) {
+        ++holds[client->Host()];
+    }
+    QString crowded;
+    int busiestHolds = holds.value(host) + 1;
+    for (auto it = holds.cbegin(); it != holds.cend(); ++it) {
+        if (it.key() != host && it.value() > busiestHolds) {
+            crowded = it.key();
+            busiestHolds = it.value();
+        }
+    }
+    std::unique_ptr<TSimpleTCPClient> leaving;
+    if (!crowded.isEmpty() && !AtAddressLimit(host)) {
+        for (auto it = clients_.rbegin(); it != clients_.rend(); ++it) {
+            if ((*it)->Host() == crowded) {
+                leaving = TakeClient(it->get());
+                break;
+            }
+        }
+        leaving->CloseSocket(true);
+        // Logged without a QDebug stream: the sanitizer build checks the stream's type through a
+        // pipe, and no descriptor is left for one here.
+        qCWarning(lcNet, "out of descriptors: closed a connection of %s (of %d it held) for %s",
+                  qPrintable(crowded), busiestHolds, qPrintable(host));
+    } else {
+        qCWarning(lcNet, "out of descriptors: closed the new connection of %s", qPrintable(host));
+        closeAbortively(socket);
+    }
+    spare_ = openSpare();
+    const QPointer<TSimpleTCPServer> alive(this);
+    if (leaving) {
+        AdoptConnection(socket, host);
+        if (alive) {
+            Raise(OnClientDisconnected, this, leaving.get());
+        }
+    }
+    if (alive) {
+        ReportShortage(EMFILE);
+    }
+    return true;
+}
+
+void TSimpleTCPServer::ReportShortage(int error) {
+    if (inShortage_) {
+        return;
+    }
+    inShortage_ = true;
+    qCWarning(lcNet, "out of descriptors: connections are refused until some are free");
+    ReportError(-1, WinSockError::fromErrno(error));
+}
+
+int TSimpleTCPServer::ConnectionsFrom(const QString& host) const {
+    return static_cast<int>(std::count_if(clients_.begin(), clients_.end(),
+                                          [&](const auto& c) { return c->Host() == host; }));
+}
+
+bool TSimpleTCPServer::AtAddressLimit(const QString& host) {
+    const int limit = isLoopback(host) ? kConnectionsPerLoopbackAddress : kConnectionsPerAddress;
+    if (ConnectionsFrom(host) < limit) {
+        crowdedHosts_.remove(host);
+        return false;
+    }
+    if (!crowdedHosts_.contains(host)) {
+        crowdedHosts_.insert(host);
+        qCWarning(lcNet).noquote()
+            << host << "holds" << limit << "connections: further ones are closed";
+    }
+    return true;
+}
+
+void TSimpleTCPServer::AdoptConnection(int socket, const QString& host) {
     DisableCoalescing(socket);
     WatchForDeadPeer(socket);
     auto client = std::make_unique<TSimpleTCPClient>(nullptr);
     client->AttachSocket(socket, *this);
-    client->setHost(QString::fromLatin1(::inet_ntoa(peer.sin_addr)));
+    client->setHost(host);
     client->connected_ = true;
     if (OnAccept) {
         const QPointer<TSimpleTCPServer> alive(this);
@@ -250,6 +411,9 @@ void TSimpleTCPServer::PauseAccepting() {
     const int listening = socket_;
     QTimer::singleShot(kAcceptRetryMs, this, [this, listening] {
         if (listen_ && socket_ == listening) {
+            if (spare_ < 0) {
+                spare_ = openSpare();
+            }
             watcher().watch(socket_, SocketEvent::Read | SocketEvent::Accept | SocketEvent::Close);
         }
     });

@@ -1,14 +1,25 @@
 #pragma once
 
+#include "net/command_host_list.h"
 #include "net/custom_simple_socket.h"
 
 #include <QList>
+#include <QSet>
 #include <memory>
 #include <vector>
 
 // The Master's side of the LAN link: listens on Port on every local IPv4 address, accepts any
 // number of Slaves and sends each outgoing buffer to all of them. Each accepted connection is a
 // TSimpleTCPClient owned by the server, served through the server's notifications.
+//
+// One address holds at most kConnectionsPerAddress connections (kConnectionsPerLoopbackAddress
+// from the machine itself, where demos and benchmarks run many Slaves); further ones are closed
+// at once. When the process runs out of descriptors, a spare one kept for the purpose lets the
+// server still take each waiting connection: it keeps it in place of the newest connection of the
+// address that holds the most, when that address holds at least two more than the newcomer's,
+// and closes it otherwise. Either way the peer learns at once: a Slave sees its link fail and
+// tries again, instead of waiting unheard in the backlog. The shortage is reported once
+// (10024) until a connection is accepted normally again.
 class TSimpleTCPServer : public TCustomSimpleSocket {
     Q_OBJECT
     Q_PROPERTY(bool Listen READ Listen WRITE setListen)
@@ -17,7 +28,11 @@ class TSimpleTCPServer : public TCustomSimpleSocket {
     Q_PROPERTY(bool AllowChangeHostAndPortOnConnection READ AllowChangeHostAndPortOnConnection WRITE
                    setAllowChangeHostAndPortOnConnection)
     Q_PROPERTY(quint16 Port READ Port WRITE setPort)
+    Q_PROPERTY(QString CommandHosts READ CommandHosts WRITE setCommandHosts)
 public:
+    static constexpr int kConnectionsPerAddress = 32;
+    static constexpr int kConnectionsPerLoopbackAddress = 256;
+
     explicit TSimpleTCPServer(QObject* Owner = nullptr);
     ~TSimpleTCPServer() override;
 
@@ -37,6 +52,12 @@ public:
     // when that is a loopback address, the first other IPv4 address of an interface that is up.
     QString LocalIP();
     void setLocalIP(const QString&) {}
+
+    // The peers whose bytes reach OnClientRead, as the settings file holds them (see
+    // CommandHostList). The bytes of any other peer are read and dropped;
+    // the first refusal of each peer is logged.
+    QString CommandHosts() const { return commandHostsText_; }
+    void setCommandHosts(const QString& value);
 
     // The connections, in the order they were accepted.
     QList<TSimpleTCPClient*> Clients() const;
@@ -60,6 +81,15 @@ protected:
 
 private:
     void AcceptConnection();
+    // Takes the connection that waits while the process has no descriptor left; false when even
+    // the spare one could not help.
+    bool AcceptInShortage();
+    // Keeps an accepted connection, unless OnAccept refuses it.
+    void AdoptConnection(int socket, const QString& host);
+    bool AtAddressLimit(const QString& host);
+    int ConnectionsFrom(const QString& host) const;
+    // Reports a shortage of descriptors once per episode.
+    void ReportShortage(int error);
     // Stops accepting for a moment after accept() failed.
     void PauseAccepting();
     void ReadFromClient(int socket);
@@ -75,4 +105,11 @@ private:
 
     bool listen_ = false;
     std::vector<std::unique_ptr<TSimpleTCPClient>> clients_;
+    QString commandHostsText_;
+    CommandHostList commandHosts_;
+    QSet<QString> refusedHosts_;
+    QSet<QString> crowdedHosts_;
+    // Held while listening and given up for a moment to accept when no other descriptor is left.
+    int spare_ = -1;
+    bool inShortage_ = false;
 };

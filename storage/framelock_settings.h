@@ -40,5 +40,6 @@ inline QStringList frameLockStoredProps() {
         QStringLiteral("lbCut.Items"),
         QStringLiteral("eIn.Value"),
         QStringLiteral("ComportsNr.ktBoolean"),
+        QStringLiteral("Server.CommandHosts"),
     };
 }

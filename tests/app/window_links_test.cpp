@@ -56,6 +56,31 @@ TEST(WindowLinks, AFirstStartIsAnEnglishLanMasterListeningOnItsPort) {
     EXPECT_TRUE(h.ui().gbLanMaster->isVisible());
     EXPECT_FALSE(h.ui().gbSlave->isVisible());
     ASSERT_TRUE(waitFor([&] { return splashCameUp; }, 5000));
+
+    h.ui().sbGerman->click();
+    EXPECT_EQ(h.ui().eServerStatus->text(), QStringLiteral("Server bereit, wartet auf Slaves"));
+}
+
+TEST(WindowLinks, LinkFailuresNameThePortOrAddressAndTheReason) {
+    RawPeer other = RawPeer::listenOn();
+    const quint16 taken = other.localPort();
+    WindowHarness master(systemSection(masterOn(taken)));
+    master.show();
+    EXPECT_FALSE(master.window().Server->Listen());
+    EXPECT_EQ(
+        master.ui().eServerStatus->text(),
+        QStringLiteral("Address already in use: port %1 is in use by another program").arg(taken));
+
+    const quint16 silent = freePort();
+    WindowHarness slave(systemSection(slaveOf(silent)));
+    slave.show();
+    // No retry may replace the text before it is read.
+    slave.window().ClientStatusTimer->setInterval(60000);
+    ASSERT_TRUE(waitFor([&] { return !slave.dialogs.beeps.empty(); }));
+    EXPECT_EQ(slave.ui().eClientStatus->text(),
+              QStringLiteral("Connection refused: nothing listens on 127.0.0.1 port %1 (is the "
+                             "Master running?)")
+                  .arg(silent));
 }
 
 TEST(WindowLinks, ASlaveRetriesUntilItsMasterListensAndEnterReconnectsAtOnce) {
@@ -108,6 +133,30 @@ TEST(WindowLinks, TwoSlavesFollowAndAResetOnOneLeavesTheOtherConnected) {
     ASSERT_TRUE(waitFor([&] { return two.ui().cbRepeat->isChecked(); }));
     settle(300);
     EXPECT_EQ(master.ui().lbConnected->count(), 1);
+}
+
+TEST(WindowLinks, AMasterObeysOnlyItsCommandHosts) {
+    const quint16 port = freePort();
+    QStringList settings = masterOn(port);
+    settings << QStringLiteral("Server_CommandHosts=127.0.0.2");
+    WindowHarness master(systemSection(settings));
+    master.show();
+    master.ui().lbCut->setItems({QStringLiteral("50"), QStringLiteral("200")});
+    RawPeer stranger = RawPeer::connectTo(port);
+    RawPeer remote = RawPeer::connectFrom("127.0.0.2", port);
+    ASSERT_TRUE(waitFor([&] { return master.ui().lbConnected->count() == 2; }));
+    const qsizetype start = master.mediaLog->size();
+
+    stranger.send("_Stop*_ClLi*_Rep0*_Ful1*");
+    settle(300);
+    EXPECT_FALSE(master.mediaLog->mid(start).contains(QStringLiteral("stop")));
+    EXPECT_EQ(master.ui().lbCut->Items(), QStringList({"50", "200"}));
+    EXPECT_TRUE(master.ui().cbRepeat->isChecked());
+    EXPECT_FALSE(master.ui().cbFullscreen->isChecked());
+
+    remote.send("_Stop*_ClLi*");
+    ASSERT_TRUE(waitFor([&] { return master.ui().lbCut->Items().isEmpty(); }));
+    EXPECT_TRUE(master.mediaLog->mid(start).contains(QStringLiteral("stop")));
 }
 
 TEST(WindowLinks, ASlaveWhoseMasterEndsInAnOrderlyWayConnectsAgain) {
@@ -165,8 +214,24 @@ TEST(WindowLinks, APortChosenTwiceIsRefusedAndAMissingOneIsReported) {
     h.window().cbCom2Change();
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
     EXPECT_EQ(h.dialogs.messages[0].caption, QStringLiteral("Serial port"));
+    EXPECT_TRUE(h.dialogs.messages[0].text.startsWith(
+        QStringLiteral("The second serial port cannot be opened.")));
+    EXPECT_TRUE(h.dialogs.messages[0].text.endsWith(
+        QStringLiteral("\n\n/nonexistent/tty: no such device: is the adapter plugged in, and "
+                       "does the section \"Ports\" of frameLock.ini name it?")));
+    // A device another program holds.
+    TComPort holder;
+    TComDevicePaths paths;
+    paths.SetPath(TPortType::COM1, line.slavePath());
+    holder.SetDevicePaths(paths);
+    h.window().ComPort1->Close();
+    holder.Open();
+    h.ui().cbCom1->setCurrentIndex(1);
+    h.window().cbCom1Change();
+    ASSERT_GE(h.dialogs.messages.size(), 2u);
+    EXPECT_TRUE(h.dialogs.messages[1].text.endsWith(line.slavePath() +
+                                                    QStringLiteral(": in use by another program")));
     EXPECT_FALSE(h.window().ComPort2->Connected());
-    EXPECT_TRUE(h.window().ComPort1->Connected());
 }
 
 TEST(WindowLinks, APulledSerialDeviceIsReopenedWhenItComesBack) {

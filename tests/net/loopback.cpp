@@ -77,6 +77,30 @@ RawPeer RawPeer::connectTo(quint16 port, int receiveBuffer) {
     return peer;
 }
 
+RawPeer RawPeer::from(const char* source) {
+    RawPeer peer(::socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    if (::inet_pton(AF_INET, source, &address.sin_addr) != 1 ||
+        ::bind(peer.fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        throw std::runtime_error("bind failed");
+    }
+    return peer;
+}
+
+RawPeer RawPeer::connectFrom(const char* source, quint16 port) {
+    RawPeer peer = from(source);
+    peer.connect(port);
+    return peer;
+}
+
+void RawPeer::connect(quint16 port) const {
+    const sockaddr_in address = loopbackAddress(port);
+    if (::connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
+        throw std::runtime_error("connect failed");
+    }
+}
+
 RawPeer RawPeer::startConnect(quint16 port) {
     RawPeer peer(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
     const sockaddr_in address = loopbackAddress(port);

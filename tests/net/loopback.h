@@ -38,6 +38,12 @@ public:
     // Connects to 127.0.0.1:port (blocking); a receive buffer below the default makes the peer
     // stop taking bytes sooner when it does not read.
     static RawPeer connectTo(quint16 port, int receiveBuffer = 0);
+    // A socket bound to a loopback source address (127.0.0.2 stands for another host), not yet
+    // connected: its descriptor exists before the test takes the rest away.
+    static RawPeer from(const char* source);
+    static RawPeer connectFrom(const char* source, quint16 port);
+    // Connects to 127.0.0.1:port (blocking).
+    void connect(quint16 port) const;
     // Starts connecting without waiting for the handshake.
     static RawPeer startConnect(quint16 port);
     // Listens on 127.0.0.1 on an ephemeral port; reuseAddress as the server sets it.

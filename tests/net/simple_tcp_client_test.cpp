@@ -4,8 +4,12 @@
 #include "net/simple_tcp_client.h"
 #include "net/simple_tcp_server.h"
 
+#include <arpa/inet.h>
 #include <QVariant>
 #include <cerrno>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 namespace {
 
@@ -111,10 +115,12 @@ TEST_F(ClientTest, AFullChunkFollowedByNothingIsDeliveredWithoutAnError) {
     EXPECT_TRUE(errors.empty());
 }
 
-TEST_F(ClientTest, ANameThatDoesNotResolveIsABadAddress) {
+TEST_F(ClientTest, ANameThatDoesNotResolveIsABadAddressOnceTheAnswerComes) {
+    client.SetNameResolver([](const QByteArray&, in_addr&) { return false; });
     client.setHost(QStringLiteral("no-such-host.invalid"));
     client.setPort(8234);
     client.setConnected(true);
+    ASSERT_TRUE(waitFor([&] { return !errors.empty(); }));
     EXPECT_FALSE(client.Connected());
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].socket, -1);
@@ -127,9 +133,89 @@ TEST_F(ClientTest, AHostNameIsLookedUp) {
     client.setHost(QStringLiteral("localhost"));
     client.setPort(master.localPort());
     client.setConnected(true);
+    ASSERT_TRUE(waitFor([&] { return client.socketHandle() >= 0; }));
     RawPeer slaveEnd = master.accept();
     EXPECT_TRUE(waitFor([&] { return connects == 1; }));
     EXPECT_TRUE(errors.empty());
+}
+
+// A name server that answers only when the test lets it, long after the caller moved on.
+class SilentNameServer {
+public:
+    HostLookup::Resolver resolver() {
+        return [state = state_](const QByteArray&, in_addr& address) {
+            std::unique_lock lock(state->mutex);
+            ++state->asked;
+            state->changed.wait(lock, [&] { return state->answering; });
+            address.s_addr = htonl(INADDR_LOOPBACK);
+            ++state->answered;
+            state->changed.notify_all();
+            return true;
+        };
+    }
+    int asked() const {
+        const std::lock_guard lock(state_->mutex);
+        return state_->asked;
+    }
+    // Lets every waiting lookup answer and waits until they have.
+    void answer() {
+        std::unique_lock lock(state_->mutex);
+        state_->answering = true;
+        state_->changed.notify_all();
+        state_->changed.wait(lock, [&] { return state_->answered == state_->asked; });
+    }
+
+private:
+    struct State {
+        mutable std::mutex mutex;
+        std::condition_variable changed;
+        int asked = 0;
+        int answered = 0;
+        bool answering = false;
+    };
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+TEST_F(ClientTest, ASilentNameServerHoldsNothingUpAndItsLateAnswerIsDropped) {
+    SilentNameServer dns;
+    RawPeer master = RawPeer::listenOn();
+    client.SetNameResolver(dns.resolver());
+    client.setHost(QStringLiteral("master.show"));
+    client.setPort(master.localPort());
+    // The owner's retries ask for the same name again and again while the first lookup hangs.
+    for (int retry = 0; retry < 5; ++retry) {
+        client.setConnected(false);
+        client.setConnected(true);
+        EXPECT_TRUE(client.Connected());
+    }
+    ASSERT_TRUE(waitFor([&] { return dns.asked() == 1; }));
+    settle(50);
+    EXPECT_EQ(dns.asked(), 1);
+
+    // The operator types the address instead; the name's answer, when it comes, is stale.
+    client.setConnected(false);
+    client.setHost(QStringLiteral("127.0.0.1"));
+    client.setConnected(true);
+    RawPeer slaveEnd = master.accept();
+    ASSERT_TRUE(waitFor([&] { return connects == 1; }));
+    const int socket = client.socketHandle();
+    dns.answer();
+    settle(100);
+    EXPECT_EQ(client.socketHandle(), socket);
+    EXPECT_EQ(connects, 1);
+    EXPECT_TRUE(errors.empty());
+
+    // A client that goes away (the program ending) does not wait for its lookup.
+    SilentNameServer silent;
+    {
+        TSimpleTCPClient leaving;
+        leaving.SetNameResolver(silent.resolver());
+        leaving.setHost(QStringLiteral("master.show"));
+        leaving.setConnected(true);
+        ASSERT_TRUE(waitFor([&] { return silent.asked() == 1; }));
+    }
+    silent.answer();
+    settle(50);
 }
 
 TEST_F(ClientTest, ARefusedConnectionIsReportedLaterAndConnectedStaysTrue) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "loopback.h"
+#include "net/command_host_list.h"
+#include "net/descriptor_limit.h"
 #include "net/simple_tcp_client.h"
 #include "net/simple_tcp_server.h"
 
@@ -11,6 +13,7 @@
 #include <unistd.h>
 #include <QPointer>
 #include <QVariant>
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -168,25 +171,159 @@ TEST_F(ServerTest, SlavesConnectingAllAtOnceAreAllAccepted) {
         << server.Clients().size();
 }
 
-TEST_F(ServerTest, AnAcceptFailureIsReportedWithoutFloodingAndAcceptingResumes) {
+// Lowers the soft limit on open files for a scope, so that `room` more descriptors fit.
+class DescriptorRoom {
+public:
+    explicit DescriptorRoom(int room) {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        const int lowestFree = ::dup(0);
+        ::close(lowestFree);
+        rlimit tight = saved_;
+        tight.rlim_cur = static_cast<rlim_t>(lowestFree + room);
+        ok_ = ::setrlimit(RLIMIT_NOFILE, &tight) == 0;
+    }
+    ~DescriptorRoom() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+    DescriptorRoom(const DescriptorRoom&) = delete;
+    DescriptorRoom& operator=(const DescriptorRoom&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    rlimit saved_{};
+    bool ok_ = false;
+};
+
+TEST_F(ServerTest, WithNoDescriptorLeftAWaitingPeerIsToldAtOnceAndTheShortageReportedOnce) {
     const quint16 port = listen();
-    rlimit limit{};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &limit), 0);
-    RawPeer peer = RawPeer::connectTo(port);
-    // No descriptor is left for accept(), so the connection stays waiting in the backlog.
-    const int probe = ::dup(0);
-    rlimit tight = limit;
-    tight.rlim_cur = static_cast<rlim_t>(probe);
-    ::close(probe);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
-    settle(300);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &limit), 0);
-    ASSERT_FALSE(errors.empty());
-    EXPECT_LE(errors.size(), 5u);
+    std::vector<RawPeer> peers;
+    for (int i = 0; i < 3; ++i) {
+        peers.push_back(RawPeer::from("127.0.0.1"));
+    }
+    {
+        const DescriptorRoom none(0);
+        ASSERT_TRUE(none.ok());
+        for (const RawPeer& peer : peers) {
+            peer.connect(port);
+        }
+        // Left in the backlog, a Slave would believe itself connected and hear nothing.
+        for (const RawPeer& peer : peers) {
+            EXPECT_EQ(peer.waitForEnd(), ECONNRESET);
+        }
+        settle(300);
+    }
+    ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].code, 10024);
     EXPECT_EQ(errors[0].text, QStringLiteral("Too many open files"));
     EXPECT_TRUE(server.Clients().isEmpty());
-    EXPECT_TRUE(waitFor([&] { return server.Clients().size() == 1; }));
+    RawPeer later = connectAndAccept(port);
+    EXPECT_TRUE(server.Listen());
+}
+
+TEST_F(ServerTest, WithNoDescriptorLeftAReturningSlaveTakesThePlaceOfAnotherHostsIdleConnection) {
+    const quint16 port = listen();
+    int disconnects = 0;
+    server.OnClientDisconnected = [&](QObject*, TSimpleTCPClient*) { ++disconnects; };
+    RawPeer slave = RawPeer::from("127.0.0.1");
+    std::vector<RawPeer> idle;
+    {
+        // More idle connections than fit: each costs a descriptor on both ends.
+        constexpr int kRoom = 40;
+        const DescriptorRoom room(kRoom);
+        ASSERT_TRUE(room.ok());
+        for (int i = 0; i < kRoom / 2 + 5; ++i) {
+            idle.push_back(RawPeer::from("127.0.0.2"));
+            idle.back().connect(port);
+        }
+        ASSERT_TRUE(waitFor([&] { return idle.back().waitForEnd(50) == ECONNRESET; }));
+        const auto hogged = server.Clients().size();
+        EXPECT_GE(hogged, 2);
+        slave.connect(port);
+        ASSERT_TRUE(waitFor([&] {
+            const QList<TSimpleTCPClient*> clients = server.Clients();
+            return std::any_of(clients.begin(), clients.end(), [](const TSimpleTCPClient* c) {
+                return c->Host() == QStringLiteral("127.0.0.1");
+            });
+        }));
+        EXPECT_EQ(server.Clients().size(), hogged);
+        EXPECT_EQ(disconnects, 1);
+        server.SendToAll("_Play*", 6);
+        EXPECT_EQ(slave.readExactly(6), QByteArray("_Play*"));
+        settle(300);
+    }
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].code, 10024);
+}
+
+TEST_F(ServerTest, OneAddressHoldsABoundedNumberOfConnectionsAndOthersStillGetIn) {
+    ASSERT_TRUE(DescriptorLimit::raiseToHard());
+    const quint16 port = listen();
+    constexpr int kBound = TSimpleTCPServer::kConnectionsPerLoopbackAddress;
+    std::vector<RawPeer> crowd;
+    for (int i = 0; i < kBound + 2; ++i) {
+        crowd.push_back(RawPeer::connectFrom("127.0.0.2", port));
+    }
+    ASSERT_TRUE(waitFor([&] { return server.Clients().size() == kBound; }));
+    EXPECT_EQ(crowd[kBound].waitForEnd(), ECONNRESET);
+    EXPECT_EQ(crowd[kBound + 1].waitForEnd(), ECONNRESET);
+    RawPeer slave = connectAndAccept(port);
+    EXPECT_EQ(server.Clients().size(), kBound + 1);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST(DescriptorLimit, TheSoftLimitIsRaisedToTheHardOne) {
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    if (saved.rlim_max < 1024) {
+        GTEST_SKIP() << "hard limit below 1024";
+    }
+    rlimit low = saved;
+    low.rlim_cur = 512;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    EXPECT_TRUE(DescriptorLimit::raiseToHard());
+    rlimit now{};
+    ::getrlimit(RLIMIT_NOFILE, &now);
+    EXPECT_EQ(now.rlim_cur, saved.rlim_max);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+}
+
+TEST_F(ServerTest, OnlyTheCommandHostsAreHeardAndTheRestIsDropped) {
+    const quint16 port = listen();
+    QByteArray heard;
+    server.OnClientRead = [&](QObject*, TSimpleTCPClient*, const char* buffer, qint32 length) {
+        heard.append(buffer, length);
+    };
+    server.setCommandHosts(QStringLiteral("127.0.0.2"));
+    RawPeer stranger = connectAndAccept(port);
+    RawPeer commander = RawPeer::connectFrom("127.0.0.2", port);
+    ASSERT_TRUE(waitFor([&] { return server.Clients().size() == 2; }));
+    stranger.send("_Stop*");
+    commander.send("_Play*");
+    stranger.send("_ClLi*");
+    ASSERT_TRUE(waitFor([&] { return heard.size() >= 6; }));
+    settle(100);
+    EXPECT_EQ(heard, QByteArray("_Play*"));
+
+    // Empty again: every peer, as without the key.
+    server.setCommandHosts(QString());
+    stranger.send("_Rep0*");
+    ASSERT_TRUE(waitFor([&] { return heard.size() == 12; }));
+    EXPECT_TRUE(errors.empty());
+    EXPECT_EQ(server.property("CommandHosts").toString(), QString());
+}
+
+TEST(CommandHostList, TheSettingsTextNamesEveryoneNobodyOrAList) {
+    EXPECT_TRUE(CommandHostList(QString()).admits(QStringLiteral("10.0.0.9")));
+    EXPECT_TRUE(CommandHostList(QStringLiteral("  ")).admitsEveryone());
+    EXPECT_FALSE(CommandHostList(QStringLiteral("None")).admits(QStringLiteral("127.0.0.1")));
+
+    const CommandHostList list(QStringLiteral(" 10.0.0.7, 10.0.0.8;10.0.0.9  192.168.1.300 "));
+    EXPECT_TRUE(list.admits(QStringLiteral("10.0.0.7")));
+    EXPECT_TRUE(list.admits(QStringLiteral("10.0.0.9")));
+    EXPECT_FALSE(list.admits(QStringLiteral("10.0.0.70")));
+    EXPECT_FALSE(list.admits(QStringLiteral("192.168.1.300")));
+    EXPECT_EQ(list.unreadable(), QStringList{QStringLiteral("192.168.1.300")});
+
+    // Meant to restrict, read as nothing: nobody rather than everybody.
+    EXPECT_FALSE(CommandHostList(QStringLiteral("master-pc")).admits(QStringLiteral("10.0.0.1")));
 }
 
 TEST_F(ServerTest, ARefusedConnectionIsClosedAndNeverListed) {

@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <unistd.h>
+#include <QFile>
 #include <QMetaEnum>
 #include <QMetaProperty>
+#include <QTemporaryDir>
+#include <cerrno>
 #include <stdexcept>
 
 #include "serial/com_device_paths.h"
 #include "serial/com_error.h"
 #include "serial/com_event_flags.h"
+#include "serial/com_failure_text.h"
 #include "serial/com_port.h"
 
 namespace {
@@ -156,4 +162,24 @@ TEST(ComSettingsGroups, AssignCopiesEveryValueAndRefusesAnotherClass) {
         EXPECT_STREQ(e.what(), "Cannot assign a TComParity to a TComBuffer");
     }
     EXPECT_THROW(port.Parity()->Assign(nullptr), std::invalid_argument);
+}
+
+TEST(ComFailureText, ADeniedDeviceNamesTheGroupThatMayUseIt) {
+    QTemporaryDir dir;
+    const QString device = dir.filePath(QStringLiteral("ttyUSB0"));
+    QFile file(device);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    if (::chown(device.toLocal8Bit().constData(), -1, 0) != 0) {
+        GTEST_SKIP() << "needs root to give the device file a group";
+    }
+    const EComPort denied(ComErrorCode::OpenFailed, EACCES);
+    // Root's group tells nothing: the usual group of serial devices is named.
+    EXPECT_EQ(ComFailureText(denied, device),
+              device + QStringLiteral(": permission denied: add the user to the group dialout"));
+    const group* other = ::getgrnam("audio");
+    if (other != nullptr && ::chown(device.toLocal8Bit().constData(), -1, other->gr_gid) == 0) {
+        EXPECT_EQ(ComFailureText(denied, device),
+                  device + QStringLiteral(": permission denied: add the user to the group audio"));
+    }
 }

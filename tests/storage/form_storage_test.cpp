@@ -116,7 +116,8 @@ TEST_F(FormStorageTest, FirstRunKeepsDesignValuesAndWritesEveryKey) {
                                         "eSlaveIP_Text",
                                         "tbSync_Position",
                                         "eIn_Value",
-                                        "ComportsNr_ktBoolean"};
+                                        "ComportsNr_ktBoolean",
+                                        "Server_CommandHosts"};
     EXPECT_EQ(keys("System"), expected);
     EXPECT_EQ(value("FormVersion"), "0");
     EXPECT_EQ(value("Visible"), "1");
@@ -183,6 +184,7 @@ const std::vector<StoredKey> kStoredKeys = {
     {"tbSync_Position", "400", "1200"},
     {"eIn_Value", "0", "2147483647"},
     {"ComportsNr_ktBoolean", "True", "False"},
+    {"Server_CommandHosts", "", "10.0.0.7, 10.0.0.8"},
 };
 
 TEST_F(FormStorageTest, EveryStoredPropertyOfTheRealComponentsIsWrittenAsItsDesignValue) {

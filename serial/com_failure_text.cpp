@@ -1,0 +1,58 @@
+#include "serial/com_failure_text.h"
+
+#include "serial/com_error.h"
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// The group that may use the device: the device file's own group, or Debian's usual one when it
+// cannot be read.
+QString deviceGroup(const QString& devicePath) {
+    struct stat status {};
+    if (::stat(devicePath.toLocal8Bit().constData(), &status) == 0) {
+        if (const group* owner = ::getgrgid(status.st_gid);
+            owner != nullptr && owner->gr_gid != 0) {
+            return QString::fromLocal8Bit(owner->gr_name);
+        }
+    }
+    return QStringLiteral("dialout");
+}
+
+QString reason(int systemCode, const QString& devicePath) {
+    switch (systemCode) {
+        case ENOENT:
+            return QStringLiteral(
+                "no such device: is the adapter plugged in, and does the "
+                "section \"Ports\" of frameLock.ini name it?");
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("permission denied: add the user to the group ") +
+                   deviceGroup(devicePath);
+        case EBUSY:
+        case EWOULDBLOCK:
+            return QStringLiteral("in use by another program");
+        case ENXIO:
+        case ENODEV:
+            return QStringLiteral("the device does not answer: unplugged or switched off?");
+        case ENOTTY:
+        case EINVAL:
+            return QStringLiteral("not a serial device");
+        case EIO:
+            return QStringLiteral("input/output error: the adapter or its cable may be failing");
+        default:
+            return QString::fromLocal8Bit(std::strerror(systemCode));
+    }
+}
+
+}  // namespace
+
+QString ComFailureText(const EComPort& failure, const QString& devicePath) {
+    if (failure.SystemCode() == EComPort::NoSystemCode) {
+        return devicePath + QStringLiteral(": ") + QString::fromUtf8(failure.what());
+    }
+    return devicePath + QStringLiteral(": ") + reason(failure.SystemCode(), devicePath);
+}
