@@ -48,17 +48,4 @@ TEST(WindowStartUp, AMediaFileMissingAtStartUpIsNamedKeptAndTriedAgain) {
     EXPECT_EQ(show.dialogs.messages.size(), 1u);
 }
 
-TEST(WindowStartUp, AMediaFileStillMissingAtTheCloseStaysTheShowsFile) {
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("film.mp4"));
-    WindowHarness h(masterWith(file));
-    h.media().config.render = false;
-    h.show();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(h.ui().eFilename->text().isEmpty());
-    h.close();
-    EXPECT_TRUE(h.settingsFile().contains("eFilename_Text=" + file.toLocal8Bit()))
-        << h.settingsFile().toStdString();
-}
-
 }  // namespace
