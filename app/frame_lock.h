@@ -92,8 +92,6 @@ public:
     // A stop by a service manager (SIGTERM, SIGINT): nobody is there to answer a box, so any
     // box up is closed, the window closes without asking, and the run ends with exit code 0.
     void Terminate();
-    // 0 for an orderly end; EXIT_FAILURE after a damaged language file.
-    int ExitCode() const { return ExitStatus; }
     // Tries the media file that could not be opened at start-up again, quietly.
     void MediaRetryTimerTimer();
 
@@ -240,6 +238,7 @@ private:
     void MediaFileFailed();
     int ShowMediaMessage(const QString& messageKey, const QString& titleKey, int flags);
     void SetFileBoxQuietly(const QString& text);
+    // 0 for an orderly end; EXIT_FAILURE after a damaged language file.
     int ExitStatus = 0;
     // A service manager is stopping the program: a failure is logged, never asked about.
     bool Unattended = false;
