@@ -2,6 +2,7 @@
 
 #include "app/kt_props.h"
 #include "media/graph_player.h"
+#include "media/media_log.h"
 #include "media/media_service.h"
 #include "net/simple_tcp_client.h"
 #include "net/simple_tcp_server.h"
@@ -18,14 +19,19 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QTimer>
+#include <cstdlib>
 
 namespace {
 
 constexpr int kHintDisplayMs = 5000;
+// A media file missing at start-up (a drive not yet mounted) is looked for this often.
+constexpr int kMediaRetryMs = 3000;
 
 QTimer* makeTimer(QObject* owner, const char* name, int interval, bool running) {
     auto* timer = new QTimer(owner);
@@ -81,6 +87,12 @@ void TfFrameLock::createComponents() {
     lang->setKtLanguageFile3(QStringLiteral("french.lng"));
     lang->setKtExpectedProbs(78);
     lang->setProgramDir(services_.programDir);
+    // A damaged language file is a failed start: the window closes (writing its settings) and
+    // the run ends with a failure a service manager can see.
+    lang->Terminate = [this](QObject*) {
+        ExitStatus = EXIT_FAILURE;
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    };
 
     StatusTimer = makeTimer(this, "StatusTimer", 1000, true);
     CountdownTimer = makeTimer(this, "CountdownTimer", 1000, true);
@@ -90,6 +102,7 @@ void TfFrameLock::createComponents() {
     TestTimer = makeTimer(this, "TestTimer", 1000, false);
     ledtimer = makeTimer(this, "ledtimer", 150, false);
     ComRetryTimer = makeTimer(this, "ComRetryTimer", 2000, false);
+    MediaRetryTimer = makeTimer(this, "MediaRetryTimer", kMediaRetryMs, false);
 
     FormStorage = new TFormStorage(this, services_.dialogs);
     FormStorage->setObjectName(QStringLiteral("FormStorage"));
@@ -103,7 +116,7 @@ void TfFrameLock::createComponents() {
 void TfFrameLock::createPlayer() {
     GraphPlayerOwner owner;
     owner.fileBoxText = [this] { return ui->eFilename->text(); };
-    owner.clearFileBox = [this] { ui->eFilename->clear(); };
+    owner.clearFileBox = [this] { MediaFileFailed(); };
     owner.window = this;
     owner.left = [this] { return frameGeometry().x(); };
     owner.top = [this] { return frameGeometry().y(); };
@@ -116,7 +129,7 @@ void TfFrameLock::createPlayer() {
         }
     };
     owner.showMessageByKey = [this](const QString& message, const QString& title, int flags) {
-        return lang->ShowMessageByKey(message, title, flags);
+        return ShowMediaMessage(message, title, flags);
     };
     owner.rewindLocal = [this] { RewindLocal(); };
     owner.fullScreenOnPlay = [this] { FullScreenOnPlay(); };
@@ -218,7 +231,10 @@ void TfFrameLock::FormShow() {
     Client->setConnected(false);
     Client->setHost(ui->eSlaveIP->text());
     ui->eFilename->setToolTip(ui->eFilename->text());
-    player_->OpenMedia();
+    {
+        const QScopedValueRollback atStart(OpeningMediaAtStart, true);
+        player_->OpenMedia();
+    }
     ApplyRoleLayout();
     FormStorage->setActive(false);
 }
@@ -235,6 +251,12 @@ void TfFrameLock::FormClose() {
         return;
     }
     Closing = true;
+    MediaRetryTimer->stop();
+    // Back to the control window first: the video goes with the media, and the window's place
+    // is saved from its frame.
+    if (player_->FullScreenActive()) {
+        player_->SetFullScreen(false);
+    }
     player_->CloseMedia();
     player_->ReleaseGraph();
     Client->setConnected(false);
@@ -243,12 +265,104 @@ void TfFrameLock::FormClose() {
     ComPort2->Close();
     ClientStatusTimer->stop();
     ComRetryTimer->stop();
+    if (!MissingMediaFile.isEmpty() && ui->eFilename->text().isEmpty()) {
+        SetFileBoxQuietly(MissingMediaFile);
+    }
     FormStorage->setActive(true);
+    if (Unattended) {
+        FormStorage->setDialogs(nullptr);
+    }
     // Written now, while the window manager still frames the window: once it is hidden its
     // frame is no longer known, and the position saved at destruction would be the client's.
     FormStorage->SaveSettings();
+    // A failed write is tried once more at destruction, after the event loop: a box then would
+    // hold the ending program, so that one is only logged.
+    FormStorage->setDialogs(nullptr);
     StopStartTimers();
     CountdownTimer->stop();
+    EndProgram();
+}
+
+void TfFrameLock::Terminate() {
+    Unattended = true;
+    if (!Closing) {
+        close();
+    }
+    // A window that was never shown gets no close event.
+    FormClose();
+    EndProgram();
+}
+
+void TfFrameLock::EndProgram() {
+    // Ends every loop at once, a box's or the splash's included; a box asked for later returns
+    // at once too, so nothing after this waits on an answer.
+    if (services_.endProgram) {
+        services_.endProgram(ExitStatus);
+    }
+}
+
+void TfFrameLock::SetFileBoxQuietly(const QString& text) {
+    const QScopedValueRollback updating(UpdatingFileBox, true);
+    ui->eFilename->setText(text);
+}
+
+void TfFrameLock::MediaFileFailed() {
+    FailedMediaFile = ui->eFilename->text();
+    if ((OpeningMediaAtStart || RetryingMedia) && !FailedMediaFile.isEmpty()) {
+        if (MissingMediaFile != FailedMediaFile) {
+            qCInfo(lcMedia).noquote()
+                << "trying again every" << kMediaRetryMs / 1000 << "s to open" << FailedMediaFile;
+        }
+        MissingMediaFile = FailedMediaFile;
+        MediaRetryTimer->start();
+    }
+    SetFileBoxQuietly(QString());
+}
+
+int TfFrameLock::ShowMediaMessage(const QString& messageKey, const QString& titleKey, int flags) {
+    if (RetryingMedia) {
+        // Reported once, when the file first failed.
+        return MessageBoxResult::Ok;
+    }
+    const QString title = lang->TextByKey(titleKey);
+    QString text = lang->TextByKey(messageKey);
+    if (!FailedMediaFile.isEmpty()) {
+        text += QLatin1Char('\n') + (QFileInfo::exists(FailedMediaFile)
+                                         ? FailedMediaFile
+                                         : QStringLiteral("not found: ") + FailedMediaFile);
+    }
+    if (!OpeningMediaAtStart) {
+        return services_.dialogs->messageBox(text, title, flags);
+    }
+    // A box at start-up waits for an operator who may never come: it is shown once the start
+    // is done, so the link is open and the retry can find the file while it is up.
+    QTimer::singleShot(0, this, [this, text, title, flags] {
+        if (!Closing) {
+            services_.dialogs->messageBox(text, title, flags);
+        }
+    });
+    return MessageBoxResult::Ok;
+}
+
+void TfFrameLock::MediaRetryTimerTimer() {
+    if (Closing || player_->MediaOpen() || MissingMediaFile.isEmpty()) {
+        MediaRetryTimer->stop();
+        return;
+    }
+    // Not handed to the media while absent: every attempt would log the same failure.
+    if (!QFileInfo::exists(MissingMediaFile)) {
+        return;
+    }
+    SetFileBoxQuietly(MissingMediaFile);
+    {
+        const QScopedValueRollback retrying(RetryingMedia, true);
+        player_->OpenMedia();
+    }
+    if (player_->MediaOpen()) {
+        MissingMediaFile.clear();
+        MediaRetryTimer->stop();
+        ui->eFilename->setToolTip(ui->eFilename->text());
+    }
 }
 
 void TfFrameLock::StopStartTimers() {

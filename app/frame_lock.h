@@ -40,6 +40,10 @@ struct FrameLockServices {
     std::function<std::unique_ptr<MediaService>()> makeMediaService;
     // With a trailing "/".
     QString programDir;
+    // Ends the program's event loops, nested ones included, with the exit code; called once the
+    // window has closed and written its settings. The program quits its loops; tests leave it
+    // unset and run their own.
+    std::function<void(int exitCode)> endProgram;
 };
 
 // The program's one main window and its controller: role and link, the Sync command protocol,
@@ -86,6 +90,11 @@ public:
     void StopStartTimers();
     void CountdownTimerTimer();
     void OpenTimerTimer();
+    // A stop by a service manager (SIGTERM, SIGINT): nobody is there to answer a box, so any
+    // box up is closed, the window closes without asking, and the run ends with exit code 0.
+    void Terminate();
+    // Tries the media file that could not be opened at start-up again, quietly.
+    void MediaRetryTimerTimer();
 
     // Links.
     void rbMasterClick();
@@ -241,6 +250,24 @@ private:
     QString TitleSuffix;
     // What each link status box shows.
     QHash<QWidget*, LinkStatus> linkStatus_;
+
+    // Ending the run; the media file the show is set to while it cannot be opened.
+    void EndProgram();
+    void MediaFileFailed();
+    int ShowMediaMessage(const QString& messageKey, const QString& titleKey, int flags);
+    void SetFileBoxQuietly(const QString& text);
+    // 0 for an orderly end; EXIT_FAILURE after a damaged language file.
+    int ExitStatus = 0;
+    // A service manager is stopping the program: a failure is logged, never asked about.
+    bool Unattended = false;
+    // Kept while it cannot be opened: the file box shows nothing then (so a Play does not try
+    // it again), but the stored setting and the retry still name it.
+    QString MissingMediaFile;
+    QString FailedMediaFile;
+    QTimer* MediaRetryTimer = nullptr;
+    bool OpeningMediaAtStart = false;
+    bool RetryingMedia = false;
+    bool UpdatingFileBox = false;
     // The key event the window's key handlers saw last, to tell its offers to parents apart.
     struct {
         const QKeyEvent* event = nullptr;

@@ -94,6 +94,14 @@ void TfFrameLock::connectHandlers() {
     connect(TestTimer, &QTimer::timeout, this, [this] { TestTimerTimer(); });
     connect(ledtimer, &QTimer::timeout, this, [this] { ledtimerTimer(); });
     connect(ComRetryTimer, &QTimer::timeout, this, [this] { ComRetryTimerTimer(); });
+    connect(MediaRetryTimer, &QTimer::timeout, this, [this] { MediaRetryTimerTimer(); });
+    connect(ui->eFilename, &QLineEdit::textChanged, this, [this] {
+        // A file the operator chose (or none) is the show's file from now on.
+        if (!UpdatingFileBox) {
+            MissingMediaFile.clear();
+            MediaRetryTimer->stop();
+        }
+    });
 }
 
 bool TfFrameLock::isKeyPropagation(const QKeyEvent* key, const QWidget* receiver) const {

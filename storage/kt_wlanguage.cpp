@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QThread>
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -59,7 +60,7 @@ TktWLanguage::TktWLanguage(QObject* owner, DialogService* dialogs)
                 app,
                 [] {
                     if (QThread::currentThread()->loopLevel() > 0) {
-                        QCoreApplication::quit();
+                        QCoreApplication::exit(EXIT_FAILURE);
                     }
                 },
                 Qt::QueuedConnection);
@@ -129,9 +130,11 @@ int TktWLanguage::ApplyLanguageDocument(QObject* form, const ProfileDocument& do
 
         QObject* target = component.isEmpty() ? form : findOwnedComponent(form, component);
         if (!target) {
-            showMessage(QStringLiteral("Can\u00B4t find ") + component +
-                            QStringLiteral("! Please delete entry in: ") + path,
-                        applicationTitle(), MessageBoxFlags::Ok);
+            const QString text = QStringLiteral("Can\u00B4t find ") + component +
+                                 QStringLiteral("! Please delete entry in: ") + path;
+            // Kept in the log too: the box may be answered by someone who cannot mend the file.
+            qCWarning(lcLanguage).noquote() << text;
+            showMessage(text, applicationTitle(), MessageBoxFlags::Ok);
             continue;
         }
         if (property == u"Items.Text" && target->inherits("QComboBox")) {

@@ -64,9 +64,9 @@ public:
 
     void setDialogs(DialogService* dialogs) { dialogs_ = dialogs; }
 
-    // The orderly end of the program after a damaged language file. The default closes the form
-    // (so its close and destroy handlers run and the settings are written) and ends the main
-    // loop, both once control returns to it; tests replace it to observe the call.
+    // The end of the program after a damaged language file. The default closes the form (so its
+    // close and destroy handlers run and the settings are written) and ends the main loop with
+    // EXIT_FAILURE, both once control returns to it; tests replace it to observe the call.
     std::function<void(QObject* form)> Terminate;
 
 private:

@@ -94,6 +94,7 @@ QByteArray settingsFile(const ShowSettings& s) {
     add("eIn_Value", QByteArray::number(s.in));
     add("cbRepeat_Checked", boolText(s.loop));
     add("cbAutoStart_Checked", boolText(s.autoStart));
+    add("cbFullscreen_Checked", boolText(s.fullScreen));
     add("OpenTimer_Interval", QByteArray::number(s.openTimerMs));
     add("StartTimer_Interval", QByteArray::number(s.syncTimeMs));
     add("tbSync_Position", QByteArray::number(s.syncTimeMs));
@@ -168,6 +169,17 @@ int ShowInstance::stop() {
 void ShowInstance::kill() {
     ::kill(static_cast<pid_t>(process_.processId()), SIGKILL);
     process_.waitForFinished(10000);
+}
+
+void ShowInstance::signal(int number) {
+    ::kill(static_cast<pid_t>(process_.processId()), number);
+}
+
+int ShowInstance::waitForExit(int ms) {
+    if (running() && !process_.waitForFinished(ms)) {
+        return -1;
+    }
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
 }
 
 bool ShowInstance::running() const {

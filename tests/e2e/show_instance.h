@@ -38,6 +38,7 @@ struct ShowSettings {
     QStringList syncPoints;
     bool loop = true;
     bool autoStart = false;
+    bool fullScreen = false;
     int openTimerMs = 300;
     int syncTimeMs = 200;
     int retryMs = 500;
@@ -65,6 +66,9 @@ public:
     int stop();
     // SIGKILL, as a power cut or a crash would end it; its settings are not written.
     void kill();
+    void signal(int number);
+    // The exit code once it has ended within `ms`, or -1 when it crashed or still runs.
+    int waitForExit(int ms);
     bool running() const;
     qint64 pid() const { return process_.processId(); }
     const QString& name() const { return name_; }

@@ -1,0 +1,51 @@
+#include "media/fake_media_service.h"
+#include "media/graph_player.h"
+#include "net/simple_tcp_server.h"
+#include "storage/kt_language.h"
+#include "window_harness.h"
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QFile>
+
+namespace {
+
+QByteArray masterWith(const QString& file) {
+    return systemSection({QStringLiteral("Server_Port=%1").arg(freePort()),
+                          QStringLiteral("ComportsNr_ktBoolean=False"),
+                          QStringLiteral("eFilename_Text=") + file});
+}
+
+// A show whose drive is not mounted yet when the program starts.
+TEST(WindowStartUp, AMediaFileMissingAtStartUpIsNamedKeptAndTriedAgain) {
+    QTemporaryDir drive;
+    const QString file = drive.filePath(QStringLiteral("film.mp4"));
+    WindowHarness show(masterWith(file));
+    show.media().config.render = false;
+    bool listeningWhileBoxUp = false;
+    show.dialogs.whileMessageShows = [&] { listeningWhileBoxUp = show.window().Server->Listen(); };
+    show.show();
+    // The box comes once the start is done, not from within it.
+    EXPECT_TRUE(show.dialogs.messages.empty());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(show.dialogs.messages.size(), 1u);
+    const QString text = show.dialogs.messages[0].text;
+    EXPECT_TRUE(text.startsWith(show.window().lang->TextByKey(QStringLiteral("ErrMsg_OpenFile"))))
+        << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QStringLiteral("\nnot found: ") + file)) << text.toStdString();
+    EXPECT_TRUE(listeningWhileBoxUp);
+
+    // Still missing: nothing is handed to the media, nothing is asked.
+    show.mediaLog->clear();
+    show.window().MediaRetryTimerTimer();
+    EXPECT_FALSE(show.mediaLog->join(' ').contains(QStringLiteral("renderFile")));
+
+    QFile(file).open(QIODevice::WriteOnly);
+    show.media().config.render = true;
+    show.window().MediaRetryTimerTimer();
+    EXPECT_TRUE(show.window().player().MediaOpen());
+    EXPECT_EQ(show.ui().eFilename->text(), file);
+    EXPECT_EQ(show.dialogs.messages.size(), 1u);
+}
+
+}  // namespace
