@@ -1,5 +1,6 @@
 #include "media/gst_graph.h"
 
+#include "media/media_log.h"
 #include "media/video_sink.h"
 
 #include <gst/pbutils/missing-plugins.h>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -29,7 +31,11 @@ QString elementPath(GstObject* object) {
 
 }  // namespace
 
-GstGraph::GstGraph(GstGraphOptions options) : options_(std::move(options)) {}
+GstGraph::GstGraph(GstGraphOptions options)
+    : options_(std::move(options)), plan_(options_.standbyRetry) {
+    cueDeadline_.setSingleShot(true);
+    QObject::connect(&cueDeadline_, &QTimer::timeout, &notifier_, [this] { finishCue(); });
+}
 
 GstGraph::~GstGraph() {
     // The bus handlers use the queue and the notifier: the pipelines go first.
@@ -228,7 +234,7 @@ void GstGraph::handleBusMessage(PlaybackPipeline& from, GstMessage* message) {
         }
         case GST_MESSAGE_EOS:
             if (shown) {
-                queueEvent(EC_COMPLETE);
+                queueEvent(EC_COMPLETE, static_cast<std::intptr_t>(from.rangeEnded(message)));
             }
             break;
         case GST_MESSAGE_ERROR: {
@@ -286,10 +292,10 @@ void GstGraph::handleBusMessage(PlaybackPipeline& from, GstMessage* message) {
     }
 }
 
-void GstGraph::queueEvent(long code) {
+void GstGraph::queueEvent(long code, std::intptr_t range) {
     {
         std::lock_guard lock(mutex_);
-        events_.push_back(MediaEventRecord{code, 0, 0});
+        events_.push_back(MediaEventRecord{code, range, 0});
         changed_.notify_all();
     }
     // Hop to the UI thread; a notification still pending when the graph goes is dropped with
@@ -310,16 +316,54 @@ void GstGraph::setNotifyWindow(QObject* window, QEvent::Type message) {
 }
 
 bool GstGraph::takeEvent(MediaEventRecord& event, int timeoutMs) {
-    std::unique_lock lock(mutex_);
-    if (timeoutMs > 0) {
-        changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                          [this] { return !events_.empty(); });
+    while (true) {
+        {
+            std::unique_lock lock(mutex_);
+            if (timeoutMs > 0) {
+                changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                  [this] { return !events_.empty(); });
+            }
+            if (events_.empty()) {
+                return false;
+            }
+            event = events_.front();
+            events_.pop_front();
+            if (event.code != EC_COMPLETE ||
+                static_cast<std::uint64_t>(event.param1) == currentRange_) {
+                break;
+            }
+        }
+        // The end of a range the controller has moved on from: taken for the current one it
+        // would end a segment that has not played.
+        qCInfo(lcMedia).noquote() << "dropped the end of an earlier range of" << fileName_;
     }
-    if (events_.empty()) {
+    if (event.code == EC_COMPLETE && endedEarly()) {
+        event.code = EC_ERRORABORT;
+    }
+    event.param1 = 0;
+    return true;
+}
+
+bool GstGraph::endedEarly() {
+    // A file overwritten or cut short while it plays ends its ranges at once, far before their
+    // frames: played on, the show would send a cue every sync time and show snippets.
+    constexpr std::int64_t Margin = GST_SECOND;
+    const std::int64_t endNs = seekRange_.stopNs >= 0 ? seekRange_.stopNs : durationNs_;
+    gint64 position = 0;
+    if (endNs < 0 || front_ == nullptr ||
+        !gst_element_query_position(front_->element(), GST_FORMAT_TIME, &position) ||
+        position + Margin >= endNs) {
         return false;
     }
-    event = events_.front();
-    events_.pop_front();
+    {
+        std::lock_guard lock(mutex_);
+        if (std::exchange(failed_, true)) {
+            return false;
+        }
+    }
+    qCWarning(lcMedia).noquote() << "a range of" << fileName_ << "ended at"
+                                 << position / GST_MSECOND << "ms, before its end at"
+                                 << endNs / GST_MSECOND << "ms: the file changed while it played";
     return true;
 }
 
@@ -352,6 +396,9 @@ bool GstGraph::duration(std::int64_t& units) const {
 }
 
 std::int64_t GstGraph::currentPosition() {
+    if (const std::optional<SeekRange>& cue = plan_.heldCue()) {
+        return nsToUnits(cue->startNs);
+    }
     gint64 position = 0;
     if (front_ != nullptr &&
         gst_element_query_position(front_->element(), GST_FORMAT_TIME, &position)) {
@@ -365,19 +412,29 @@ void GstGraph::setPositions(std::int64_t current, std::int64_t stop) {
         return;
     }
     {
-        // A completion not yet taken belongs to the range this seek replaces.
         std::lock_guard lock(mutex_);
-        std::erase_if(events_, [](const MediaEventRecord& e) { return e.code == EC_COMPLETE; });
+        currentRange_ = ++rangeSerial_;
+    }
+    if (plan_.heldCue()) {
+        // A newer cue supersedes the one still waiting.
+        cueDeadline_.stop();
+        plan_.supersedeCue();
     }
     const SeekRange range = seekRangeOf(current, stop);
-    const bool prepared = back_ != nullptr && plan_.prepares(range);
-    if (prepared && waitForStandby()) {
-        plan_.clearNext();
-        swapToStandby(range);
+    advanceStandby();
+    if (back_ != nullptr && plan_.prepares(range)) {
+        plan_.holdCue(range);
+        heldState_.reset();
+        cueDeadline_.start(options_.standbyWait);
+        finishCue();
         return;
     }
     // Any other cue seeks; the standby prepares what the controller names next.
     plan_.clearNext();
+    seekTo(range);
+}
+
+void GstGraph::seekTo(const SeekRange& range) {
     seekSinceRun_ = true;
     if (!seekInThisTurn_) {
         seekInThisTurn_ = true;
@@ -398,7 +455,7 @@ void GstGraph::seek(const SeekRange& range) {
     lastPositionNs_ = range.startNs;
     seekRange_ = range;
     front_->setShowPrerollFrame(true);
-    if (!front_->seek(range)) {
+    if (!front_->seek(range, rangeSerial_)) {
         qCWarning(lcGraph) << "seek to" << range.startNs << "ns failed in" << fileName_;
     }
 }
@@ -412,6 +469,16 @@ void GstGraph::setState(GstState state) {
         window_->show();
     }
     runAfterSwap_ = false;
+    if (plan_.heldCue()) {
+        // The cued frame is not on screen yet: the cue starts it once it is. Until then the
+        // range cued away from holds.
+        heldState_ = state;
+        if (front_->running()) {
+            front_->setShowPrerollFrame(false);
+            front_->setState(GST_STATE_PAUSED);
+        }
+        return;
+    }
     const bool wasRunning = front_->running();
     if (state == GST_STATE_PLAYING) {
         seekSinceRun_ = false;

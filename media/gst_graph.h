@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -33,6 +34,9 @@ struct GstGraphOptions {
     // How long a cue for the prepared range waits for the standby pipeline still preparing
     // it before it seeks instead.
     std::chrono::milliseconds standbyWait{1000};
+    // How long after a standby was given up (it kept missing cues, or memory was short) a
+    // second pipeline is tried again.
+    std::chrono::milliseconds standbyRetry{std::chrono::minutes(1)};
 };
 
 // One filter graph: a GStreamer pipeline for one file, its video window and its event queue.
@@ -67,7 +71,14 @@ public:
     bool duration(std::int64_t& units) const;
     std::int64_t currentPosition();
     // Flushing accurate seek: `current` is shown, playback ends before `stop` with
-    // EC_COMPLETE; a stop at or past the end plays to the end.
+    // EC_COMPLETE; a stop at or past the end plays to the end. An EC_COMPLETE is only ever
+    // taken for the range set last: one of an earlier range still on its way is dropped. A
+    // range that ends far before its stop (the file changed under it) is reported as
+    // EC_ERRORABORT instead.
+    //
+    // The range prepared by the standby is cued by swapping to it; while the standby still
+    // prepares it the cue waits without blocking (up to standbyWait, then it seeks), the
+    // position reads as the cued frame, and a run asked for meanwhile starts the cued frame.
     void setPositions(std::int64_t current, std::int64_t stop);
 
     // Run (PLAYING) or hold (PAUSED). The video window appears on the first of them, as a
@@ -88,6 +99,8 @@ public:
     // of the next range, for tests and benchmarks.
     GstElement* standbyPipeline() const { return back_ != nullptr ? back_->element() : nullptr; }
     bool nextRangeReady();
+    // Whether a cue waits for the standby.
+    bool cuePending() const { return plan_.heldCue().has_value(); }
 
 private:
     void handleBusMessage(PlaybackPipeline& from, GstMessage* message);
@@ -102,11 +115,13 @@ private:
     void refuseStandby(const char* why);
     void advanceStandby();
     bool standbyReady();
-    bool waitForStandby();
-    bool standbyMissed(const char* what);
+    void finishCue();
+    void seekTo(const SeekRange& range);
+    bool endedEarly();
+    void standbyMissed(const char* what);
     void wakeStandby();
     void swapToStandby(const SeekRange& range);
-    void queueEvent(long code);
+    void queueEvent(long code, std::intptr_t range = 0);
     bool waitForPreroll();
     void takeVideoProperties();
     void dropWindow();
@@ -129,6 +144,12 @@ private:
     std::unique_ptr<PlaybackPipeline> back_;
     std::atomic<const PlaybackPipeline*> shown_{nullptr};
     StandbyPlan plan_;  // UI thread
+    // Ends the wait of a held cue; UI thread.
+    QTimer cueDeadline_;
+    // The state asked for while a cue was held; UI thread.
+    std::optional<GstState> heldState_;
+    // Names each range set, for its completion; UI thread.
+    std::uint64_t rangeSerial_ = 0;
     bool standbyAttached_ = false;
     // Starts the pipeline swapped in while running in the next event-loop turn, unless the cue
     // pauses it in this one (a running pipeline paused at once might step a frame).
@@ -147,6 +168,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<MediaEventRecord> events_;
+    std::uint64_t currentRange_ = 0;
     bool prerolled_ = false;
     bool rendered_ = false;
     bool failed_ = false;

@@ -3,6 +3,8 @@
 // takes longer than a sync time).
 #include "media/gst_graph.h"
 
+#include "media/media_log.h"
+
 #include <gst/video/videooverlay.h>
 
 #include <QCoreApplication>
@@ -35,15 +37,20 @@ std::optional<std::int64_t> availableMemoryKiB() {
 }  // namespace
 
 void GstGraph::setNextRange(std::int64_t current, std::int64_t stop) {
-    if (front_ == nullptr || plan_.refused()) {
+    if (front_ == nullptr || (back_ == nullptr && !plan_.mayTry(StandbyPlan::Clock::now()))) {
         return;
     }
     if (!plan_.setNext(seekRangeOf(current, stop))) {
         return;
     }
-    if (back_ == nullptr && !createStandby()) {
-        plan_.clearNext();
-        return;
+    if (back_ == nullptr) {
+        if (plan_.retrying()) {
+            qCInfo(lcMedia).noquote() << "trying a second pipeline for" << fileName_ << "again";
+        }
+        if (!createStandby()) {
+            plan_.clearNext();
+            return;
+        }
     }
     advanceStandby();
 }
@@ -61,8 +68,17 @@ bool GstGraph::createStandby() {
     const StandbyConditions conditions{
         window_ != nullptr, fileName_.endsWith(QStringLiteral(".grf"), Qt::CaseInsensitive),
         frameFormat_, availableMemoryKiB()};
-    if (const char* why = StandbyPlan::refusal(conditions)) {
-        refuseStandby(why);
+    if (const std::optional<StandbyPlan::Refusal> refusal = StandbyPlan::refusal(conditions)) {
+        if (refusal->forGood) {
+            refuseStandby(refusal->why);
+        } else {
+            plan_.giveUp(StandbyPlan::Clock::now());
+            qCInfo(lcMedia).noquote()
+                << "cueing" << fileName_ << "by seeking with one pipeline:" << refusal->why
+                << "; a second is tried again in"
+                << std::chrono::duration_cast<std::chrono::seconds>(plan_.retryDelay()).count()
+                << "s";
+        }
         return false;
     }
     const int surface = 1 - front_->surface();
@@ -97,6 +113,11 @@ void GstGraph::dropStandby(const char* why) {
     }
     back_.reset();
     plan_.forget();
+    if (plan_.heldCue()) {
+        // The cue waited for this standby: it seeks now rather than at its deadline.
+        QMetaObject::invokeMethod(
+            &notifier_, [this] { finishCue(); }, Qt::QueuedConnection);
+    }
 }
 
 void GstGraph::standbyFailed(GstMessage* message) {
@@ -142,14 +163,19 @@ void GstGraph::advanceStandby() {
         back_->findDisplaySinks();
     }
     back_->setShowPrerollFrame(true);
-    plan_.sentTo(back_->seek(*due) ? due : std::nullopt);
+    plan_.sentTo(back_->seek(*due, 0) ? due : std::nullopt);
 }
 
 void GstGraph::swapToStandby(const SeekRange& range) {
-    const bool running = runAfterSwap_ || front_->running();
-    // The old pipeline goes behind the new one; it holds its frame and is not waited for.
+    const bool running =
+        heldState_ ? *heldState_ == GST_STATE_PLAYING : runAfterSwap_ || front_->running();
+    heldState_.reset();
+    // The old pipeline goes behind the new one; it holds its frame and is not waited for. What
+    // it still ends belongs to no range.
+    front_->assignRange(0);
     front_->pauseBehind();
     std::swap(front_, back_);
+    front_->assignRange(rangeSerial_);
     front_->setShown(true);
     shown_ = front_.get();
     window_->showSurface(front_->surface());
@@ -190,46 +216,67 @@ bool GstGraph::nextRangeReady() {
 
 void GstGraph::wakeStandby() {
     QMetaObject::invokeMethod(
-        &notifier_, [this] { advanceStandby(); }, Qt::QueuedConnection);
+        &notifier_,
+        [this] {
+            advanceStandby();
+            finishCue();
+        },
+        Qt::QueuedConnection);
 }
 
-bool GstGraph::waitForStandby() {
-    // The seek a cue would fall back to competes for the same cores and takes longer than the
-    // preparation under way.
-    const auto deadline = std::chrono::steady_clock::now() + options_.standbyWait;
-    while (true) {
-        advanceStandby();
-        if (back_ == nullptr || !plan_.hasNext()) {
-            return false;
-        }
-        if (standbyReady()) {
-            plan_.hit();
-            return true;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return standbyMissed("was not ready in time");
-        }
-        // Returns once the change under way (a pause, or the preparation's preroll) is done.
-        const GstStateChangeReturn change = gst_element_get_state(
-            back_->element(), nullptr, nullptr, static_cast<GstClockTime>(left.count()));
-        if (change == GST_STATE_CHANGE_FAILURE || change == GST_STATE_CHANGE_NO_PREROLL) {
-            return false;
-        }
-        if (change == GST_STATE_CHANGE_SUCCESS && plan_.soughtNext() && !standbyReady()) {
-            return standbyMissed("settled on another frame than the one it was sent to");
-        }
+void GstGraph::finishCue() {
+    const std::optional<SeekRange> cue = plan_.heldCue();
+    if (!cue) {
+        return;
     }
+    // The seek a cue would fall back to competes for the same cores and takes longer than the
+    // preparation under way, so the cue waits for the standby, but not for one that cannot
+    // get there.
+    advanceStandby();
+    if (back_ != nullptr && plan_.prepares(*cue)) {
+        if (standbyReady()) {
+            cueDeadline_.stop();
+            plan_.hit();
+            plan_.releaseCue();
+            swapToStandby(*cue);
+            return;
+        }
+        const GstStateChangeReturn change = back_->stateChange();
+        const bool cannotPreroll =
+            change == GST_STATE_CHANGE_FAILURE || change == GST_STATE_CHANGE_NO_PREROLL;
+        const bool wrongFrame = change == GST_STATE_CHANGE_SUCCESS && plan_.soughtNext();
+        const bool late = !cueDeadline_.isActive();
+        if (!cannotPreroll && !wrongFrame && !late) {
+            return;
+        }
+        cueDeadline_.stop();
+        plan_.releaseCue();
+        if (wrongFrame) {
+            standbyMissed("settled on another frame than the one it was sent to");
+        } else if (late) {
+            standbyMissed("was not ready in time");
+        }
+    } else {
+        cueDeadline_.stop();
+        plan_.releaseCue();
+    }
+    const std::optional<GstState> state = std::exchange(heldState_, std::nullopt);
+    seekTo(*cue);
+    if (state) {
+        setState(*state);
+    }
+    advanceStandby();
 }
 
-bool GstGraph::standbyMissed(const char* what) {
+void GstGraph::standbyMissed(const char* what) {
     qCInfo(lcStandby) << "the standby of" << fileName_ << what << "and the cue seeks";
     // A standby that keeps missing (stuck, or a machine too slow for two pipelines) would cost
-    // its wait at every cue of a show that runs for weeks.
+    // its wait at every cue.
     if (plan_.miss()) {
-        plan_.refuse();
         dropStandby("the second pipeline missed three cues in a row");
+        plan_.giveUp(StandbyPlan::Clock::now());
+        qCInfo(lcMedia)
+            << "a second pipeline is tried again in"
+            << std::chrono::duration_cast<std::chrono::seconds>(plan_.retryDelay()).count() << "s";
     }
-    return false;
 }

@@ -76,10 +76,23 @@ void PlaybackPipeline::setShowPrerollFrame(bool show) {
     }
 }
 
-bool PlaybackPipeline::seek(const SeekRange& range) {
+bool PlaybackPipeline::seek(const SeekRange& range, std::uint64_t serial) {
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-    return gst_element_seek(pipeline_, 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
-                            range.startNs, GST_SEEK_TYPE_SET, range.stopNs);
+    GstEvent* event = gst_event_new_seek(1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
+                                         range.startNs, GST_SEEK_TYPE_SET, range.stopNs);
+    seekSeqnum_ = gst_event_get_seqnum(event);
+    range_ = serial;
+    return gst_element_send_event(pipeline_, event);
+}
+
+std::uint64_t PlaybackPipeline::rangeEnded(GstMessage* eos) const {
+    const std::uint64_t range = range_;
+    const guint32 seek = seekSeqnum_;
+    // Sequence numbers grow (modulo 2^32): an end that carries an older one than the seek was
+    // made before it, whatever element made it; the elements that pass the seek's own number
+    // on to the end, and those that make a new one, both give a number not older.
+    const auto age = static_cast<gint32>(gst_message_get_seqnum(eos) - seek);
+    return seek != GST_SEQNUM_INVALID && age < 0 ? 0 : range;
 }
 
 GstStateChangeReturn PlaybackPipeline::setState(GstState state) {
@@ -100,6 +113,10 @@ void PlaybackPipeline::pauseBehind() {
         frameLog_->setRunning(false);
     }
     gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+}
+
+GstStateChangeReturn PlaybackPipeline::stateChange() const {
+    return gst_element_get_state(pipeline_, nullptr, nullptr, 0);
 }
 
 bool PlaybackPipeline::settled() const {

@@ -50,12 +50,20 @@ public:
     void setShowPrerollFrame(bool show);
 
     // Flushing accurate seek; the stop is always set, since a seek type of NONE would keep the
-    // stop of an earlier range. False when the pipeline refused it.
-    bool seek(const SeekRange& range);
+    // stop of an earlier range. `serial` names the range for completions (0: none yet). False
+    // when the pipeline refused it.
+    bool seek(const SeekRange& range, std::uint64_t serial);
+    // The range it now plays for the graph (0: none).
+    void assignRange(std::uint64_t serial) { range_ = serial; }
+    // Which range an end of stream completes: the one assigned, or none (0) when the end was
+    // on its way before the latest seek. Any thread.
+    std::uint64_t rangeEnded(GstMessage* eos) const;
     // Running or holding, with the frame log told before and after.
     GstStateChangeReturn setState(GstState state);
     // Goes behind: holds its frame, unseen and not waited for.
     void pauseBehind();
+    // The state change under way, without waiting.
+    GstStateChangeReturn stateChange() const;
     // Whether no state change is under way: a flushing seek makes the pipeline lose its state
     // before the seek call returns, so this cannot be fooled by a message still on its way.
     bool settled() const;
@@ -78,4 +86,8 @@ private:
     BusHandler handler_;
     bool listening_ = false;
     std::unique_ptr<SinkFrameLog> frameLog_;
+    // Written on the UI thread in this order, read on streaming threads in the other: a range
+    // seen assigned has its seek's number seen too.
+    std::atomic<guint32> seekSeqnum_{GST_SEQNUM_INVALID};
+    std::atomic<std::uint64_t> range_{0};
 };

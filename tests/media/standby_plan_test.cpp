@@ -4,29 +4,40 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 namespace {
 
 constexpr SeekRange A{1'000'000'000, 2'000'000'000};
 constexpr SeekRange B{3'000'000'000, -1};
 
+// The reason, and whether it lasts as long as the file is open.
+std::pair<std::string, bool> refusalOf(const StandbyConditions& conditions) {
+    const auto refusal = StandbyPlan::refusal(conditions);
+    return refusal ? std::pair(std::string(refusal->why), refusal->forGood)
+                   : std::pair(std::string(), false);
+}
+
 TEST(StandbyPlan, OnlyVideoThatCountsFramesWithMemoryToSpareGetsAStandby) {
     const StandbyConditions fit{true, false, true, StandbyPlan::MinAvailableKiB};
-    EXPECT_EQ(StandbyPlan::refusal(fit), nullptr);
+    EXPECT_FALSE(StandbyPlan::refusal(fit));
 
     StandbyConditions c = fit;
     c.hasVideo = false;
-    EXPECT_STREQ(StandbyPlan::refusal(c), "the media has no video");
+    EXPECT_EQ(refusalOf(c), std::pair(std::string("the media has no video"), true));
     c = fit;
     c.savedGraph = true;
-    EXPECT_STREQ(StandbyPlan::refusal(c), "a saved graph plays as written");
+    EXPECT_EQ(refusalOf(c), std::pair(std::string("a saved graph plays as written"), true));
     c = fit;
     c.countsFrames = false;
-    EXPECT_STREQ(StandbyPlan::refusal(c), "the video cannot count frames");
+    EXPECT_EQ(refusalOf(c), std::pair(std::string("the video cannot count frames"), true));
+    // Memory comes back once a passing load is gone.
     c = fit;
     c.availableKiB = StandbyPlan::MinAvailableKiB - 1;
-    EXPECT_STREQ(StandbyPlan::refusal(c), "memory is short");
+    EXPECT_EQ(refusalOf(c), std::pair(std::string("memory is short"), false));
     c.availableKiB.reset();
-    EXPECT_STREQ(StandbyPlan::refusal(c), "memory is short");
+    EXPECT_EQ(refusalOf(c), std::pair(std::string("memory is short"), false));
 }
 
 TEST(StandbyPlan, APreparationUnderWayIsNotFlushedAndARangeIsSentOnce) {
@@ -66,6 +77,81 @@ TEST(StandbyPlan, ThreeMissesInARowGiveUpAndAHitInBetweenForgivesThem) {
 
     plan.restart();
     EXPECT_FALSE(plan.miss()) << "a new standby starts without misses";
+}
+
+TEST(StandbyPlan, AStandbyGivenUpIsTriedAgainLaterAndLaterUntilOneWorks) {
+    using namespace std::chrono_literals;
+    const StandbyPlan::Clock::time_point t0{};
+    StandbyPlan plan(60s);
+    EXPECT_TRUE(plan.mayTry(t0));
+    EXPECT_FALSE(plan.retrying());
+
+    plan.setNext(A);
+    plan.giveUp(t0);
+    EXPECT_FALSE(plan.hasNext()) << "a range named for a standby that went";
+    EXPECT_FALSE(plan.mayTry(t0 + 59s));
+    EXPECT_TRUE(plan.mayTry(t0 + 60s));
+    EXPECT_TRUE(plan.retrying());
+
+    // Given up again at once: a machine too slow for two pipelines pays less and less often.
+    plan.giveUp(t0 + 60s);
+    EXPECT_FALSE(plan.mayTry(t0 + 60s + 119s));
+    EXPECT_TRUE(plan.mayTry(t0 + 60s + 120s));
+    for (int i = 0; i < 10; ++i) {
+        plan.giveUp(t0);
+    }
+    EXPECT_EQ(plan.retryDelay(), 60s * StandbyPlan::MaxRetryFactor);
+
+    // One that is ready at a cue starts over.
+    plan.hit();
+    EXPECT_FALSE(plan.retrying());
+    EXPECT_TRUE(plan.mayTry(t0));
+    plan.giveUp(t0);
+    EXPECT_EQ(plan.retryDelay(), 60s);
+
+    // Refused for good is never tried again.
+    plan.refuse();
+    EXPECT_FALSE(plan.mayTry(t0 + 24h));
+}
+
+// While a cue waits for the standby, the controller already names the range after it: the
+// standby must stay on the cued range, and go on to the named one once the cue is done.
+TEST(StandbyPlan, ARangeNamedWhileACueWaitsIsPreparedAfterIt) {
+    StandbyPlan plan;
+    plan.setNext(A);
+    plan.sentTo(A);
+    plan.holdCue(A);
+    EXPECT_FALSE(plan.setNext(B));
+    EXPECT_TRUE(plan.prepares(A));
+    EXPECT_FALSE(plan.seekDue(true));
+    plan.releaseCue();
+    EXPECT_FALSE(plan.heldCue());
+    EXPECT_TRUE(plan.prepares(B));
+    EXPECT_EQ(plan.seekDue(true), B);
+
+    // Nothing named meanwhile: the cued range is consumed, nothing is prepared.
+    plan.setNext(A);
+    plan.holdCue(A);
+    plan.releaseCue();
+    EXPECT_FALSE(plan.hasNext());
+
+    // Cleared meanwhile: likewise.
+    plan.setNext(A);
+    plan.holdCue(A);
+    plan.clearNext();
+    EXPECT_TRUE(plan.prepares(A));
+    plan.releaseCue();
+    EXPECT_FALSE(plan.hasNext());
+
+    // Superseded by a newer cue: the held range stays prepared unless another was named.
+    plan.setNext(A);
+    plan.holdCue(A);
+    plan.supersedeCue();
+    EXPECT_TRUE(plan.prepares(A));
+    plan.holdCue(A);
+    plan.setNext(B);
+    plan.supersedeCue();
+    EXPECT_TRUE(plan.prepares(B));
 }
 
 }  // namespace
