@@ -421,7 +421,6 @@ void GstGraph::setPositions(std::int64_t current, std::int64_t stop) {
         plan_.supersedeCue();
     }
     const SeekRange range = seekRangeOf(current, stop);
-    advanceStandby();
     if (back_ != nullptr && plan_.prepares(range)) {
         plan_.holdCue(range);
         heldState_.reset();
