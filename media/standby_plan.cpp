@@ -35,7 +35,6 @@ StandbyPlan::Clock::duration StandbyPlan::retryDelay() const {
 void StandbyPlan::hit() {
     misses_ = 0;
     giveUps_ = 0;
-    retryAt_.reset();
 }
 
 bool StandbyPlan::setNext(const SeekRange& range) {

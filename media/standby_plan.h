@@ -52,10 +52,10 @@ public:
     // standby until the file is opened again.
     void giveUp(Clock::time_point now);
     bool mayTry(Clock::time_point now) const {
-        return !refused_ && (!retryAt_ || now >= *retryAt_);
+        return !refused_ && (giveUps_ == 0 || now >= retryAt_);
     }
     // Whether the standby was given up before and is now tried again.
-    bool retrying() const { return retryAt_.has_value(); }
+    bool retrying() const { return giveUps_ > 0; }
     Clock::duration retryDelay() const;
 
     // Names the range to prepare; false when it was named already. While a cue waits, the range
@@ -95,8 +95,8 @@ public:
 
 private:
     const Clock::duration retryAfter_;
-    std::optional<Clock::time_point> retryAt_;
-    int giveUps_ = 0;
+    int giveUps_ = 0;  // in a row; retryAt_ counts only after one
+    Clock::time_point retryAt_{};
     std::optional<SeekRange> held_;
     // Named while a cue was held: the range, or none for a cleared one.
     std::optional<std::optional<SeekRange>> namedMeanwhile_;
