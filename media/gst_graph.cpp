@@ -5,10 +5,10 @@
 #include <gst/pbutils/missing-plugins.h>
 #include <gst/video/videooverlay.h>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QLoggingCategory>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -29,28 +29,20 @@ QString elementPath(GstObject* object) {
 
 }  // namespace
 
-GstGraph::GstGraph(GstGraphOptions options) : options_(std::move(options)) {}
+GstGraph::GstGraph(GstGraphOptions options)
+    : options_(std::move(options)), plan_(options_.standbyRetry) {
+    cueDeadline_.setSingleShot(true);
+    QObject::connect(&cueDeadline_, &QTimer::timeout, &notifier_, [this] { finishCue(); });
+}
 
 GstGraph::~GstGraph() {
-    dropStandby(nullptr);
-    if (pipeline_ != nullptr) {
-        // NULL joins the streaming threads, so no bus message can arrive after this.
-        gst_element_set_state(pipeline_, GST_STATE_NULL);
-        GstBus* bus = gst_element_get_bus(pipeline_);
-        gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-        gst_object_unref(bus);
-        gst_object_unref(pipeline_);
-    }
-    if (videoSink_ != nullptr) {
-        gst_object_unref(videoSink_);
-    }
-    for (GstElement* sink : displaySinks_) {
-        gst_object_unref(sink);
-    }
+    // The bus handlers use the queue and the notifier: the pipelines go first.
+    back_.reset();
+    front_.reset();
 }
 
 bool GstGraph::render(const QString& fileName) {
-    if (pipeline_ != nullptr || fileName.isEmpty()) {
+    if (front_ != nullptr || fileName.isEmpty()) {
         return false;
     }
     fileName_ = fileName;
@@ -59,20 +51,17 @@ bool GstGraph::render(const QString& fileName) {
     window_ = std::make_unique<VideoWindow>();
     window_->onClosed = [this] { queueEvent(EC_USERABORT); };
     window_->onFullScreenLost = [this] { queueEvent(EC_FULLSCREEN_LOST); };
-    windowId_ = window_->winId();
-    if (!buildPipeline(fileName)) {
+    front_ = buildPipeline(fileName);
+    if (front_ == nullptr) {
         dropWindow();
         return false;
     }
-    tag_ = std::make_unique<BusTag>(BusTag{this, pipeline_, &windowId_});
-    shownPipeline_ = pipeline_;
-    GstBus* bus = gst_element_get_bus(pipeline_);
-    gst_bus_set_sync_handler(bus, &GstGraph::onBusMessage, tag_.get(), nullptr);
-    gst_object_unref(bus);
+    shown_ = front_.get();
+    listen(*front_);
 
     if (!waitForPreroll()) {
         // Keep the object (the graph stays held) but give back the file and the threads.
-        gst_element_set_state(pipeline_, GST_STATE_NULL);
+        gst_element_set_state(front_->element(), GST_STATE_NULL);
         dropWindow();
         return false;
     }
@@ -87,21 +76,28 @@ bool GstGraph::render(const QString& fileName) {
         // Failed after the first frame came: the player hears of it once it holds the graph.
         queueEvent(EC_ERRORABORT);
     }
-    frameProbe_ = SinkFrameLog::attach(pipeline_, videoSink_, frameRate_);
+    front_->attachFrameLog(frameRate_, true);
     return true;
 }
 
+void GstGraph::listen(PlaybackPipeline& pipeline) {
+    pipeline.listen(
+        [this](PlaybackPipeline& from, GstMessage* message) { handleBusMessage(from, message); });
+}
+
 void GstGraph::dropWindow() {
-    windowId_ = 0;
+    if (front_ != nullptr) {
+        front_->withdrawWindow();
+    }
     window_.reset();
 }
 
-bool GstGraph::buildPipeline(const QString& fileName) {
+std::unique_ptr<PlaybackPipeline> GstGraph::buildPipeline(const QString& fileName) const {
     if (fileName.endsWith(QStringLiteral(".grf"), Qt::CaseInsensitive)) {
         QFile file(fileName);
         if (!file.open(QIODevice::ReadOnly) || file.size() > MaxGraphFileSize) {
             qCWarning(lcGraph) << "cannot read the graph file" << fileName;
-            return false;
+            return nullptr;
         }
         const QByteArray description = file.readAll().trimmed();
         GError* error = nullptr;
@@ -112,21 +108,20 @@ bool GstGraph::buildPipeline(const QString& fileName) {
             if (element != nullptr) {
                 gst_object_unref(element);
             }
-            return false;
+            return nullptr;
         }
         if (!GST_IS_PIPELINE(element)) {
             GstElement* pipeline = gst_pipeline_new(nullptr);
             gst_bin_add(GST_BIN(pipeline), element);
             element = pipeline;
         }
-        pipeline_ = GST_ELEMENT(gst_object_ref_sink(element));
-        return true;
+        return std::make_unique<PlaybackPipeline>(GST_ELEMENT(gst_object_ref_sink(element)),
+                                                  nullptr, 0, window_->surface(0));
     }
-    pipeline_ = makePlaybin(videoSink_);
-    return pipeline_ != nullptr;
+    return makePlaybin(0);
 }
 
-GstElement* GstGraph::makePlaybin(GstElement*& videoSink) const {
+std::unique_ptr<PlaybackPipeline> GstGraph::makePlaybin(int surface) const {
     GError* error = nullptr;
     gchar* uri = gst_filename_to_uri(QFile::encodeName(fileName_).constData(), &error);
     if (uri == nullptr) {
@@ -137,17 +132,18 @@ GstElement* GstGraph::makePlaybin(GstElement*& videoSink) const {
     GstElement* playbin =
         GST_ELEMENT(gst_object_ref_sink(gst_element_factory_make("playbin", nullptr)));
     GstElement* sink = options_.videoSink ? options_.videoSink() : makeDefaultVideoSink();
-    videoSink = GST_ELEMENT(gst_object_ref_sink(sink));
+    GstElement* videoSink = GST_ELEMENT(gst_object_ref_sink(sink));
     g_object_set(playbin, "uri", uri, "video-sink", videoSink, nullptr);
     if (options_.audioSink) {
         g_object_set(playbin, "audio-sink", options_.audioSink(), nullptr);
     }
     g_free(uri);
-    return playbin;
+    return std::make_unique<PlaybackPipeline>(playbin, videoSink, surface,
+                                              window_->surface(surface));
 }
 
 bool GstGraph::waitForPreroll() {
-    const GstStateChangeReturn change = gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+    const GstStateChangeReturn change = gst_element_set_state(front_->element(), GST_STATE_PAUSED);
     if (change == GST_STATE_CHANGE_FAILURE) {
         qCWarning(lcGraph) << "cannot render" << fileName_;
         return false;
@@ -165,14 +161,15 @@ bool GstGraph::waitForPreroll() {
 }
 
 void GstGraph::takeVideoProperties() {
-    GstElement* overlay = gst_bin_get_by_interface(GST_BIN(pipeline_), GST_TYPE_VIDEO_OVERLAY);
+    GstElement* pipeline = front_->element();
+    GstElement* overlay = gst_bin_get_by_interface(GST_BIN(pipeline), GST_TYPE_VIDEO_OVERLAY);
     GstCaps* caps = nullptr;
     gint videoStreams = 0;
-    if (g_object_class_find_property(G_OBJECT_GET_CLASS(pipeline_), "n-video") != nullptr) {
-        g_object_get(pipeline_, "n-video", &videoStreams, nullptr);
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(pipeline), "n-video") != nullptr) {
+        g_object_get(pipeline, "n-video", &videoStreams, nullptr);
         if (videoStreams > 0) {
             GstPad* pad = nullptr;
-            g_signal_emit_by_name(pipeline_, "get-video-pad", 0, &pad);
+            g_signal_emit_by_name(pipeline, "get-video-pad", 0, &pad);
             if (pad != nullptr) {
                 caps = gst_pad_get_current_caps(pad);
                 gst_object_unref(pad);
@@ -204,7 +201,7 @@ void GstGraph::takeVideoProperties() {
             }
         }
         window_->setNaturalSize(natural);
-        window_->attach(overlay, videoSink_);
+        window_->attach(front_->surface(), overlay, front_->videoSink());
     }
     if (caps != nullptr) {
         gst_caps_unref(caps);
@@ -212,60 +209,19 @@ void GstGraph::takeVideoProperties() {
     if (overlay != nullptr) {
         gst_object_unref(overlay);
     }
-    displaySinks_ = findDisplaySinks(pipeline_);
+    front_->findDisplaySinks();
 
     gint64 duration = -1;
-    if (gst_element_query_duration(pipeline_, GST_FORMAT_TIME, &duration)) {
+    if (gst_element_query_duration(pipeline, GST_FORMAT_TIME, &duration)) {
         durationNs_ = duration;
     }
 }
 
-std::vector<GstElement*> GstGraph::findDisplaySinks(GstElement* pipeline) {
-    std::vector<GstElement*> sinks;
-    GstIterator* elements = gst_bin_iterate_recurse(GST_BIN(pipeline));
-    GValue item = G_VALUE_INIT;
-    while (gst_iterator_next(elements, &item) == GST_ITERATOR_OK) {
-        auto* element = GST_ELEMENT(g_value_get_object(&item));
-        if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "show-preroll-frame")) {
-            sinks.push_back(GST_ELEMENT(gst_object_ref(element)));
-        }
-        g_value_reset(&item);
-    }
-    g_value_unset(&item);
-    gst_iterator_free(elements);
-    return sinks;
-}
-
-GstBusSyncReply GstGraph::onBusMessage(GstBus*, GstMessage* message, gpointer tag) {
-    const auto* busTag = static_cast<const BusTag*>(tag);
-    busTag->graph->handleBusMessage(message, *busTag);
-    // Everything is handled here; nobody pops the bus, so nothing may pile up on it. A dropped
-    // message is the handler's to free: kept, each would hold its source element, and so the
-    // whole pipeline with its threads' descriptors, long after the graph is gone.
-    gst_message_unref(message);
-    return GST_BUS_DROP;
-}
-
-void GstGraph::handleBusMessage(GstMessage* message, const BusTag& tag) {
-    if (gst_is_video_overlay_prepare_window_handle_message(message)) {
-        // Each pipeline draws into its own surface, bound once: a sink given another window
-        // later would renegotiate on every play.
-        const WId id = *tag.window;
-        if (id != 0) {
-            GstVideoOverlay* overlay = GST_VIDEO_OVERLAY(GST_MESSAGE_SRC(message));
-            gst_video_overlay_set_window_handle(overlay, id);
-            // Mouse buttons go to one X client only: they are ours, for double clicks.
-            gst_video_overlay_handle_events(overlay, FALSE);
-        }
-        return;
-    }
-    if (tag.pipeline != shownPipeline_.load()) {
-        handleStandbyMessage(message);
-        return;
-    }
+void GstGraph::handleBusMessage(PlaybackPipeline& from, GstMessage* message) {
+    const bool shown = &from == shown_.load();
     switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_ASYNC_DONE: {
-            {
+            if (shown) {
                 std::lock_guard lock(mutex_);
                 prerolled_ = true;
                 changed_.notify_all();
@@ -275,9 +231,15 @@ void GstGraph::handleBusMessage(GstMessage* message, const BusTag& tag) {
             break;
         }
         case GST_MESSAGE_EOS:
-            queueEvent(EC_COMPLETE);
+            if (shown) {
+                queueEvent(EC_COMPLETE, static_cast<std::intptr_t>(from.rangeEnded(message)));
+            }
             break;
         case GST_MESSAGE_ERROR: {
+            if (!shown) {
+                standbyFailed(message);
+                break;
+            }
             GError* error = nullptr;
             gchar* debug = nullptr;
             gst_message_parse_error(message, &error, &debug);
@@ -301,6 +263,9 @@ void GstGraph::handleBusMessage(GstMessage* message, const BusTag& tag) {
             break;
         }
         case GST_MESSAGE_WARNING: {
+            if (!shown) {
+                break;
+            }
             GError* error = nullptr;
             gst_message_parse_warning(message, &error, nullptr);
             qCInfo(lcGraph).noquote()
@@ -310,7 +275,7 @@ void GstGraph::handleBusMessage(GstMessage* message, const BusTag& tag) {
             break;
         }
         case GST_MESSAGE_ELEMENT:
-            if (gst_is_missing_plugin_message(message)) {
+            if (shown && gst_is_missing_plugin_message(message)) {
                 gchar* what = gst_missing_plugin_message_get_description(message);
                 qCWarning(lcGraph)
                     << "cannot decode a stream of" << fileName_ << ": missing" << what;
@@ -323,43 +288,6 @@ void GstGraph::handleBusMessage(GstMessage* message, const BusTag& tag) {
         default:
             break;
     }
-}
-
-void GstGraph::queueEvent(long code) {
-    {
-        std::lock_guard lock(mutex_);
-        events_.push_back(MediaEventRecord{code, 0, 0});
-        changed_.notify_all();
-    }
-    // Hop to the UI thread; a notification still pending when the graph goes is dropped with
-    // notifier_.
-    QMetaObject::invokeMethod(
-        &notifier_,
-        [this] {
-            if (notifyWindow_ != nullptr) {
-                QCoreApplication::postEvent(notifyWindow_, new QEvent(notifyMessage_));
-            }
-        },
-        Qt::QueuedConnection);
-}
-
-void GstGraph::setNotifyWindow(QObject* window, QEvent::Type message) {
-    notifyWindow_ = window;
-    notifyMessage_ = message;
-}
-
-bool GstGraph::takeEvent(MediaEventRecord& event, int timeoutMs) {
-    std::unique_lock lock(mutex_);
-    if (timeoutMs > 0) {
-        changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                          [this] { return !events_.empty(); });
-    }
-    if (events_.empty()) {
-        return false;
-    }
-    event = events_.front();
-    events_.pop_front();
-    return true;
 }
 
 bool GstGraph::setFrameFormat() {
@@ -391,68 +319,71 @@ bool GstGraph::duration(std::int64_t& units) const {
 }
 
 std::int64_t GstGraph::currentPosition() {
+    if (const std::optional<SeekRange>& cue = plan_.heldCue()) {
+        return nsToUnits(cue->startNs);
+    }
     gint64 position = 0;
-    if (pipeline_ != nullptr && gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position)) {
+    if (front_ != nullptr &&
+        gst_element_query_position(front_->element(), GST_FORMAT_TIME, &position)) {
         lastPositionNs_ = position;
     }
     return nsToUnits(lastPositionNs_);
 }
 
 void GstGraph::setPositions(std::int64_t current, std::int64_t stop) {
-    if (pipeline_ == nullptr) {
+    if (front_ == nullptr) {
         return;
     }
     {
-        // A completion not yet taken belongs to the range this seek replaces.
         std::lock_guard lock(mutex_);
-        std::erase_if(events_, [](const MediaEventRecord& e) { return e.code == EC_COMPLETE; });
+        currentRange_ = ++rangeSerial_;
+    }
+    if (plan_.heldCue()) {
+        // A newer cue supersedes the one still waiting.
+        cueDeadline_.stop();
+        plan_.supersedeCue();
     }
     const SeekRange range = seekRangeOf(current, stop);
-    const bool prepared = standby_ != nullptr && nextRange_ == range;
-    if (prepared && waitForStandby()) {
-        nextRange_.reset();
-        swapToStandby(range);
+    if (back_ != nullptr && plan_.prepares(range)) {
+        plan_.holdCue(range);
+        heldState_.reset();
+        cueDeadline_.start(options_.standbyWait);
+        finishCue();
         return;
     }
     // Any other cue seeks; the standby prepares what the controller names next.
-    nextRange_.reset();
+    plan_.clearNext();
+    seekTo(range);
+}
+
+void GstGraph::seekTo(const SeekRange& range) {
     seekSinceRun_ = true;
     if (!seekInThisTurn_) {
         seekInThisTurn_ = true;
         QMetaObject::invokeMethod(
             &notifier_, [this] { seekInThisTurn_ = false; }, Qt::QueuedConnection);
     }
-    seek(range.startNs, range.stopNs);
+    seek(range);
 }
 
-GstGraph::SeekRange GstGraph::seekRangeOf(std::int64_t current, std::int64_t stop) const {
+SeekRange GstGraph::seekRangeOf(std::int64_t current, std::int64_t stop) const {
     const std::int64_t startNs = unitsToSeekNs(current);
     std::int64_t end = 0;
     const bool toEnd = !duration(end) || stop >= end;
     return SeekRange{startNs, toEnd ? -1 : std::max(unitsToStopNs(stop), startNs)};
 }
 
-void GstGraph::seek(std::int64_t startNs, std::int64_t stopNs) {
-    lastPositionNs_ = startNs;
-    seekStartNs_ = startNs;
-    seekStopNs_ = stopNs;
-    setShowPrerollFrame(true);
-    const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-    // The stop is always set: a seek type of NONE would keep the stop of an earlier range.
-    if (!gst_element_seek(pipeline_, 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, startNs,
-                          GST_SEEK_TYPE_SET, stopNs)) {
-        qCWarning(lcGraph) << "seek to" << startNs << "ns failed in" << fileName_;
-    }
-}
-
-void GstGraph::setShowPrerollFrame(bool show) {
-    for (GstElement* sink : displaySinks_) {
-        g_object_set(sink, "show-preroll-frame", show ? TRUE : FALSE, nullptr);
+void GstGraph::seek(const SeekRange& range) {
+    lastPositionNs_ = range.startNs;
+    seekRange_ = range;
+    front_->setShowPrerollFrame(true);
+    if (!front_->seek(range, rangeSerial_)) {
+        qCWarning(lcGraph) << "seek to" << range.startNs << "ns failed in" << fileName_;
     }
 }
 
 void GstGraph::setState(GstState state) {
-    if (pipeline_ == nullptr) {
+    if (front_ == nullptr) {
         return;
     }
     if (window_ != nullptr && !windowShown_) {
@@ -460,28 +391,32 @@ void GstGraph::setState(GstState state) {
         window_->show();
     }
     runAfterSwap_ = false;
-    const bool wasRunning = GST_STATE_TARGET(pipeline_) == GST_STATE_PLAYING;
+    if (plan_.heldCue()) {
+        // The cued frame is not on screen yet: the cue starts it once it is. Until then the
+        // range cued away from holds.
+        heldState_ = state;
+        if (front_->running()) {
+            front_->setShowPrerollFrame(false);
+            front_->setState(GST_STATE_PAUSED);
+        }
+        return;
+    }
+    const bool wasRunning = front_->running();
     if (state == GST_STATE_PLAYING) {
         seekSinceRun_ = false;
     } else if (wasRunning) {
         // A running sink prerolls on the frame after the one on screen and would show it: the
         // picture would step ahead of the position. Hold the frame on screen instead.
-        setShowPrerollFrame(false);
+        front_->setShowPrerollFrame(false);
     }
-    if (frameProbe_ != nullptr) {
-        frameProbe_->setRunning(state == GST_STATE_PLAYING);
-    }
-    if (gst_element_set_state(pipeline_, state) == GST_STATE_CHANGE_FAILURE) {
+    if (front_->setState(state) == GST_STATE_CHANGE_FAILURE) {
         qCWarning(lcGraph) << "state change failed in" << fileName_;
     }
-    if (frameProbe_ != nullptr) {
-        frameProbe_->announce();
-    }
     if (state == GST_STATE_PAUSED && wasRunning && seekSinceRun_ && frameFormat_ &&
-        (seekInThisTurn_ || currentPosition() == nsToUnits(seekStartNs_))) {
+        (seekInThisTurn_ || currentPosition() == nsToUnits(seekRange_.startNs))) {
         // Paused right after a seek while running (the cue after a completed range): the
         // sought frame may not be on screen yet, or already be followed by its successor in
         // preroll. Seeking again while paused shows exactly that frame, as a paused cue does.
-        seek(seekStartNs_, seekStopNs_);
+        seek(seekRange_);
     }
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "media/frame_probe.h"
 #include "media/media_service.h"
+#include "media/playback_pipeline.h"
+#include "media/standby_plan.h"
 #include "media/stream_time.h"
 #include "media/video_window.h"
 
@@ -10,6 +11,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -32,6 +34,9 @@ struct GstGraphOptions {
     // How long a cue for the prepared range waits for the standby pipeline still preparing
     // it before it seeks instead.
     std::chrono::milliseconds standbyWait{1000};
+    // How long after a standby was given up (it kept missing cues, or memory was short) a
+    // second pipeline is tried again.
+    std::chrono::milliseconds standbyRetry{std::chrono::minutes(1)};
 };
 
 // One filter graph: a GStreamer pipeline for one file, its video window and its event queue.
@@ -51,9 +56,9 @@ public:
     // frame (or sound) is ready; a graph renders once.
     bool render(const QString& fileName);
 
-    // The rendered pipeline (nullptr before render) and the video window (nullptr when the
-    // media has no video).
-    GstElement* pipeline() const { return pipeline_; }
+    // The rendered pipeline shown (nullptr before render) and the video window (nullptr when
+    // the media has no video).
+    GstElement* pipeline() const { return front_ != nullptr ? front_->element() : nullptr; }
     VideoWindow* videoWindow() const { return window_.get(); }
 
     void setNotifyWindow(QObject* window, QEvent::Type message);
@@ -66,7 +71,14 @@ public:
     bool duration(std::int64_t& units) const;
     std::int64_t currentPosition();
     // Flushing accurate seek: `current` is shown, playback ends before `stop` with
-    // EC_COMPLETE; a stop at or past the end plays to the end.
+    // EC_COMPLETE; a stop at or past the end plays to the end. An EC_COMPLETE is only ever
+    // taken for the range set last: one of an earlier range still on its way is dropped. A
+    // range that ends far before its stop (the file changed under it) is reported as
+    // EC_ERRORABORT instead.
+    //
+    // The range prepared by the standby is cued by swapping to it; while the standby still
+    // prepares it the cue waits without blocking (up to standbyWait, then it seeks), the
+    // position reads as the cued frame, and a run asked for meanwhile starts the cued frame.
     void setPositions(std::int64_t current, std::int64_t stop);
 
     // Run (PLAYING) or hold (PAUSED). The video window appears on the first of them, as a
@@ -82,79 +94,63 @@ public:
     void setNextRange(std::int64_t current, std::int64_t stop);
     void clearNextRange();
     // The pipeline shown, 0 or 1: which of the two the last swap left in front.
-    int shownPipeline() const { return shownSecond_ ? 1 : 0; }
+    int shownPipeline() const { return front_ != nullptr ? front_->surface() : 0; }
     // The standby pipeline (nullptr while there is none) and whether it holds the first frame
     // of the next range, for tests and benchmarks.
-    GstElement* standbyPipeline() const { return standby_; }
+    GstElement* standbyPipeline() const { return back_ != nullptr ? back_->element() : nullptr; }
     bool nextRangeReady();
+    // Whether a cue waits for the standby.
+    bool cuePending() const { return plan_.heldCue().has_value(); }
 
 private:
-    // Which pipeline a bus handler serves, and the window its video sink draws into.
-    struct BusTag {
-        GstGraph* graph = nullptr;
-        GstElement* pipeline = nullptr;
-        const std::atomic<WId>* window = nullptr;
-    };
-    struct SeekRange {
-        std::int64_t startNs = 0;
-        std::int64_t stopNs = -1;
-        bool operator==(const SeekRange&) const = default;
-    };
-
-    static GstBusSyncReply onBusMessage(GstBus* bus, GstMessage* message, gpointer tag);
-    void handleBusMessage(GstMessage* message, const BusTag& tag);
-    void handleStandbyMessage(GstMessage* message);
+    void handleBusMessage(PlaybackPipeline& from, GstMessage* message);
+    void standbyFailed(GstMessage* message);
     SeekRange seekRangeOf(std::int64_t current, std::int64_t stop) const;
-    // A playbin for the file with the configured sinks; its video sink, referenced, goes to
-    // videoSink.
-    GstElement* makePlaybin(GstElement*& videoSink) const;
-    // The pipeline's sinks that draw a preroll frame, each referenced.
-    static std::vector<GstElement*> findDisplaySinks(GstElement* pipeline);
+    // A playbin for the file with the configured sinks, drawing into the given surface.
+    std::unique_ptr<PlaybackPipeline> makePlaybin(int surface) const;
+    std::unique_ptr<PlaybackPipeline> buildPipeline(const QString& fileName) const;
+    void listen(PlaybackPipeline& pipeline);
     bool createStandby();
     void dropStandby(const char* why);
+    void refuseStandby(const char* why);
     void advanceStandby();
     bool standbyReady();
-    bool waitForStandby();
-    bool standbyMissed(const char* what);
+    void finishCue();
+    void seekTo(const SeekRange& range);
+    bool endedEarly();
+    void standbyMissed(const char* what);
     void wakeStandby();
     void swapToStandby(const SeekRange& range);
-    void queueEvent(long code);
-    bool buildPipeline(const QString& fileName);
+    void queueEvent(long code, std::intptr_t range = 0);
     bool waitForPreroll();
     void takeVideoProperties();
     void dropWindow();
-    void setShowPrerollFrame(bool show);
-    void seek(std::int64_t startNs, std::int64_t stopNs);
+    void seek(const SeekRange& range);
     std::int64_t unitsToSeekNs(std::int64_t units) const;
     std::int64_t unitsToStopNs(std::int64_t units) const;
     std::int64_t nsToUnits(std::int64_t ns) const;
 
     const GstGraphOptions options_;
-    QString fileName_;                 // set before the bus handler is installed, then constant
-    GstElement* pipeline_ = nullptr;   // owned; UI thread
-    GstElement* videoSink_ = nullptr;  // playbin's video sink, referenced; UI thread
-    std::vector<GstElement*> displaySinks_;  // sinks that draw a preroll frame, referenced; UI
-    bool seekSinceRun_ = false;              // UI thread
+    QString fileName_;           // set before the bus handler is installed, then constant
+    bool seekSinceRun_ = false;  // UI thread
     // A seek was made in the event-loop turn still running (UI thread): a pause in the same turn
     // is a cue at the sought frame, however far a loaded machine let the graph play meanwhile.
     bool seekInThisTurn_ = false;
     std::unique_ptr<VideoWindow> window_;  // UI thread
-    std::atomic<WId> windowId_{0};         // the window's X id for the bus handler; 0: none
     bool windowShown_ = false;
-    // The second pipeline and its sinks (UI thread), its bus tags and whether it shows.
-    GstElement* standby_ = nullptr;
-    GstElement* standbySink_ = nullptr;
-    std::vector<GstElement*> standbyDisplaySinks_;
-    std::unique_ptr<BusTag> tag_;
-    std::unique_ptr<BusTag> standbyTag_;
-    std::atomic<WId> standbyWindowId_{0};
-    std::atomic<GstElement*> shownPipeline_{nullptr};  // read by the bus handlers
-    bool shownSecond_ = false;
-    bool standbyRefused_ = false;             // said why once; the graph keeps one pipeline
-    std::optional<SeekRange> nextRange_;      // the range to prepare
-    std::optional<SeekRange> standbySought_;  // the range of its latest seek
+    // The pipeline shown and the one standing by (nullptr while there is none), UI thread; a
+    // cue swaps them. The bus handlers tell them apart by shown_.
+    std::unique_ptr<PlaybackPipeline> front_;
+    std::unique_ptr<PlaybackPipeline> back_;
+    std::atomic<const PlaybackPipeline*> shown_{nullptr};
+    StandbyPlan plan_;  // UI thread
+    // Ends the wait of a held cue; UI thread.
+    QTimer cueDeadline_;
+    // The state asked for while a cue was held; UI thread.
+    std::optional<GstState> heldState_;
+    // Names each range set, for its completion; UI thread.
+    std::uint64_t rangeSerial_ = 0;
     bool standbyAttached_ = false;
-    int standbyMisses_ = 0;  // cues in a row at which the standby was not ready
     // Starts the pipeline swapped in while running in the next event-loop turn, unless the cue
     // pauses it in this one (a running pipeline paused at once might step a frame).
     bool runAfterSwap_ = false;
@@ -162,10 +158,7 @@ private:
     bool frameFormat_ = false;
     std::int64_t durationNs_ = -1;
     std::int64_t lastPositionNs_ = 0;
-    std::int64_t seekStartNs_ = 0;  // the latest seek's range, stop -1 for the end
-    std::int64_t seekStopNs_ = -1;
-    std::unique_ptr<SinkFrameLog> frameProbe_;         // only while the event log is on; UI thread
-    std::unique_ptr<SinkFrameLog> standbyFrameProbe_;  // the standby's, likewise
+    SeekRange seekRange_;  // the latest seek's
 
     QObject notifier_;                // UI thread: context of notifications from the bus
     QPointer<QObject> notifyWindow_;  // UI thread
@@ -175,6 +168,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<MediaEventRecord> events_;
+    std::uint64_t currentRange_ = 0;
     bool prerolled_ = false;
     bool rendered_ = false;
     bool failed_ = false;

@@ -3,6 +3,8 @@
 // takes longer than a sync time).
 #include "media/gst_graph.h"
 
+#include "media/media_log.h"
+
 #include <gst/video/videooverlay.h>
 
 #include <QCoreApplication>
@@ -14,13 +16,7 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcStandby, "framelock.media")
 
-// A prepared pipeline holds decoded frames and buffers: some 15 to 40 MB. Below this much free
-// memory the show keeps one pipeline rather than push the machine into swapping.
-constexpr qint64 MinAvailableKiB = 256 * 1024;
-
-constexpr int MaxStandbyMisses = 3;
-
-std::optional<qint64> availableMemoryKiB() {
+std::optional<std::int64_t> availableMemoryKiB() {
     QFile meminfo(QStringLiteral("/proc/meminfo"));
     if (!meminfo.open(QIODevice::ReadOnly)) {
         return std::nullopt;
@@ -32,158 +28,113 @@ std::optional<qint64> availableMemoryKiB() {
             const QList<QByteArray> parts = line.split(' ');
             bool ok = false;
             const qint64 kib = parts.value(1).toLongLong(&ok);
-            return ok ? std::optional(kib) : std::nullopt;
+            return ok ? std::optional<std::int64_t>(kib) : std::nullopt;
         }
     }
     return std::nullopt;
 }
 
-// The stream time of the frame a pipeline's video sink holds, if any.
-std::optional<std::int64_t> heldStreamTime(GstElement* playbin) {
-    GstSample* sample = nullptr;
-    g_object_get(playbin, "sample", &sample, nullptr);
-    if (sample == nullptr) {
-        return std::nullopt;
-    }
-    std::optional<std::int64_t> result;
-    GstBuffer* buffer = gst_sample_get_buffer(sample);
-    const GstSegment* segment = gst_sample_get_segment(sample);
-    if (buffer != nullptr && segment != nullptr && GST_BUFFER_PTS_IS_VALID(buffer)) {
-        const guint64 time =
-            gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
-        if (time != GST_CLOCK_TIME_NONE) {
-            result = static_cast<std::int64_t>(time);
-        }
-    }
-    gst_sample_unref(sample);
-    return result;
-}
-
-// Whether a pipeline has no state change under way: a flushing seek makes it lose its state
-// before the seek call returns, so this cannot be fooled by a message still on its way.
-bool settled(GstElement* pipeline) {
-    return gst_element_get_state(pipeline, nullptr, nullptr, 0) == GST_STATE_CHANGE_SUCCESS;
-}
-
 }  // namespace
 
 void GstGraph::setNextRange(std::int64_t current, std::int64_t stop) {
-    if (pipeline_ == nullptr || standbyRefused_) {
+    if (front_ == nullptr || (back_ == nullptr && !plan_.mayTry(StandbyPlan::Clock::now()))) {
         return;
     }
-    const SeekRange range = seekRangeOf(current, stop);
-    if (nextRange_ == range) {
+    if (!plan_.setNext(seekRangeOf(current, stop))) {
         return;
     }
-    nextRange_ = range;
-    if (standby_ == nullptr && !createStandby()) {
-        nextRange_.reset();
-        return;
+    if (back_ == nullptr) {
+        if (plan_.retrying()) {
+            qCInfo(lcMedia).noquote() << "trying a second pipeline for" << fileName_ << "again";
+        }
+        if (!createStandby()) {
+            plan_.clearNext();
+            return;
+        }
     }
     advanceStandby();
 }
 
 void GstGraph::clearNextRange() {
-    nextRange_.reset();
+    plan_.clearNext();
+}
+
+void GstGraph::refuseStandby(const char* why) {
+    qCInfo(lcStandby) << "cueing" << fileName_ << "by seeking with one pipeline:" << why;
+    plan_.refuse();
 }
 
 bool GstGraph::createStandby() {
-    const auto refuse = [this](const char* why) {
-        qCInfo(lcStandby) << "cueing" << fileName_ << "by seeking with one pipeline:" << why;
-        standbyRefused_ = true;
+    const StandbyConditions conditions{
+        window_ != nullptr, fileName_.endsWith(QStringLiteral(".grf"), Qt::CaseInsensitive),
+        frameFormat_, availableMemoryKiB()};
+    if (const std::optional<StandbyPlan::Refusal> refusal = StandbyPlan::refusal(conditions)) {
+        if (refusal->forGood) {
+            refuseStandby(refusal->why);
+        } else {
+            plan_.giveUp(StandbyPlan::Clock::now());
+            qCInfo(lcMedia).noquote()
+                << "cueing" << fileName_ << "by seeking with one pipeline:" << refusal->why
+                << "; a second is tried again in"
+                << std::chrono::duration_cast<std::chrono::seconds>(plan_.retryDelay()).count()
+                << "s";
+        }
         return false;
-    };
-    if (window_ == nullptr) {
-        return refuse("the media has no video");
     }
-    if (fileName_.endsWith(QStringLiteral(".grf"), Qt::CaseInsensitive)) {
-        return refuse("a saved graph plays as written");
+    const int surface = 1 - front_->surface();
+    back_ = makePlaybin(surface);
+    if (back_ == nullptr) {
+        refuseStandby("no second pipeline");
+        return false;
     }
-    if (!frameFormat_) {
-        return refuse("the video cannot count frames");
-    }
-    if (const std::optional<qint64> free = availableMemoryKiB(); !free || *free < MinAvailableKiB) {
-        return refuse("memory is short");
-    }
-    standbyWindowId_ = window_->standbySurface();
-    standby_ = makePlaybin(standbySink_);
-    if (standby_ == nullptr) {
-        standbyWindowId_ = 0;
-        return refuse("no second pipeline");
-    }
-    standbyFrameProbe_ = SinkFrameLog::attach(standby_, standbySink_, frameRate_);
-    if (standbyFrameProbe_ != nullptr) {
-        standbyFrameProbe_->setShown(false);
-    }
-    standbyTag_ = std::make_unique<BusTag>(BusTag{this, standby_, &standbyWindowId_});
-    GstBus* bus = gst_element_get_bus(standby_);
-    gst_bus_set_sync_handler(bus, &GstGraph::onBusMessage, standbyTag_.get(), nullptr);
-    gst_object_unref(bus);
+    back_->attachFrameLog(frameRate_, false);
+    listen(*back_);
     {
         std::lock_guard lock(mutex_);
         standbyFailed_ = false;
     }
     standbyAttached_ = false;
-    standbyMisses_ = 0;
-    standbySought_.reset();
-    if (gst_element_set_state(standby_, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+    plan_.restart();
+    if (back_->setState(GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
         // An audio device that only one stream may open fails here.
         dropStandby("the second pipeline cannot start (an output that opens only once?)");
-        standbyRefused_ = true;
+        plan_.refuse();
         return false;
     }
     return true;
 }
 
 void GstGraph::dropStandby(const char* why) {
-    if (standby_ == nullptr) {
+    if (back_ == nullptr) {
         return;
     }
     if (why != nullptr) {
         qCWarning(lcStandby) << "cueing" << fileName_ << "by seeking with one pipeline:" << why;
     }
-    standbyFrameProbe_.reset();
-    gst_element_set_state(standby_, GST_STATE_NULL);
-    GstBus* bus = gst_element_get_bus(standby_);
-    gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
-    gst_object_unref(bus);
-    gst_object_unref(std::exchange(standby_, nullptr));
-    gst_object_unref(std::exchange(standbySink_, nullptr));
-    for (GstElement* sink : standbyDisplaySinks_) {
-        gst_object_unref(sink);
+    back_.reset();
+    plan_.forget();
+    if (plan_.heldCue()) {
+        // The cue waited for this standby: it seeks now rather than at its deadline.
+        QMetaObject::invokeMethod(
+            &notifier_, [this] { finishCue(); }, Qt::QueuedConnection);
     }
-    standbyDisplaySinks_.clear();
-    standbyTag_.reset();
-    nextRange_.reset();
-    standbySought_.reset();
 }
 
-void GstGraph::handleStandbyMessage(GstMessage* message) {
-    switch (GST_MESSAGE_TYPE(message)) {
-        case GST_MESSAGE_ASYNC_DONE:
-            wakeStandby();
-            break;
-        case GST_MESSAGE_ERROR: {
-            GError* error = nullptr;
-            gst_message_parse_error(message, &error, nullptr);
-            qCWarning(lcStandby).noquote()
-                << "the standby pipeline of" << fileName_ << "failed:" << error->message;
-            g_error_free(error);
-            {
-                std::lock_guard lock(mutex_);
-                standbyFailed_ = true;
-            }
-            QMetaObject::invokeMethod(
-                &notifier_, [this] { advanceStandby(); }, Qt::QueuedConnection);
-            break;
-        }
-        default:
-            break;
+void GstGraph::standbyFailed(GstMessage* message) {
+    GError* error = nullptr;
+    gst_message_parse_error(message, &error, nullptr);
+    qCWarning(lcStandby).noquote()
+        << "the standby pipeline of" << fileName_ << "failed:" << error->message;
+    g_error_free(error);
+    {
+        std::lock_guard lock(mutex_);
+        standbyFailed_ = true;
     }
+    wakeStandby();
 }
 
 void GstGraph::advanceStandby() {
-    if (standby_ == nullptr) {
+    if (back_ == nullptr) {
         return;
     }
     bool failed = false;
@@ -192,63 +143,48 @@ void GstGraph::advanceStandby() {
         failed = standbyFailed_;
     }
     if (failed) {
-        standbyRefused_ = true;
+        plan_.refuse();
         dropStandby("the second pipeline failed");
         return;
     }
-    // Seeks only once the previous preparation settled: flushing it half-way costs the same
-    // decoding again.
-    if (!nextRange_ || nextRange_ == standbySought_ || !settled(standby_)) {
+    const std::optional<SeekRange> due = plan_.seekDue(back_->settled());
+    if (!due) {
         return;
     }
     if (!standbyAttached_) {
         // The first preroll made the sinks: the surface follows the window's size from now on.
         standbyAttached_ = true;
-        GstElement* overlay = gst_bin_get_by_interface(GST_BIN(standby_), GST_TYPE_VIDEO_OVERLAY);
-        window_->attachStandby(overlay, standbySink_);
+        GstElement* overlay =
+            gst_bin_get_by_interface(GST_BIN(back_->element()), GST_TYPE_VIDEO_OVERLAY);
+        window_->attach(back_->surface(), overlay, back_->videoSink());
         if (overlay != nullptr) {
             gst_object_unref(overlay);
         }
-        standbyDisplaySinks_ = findDisplaySinks(standby_);
+        back_->findDisplaySinks();
     }
-    for (GstElement* sink : standbyDisplaySinks_) {
-        g_object_set(sink, "show-preroll-frame", TRUE, nullptr);
-    }
-    standbySought_ = nextRange_;
-    const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-    if (!gst_element_seek(standby_, 1.0, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET,
-                          nextRange_->startNs, GST_SEEK_TYPE_SET, nextRange_->stopNs)) {
-        standbySought_.reset();
-    }
+    back_->setShowPrerollFrame(true);
+    plan_.sentTo(back_->seek(*due, 0) ? due : std::nullopt);
 }
 
 void GstGraph::swapToStandby(const SeekRange& range) {
-    const bool running = runAfterSwap_ || GST_STATE_TARGET(pipeline_) == GST_STATE_PLAYING;
-    // The old pipeline goes behind the new one; it holds its frame and is not waited for.
-    setShowPrerollFrame(false);
-    if (frameProbe_ != nullptr) {
-        frameProbe_->setShown(false);
-        frameProbe_->setRunning(false);
-    }
-    gst_element_set_state(pipeline_, GST_STATE_PAUSED);
-    std::swap(pipeline_, standby_);
-    std::swap(frameProbe_, standbyFrameProbe_);
-    if (frameProbe_ != nullptr) {
-        frameProbe_->setShown(true);
-    }
-    std::swap(videoSink_, standbySink_);
-    std::swap(displaySinks_, standbyDisplaySinks_);
-    std::swap(tag_, standbyTag_);
-    shownPipeline_ = pipeline_;
-    shownSecond_ = !shownSecond_;
-    window_->showStandbySurface(shownSecond_);
+    const bool running =
+        heldState_ ? *heldState_ == GST_STATE_PLAYING : runAfterSwap_ || front_->running();
+    heldState_.reset();
+    // The old pipeline goes behind the new one; it holds its frame and is not waited for. What
+    // it still ends belongs to no range.
+    front_->assignRange(0);
+    front_->pauseBehind();
+    std::swap(front_, back_);
+    front_->assignRange(rangeSerial_);
+    front_->setShown(true);
+    shown_ = front_.get();
+    window_->showSurface(front_->surface());
     lastPositionNs_ = range.startNs;
-    seekStartNs_ = range.startNs;
-    seekStopNs_ = range.stopNs;
+    seekRange_ = range;
     seekSinceRun_ = false;
     // One that ran is prepared only once it has paused; its ASYNC_DONE may come before the
     // roles are swapped, which is why readiness is read from its state, not from messages.
-    standbySought_.reset();
+    plan_.sentTo(std::nullopt);
     // Started in the next turn unless the cue pauses it in this one: paused right after it
     // started, a pipeline may already hold the next frame.
     runAfterSwap_ = running;
@@ -257,13 +193,7 @@ void GstGraph::swapToStandby(const SeekRange& range) {
             &notifier_,
             [this] {
                 if (std::exchange(runAfterSwap_, false)) {
-                    if (frameProbe_ != nullptr) {
-                        frameProbe_->setRunning(true);
-                    }
-                    gst_element_set_state(pipeline_, GST_STATE_PLAYING);
-                    if (frameProbe_ != nullptr) {
-                        frameProbe_->announce();
-                    }
+                    front_->setState(GST_STATE_PLAYING);
                 }
             },
             Qt::QueuedConnection);
@@ -272,60 +202,81 @@ void GstGraph::swapToStandby(const SeekRange& range) {
 }
 
 bool GstGraph::standbyReady() {
-    if (!standbySought_ || standbySought_ != nextRange_ || !settled(standby_)) {
+    if (!plan_.soughtNext() || !back_->settled()) {
         return false;
     }
-    const std::optional<std::int64_t> held = heldStreamTime(standby_);
-    return held && nsToUnits(*held) == nsToUnits(standbySought_->startNs);
+    const std::optional<std::int64_t> held = back_->heldStreamTime();
+    return held && nsToUnits(*held) == nsToUnits(plan_.sought()->startNs);
 }
 
 bool GstGraph::nextRangeReady() {
     advanceStandby();
-    return standby_ != nullptr && standbyReady();
+    return back_ != nullptr && standbyReady();
 }
 
 void GstGraph::wakeStandby() {
     QMetaObject::invokeMethod(
-        &notifier_, [this] { advanceStandby(); }, Qt::QueuedConnection);
+        &notifier_,
+        [this] {
+            advanceStandby();
+            finishCue();
+        },
+        Qt::QueuedConnection);
 }
 
-bool GstGraph::waitForStandby() {
-    // The seek a cue would fall back to competes for the same cores and takes longer than the
-    // preparation under way.
-    const auto deadline = std::chrono::steady_clock::now() + options_.standbyWait;
-    while (true) {
-        advanceStandby();
-        if (standby_ == nullptr || !nextRange_) {
-            return false;
-        }
-        if (standbyReady()) {
-            standbyMisses_ = 0;
-            return true;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return standbyMissed("was not ready in time");
-        }
-        // Returns once the change under way (a pause, or the preparation's preroll) is done.
-        const GstStateChangeReturn change = gst_element_get_state(
-            standby_, nullptr, nullptr, static_cast<GstClockTime>(left.count()));
-        if (change == GST_STATE_CHANGE_FAILURE || change == GST_STATE_CHANGE_NO_PREROLL) {
-            return false;
-        }
-        if (change == GST_STATE_CHANGE_SUCCESS && standbySought_ == nextRange_ && !standbyReady()) {
-            return standbyMissed("settled on another frame than the one it was sent to");
-        }
+void GstGraph::finishCue() {
+    const std::optional<SeekRange> cue = plan_.heldCue();
+    if (!cue) {
+        return;
     }
+    // The seek a cue would fall back to competes for the same cores and takes longer than the
+    // preparation under way, so the cue waits for the standby, but not for one that cannot
+    // get there.
+    advanceStandby();
+    if (back_ != nullptr && plan_.prepares(*cue)) {
+        if (standbyReady()) {
+            cueDeadline_.stop();
+            plan_.hit();
+            plan_.releaseCue();
+            swapToStandby(*cue);
+            return;
+        }
+        const GstStateChangeReturn change = back_->stateChange();
+        const bool cannotPreroll =
+            change == GST_STATE_CHANGE_FAILURE || change == GST_STATE_CHANGE_NO_PREROLL;
+        const bool wrongFrame = change == GST_STATE_CHANGE_SUCCESS && plan_.soughtNext();
+        const bool late = !cueDeadline_.isActive();
+        if (!cannotPreroll && !wrongFrame && !late) {
+            return;
+        }
+        cueDeadline_.stop();
+        plan_.releaseCue();
+        if (wrongFrame) {
+            standbyMissed("settled on another frame than the one it was sent to");
+        } else if (late) {
+            standbyMissed("was not ready in time");
+        }
+    } else {
+        cueDeadline_.stop();
+        plan_.releaseCue();
+    }
+    const std::optional<GstState> state = std::exchange(heldState_, std::nullopt);
+    seekTo(*cue);
+    if (state) {
+        setState(*state);
+    }
+    advanceStandby();
 }
 
-bool GstGraph::standbyMissed(const char* what) {
+void GstGraph::standbyMissed(const char* what) {
     qCInfo(lcStandby) << "the standby of" << fileName_ << what << "and the cue seeks";
     // A standby that keeps missing (stuck, or a machine too slow for two pipelines) would cost
-    // its wait at every cue of a show that runs for weeks.
-    if (++standbyMisses_ >= MaxStandbyMisses) {
-        standbyRefused_ = true;
+    // its wait at every cue.
+    if (plan_.miss()) {
         dropStandby("the second pipeline missed three cues in a row");
+        plan_.giveUp(StandbyPlan::Clock::now());
+        qCInfo(lcMedia)
+            << "a second pipeline is tried again in"
+            << std::chrono::duration_cast<std::chrono::seconds>(plan_.retryDelay()).count() << "s";
     }
-    return false;
 }

@@ -2,11 +2,8 @@
 
 #include "media/cursor_hider.h"
 #include "media/net_wm_state.h"
-#include "media/video_sink.h"
+#include "media/video_surface.h"
 
-#include <gst/video/videooverlay.h>
-
-#include <xcb/xcb.h>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -17,59 +14,12 @@
 #include <QWindow>
 
 #include <chrono>
-#include <cstdlib>
 #include <memory>
 #include <utility>
 
-namespace {
-
-// A native child the sink draws into; Qt paints nothing there, and the mouse goes to the
-// window itself (double clicks are its input).
-class VideoSurface final : public QWidget {
-public:
-    explicit VideoSurface(QWidget* parent) : QWidget(parent) {
-        setAttribute(Qt::WA_NativeWindow);
-        setAttribute(Qt::WA_PaintOnScreen);
-        setAttribute(Qt::WA_NoSystemBackground);
-        setAttribute(Qt::WA_OpaquePaintEvent);
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-        setFocusPolicy(Qt::NoFocus);
-    }
-    GstElement* overlay = nullptr;
-
-protected:
-    QPaintEngine* paintEngine() const override { return nullptr; }
-    void paintEvent(QPaintEvent*) override {
-        if (overlay != nullptr) {
-            gst_video_overlay_expose(GST_VIDEO_OVERLAY(overlay));
-        }
-    }
-};
-
-void drawRect(GstElement* overlay, GstElement* scaledSink, int w, int h) {
-    fitVideoSink(scaledSink, w, h);
-    if (overlay != nullptr) {
-        gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(overlay), 0, 0, w, h);
-        gst_video_overlay_expose(GST_VIDEO_OVERLAY(overlay));
-    }
-}
-
-// Waits until the X server has handled every request made so far on Qt's connection.
-void syncWithServer() {
-    auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
-                                   : nullptr;
-    if (x11 == nullptr || x11->connection() == nullptr) {
-        return;
-    }
-    xcb_connection_t* connection = x11->connection();
-    std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
-}
-
-}  // namespace
-
 VideoWindow::VideoWindow() {
-    // The sink draws straight into the native window; Qt must neither paint over the picture
-    // nor back the window with its own buffer, or the paused frame would be wiped on expose.
+    // The surfaces cover the window; Qt must neither paint under them nor back the window with
+    // its own buffer, or a paused frame would be wiped on expose.
     setAttribute(Qt::WA_NativeWindow);
     setAttribute(Qt::WA_PaintOnScreen);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -78,8 +28,12 @@ VideoWindow::VideoWindow() {
     // The owner hides while the video runs full screen, so this may be the last window shown;
     // closing it closes the media and brings the owner back, it must not end the program.
     setAttribute(Qt::WA_QuitOnClose, false);
-    // Creates the native window now, not at the first show: the sink needs its id to preroll.
+    // Creates the native windows now, not at the first show: a sink needs its id to preroll.
     netWmState_ = std::make_unique<NetWmState>(winId());
+    for (VideoSurface*& surface : surfaces_) {
+        surface = new VideoSurface(this);
+    }
+    surfaces_[1]->hide();
     netWmState_->onChanged = [this] { netWmStateChanged(); };
     // Framing moves the frame, not the window's contents, so no move event tells of it; Qt reads
     // the new extents after this notice, hence the queued call.
@@ -91,55 +45,27 @@ VideoWindow::VideoWindow() {
     cursorHider_ = std::make_unique<CursorHider>(this, std::chrono::seconds(1));
 }
 
-VideoWindow::~VideoWindow() {
-    for (GstElement* element : {overlay_, scaledSink_, standbyOverlay_, standbyScaledSink_}) {
-        if (element != nullptr) {
-            gst_object_unref(element);
+VideoWindow::~VideoWindow() = default;
+
+WId VideoWindow::surface(int index) const {
+    return surfaces_.at(static_cast<std::size_t>(index))->winId();
+}
+
+void VideoWindow::attach(int index, GstElement* overlay, GstElement* scaledSink) {
+    surfaces_.at(static_cast<std::size_t>(index))->attach(overlay, scaledSink);
+}
+
+void VideoWindow::showSurface(int index) {
+    VideoSurface* shown = surfaces_.at(static_cast<std::size_t>(index));
+    shown->show();
+    shown->raise();
+    for (VideoSurface* other : surfaces_) {
+        if (other != shown) {
+            other->hide();
         }
     }
-}
-
-WId VideoWindow::standbySurface() {
-    if (standbySurface_ == nullptr) {
-        standbySurface_ = new VideoSurface(this);
-        standbySurface_->setGeometry(rect());
-        standbySurface_->hide();
-        standbySurface_->winId();
-        // The sink draws through its own X connection: a window id the server does not know
-        // yet would be a BadWindow there, which ends the process.
-        syncWithServer();
-    }
-    return standbySurface_->winId();
-}
-
-void VideoWindow::attachStandby(GstElement* overlay, GstElement* scaledSink) {
-    standbyOverlay_ = overlay != nullptr ? GST_ELEMENT(gst_object_ref(overlay)) : nullptr;
-    standbyScaledSink_ = scaledSink != nullptr ? GST_ELEMENT(gst_object_ref(scaledSink)) : nullptr;
-    static_cast<VideoSurface*>(standbySurface_)->overlay = standbyOverlay_;
-    updateRenderArea();
-}
-
-void VideoWindow::showStandbySurface(bool on) {
-    if (standbySurface_ == nullptr) {
-        return;
-    }
-    if (on) {
-        standbySurface_->show();
-        standbySurface_->raise();
-    } else {
-        standbySurface_->hide();
-    }
     // Without this the old picture would stay until the server's own expose comes round.
-    GstElement* seen = on ? standbyOverlay_ : overlay_;
-    if (seen != nullptr) {
-        gst_video_overlay_expose(GST_VIDEO_OVERLAY(seen));
-    }
-}
-
-void VideoWindow::attach(GstElement* overlay, GstElement* scaledSink) {
-    overlay_ = overlay != nullptr ? GST_ELEMENT(gst_object_ref(overlay)) : nullptr;
-    scaledSink_ = scaledSink != nullptr ? GST_ELEMENT(gst_object_ref(scaledSink)) : nullptr;
-    updateRenderArea();
+    shown->expose();
 }
 
 void VideoWindow::setNaturalSize(QSize size) {
@@ -257,34 +183,14 @@ void VideoWindow::netWmStateChanged() {
     }
 }
 
-bool VideoWindow::event(QEvent* event) {
-    if (event->type() == QEvent::WinIdChange) {
-        if (overlay_ != nullptr) {
-            gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(overlay_), winId());
-        }
-    }
-    return QWidget::event(event);
-}
-
-void VideoWindow::paintEvent(QPaintEvent*) {
-    if (overlay_ != nullptr) {
-        gst_video_overlay_expose(GST_VIDEO_OVERLAY(overlay_));
-    }
-}
-
 void VideoWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     updateRenderArea();
 }
 
 void VideoWindow::updateRenderArea() {
-    const qreal ratio = devicePixelRatio();
-    const int w = qRound(width() * ratio);
-    const int h = qRound(height() * ratio);
-    drawRect(overlay_, scaledSink_, w, h);
-    if (standbySurface_ != nullptr) {
-        standbySurface_->setGeometry(rect());
-        drawRect(standbyOverlay_, standbyScaledSink_, w, h);
+    for (VideoSurface* surface : surfaces_) {
+        surface->fit(rect(), devicePixelRatio());
     }
 }
 

@@ -5,11 +5,13 @@
 #include <QPointer>
 #include <QRect>
 #include <QWidget>
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
 
 class CursorHider;
+class VideoSurface;
 class NetWmState;
 
 // The top-level window a graph's video sink draws into (GstVideoOverlay). It shows the video at
@@ -24,20 +26,16 @@ public:
     VideoWindow();
     ~VideoWindow() override;
 
-    // The element that draws (a playbin or an overlay sink) and the sink whose scaling follows
-    // the window; either may be nullptr. Both are referenced until the window goes.
-    void attach(GstElement* overlay, GstElement* scaledSink);
+    // The window's two surfaces, 0 and 1, each a native window one pipeline draws into; the
+    // id of one exists on the X server when this returns. Surface 0 is seen until another is
+    // shown.
+    WId surface(int index) const;
+    // The surface's drawing element and scaled sink (either may be nullptr), referenced until
+    // the window goes.
+    void attach(int index, GstElement* overlay, GstElement* scaledSink);
+    // Shows the surface in front of the other, and draws its picture again at once.
+    void showSurface(int index);
     void setNaturalSize(QSize size);
-
-    // A second native surface stacked over the window's own, covering it, for a second sink.
-    // Made on the first call; its native window exists on the X server when this returns, as a
-    // sink with its own X connection needs. Hidden until shown.
-    WId standbySurface();
-    // The second surface's drawing element and scaled sink, as attach() takes them.
-    void attachStandby(GstElement* overlay, GstElement* scaledSink);
-    // Which picture is seen: the second surface's (true) or the window's own. The newly seen
-    // picture is drawn again at once.
-    void showStandbySurface(bool on);
     QSize naturalSize() const { return naturalSize_; }
 
     // Full screen on the screen the window stands on. With a window manager this is its
@@ -66,8 +64,6 @@ public:
 
 protected:
     QPaintEngine* paintEngine() const override { return nullptr; }
-    bool event(QEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -85,11 +81,7 @@ private:
     void updateRenderArea();
     void placePendingFrame();
 
-    GstElement* overlay_ = nullptr;
-    GstElement* scaledSink_ = nullptr;
-    QWidget* standbySurface_ = nullptr;  // a child, owned by this window
-    GstElement* standbyOverlay_ = nullptr;
-    GstElement* standbyScaledSink_ = nullptr;
+    std::array<VideoSurface*, 2> surfaces_{};  // children, owned by this window
     QSize naturalSize_;
     // Where the frame is to go until a window manager has framed the window there.
     std::optional<QPoint> pendingFramePosition_;

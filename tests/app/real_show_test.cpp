@@ -1,5 +1,6 @@
 // A Master and two Slaves, each a real main window with real GStreamer, joined over loopback
 // TCP, every instance with its own In point: what each shows is read from the decoded pictures.
+#include "media/graph_player.h"
 #include "media/gst_media_service.h"
 #include "media_test_support.h"
 #include "net/loopback.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <algorithm>
 
 namespace {
@@ -75,6 +77,47 @@ TEST(RealShow, EveryInstanceStartsEachSegmentOnTheFrameItsOwnInPointSays) {
                 << "instance " << k << " never showed frame " << inPoints[k] + start;
         }
     }
+}
+
+// A Slave cued to the last segment while the two-frame segment before it still runs, its
+// standby still decoding its way through a long GOP to the new segment: the end of the old
+// segment comes while the new cue waits, and must not be taken for the new segment's end (which
+// would loop the Slave back to segment 0 on its own).
+TEST(RealShow, AnEndOfTheRangeBeforeTheCueDoesNotEndTheCuedSegment) {
+    ClipSettings settings;
+    settings.format = ClipFormat::H264Mp4;
+    settings.bFrames = 0;
+    settings.width = 1280;
+    settings.height = 720;
+    settings.frames = 330;
+    const QString clip = clipPath(settings);
+    GstMediaService* service = nullptr;
+    QStringList lines = instance(clip, freePort(), false, 0);
+    lines.replaceInStrings(QStringLiteral("cbRepeat_Checked=False"),
+                           QStringLiteral("cbRepeat_Checked=True"));
+    lines.replaceInStrings(QStringLiteral("Item0=15"), QStringLiteral("Item0=238"));
+    lines.replaceInStrings(QStringLiteral("Item1=30"), QStringLiteral("Item1=240"));
+    lines.replaceInStrings(QStringLiteral("Item2=45"), QStringLiteral("Item2=300"));
+    WindowHarness slave(systemSection(lines), QString(), [&service] {
+        GstGraphOptions options;
+        options.audioSink = [] { return gst_element_factory_make("fakesink", nullptr); };
+        auto media = std::make_unique<GstMediaService>(options);
+        service = media.get();
+        return media;
+    });
+    slave.show();
+    ASSERT_TRUE(waitFor([&] { return slave.window().player().MediaOpen(); }, 20000));
+    ASSERT_TRUE(waitFor([&] { return service->graph()->nextRangeReady(); }, 20000));
+
+    slave.window().DispatchCommand("DoNC1");
+    QTest::qWait(50);
+    slave.window().DispatchCommand("Play");
+    QTest::qWait(40);
+    slave.window().DispatchCommand("DoNC2");
+    // Long enough for the old segment's end, the standby's preparation and the one after it.
+    QTest::qWait(3000);
+    EXPECT_EQ(slave.ui().lbCut->currentRow(), 2);
+    EXPECT_EQ(slave.window().player().CurrentFrame(), 240);
 }
 
 }  // namespace

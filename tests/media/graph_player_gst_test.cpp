@@ -201,6 +201,35 @@ TEST_F(GraphPlayerOnGstreamer, AFailureWhilePlayingReopensTheFileAndTheShowMoves
     EXPECT_EQ(capturedWarnings().filter(QStringLiteral("opened again")).size(), 1);
 }
 
+// The file is cut short while a range plays: the range ends far before its frames. That is a
+// failure of the media, recovered as one (reopened, cued, reported once), not a completion the
+// show would answer with the next cue every sync time.
+TEST_F(GraphPlayerOnGstreamer, AFileCutShortWhilePlayingIsReopenedAsAFailure) {
+    const QString copy = tempPath(QStringLiteral("cut-short.avi"));
+    QFile::remove(copy);
+    ASSERT_TRUE(QFile::copy(clipPath(clip(ClipFormat::MjpegAvi, 250)), copy));
+    fileBox = copy;
+    player->OpenMedia();
+    ASSERT_TRUE(player->MediaOpen());
+    player->SetPlayRange(0, 240);
+    capturedWarnings().clear();
+    const QtMessageHandler previous = qInstallMessageHandler(captureWarning);
+    player->PlayMedia();
+    const bool playing = QTest::qWaitFor([&] { return probe.played().size() >= 5; }, 10000);
+    QFile file(copy);
+    const bool cut = file.resize(file.size() / 5);
+    const bool completed = QTest::qWaitFor([&] { return owner.completions == 1; }, 15000);
+    QTest::qWait(200);
+    qInstallMessageHandler(previous);
+    ASSERT_TRUE(playing && cut && completed) << "completions " << owner.completions;
+
+    EXPECT_TRUE(player->MediaOpen());
+    EXPECT_EQ(capturedWarnings().filter(QStringLiteral("file changed")).size(), 1)
+        << capturedWarnings().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(capturedWarnings().filter(QStringLiteral("opened again")).size(), 1);
+    EXPECT_EQ(owner.completions, 1);
+}
+
 }  // namespace
 
 // Weeks of unattended running: media opened, played and closed again and again must give back

@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 namespace {
 
@@ -286,21 +287,150 @@ TEST(StandbyMisses, AStandbyThatNeverGetsReadyIsGivenUpAfterThreeCues) {
     EXPECT_EQ(made, 2);
 }
 
+// A standby that missed three cues is given up, and tried again once its time has come.
+TEST(StandbyMisses, AStandbyGivenUpIsTriedAgainLater) {
+    FrameProbe probe;
+    GstGraphOptions options = probeOptions(probe);
+    options.standbyWait = std::chrono::milliseconds(200);
+    options.standbyRetry = std::chrono::milliseconds(0);
+    int made = 0;
+    options.videoSink = [&] {
+        return ++made == 1
+                   ? probe.makeSink()
+                   : gst_parse_bin_from_description("valve drop=true ! fakesink", TRUE, nullptr);
+    };
+    GstMediaService service(options);
+    ASSERT_TRUE(open(service, clipPath(clip(ClipFormat::MjpegAvi, 120))));
+    service.pause();
+    for (std::int64_t start : {20, 30, 40}) {
+        service.setNextRange(start, start + 10);
+        service.setPositions(start, start + 10);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return probe.lastPreroll() == start; }, 5000)) << start;
+    }
+    ASSERT_EQ(service.graph()->standbyPipeline(), nullptr);
+    service.setNextRange(60, 70);
+    EXPECT_NE(service.graph()->standbyPipeline(), nullptr);
+    EXPECT_EQ(made, 3);
+}
+
+// A sink bin whose pictures each take `sleep` to pass: a standby that needs that long to get
+// ready, whatever the machine.
+GstElement* slowSink(FrameProbe& probe, std::chrono::microseconds sleep) {
+    GstElement* bin = gst_bin_new(nullptr);
+    GstElement* identity = gst_element_factory_make("identity", nullptr);
+    g_object_set(identity, "sleep-time", static_cast<guint>(sleep.count()), nullptr);
+    GstElement* sink = probe.makeSink();
+    gst_bin_add_many(GST_BIN(bin), identity, sink, nullptr);
+    gst_element_link(identity, sink);
+    GstPad* pad = gst_element_get_static_pad(identity, "sink");
+    gst_element_add_pad(bin, gst_ghost_pad_new("sink", pad));
+    gst_object_unref(pad);
+    return bin;
+}
+
+// A cue of the prepared range while the standby still prepares it: the cue waits without
+// holding up the event loop (a serial Slave repeats what it receives meanwhile), reads as the
+// cued frame, and a run asked for meanwhile starts on the cued frame once the standby is ready.
+class StandbyStillPreparing : public testing::Test {
+protected:
+    StandbyStillPreparing() {
+        options = probeOptions(probe);
+        options.standbyWait = std::chrono::seconds(20);
+        options.videoSink = [this] {
+            return ++made == 1 ? probe.makeSink() : slowSink(probe, std::chrono::milliseconds(400));
+        };
+    }
+
+    void openAndCueWhilePreparing() {
+        service = std::make_unique<GstMediaService>(options);
+        ASSERT_TRUE(open(*service, clipPath(clip(ClipFormat::MjpegAvi, 120))));
+        service->pause();
+        service->setNextRange(37, 50);
+        service->setPositions(37, 50);
+        ASSERT_TRUE(service->graph()->cuePending());
+    }
+
+    FrameProbe probe;
+    GstGraphOptions options;
+    int made = 0;
+    std::unique_ptr<GstMediaService> service;
+};
+
+TEST_F(StandbyStillPreparing, TheEventLoopRunsAndARunMeanwhileStartsOnTheCuedFrame) {
+    openAndCueWhilePreparing();
+    ASSERT_FALSE(HasFatalFailure());
+    GstGraph* graph = service->graph();
+    bool ranWhileWaiting = false;
+    QMetaObject::invokeMethod(
+        qApp, [&] { ranWhileWaiting = graph->cuePending(); }, Qt::QueuedConnection);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ranWhileWaiting; }, 5000));
+    EXPECT_EQ(service->currentPosition(), 37);
+
+    probe.clearPlayed();
+    service->run();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !probe.played().empty(); }, 20000));
+    EXPECT_EQ(probe.played().front(), 37);
+    EXPECT_EQ(graph->shownPipeline(), 1);
+    service->pause();
+}
+
+TEST_F(StandbyStillPreparing, ANewerCueSupersedesTheOneWaiting) {
+    openAndCueWhilePreparing();
+    ASSERT_FALSE(HasFatalFailure());
+    GstGraph* graph = service->graph();
+    service->setPositions(80, 90);
+    EXPECT_FALSE(graph->cuePending());
+    // Named again, the range of the superseded cue gets ready, and still is not cued.
+    service->setNextRange(37, 50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return graph->nextRangeReady(); }, 20000));
+    QTest::qWait(100);
+    EXPECT_EQ(graph->shownPipeline(), 0) << "the superseded cue swapped after all";
+    EXPECT_EQ(service->currentPosition(), 80);
+    probe.clearPlayed();
+    service->run();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !probe.played().empty(); }, 10000));
+    EXPECT_EQ(probe.played().front(), 80);
+    service->pause();
+}
+
+// The range cued away from runs on to its end while the cue waits: that end belongs to it, and
+// taken for the cued range's it would end a segment that has not played.
+TEST_F(StandbyStillPreparing, TheEndOfTheRangeCuedAwayFromIsNotTakenForTheCuedOnes) {
+    service = std::make_unique<GstMediaService>(options);
+    ASSERT_TRUE(open(*service, clipPath(clip(ClipFormat::MjpegAvi, 120))));
+    service->setPositions(10, 14);
+    service->setNextRange(37, 50);
+    probe.clearPlayed();
+    service->run();
+    service->setPositions(37, 50);
+    ASSERT_TRUE(service->graph()->cuePending());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !service->graph()->cuePending(); }, 20000));
+    const std::vector<long> codes = drainEvents(*service);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), EC_COMPLETE), 0);
+    const std::vector<std::int64_t> played = probe.played();
+    ASSERT_FALSE(played.empty());
+    EXPECT_EQ(played.front(), 10);
+    EXPECT_NE(std::find(played.begin(), played.end(), 13), played.end())
+        << "the range cued away from did not end while the cue waited";
+    service->pause();
+}
+
 // A show of segments in a loop, cued as the controller cues them: on completion the next
-// segment, then the hint for the one after it.
+// segment, then the hint for the one after it. A cue may wait for the standby, so which pipeline
+// played a segment is read when it completes.
 class StandbyShow : public GraphPlayerOnGstreamer {
 protected:
     void playShow(const std::vector<std::pair<std::int64_t, std::int64_t>>& segments, int cues) {
         std::size_t current = 0;
         const auto next = [&](std::size_t i) { return segments[(i + 1) % segments.size()]; };
         owner.onCompletion = [&] {
+            shown.push_back(service->graph()->shownPipeline());
             if (++cued >= cues) {
                 player->PauseMedia();
                 return;
             }
             current = (current + 1) % segments.size();
             player->SetPlayRange(segments[current].first, segments[current].second);
-            shown.push_back(service->graph()->shownPipeline());
             player->SetNextRange(next(current).first, next(current).second);
         };
         player->OpenMedia();
@@ -330,7 +460,7 @@ TEST_F(StandbyShow, TenSegmentsInALoopAlternateThePipelinesAndPlayEveryFrameInOr
     playShow({{0, 8}, {8, 20}, {20, 26}, {40, 52}, {52, 60}}, 10);
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(probe.played(), expected);
-    EXPECT_EQ(shown, (std::vector<int>{1, 0, 1, 0, 1, 0, 1, 0, 1}));
+    EXPECT_EQ(shown, (std::vector<int>{0, 1, 0, 1, 0, 1, 0, 1, 0, 1}));
 }
 
 // Two-frame segments of a long GOP end long before the standby has decoded its way to the next
@@ -341,7 +471,7 @@ TEST_F(StandbyShow, SegmentsShorterThanThePreparationStartOnTheirFirstFrame) {
     playShow({{180, 182}, {200, 202}, {120, 122}, {230, 232}}, 6);
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(probe.played(), expected);
-    EXPECT_EQ(shown, (std::vector<int>{1, 0, 1, 0, 1}));
+    EXPECT_EQ(shown, (std::vector<int>{0, 1, 0, 1, 0, 1}));
 }
 
 // A Slave is cued while its own segment still runs: the pipeline that goes behind pauses at
