@@ -73,7 +73,7 @@ void TfFrameLock::RewindLocal() {
 }
 
 void TfFrameLock::CueSegment(std::int32_t n, bool autoStart) {
-    SendCommand(QByteArrayLiteral("DoNC") + QByteArray::number(n));
+    SendCommand(SyncCommand::cueSegment(n));
     if (n >= 0 && n < ui->lbCut->count()) {
         SelectSyncPoint(n);
         SelectSegment();
@@ -109,7 +109,7 @@ void TfFrameLock::EndOfList() {
         CueSegment(0, true);
     }
     if (IsMaster()) {
-        SendCommand(QByteArrayLiteral("ReSt"));
+        SendCommand(SyncCommand::restart());
     }
 }
 
@@ -124,21 +124,21 @@ void TfFrameLock::StartTimerTimer() {
     // Stopped first: a file that cannot be opened shows a modal box inside PlayMedia, and the
     // timer must not fire again behind it.
     StartTimer->stop();
-    SendCommand(QByteArrayLiteral("Play"));
+    SendCommand(SyncCommand::play());
     player_->PlayMedia();
     HintNextSegment();
 }
 
 void TfFrameLock::SendSyncList() {
-    SendCommand(QByteArrayLiteral("ClLi"));
+    SendCommand(SyncCommand::clearList());
     for (const QString& item : SyncPoints()) {
-        SendCommand(QByteArrayLiteral("SeLi") + item.toLatin1());
+        SendCommand(SyncCommand::listItem(item.toLatin1()));
     }
 }
 
 void TfFrameLock::SendPosition(std::int64_t frame) {
     if (player_->MediaOpen() && IsMaster()) {
-        SendCommand(QByteArrayLiteral("Pos ") + QByteArray::number(offsetFromIn(frame, InPoint())));
+        SendCommand(SyncCommand::position(offsetFromIn(frame, InPoint())));
     }
 }
 
@@ -222,7 +222,7 @@ void TfFrameLock::bStopClick() {
         player_->StopMedia();
         return;
     }
-    SendCommand(QByteArrayLiteral("Stop"));
+    SendCommand(SyncCommand::stop());
     player_->StopMedia();
     StartTimer->stop();
     StopTestMode();
@@ -230,7 +230,7 @@ void TfFrameLock::bStopClick() {
 
 void TfFrameLock::bRewindClick() {
     if (IsMaster()) {
-        SendCommand(QByteArrayLiteral("Rewi"));
+        SendCommand(SyncCommand::rewind());
         StopTestMode();
     }
     RewindLocal();

@@ -10,6 +10,58 @@ QByteArray frameCommand(QByteArrayView command) {
     return frame;
 }
 
+namespace SyncCommand {
+
+QByteArray play() {
+    return SyncCode::Play;
+}
+
+QByteArray stop() {
+    return SyncCode::Stop;
+}
+
+QByteArray rewind() {
+    return SyncCode::Rewind;
+}
+
+QByteArray restart() {
+    return SyncCode::Restart;
+}
+
+QByteArray fullScreenSetting(bool on) {
+    return on ? SyncCode::FullScreenSettingOn : SyncCode::FullScreenSettingOff;
+}
+
+QByteArray fullScreen(bool on) {
+    return on ? SyncCode::FullScreenOn : SyncCode::FullScreenOff;
+}
+
+QByteArray language(int index) {
+    return index == 0 ? SyncCode::English : SyncCode::German;
+}
+
+QByteArray loop(bool on) {
+    return on ? SyncCode::LoopOn : SyncCode::LoopOff;
+}
+
+QByteArray position(std::int64_t offsetFromIn) {
+    return SyncCode::Position + QByteArray::number(offsetFromIn);
+}
+
+QByteArray clearList() {
+    return SyncCode::ClearList;
+}
+
+QByteArray listItem(QByteArrayView item) {
+    return SyncCode::ListItem + item.toByteArray();
+}
+
+QByteArray cueSegment(std::int32_t index) {
+    return SyncCode::CueSegment + QByteArray::number(index);
+}
+
+}  // namespace SyncCommand
+
 std::optional<std::int64_t> parseDecimal64(QByteArrayView text) {
     const bool negative = text.startsWith('-');
     if (negative) {

@@ -26,6 +26,24 @@ inline constexpr char ListItem[] = "SeLi";
 inline constexpr char CueSegment[] = "DoNC";
 }  // namespace SyncCode
 
+// The commands as the Master sends them, one builder per code of the table below. Numbers go
+// out as decimal text; a list item goes out as the list holds it.
+namespace SyncCommand {
+QByteArray play();
+QByteArray stop();
+QByteArray rewind();
+QByteArray restart();
+QByteArray fullScreenSetting(bool on);
+QByteArray fullScreen(bool on);
+// 0: English, 1: German.
+QByteArray language(int index);
+QByteArray loop(bool on);
+QByteArray position(std::int64_t offsetFromIn);
+QByteArray clearList();
+QByteArray listItem(QByteArrayView item);
+QByteArray cueSegment(std::int32_t index);
+}  // namespace SyncCommand
+
 // "_" + command + "*": the bytes that go on the wire. Nothing is escaped; the Master's arguments
 // are decimal numbers or empty.
 QByteArray frameCommand(QByteArrayView command);

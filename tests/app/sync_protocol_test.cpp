@@ -5,6 +5,8 @@
 
 #include <QStringList>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -123,6 +125,40 @@ TEST(SyncCommand, ArgumentsThatAreNoNumbersAreRefused) {
     dispatchSyncCommand("DoNC-2147483648", target);
     EXPECT_EQ(target.calls, QStringList({"Pos -9223372036854775808", "Pos 9223372036854775807",
                                          "Cue -2147483648"}));
+}
+
+// What the Master builds must be what a receiver runs: every builder, framed and sent through
+// the assembler, reaches its own handler with its argument whole.
+TEST(SyncCommand, EveryBuilderReachesItsHandler) {
+    const std::vector<std::pair<QByteArray, QString>> sent{
+        {SyncCommand::play(), "Play"},
+        {SyncCommand::stop(), "Stop"},
+        {SyncCommand::rewind(), "Rewind"},
+        {SyncCommand::restart(), "Restart"},
+        {SyncCommand::fullScreenSetting(true), "Setting 1"},
+        {SyncCommand::fullScreenSetting(false), "Setting 0"},
+        {SyncCommand::fullScreen(true), "FullScreen 1"},
+        {SyncCommand::fullScreen(false), "FullScreen 0"},
+        {SyncCommand::language(0), "Language 0"},
+        {SyncCommand::language(1), "Language 1"},
+        {SyncCommand::loop(true), "Loop 1"},
+        {SyncCommand::loop(false), "Loop 0"},
+        {SyncCommand::position(std::numeric_limits<std::int64_t>::min()),
+         "Pos -9223372036854775808"},
+        {SyncCommand::position(0), "Pos 0"},
+        {SyncCommand::clearList(), "ClearList"},
+        {SyncCommand::listItem("2147483647"), "Item 2147483647"},
+        {SyncCommand::cueSegment(-1), "Cue -1"},
+        {SyncCommand::cueSegment(12), "Cue 12"},
+    };
+    Receiver r;
+    QStringList expected;
+    for (const auto& [command, call] : sent) {
+        r.assembler.Receive(frameCommand(command));
+        expected << call;
+    }
+    EXPECT_EQ(r.target.calls, expected);
+    EXPECT_TRUE(r.unknown.isEmpty());
 }
 
 TEST(SyncCommand, FramesGoOutBetweenTheDelimiters) {
