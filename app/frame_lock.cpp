@@ -271,6 +271,7 @@ void TfFrameLock::OpenTimerTimer() {
     OpenTimer->stop();
     StopTestMode();
     SendSyncList();
+    SendStartPlace();
     FullScreenOnPlay();
     ArmStart();
 }

@@ -98,7 +98,7 @@ void TfFrameLock::DispatchCommand(const QByteArray& command) {
 }
 
 void TfFrameLock::commandPlay() {
-    player_->PlayMedia();
+    PlayFromPlace();
 }
 
 void TfFrameLock::commandStop() {
@@ -110,6 +110,13 @@ void TfFrameLock::commandRewind() {
 }
 
 void TfFrameLock::commandRestart() {
+    if (WrappedToFirstSegment) {
+        // It wrapped at its own Out point and plays the first segment already: a seek now
+        // would pull it back by however long the command took to come.
+        WrappedToFirstSegment = false;
+        SelectSyncPoint(ui->lbCut->count() > 0 ? 0 : -1);
+        return;
+    }
     ResetToFirstSegment();
 }
 
@@ -133,11 +140,32 @@ void TfFrameLock::commandLoop(bool on) {
 
 void TfFrameLock::commandPosition(std::int64_t offsetFromIn) {
     player_->StopMedia();
-    player_->SeekToFrame(frameFromOffset(InPoint(), offsetFromIn));
+    MediaPlace = Place::Anywhere;
+    WrappedToFirstSegment = false;
+    // A Master whose media is longer must not seek this one past its end, where it would show
+    // nothing and complete at once.
+    player_->SeekToFrame(
+        clampFrame(frameFromOffset(InPoint(), offsetFromIn), player_->DurationFrames()));
     player_->PauseMedia();
 }
 
+void TfFrameLock::commandPositionInSegment(std::int64_t offsetFromIn) {
+    const std::optional<FrameRange> range = CuedRange();
+    const std::int64_t frame =
+        clampFrame(frameFromOffset(InPoint(), offsetFromIn), player_->DurationFrames());
+    if (!range || frame < range->start || frame > range->stop) {
+        commandPosition(offsetFromIn);
+        return;
+    }
+    player_->StopMedia();
+    WrappedToFirstSegment = false;
+    player_->SetPlayRange(frame, range->stop);
+    player_->PauseMedia();
+    MediaPlace = Place::InSegment;
+}
+
 void TfFrameLock::commandClearList() {
+    ReportedMismatches.clear();
     ui->lbCut->clear();
     HintNextSegment();
 }

@@ -60,6 +60,10 @@ QByteArray cueSegment(std::int32_t index) {
     return SyncCode::CueSegment + QByteArray::number(index);
 }
 
+QByteArray positionInSegment(std::int64_t offsetFromIn) {
+    return SyncCode::PositionInSegment + QByteArray::number(offsetFromIn);
+}
+
 }  // namespace SyncCommand
 
 std::optional<std::int64_t> parseDecimal64(QByteArrayView text) {
@@ -122,7 +126,7 @@ struct Entry {
 };
 
 // In the order the codes are compared; the first match runs.
-const std::array<Entry, 16> kCommandTable = {{
+const std::array<Entry, 17> kCommandTable = {{
     {SyncCode::Play, [](auto, auto, SyncCommandTarget& t) { t.commandPlay(); }},
     {SyncCode::Stop, [](auto, auto, SyncCommandTarget& t) { t.commandStop(); }},
     {SyncCode::Rewind, [](auto, auto, SyncCommandTarget& t) { t.commandRewind(); }},
@@ -144,6 +148,8 @@ const std::array<Entry, 16> kCommandTable = {{
      withNumber<std::int32_t, parseDecimal32, &SyncCommandTarget::commandListItem>},
     {SyncCode::CueSegment,
      withNumber<std::int32_t, parseDecimal32, &SyncCommandTarget::commandCueSegment>},
+    {SyncCode::PositionInSegment,
+     withNumber<std::int64_t, parseDecimal64, &SyncCommandTarget::commandPositionInSegment>},
 }};
 
 }  // namespace

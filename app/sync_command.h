@@ -24,6 +24,7 @@ inline constexpr char Position[] = "Pos ";
 inline constexpr char ClearList[] = "ClLi";
 inline constexpr char ListItem[] = "SeLi";
 inline constexpr char CueSegment[] = "DoNC";
+inline constexpr char PositionInSegment[] = "PoSe";
 }  // namespace SyncCode
 
 // The commands as the Master sends them, one builder per code of the table below. Numbers go
@@ -42,6 +43,9 @@ QByteArray position(std::int64_t offsetFromIn);
 QByteArray clearList();
 QByteArray listItem(QByteArrayView item);
 QByteArray cueSegment(std::int32_t index);
+// Sent after "Pos " with the same offset when the Master stands within the range of the segment
+// it cued: the receiver keeps that segment's end instead of playing to the end of the media.
+QByteArray positionInSegment(std::int64_t offsetFromIn);
 }  // namespace SyncCommand
 
 // "_" + command + "*": the bytes that go on the wire. Nothing is escaped; the Master's arguments
@@ -71,6 +75,8 @@ public:
     virtual void commandClearList() = 0;
     virtual void commandListItem(std::int32_t syncPoint) = 0;
     virtual void commandCueSegment(std::int32_t index) = 0;
+    // The Master's place within the segment it cued, as an offset from its In point.
+    virtual void commandPositionInSegment(std::int64_t offsetFromIn) = 0;
     // A command that was recognised but whose argument is not a number of the right kind: it
     // does nothing, and later commands run as usual.
     virtual void commandRefused(QByteArrayView command) = 0;

@@ -27,6 +27,9 @@ public:
     void commandClearList() override { calls << "ClearList"; }
     void commandListItem(std::int32_t item) override { calls << QString("Item %1").arg(item); }
     void commandCueSegment(std::int32_t index) override { calls << QString("Cue %1").arg(index); }
+    void commandPositionInSegment(std::int64_t offset) override {
+        calls << QString("InSegment %1").arg(offset);
+    }
     void commandRefused(QByteArrayView command) override {
         calls << "Refused " + QString::fromLatin1(command.toByteArray());
     }
@@ -150,6 +153,7 @@ TEST(SyncCommand, EveryBuilderReachesItsHandler) {
         {SyncCommand::listItem("2147483647"), "Item 2147483647"},
         {SyncCommand::cueSegment(-1), "Cue -1"},
         {SyncCommand::cueSegment(12), "Cue 12"},
+        {SyncCommand::positionInSegment(-7), "InSegment -7"},
     };
     Receiver r;
     QStringList expected;
