@@ -202,7 +202,7 @@ private:
     void ReportMediaMismatch(const QString& text);
     // Runs the media; a place at the segment's start becomes one within it.
     void PlayFromPlace();
-    // The range of the segment cued last, as it was set; none after a seek dropped it.
+    // The range of the segment cued last, as it was set (a seek since may have dropped it).
     std::optional<FrameRange> CuedRange() const;
 
     // Received commands.

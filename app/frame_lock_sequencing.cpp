@@ -217,7 +217,7 @@ void TfFrameLock::PlayFromPlace() {
 }
 
 std::optional<FrameRange> TfFrameLock::CuedRange() const {
-    if (!player_->MediaOpen() || MediaPlace == Place::Anywhere) {
+    if (!player_->MediaOpen()) {
         return std::nullopt;
     }
     const std::optional<FrameRange> range =

@@ -306,3 +306,91 @@ TEST(WindowSequencing, ClosingWhileAStartIsPendingSendsNothingMore) {
 }
 
 }  // namespace
+
+namespace {
+
+// A Slave with its own Sync points and Loop on, fed the Master's commands by hand.
+struct FedSlave {
+    explicit FedSlave(const QStringList& points)
+        : h([&] {
+              QStringList lines{QStringLiteral("rbMaster_Checked=False"),
+                                QStringLiteral("rbSlave_Checked=True"),
+                                QStringLiteral("Client_Port=%1").arg(freePort()),
+                                QStringLiteral("ComportsNr_ktBoolean=False"),
+                                QStringLiteral("eFilename_Text=clip.avi"),
+                                QStringLiteral("cbRepeat_Checked=True"),
+                                QStringLiteral("[System.lbCut_Items]"),
+                                QStringLiteral("Count=%1").arg(points.size())};
+              for (int i = 0; i < points.size(); ++i) {
+                  lines << QStringLiteral("Item%1=%2").arg(i).arg(points[i]);
+              }
+              return systemSection(lines);
+          }()) {
+        h.show();
+        seen = h.mediaLog->size();
+    }
+    void feed(const QStringList& commands) {
+        for (const QString& command : commands) {
+            h.window().ReceiveData(QByteArray("_" + command.toLatin1() + "*"));
+        }
+    }
+    // What the media was told since the last call.
+    QStringList moves() {
+        const QStringList calls = transport(*h.mediaLog, seen);
+        seen = h.mediaLog->size();
+        return calls;
+    }
+
+    WindowHarness h;
+    qsizetype seen = 0;
+};
+
+// After a power cut the Master starts on its first segment while a Slave still stands where the
+// last show left it; after a Stop within a segment a Slave that came back meanwhile stands at
+// its start. Either way it must run from the Master's segment and place, not its own.
+TEST(WindowSequencing, AStartTakesEverySlaveToTheMastersSegmentAndPlace) {
+    ShowOnAMaster show({"100", "200", "300"});
+    FedSlave leftCued({"100", "200", "300"});
+    leftCued.feed({"DoNC2"});
+    EXPECT_EQ(leftCued.moves(), QStringList({"setPositions 200 300", "pause"}));
+    show.h.window().OpenTimerTimer();
+    leftCued.feed(show.tap->take(6));
+    EXPECT_EQ(leftCued.moves(), QStringList({"setPositions 0 100", "pause", "run"}));
+
+    show.h.media().config.position = 40;
+    show.h.ui().bStop->click();
+    FedSlave cameBack({"100", "200", "300"});
+    show.h.ui().bPlay->click();
+    const QStringList start = show.tap->take(9);
+    EXPECT_EQ(start, QStringList({"Stop", "ClLi", "SeLi100", "SeLi200", "SeLi300", "DoNC0",
+                                  "Pos 40", "PoSe40", "Play"}));
+    cameBack.feed(start);
+    const QStringList moves = cameBack.moves();
+    ASSERT_FALSE(moves.isEmpty());
+    EXPECT_EQ(moves.last(), QStringLiteral("run"));
+    // At frame 40, and still stopping at the segment's end as the Master does.
+    EXPECT_EQ(moves.filter(QStringLiteral("setPositions")).last(),
+              QStringLiteral("setPositions 40 100"));
+}
+
+// With a list that does not begin at the In point each instance wraps at its own Out point; the
+// Master's "ReSt" comes a little later and must not pull back a Slave that already plays on.
+TEST(WindowSequencing, RestartLeavesASlaveThatWrappedByItselfWhereItPlays) {
+    FedSlave slave({"100", "200"});
+    slave.feed({"DoNC1", "Play"});
+    slave.h.media().queueEvent(EC_COMPLETE);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(slave.moves(),
+              QStringList({"setPositions 100 200", "pause", "run", "setPositions 0 100"}));
+    slave.feed({"ReSt"});
+    EXPECT_EQ(slave.moves(), QStringList());
+    EXPECT_EQ(slave.h.ui().lbCut->currentRow(), 0);
+
+    // One that is still in its last segment when "ReSt" comes wraps on the command.
+    slave.feed({"DoNC1", "Play"});
+    slave.moves();
+    slave.feed({"ReSt"});
+    EXPECT_EQ(slave.moves(), QStringList({"setPositions 0 100"}));
+}
+
+}  // namespace
