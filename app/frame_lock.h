@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/receive_assembler.h"
+#include "app/rejected_commands.h"
 #include "app/segment_math.h"
 #include "app/sync_command.h"
 
@@ -220,6 +221,10 @@ private:
     void commandListItem(std::int32_t syncPoint) override;
     void commandCueSegment(std::int32_t index) override;
     void commandRefused(QByteArrayView command) override;
+    void commandAccepted(QByteArrayView command) override;
+    void NoteRejected(RejectedCommands::Reason reason, QByteArrayView command);
+    void ArmRejectedFlush();
+    void LogRejected(const QStringList& lines);
 
     FrameLockServices services_;
     std::unique_ptr<Ui::TfFrameLock> ui;
@@ -242,6 +247,8 @@ private:
     // A Slave that ran to its Out point and wrapped by itself plays the first segment already.
     bool WrappedToFirstSegment = false;
     QSet<QString> ReportedMismatches;
+    RejectedCommands rejected_;
+    bool RejectedFlushArmed = false;
     QPointer<TfSplash> Splash;
     // Set from the close on: nothing is sent or opened any more.
     bool Closing = false;

@@ -12,7 +12,17 @@
 
 #include "app/app_log.h"
 
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+
 namespace {
+
+std::int64_t monotonicMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // A failed write loses that frame only: a port whose device went away closes itself and is
 // reopened by the retry.
@@ -91,9 +101,41 @@ void TfFrameLock::DispatchCommand(const QByteArray& command) {
     if (SplashShowing && Splash) {
         Splash->close();
     }
-    qCInfo(lcSync).noquote() << "received" << command;
     if (!dispatchSyncCommand(command, *this)) {
-        qCDebug(lcSync) << "unknown command ignored:" << command;
+        NoteRejected(RejectedCommands::Reason::Unknown, command);
+    }
+}
+
+void TfFrameLock::commandAccepted(QByteArrayView command) {
+    qCInfo(lcSync).noquote() << "received" << command.toByteArray();
+}
+
+void TfFrameLock::NoteRejected(RejectedCommands::Reason reason, QByteArrayView command) {
+    LogRejected(rejected_.note(reason, command, monotonicMs()));
+    ArmRejectedFlush();
+}
+
+void TfFrameLock::ArmRejectedFlush() {
+    const std::optional<std::int64_t> due = rejected_.flushDue();
+    if (!due || RejectedFlushArmed) {
+        return;
+    }
+    RejectedFlushArmed = true;
+    const auto wait = std::chrono::milliseconds(std::max<std::int64_t>(*due - monotonicMs(), 0));
+    QTimer::singleShot(wait, this, [this] {
+        RejectedFlushArmed = false;
+        LogRejected(rejected_.flush(monotonicMs()));
+        ArmRejectedFlush();
+    });
+}
+
+void TfFrameLock::LogRejected(const QStringList& lines) {
+    for (const QString& line : lines) {
+        if (rejected_.refusedInLastLines()) {
+            qCWarning(lcSync).noquote() << line;
+        } else {
+            qCInfo(lcSync).noquote() << line;
+        }
     }
 }
 
@@ -180,6 +222,5 @@ void TfFrameLock::commandCueSegment(std::int32_t index) {
 }
 
 void TfFrameLock::commandRefused(QByteArrayView command) {
-    qCWarning(lcSync) << "command with an argument that is no number ignored:"
-                      << command.toByteArray();
+    NoteRejected(RejectedCommands::Reason::Refused, command);
 }

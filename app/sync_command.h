@@ -80,6 +80,8 @@ public:
     // A command that was recognised but whose argument is not a number of the right kind: it
     // does nothing, and later commands run as usual.
     virtual void commandRefused(QByteArrayView command) = 0;
+    // Called just before a command whose code and argument are good runs.
+    virtual void commandAccepted(QByteArrayView command) { Q_UNUSED(command); }
 };
 
 // Splits the command into its code (the first four characters) and argument, finds the code in

@@ -1,4 +1,5 @@
 #include "app/receive_assembler.h"
+#include "app/rejected_commands.h"
 #include "app/sync_command.h"
 
 #include <gtest/gtest.h>
@@ -163,6 +164,41 @@ TEST(SyncCommand, EveryBuilderReachesItsHandler) {
     }
     EXPECT_EQ(r.target.calls, expected);
     EXPECT_TRUE(r.unknown.isEmpty());
+}
+
+// A link full of garbage: the first command is told at once, the rest of its second as one
+// count; a quiet second later the next one is told at once again.
+TEST(RejectedCommands, AFloodIsOneLineASecond) {
+    using Reason = RejectedCommands::Reason;
+    RejectedCommands rejected;
+    EXPECT_EQ(rejected.note(Reason::Unknown, "Xyz1", 0),
+              QStringList("unknown command ignored: \"Xyz1\""));
+    QStringList lines;
+    for (int i = 1; i < 10000; ++i) {
+        lines << rejected.note(i % 2 ? Reason::Refused : Reason::Unknown, "Pos abc", i / 10);
+        lines << rejected.flush(i / 10);
+    }
+    EXPECT_TRUE(lines.isEmpty());
+    EXPECT_EQ(rejected.flushDue(), 1000);
+    const QStringList count = rejected.flush(1000);
+    ASSERT_EQ(count.size(), 1);
+    EXPECT_TRUE(
+        count[0].startsWith("9999 more commands ignored in the last second (4999 unknown, "
+                            "5000 with an argument that is no number)"))
+        << count[0].toStdString();
+    EXPECT_TRUE(rejected.refusedInLastLines());
+    // The flood goes on: counted into the next second, not told one by one.
+    EXPECT_TRUE(rejected.note(Reason::Unknown, "abc", 1500).isEmpty());
+    EXPECT_EQ(rejected.flush(2000).size(), 1);
+    EXPECT_TRUE(rejected.flush(3000).isEmpty());
+    EXPECT_FALSE(rejected.flushDue());
+    EXPECT_EQ(rejected.note(Reason::Refused, "DoNCx", 3100).size(), 1);
+}
+
+TEST(RejectedCommands, TheSampleIsShortAndPrintable) {
+    EXPECT_EQ(RejectedCommands::sample(QByteArrayView("a\0\\b\xff", 5)), "\"a\\x00\\x5cb\\xff\"");
+    EXPECT_EQ(RejectedCommands::sample(QByteArray(1000, '7')),
+              "\"" + QString(RejectedCommands::SampleLength, '7') + "...\"");
 }
 
 TEST(SyncCommand, FramesGoOutBetweenTheDelimiters) {
