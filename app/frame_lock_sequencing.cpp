@@ -200,6 +200,9 @@ void TfFrameLock::SendStartPlace() {
     if (MediaPlace == Place::SegmentStart) {
         return;
     }
+    // Held there until the show starts, so that the place sent is still the place then (a
+    // Start pressed while it runs would otherwise leave the Slaves a sync time behind).
+    player_->PauseMedia();
     const std::int64_t frame = player_->CurrentFrame();
     SendPosition(frame);
     if (MediaPlace == Place::InSegment) {
