@@ -396,6 +396,7 @@ void TfFrameLock::OpenTimerTimer() {
     OpenTimer->stop();
     StopTestMode();
     SendSyncList();
+    SendStartPlace();
     FullScreenOnPlay();
     ArmStart();
 }

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "app/receive_assembler.h"
+#include "app/rejected_commands.h"
+#include "app/segment_math.h"
 #include "app/sync_command.h"
 
 #include <QHash>
 #include <QPointer>
+#include <QSet>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
@@ -137,6 +140,9 @@ public:
     void ArmStart();
     void StartTimerTimer();
     void SendSyncList();
+    // Where the Master stands, for the Slaves before a Start: its segment, and its place when
+    // that is not the segment's start.
+    void SendStartPlace();
     void SendPosition(std::int64_t frame);
     void GoToFrame(std::int64_t frame);
     void StepFrames(std::int64_t count);
@@ -212,6 +218,14 @@ private:
     QStringList SyncPoints() const;
     bool IsMaster() const;
     bool IsLan() const;
+    // Sync points or an In point that do not fit the media: in the log and the link's status
+    // box, each text once per Start.
+    void ReportRangeFit(int index, const FrameRange& range, const FittedRange& fitted);
+    void ReportMediaMismatch(const QString& text);
+    // Runs the media; a place at the segment's start becomes one within it.
+    void PlayFromPlace();
+    // The range of the segment cued last, as it was set (a seek since may have dropped it).
+    std::optional<FrameRange> CuedRange() const;
 
     // Received commands.
     void commandPlay() override;
@@ -223,10 +237,15 @@ private:
     void commandLanguage(int index) override;
     void commandLoop(bool on) override;
     void commandPosition(std::int64_t offsetFromIn) override;
+    void commandPositionInSegment(std::int64_t offsetFromIn) override;
     void commandClearList() override;
     void commandListItem(std::int32_t syncPoint) override;
     void commandCueSegment(std::int32_t index) override;
     void commandRefused(QByteArrayView command) override;
+    void commandAccepted(QByteArrayView command) override;
+    void NoteRejected(RejectedCommands::Reason reason, QByteArrayView command);
+    void ArmRejectedFlush();
+    void LogRejected(const QStringList& lines);
 
     FrameLockServices services_;
     std::unique_ptr<Ui::TfFrameLock> ui;
@@ -241,6 +260,16 @@ private:
     // The segment cued last. A Slave's next cue is the one after it, whatever its selection:
     // a list received anew clears the selection, not what plays.
     int CuedSegment = -1;
+    // Where the media stands against the segment cued last: paused at its start (a cue or a
+    // rewind), somewhere within its range, or anywhere with the range to the end of the media
+    // (a seek).
+    enum class Place { SegmentStart, InSegment, Anywhere };
+    Place MediaPlace = Place::Anywhere;
+    // A Slave that ran to its Out point and wrapped by itself plays the first segment already.
+    bool WrappedToFirstSegment = false;
+    QSet<QString> ReportedMismatches;
+    RejectedCommands rejected_;
+    bool RejectedFlushArmed = false;
     QPointer<TfSplash> Splash;
     // Set from the close on: nothing is sent or opened any more.
     bool Closing = false;

@@ -27,8 +27,7 @@ void TfFrameLock::FormKeyDown(QObject* Sender, int Key, Qt::KeyboardModifiers Sh
         case Qt::Key_F4:
             if (Shift == Qt::NoModifier && QGuiApplication::mouseButtons() == Qt::NoButton) {
                 player_->SetFullScreen(!player_->FullScreenActive());
-                SendCommand(player_->FullScreenActive() ? QByteArrayLiteral("FSc1")
-                                                        : QByteArrayLiteral("FSc0"));
+                SendCommand(SyncCommand::fullScreen(player_->FullScreenActive()));
             } else if (Shift == Qt::AltModifier) {
                 // Where a window manager binds Alt+F4 it never gets here; on a bare X server
                 // (a kiosk session) the window closes all the same.
@@ -92,10 +91,10 @@ void TfFrameLock::cbLockMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers 
 void TfFrameLock::sbUSAClick() {
     if (ui->sbUSA->isChecked()) {
         if (SetLanguage(0)) {
-            SendCommand(QByteArrayLiteral("LUSA"));
+            SendCommand(SyncCommand::language(0));
         }
     } else if (SetLanguage(1)) {
-        SendCommand(QByteArrayLiteral("LGer"));
+        SendCommand(SyncCommand::language(1));
     }
 }
 
@@ -110,19 +109,18 @@ bool TfFrameLock::SetLanguage(int index) {
 }
 
 void TfFrameLock::cbFullscreenClick() {
-    SendCommand(ui->cbFullscreen->isChecked() ? QByteArrayLiteral("Ful1")
-                                              : QByteArrayLiteral("Ful0"));
+    SendCommand(SyncCommand::fullScreenSetting(ui->cbFullscreen->isChecked()));
 }
 
 void TfFrameLock::cbRepeatClick() {
     // At the last segment, Loop decides whether anything comes next.
     HintNextSegment();
-    SendCommand(ui->cbRepeat->isChecked() ? QByteArrayLiteral("Rep1") : QByteArrayLiteral("Rep0"));
+    SendCommand(SyncCommand::loop(ui->cbRepeat->isChecked()));
 }
 
 void TfFrameLock::FullScreenOnPlay() {
     if (!player_->FullScreenActive() && ui->cbFullscreen->isChecked()) {
-        SendCommand(QByteArrayLiteral("FSc1"));
+        SendCommand(SyncCommand::fullScreen(true));
         player_->SetFullScreen(true);
     }
 }
@@ -133,7 +131,7 @@ void TfFrameLock::FormDblClick() {
     }
     bStopClick();
     player_->SetFullScreen(false);
-    SendCommand(QByteArrayLiteral("FSc0"));
+    SendCommand(SyncCommand::fullScreen(false));
 }
 
 void TfFrameLock::FlashLed(TLedIndicator* led) {

@@ -12,7 +12,17 @@
 
 #include "app/app_log.h"
 
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+
 namespace {
+
+std::int64_t monotonicMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // A failed write loses that frame only: a port whose device went away closes itself and is
 // reopened by the retry.
@@ -91,14 +101,46 @@ void TfFrameLock::DispatchCommand(const QByteArray& command) {
     if (SplashShowing && Splash) {
         Splash->close();
     }
-    qCInfo(lcSync).noquote() << "received" << command;
     if (!dispatchSyncCommand(command, *this)) {
-        qCDebug(lcSync) << "unknown command ignored:" << command;
+        NoteRejected(RejectedCommands::Reason::Unknown, command);
+    }
+}
+
+void TfFrameLock::commandAccepted(QByteArrayView command) {
+    qCInfo(lcSync).noquote() << "received" << command.toByteArray();
+}
+
+void TfFrameLock::NoteRejected(RejectedCommands::Reason reason, QByteArrayView command) {
+    LogRejected(rejected_.note(reason, command, monotonicMs()));
+    ArmRejectedFlush();
+}
+
+void TfFrameLock::ArmRejectedFlush() {
+    const std::optional<std::int64_t> due = rejected_.flushDue();
+    if (!due || RejectedFlushArmed) {
+        return;
+    }
+    RejectedFlushArmed = true;
+    const auto wait = std::chrono::milliseconds(std::max<std::int64_t>(*due - monotonicMs(), 0));
+    QTimer::singleShot(wait, this, [this] {
+        RejectedFlushArmed = false;
+        LogRejected(rejected_.flush(monotonicMs()));
+        ArmRejectedFlush();
+    });
+}
+
+void TfFrameLock::LogRejected(const QStringList& lines) {
+    for (const QString& line : lines) {
+        if (rejected_.refusedInLastLines()) {
+            qCWarning(lcSync).noquote() << line;
+        } else {
+            qCInfo(lcSync).noquote() << line;
+        }
     }
 }
 
 void TfFrameLock::commandPlay() {
-    player_->PlayMedia();
+    PlayFromPlace();
 }
 
 void TfFrameLock::commandStop() {
@@ -110,6 +152,13 @@ void TfFrameLock::commandRewind() {
 }
 
 void TfFrameLock::commandRestart() {
+    if (WrappedToFirstSegment) {
+        // It wrapped at its own Out point and plays the first segment already: a seek now
+        // would pull it back by however long the command took to come.
+        WrappedToFirstSegment = false;
+        SelectSyncPoint(ui->lbCut->count() > 0 ? 0 : -1);
+        return;
+    }
     ResetToFirstSegment();
 }
 
@@ -133,11 +182,32 @@ void TfFrameLock::commandLoop(bool on) {
 
 void TfFrameLock::commandPosition(std::int64_t offsetFromIn) {
     player_->StopMedia();
-    player_->SeekToFrame(frameFromOffset(InPoint(), offsetFromIn));
+    MediaPlace = Place::Anywhere;
+    WrappedToFirstSegment = false;
+    // A Master whose media is longer must not seek this one past its end, where it would show
+    // nothing and complete at once.
+    player_->SeekToFrame(
+        clampFrame(frameFromOffset(InPoint(), offsetFromIn), player_->DurationFrames()));
     player_->PauseMedia();
 }
 
+void TfFrameLock::commandPositionInSegment(std::int64_t offsetFromIn) {
+    const std::optional<FrameRange> range = CuedRange();
+    const std::int64_t frame =
+        clampFrame(frameFromOffset(InPoint(), offsetFromIn), player_->DurationFrames());
+    if (!range || frame < range->start || frame > range->stop) {
+        commandPosition(offsetFromIn);
+        return;
+    }
+    player_->StopMedia();
+    WrappedToFirstSegment = false;
+    player_->SetPlayRange(frame, range->stop);
+    player_->PauseMedia();
+    MediaPlace = Place::InSegment;
+}
+
 void TfFrameLock::commandClearList() {
+    ReportedMismatches.clear();
     ui->lbCut->clear();
     HintNextSegment();
 }
@@ -152,6 +222,5 @@ void TfFrameLock::commandCueSegment(std::int32_t index) {
 }
 
 void TfFrameLock::commandRefused(QByteArrayView command) {
-    qCWarning(lcSync) << "command with an argument that is no number ignored:"
-                      << command.toByteArray();
+    NoteRejected(RejectedCommands::Reason::Refused, command);
 }

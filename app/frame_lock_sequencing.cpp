@@ -43,10 +43,44 @@ void TfFrameLock::SelectSegment() {
     if (index != ui->lbCut->currentRow()) {
         SelectSyncPoint(index);
     }
+    const FittedRange fitted = fitToMedia(*range, player_->DurationFrames());
+    ReportRangeFit(index, *range, fitted);
     CuedSegment = index;
-    qCInfo(lcSync) << "cued segment" << index << "frames" << range->start << "to" << range->stop;
-    player_->SetPlayRange(range->start, range->stop);
+    MediaPlace = Place::InSegment;
+    WrappedToFirstSegment = false;
+    qCInfo(lcSync) << "cued segment" << index << "frames" << fitted.range.start << "to"
+                   << fitted.range.stop;
+    player_->SetPlayRange(fitted.range.start, fitted.range.stop);
     HintNextSegment();
+}
+
+void TfFrameLock::ReportRangeFit(int index, const FrameRange& range, const FittedRange& fitted) {
+    if (fitted.startsPastEnd) {
+        ReportMediaMismatch(QStringLiteral("segment %1 begins at frame %2, after the last frame "
+                                           "%3 of the media: it holds the last frame")
+                                .arg(index)
+                                .arg(range.start)
+                                .arg(lastFrame(player_->DurationFrames())));
+    } else if (fitted.stopsPastEnd) {
+        ReportMediaMismatch(QStringLiteral("segment %1 ends at frame %2, after the end of the "
+                                           "media at frame %3: it stops there")
+                                .arg(index)
+                                .arg(range.stop)
+                                .arg(player_->DurationFrames()));
+    }
+}
+
+void TfFrameLock::ReportMediaMismatch(const QString& text) {
+    if (ReportedMismatches.contains(text)) {
+        return;
+    }
+    ReportedMismatches.insert(text);
+    qCWarning(lcSync).noquote() << text;
+    if (!IsLan()) {
+        ShowComFailure(text);
+    } else {
+        ShowStatus(IsMaster() ? ui->eServerStatus : ui->eClientStatus, text);
+    }
 }
 
 void TfFrameLock::HintNextSegment() {
@@ -56,7 +90,8 @@ void TfFrameLock::HintNextSegment() {
     const std::optional<FrameRange> next = nextSegmentRange(
         SyncPoints(), current, ui->cbRepeat->isChecked(), InPoint(), player_->DurationFrames());
     if (next) {
-        player_->SetNextRange(next->start, next->stop);
+        const FrameRange fitted = fitToMedia(*next, player_->DurationFrames()).range;
+        player_->SetNextRange(fitted.start, fitted.stop);
     } else {
         player_->ClearNextRange();
     }
@@ -70,10 +105,11 @@ void TfFrameLock::ResetToFirstSegment() {
 void TfFrameLock::RewindLocal() {
     ResetToFirstSegment();
     player_->PauseMedia();
+    MediaPlace = Place::SegmentStart;
 }
 
 void TfFrameLock::CueSegment(std::int32_t n, bool autoStart) {
-    SendCommand(QByteArrayLiteral("DoNC") + QByteArray::number(n));
+    SendCommand(SyncCommand::cueSegment(n));
     if (n >= 0 && n < ui->lbCut->count()) {
         SelectSyncPoint(n);
         SelectSegment();
@@ -84,12 +120,14 @@ void TfFrameLock::CueSegment(std::int32_t n, bool autoStart) {
                           << "; the range stays as it was";
     }
     player_->PauseMedia();
+    MediaPlace = Place::SegmentStart;
     if (autoStart && IsMaster()) {
         ArmStart();
     }
 }
 
 void TfFrameLock::SegmentComplete() {
+    WrappedToFirstSegment = false;
     const int selection = ui->lbCut->currentRow();
     if (selection >= ui->lbCut->count() - 1) {
         EndOfList();
@@ -102,14 +140,25 @@ void TfFrameLock::EndOfList() {
     if (!ui->cbRepeat->isChecked()) {
         return;
     }
+    // A loop with nothing to show would complete as soon as it restarts, over and over.
+    const std::optional<FrameRange> first =
+        firstSegmentRange(SyncPoints(), InPoint(), player_->DurationFrames());
+    if (first && fitToMedia(*first, player_->DurationFrames()).startsPastEnd) {
+        ReportMediaMismatch(QStringLiteral("the loop does not restart: its first segment begins "
+                                           "at frame %1, after the last frame %2 of the media")
+                                .arg(first->start)
+                                .arg(lastFrame(player_->DurationFrames())));
+        return;
+    }
     if (!listStartsAtInPoint(SyncPoints())) {
         // The media is still running: it plays on from the In point at once.
         ResetToFirstSegment();
+        WrappedToFirstSegment = true;
     } else if (IsMaster()) {
         CueSegment(0, true);
     }
     if (IsMaster()) {
-        SendCommand(QByteArrayLiteral("ReSt"));
+        SendCommand(SyncCommand::restart());
     }
 }
 
@@ -124,26 +173,67 @@ void TfFrameLock::StartTimerTimer() {
     // Stopped first: a file that cannot be opened shows a modal box inside PlayMedia, and the
     // timer must not fire again behind it.
     StartTimer->stop();
-    SendCommand(QByteArrayLiteral("Play"));
-    player_->PlayMedia();
+    SendCommand(SyncCommand::play());
+    PlayFromPlace();
     HintNextSegment();
 }
 
 void TfFrameLock::SendSyncList() {
-    SendCommand(QByteArrayLiteral("ClLi"));
+    ReportedMismatches.clear();
+    SendCommand(SyncCommand::clearList());
     for (const QString& item : SyncPoints()) {
-        SendCommand(QByteArrayLiteral("SeLi") + item.toLatin1());
+        SendCommand(SyncCommand::listItem(item.toLatin1()));
     }
 }
 
 void TfFrameLock::SendPosition(std::int64_t frame) {
     if (player_->MediaOpen() && IsMaster()) {
-        SendCommand(QByteArrayLiteral("Pos ") + QByteArray::number(offsetFromIn(frame, InPoint())));
+        SendCommand(SyncCommand::position(offsetFromIn(frame, InPoint())));
     }
+}
+
+void TfFrameLock::SendStartPlace() {
+    if (!player_->MediaOpen() || !IsMaster()) {
+        return;
+    }
+    SendCommand(SyncCommand::cueSegment(std::max(CuedSegment, 0)));
+    if (MediaPlace == Place::SegmentStart) {
+        return;
+    }
+    // Held there until the show starts, so that the place sent is still the place then (a
+    // Start pressed while it runs would otherwise leave the Slaves a sync time behind).
+    player_->PauseMedia();
+    const std::int64_t frame = player_->CurrentFrame();
+    SendPosition(frame);
+    if (MediaPlace == Place::InSegment) {
+        // "Pos " takes an older Slave to the place with its range to the end of the media; this
+        // gives a Slave that knows it the segment's end back.
+        SendCommand(SyncCommand::positionInSegment(offsetFromIn(frame, InPoint())));
+    }
+}
+
+void TfFrameLock::PlayFromPlace() {
+    player_->PlayMedia();
+    if (MediaPlace == Place::SegmentStart) {
+        MediaPlace = Place::InSegment;
+    }
+}
+
+std::optional<FrameRange> TfFrameLock::CuedRange() const {
+    if (!player_->MediaOpen()) {
+        return std::nullopt;
+    }
+    const std::optional<FrameRange> range =
+        segmentRange(SyncPoints(), CuedSegment, InPoint(), player_->DurationFrames());
+    if (!range) {
+        return std::nullopt;
+    }
+    return fitToMedia(*range, player_->DurationFrames()).range;
 }
 
 void TfFrameLock::GoToFrame(std::int64_t frame) {
     player_->StopMedia();
+    MediaPlace = Place::Anywhere;
     frame = clampFrame(frame, player_->DurationFrames());
     player_->SeekToFrame(frame);
     player_->PauseMedia();
@@ -169,8 +259,10 @@ void TfFrameLock::tbPositionChange() {
         return;
     }
     player_->StopMedia();
+    MediaPlace = Place::Anywhere;
     const std::int64_t frame =
-        frameOfPositionBar(ui->tbPosition->value(), player_->DurationFrames());
+        clampFrame(frameOfPositionBar(ui->tbPosition->value(), player_->DurationFrames()),
+                   player_->DurationFrames());
     ui->seAktFrame->setText(QString::number(frame));
     FrameBoxEdited = false;
     player_->SeekToFrame(frame);
@@ -200,7 +292,7 @@ void TfFrameLock::StatusTimerTimer() {
 
 void TfFrameLock::bPlayClick() {
     if (!IsMaster()) {
-        player_->PlayMedia();
+        PlayFromPlace();
         HintNextSegment();
         return;
     }
@@ -209,8 +301,13 @@ void TfFrameLock::bPlayClick() {
     if (!player_->MediaOpen()) {
         player_->OpenMedia();
     }
-    if (!player_->FullScreenActive() && ui->cbFullscreen->isChecked()) {
+    SendStartPlace();
+    const bool fullScreen = !player_->FullScreenActive() && ui->cbFullscreen->isChecked();
+    if (fullScreen) {
         FullScreenOnPlay();
+    }
+    // The Slaves that were sent a place need the sync time to get there, as at a sync point.
+    if (fullScreen || player_->MediaOpen()) {
         ArmStart();
     } else {
         StartTimerTimer();
@@ -222,7 +319,7 @@ void TfFrameLock::bStopClick() {
         player_->StopMedia();
         return;
     }
-    SendCommand(QByteArrayLiteral("Stop"));
+    SendCommand(SyncCommand::stop());
     player_->StopMedia();
     StartTimer->stop();
     StopTestMode();
@@ -230,7 +327,7 @@ void TfFrameLock::bStopClick() {
 
 void TfFrameLock::bRewindClick() {
     if (IsMaster()) {
-        SendCommand(QByteArrayLiteral("Rewi"));
+        SendCommand(SyncCommand::rewind());
         StopTestMode();
     }
     RewindLocal();

@@ -109,22 +109,46 @@ std::int64_t frameOfPositionBar(int position, std::int64_t durationFrames) {
                            : static_cast<std::int64_t>(frame);
 }
 
+std::int64_t lastFrame(std::int64_t durationFrames) {
+    return durationFrames > 0 ? durationFrames - 1 : 0;
+}
+
 std::int64_t clampFrame(std::int64_t frame, std::int64_t durationFrames) {
-    if (frame < 0) {
-        return 0;
-    }
-    return frame > durationFrames ? durationFrames : frame;
+    return std::clamp<std::int64_t>(frame, 0, lastFrame(durationFrames));
 }
 
 std::int64_t stepTarget(std::int64_t current, std::int64_t count, std::int64_t durationFrames) {
+    const std::int64_t last = lastFrame(durationFrames);
     std::int64_t target = 0;
     if (__builtin_add_overflow(current, count, &target)) {
-        return count > 0 ? 0 : durationFrames;
+        return count > 0 ? 0 : last;
     }
-    if (target > durationFrames) {
+    if (target > last) {
         return 0;
     }
-    return target < 0 ? durationFrames : target;
+    return target < 0 ? last : target;
+}
+
+FittedRange fitToMedia(const FrameRange& range, std::int64_t durationFrames) {
+    FittedRange fitted{range};
+    const std::int64_t end = std::max<std::int64_t>(durationFrames, 0);
+    if (range.start >= end) {
+        fitted.startsPastEnd = true;
+        fitted.range.start = lastFrame(durationFrames);
+    }
+    if (range.stop > end) {
+        fitted.stopsPastEnd = true;
+        fitted.range.stop = end;
+    }
+    if (fitted.startsPastEnd) {
+        fitted.range.stop = end;
+    }
+    return fitted;
+}
+
+std::optional<FrameRange> firstSegmentRange(const QStringList& items, std::int32_t inPoint,
+                                            std::int64_t durationFrames) {
+    return segmentRange(items, effectiveSegmentIndex(items, 0), inPoint, durationFrames);
 }
 
 std::int64_t offsetFromIn(std::int64_t frame, std::int32_t inPoint) {

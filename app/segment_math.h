@@ -45,10 +45,26 @@ bool listStartsAtInPoint(const QStringList& items);
 int positionBarValue(std::int64_t frame, std::int64_t durationFrames);
 std::int64_t frameOfPositionBar(int position, std::int64_t durationFrames);
 
-// 0 .. durationFrames.
+// The last frame of media of `durationFrames` frames; 0 for media without frames.
+std::int64_t lastFrame(std::int64_t durationFrames);
+// 0 .. the last frame: a seek to the end itself shows nothing and completes at once.
 std::int64_t clampFrame(std::int64_t frame, std::int64_t durationFrames);
-// Stepping wraps around: past the end to 0, before 0 to the end.
+// Stepping wraps around: past the last frame to 0, before 0 to the last frame.
 std::int64_t stepTarget(std::int64_t current, std::int64_t count, std::int64_t durationFrames);
+
+// A segment's range as media of `durationFrames` frames can play it. A range that starts at or
+// after the end has nothing to show and holds the last frame; one that stops after the end
+// stops there. Either means Sync points or an In point that do not fit the media.
+struct FittedRange {
+    FrameRange range;
+    bool startsPastEnd = false;
+    bool stopsPastEnd = false;
+};
+FittedRange fitToMedia(const FrameRange& range, std::int64_t durationFrames);
+
+// The first segment's range, where a loop goes back to.
+std::optional<FrameRange> firstSegmentRange(const QStringList& items, std::int32_t inPoint,
+                                            std::int64_t durationFrames);
 
 // "Pos " carries the position as an offset from the sender's In point; the receiver adds its
 // own In point.

@@ -10,6 +10,62 @@ QByteArray frameCommand(QByteArrayView command) {
     return frame;
 }
 
+namespace SyncCommand {
+
+QByteArray play() {
+    return SyncCode::Play;
+}
+
+QByteArray stop() {
+    return SyncCode::Stop;
+}
+
+QByteArray rewind() {
+    return SyncCode::Rewind;
+}
+
+QByteArray restart() {
+    return SyncCode::Restart;
+}
+
+QByteArray fullScreenSetting(bool on) {
+    return on ? SyncCode::FullScreenSettingOn : SyncCode::FullScreenSettingOff;
+}
+
+QByteArray fullScreen(bool on) {
+    return on ? SyncCode::FullScreenOn : SyncCode::FullScreenOff;
+}
+
+QByteArray language(int index) {
+    return index == 0 ? SyncCode::English : SyncCode::German;
+}
+
+QByteArray loop(bool on) {
+    return on ? SyncCode::LoopOn : SyncCode::LoopOff;
+}
+
+QByteArray position(std::int64_t offsetFromIn) {
+    return SyncCode::Position + QByteArray::number(offsetFromIn);
+}
+
+QByteArray clearList() {
+    return SyncCode::ClearList;
+}
+
+QByteArray listItem(QByteArrayView item) {
+    return SyncCode::ListItem + item.toByteArray();
+}
+
+QByteArray cueSegment(std::int32_t index) {
+    return SyncCode::CueSegment + QByteArray::number(index);
+}
+
+QByteArray positionInSegment(std::int64_t offsetFromIn) {
+    return SyncCode::PositionInSegment + QByteArray::number(offsetFromIn);
+}
+
+}  // namespace SyncCommand
+
 std::optional<std::int64_t> parseDecimal64(QByteArrayView text) {
     const bool negative = text.startsWith('-');
     if (negative) {
@@ -54,10 +110,23 @@ namespace {
 using Handler = void (*)(QByteArrayView command, QByteArrayView argument,
                          SyncCommandTarget& target);
 
+template <void (SyncCommandTarget::*run)()>
+void plain(QByteArrayView command, QByteArrayView, SyncCommandTarget& target) {
+    target.commandAccepted(command);
+    (target.*run)();
+}
+
+template <typename T, void (SyncCommandTarget::*run)(T), T value>
+void fixed(QByteArrayView command, QByteArrayView, SyncCommandTarget& target) {
+    target.commandAccepted(command);
+    (target.*run)(value);
+}
+
 // A command whose argument must be a number; any other argument is refused.
 template <typename T, std::optional<T> (*parse)(QByteArrayView), void (SyncCommandTarget::*run)(T)>
 void withNumber(QByteArrayView command, QByteArrayView argument, SyncCommandTarget& target) {
     if (const std::optional<T> value = parse(argument)) {
+        target.commandAccepted(command);
         (target.*run)(*value);
     } else {
         target.commandRefused(command);
@@ -69,29 +138,28 @@ struct Entry {
     Handler run;
 };
 
+using T = SyncCommandTarget;
+
 // In the order the codes are compared; the first match runs.
-const std::array<Entry, 16> kCommandTable = {{
-    {SyncCode::Play, [](auto, auto, SyncCommandTarget& t) { t.commandPlay(); }},
-    {SyncCode::Stop, [](auto, auto, SyncCommandTarget& t) { t.commandStop(); }},
-    {SyncCode::Rewind, [](auto, auto, SyncCommandTarget& t) { t.commandRewind(); }},
-    {SyncCode::Restart, [](auto, auto, SyncCommandTarget& t) { t.commandRestart(); }},
-    {SyncCode::FullScreenSettingOn,
-     [](auto, auto, SyncCommandTarget& t) { t.commandFullScreenSetting(true); }},
-    {SyncCode::FullScreenSettingOff,
-     [](auto, auto, SyncCommandTarget& t) { t.commandFullScreenSetting(false); }},
-    {SyncCode::FullScreenOn, [](auto, auto, SyncCommandTarget& t) { t.commandFullScreen(true); }},
-    {SyncCode::FullScreenOff, [](auto, auto, SyncCommandTarget& t) { t.commandFullScreen(false); }},
-    {SyncCode::English, [](auto, auto, SyncCommandTarget& t) { t.commandLanguage(0); }},
-    {SyncCode::German, [](auto, auto, SyncCommandTarget& t) { t.commandLanguage(1); }},
-    {SyncCode::LoopOn, [](auto, auto, SyncCommandTarget& t) { t.commandLoop(true); }},
-    {SyncCode::LoopOff, [](auto, auto, SyncCommandTarget& t) { t.commandLoop(false); }},
-    {SyncCode::Position,
-     withNumber<std::int64_t, parseDecimal64, &SyncCommandTarget::commandPosition>},
-    {SyncCode::ClearList, [](auto, auto, SyncCommandTarget& t) { t.commandClearList(); }},
-    {SyncCode::ListItem,
-     withNumber<std::int32_t, parseDecimal32, &SyncCommandTarget::commandListItem>},
-    {SyncCode::CueSegment,
-     withNumber<std::int32_t, parseDecimal32, &SyncCommandTarget::commandCueSegment>},
+const std::array<Entry, 17> kCommandTable = {{
+    {SyncCode::Play, plain<&T::commandPlay>},
+    {SyncCode::Stop, plain<&T::commandStop>},
+    {SyncCode::Rewind, plain<&T::commandRewind>},
+    {SyncCode::Restart, plain<&T::commandRestart>},
+    {SyncCode::FullScreenSettingOn, fixed<bool, &T::commandFullScreenSetting, true>},
+    {SyncCode::FullScreenSettingOff, fixed<bool, &T::commandFullScreenSetting, false>},
+    {SyncCode::FullScreenOn, fixed<bool, &T::commandFullScreen, true>},
+    {SyncCode::FullScreenOff, fixed<bool, &T::commandFullScreen, false>},
+    {SyncCode::English, fixed<int, &T::commandLanguage, 0>},
+    {SyncCode::German, fixed<int, &T::commandLanguage, 1>},
+    {SyncCode::LoopOn, fixed<bool, &T::commandLoop, true>},
+    {SyncCode::LoopOff, fixed<bool, &T::commandLoop, false>},
+    {SyncCode::Position, withNumber<std::int64_t, parseDecimal64, &T::commandPosition>},
+    {SyncCode::ClearList, plain<&T::commandClearList>},
+    {SyncCode::ListItem, withNumber<std::int32_t, parseDecimal32, &T::commandListItem>},
+    {SyncCode::CueSegment, withNumber<std::int32_t, parseDecimal32, &T::commandCueSegment>},
+    {SyncCode::PositionInSegment,
+     withNumber<std::int64_t, parseDecimal64, &T::commandPositionInSegment>},
 }};
 
 }  // namespace

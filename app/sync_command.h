@@ -24,7 +24,29 @@ inline constexpr char Position[] = "Pos ";
 inline constexpr char ClearList[] = "ClLi";
 inline constexpr char ListItem[] = "SeLi";
 inline constexpr char CueSegment[] = "DoNC";
+inline constexpr char PositionInSegment[] = "PoSe";
 }  // namespace SyncCode
+
+// The commands as the Master sends them, one builder per code of the table below. Numbers go
+// out as decimal text; a list item goes out as the list holds it.
+namespace SyncCommand {
+QByteArray play();
+QByteArray stop();
+QByteArray rewind();
+QByteArray restart();
+QByteArray fullScreenSetting(bool on);
+QByteArray fullScreen(bool on);
+// 0: English, 1: German.
+QByteArray language(int index);
+QByteArray loop(bool on);
+QByteArray position(std::int64_t offsetFromIn);
+QByteArray clearList();
+QByteArray listItem(QByteArrayView item);
+QByteArray cueSegment(std::int32_t index);
+// Sent after "Pos " with the same offset when the Master stands within the range of the segment
+// it cued: the receiver keeps that segment's end instead of playing to the end of the media.
+QByteArray positionInSegment(std::int64_t offsetFromIn);
+}  // namespace SyncCommand
 
 // "_" + command + "*": the bytes that go on the wire. Nothing is escaped; the Master's arguments
 // are decimal numbers or empty.
@@ -53,9 +75,13 @@ public:
     virtual void commandClearList() = 0;
     virtual void commandListItem(std::int32_t syncPoint) = 0;
     virtual void commandCueSegment(std::int32_t index) = 0;
+    // The Master's place within the segment it cued, as an offset from its In point.
+    virtual void commandPositionInSegment(std::int64_t offsetFromIn) = 0;
     // A command that was recognised but whose argument is not a number of the right kind: it
     // does nothing, and later commands run as usual.
     virtual void commandRefused(QByteArrayView command) = 0;
+    // Called just before a command whose code and argument are good runs.
+    virtual void commandAccepted(QByteArrayView command) { Q_UNUSED(command); }
 };
 
 // Splits the command into its code (the first four characters) and argument, finds the code in

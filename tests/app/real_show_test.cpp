@@ -121,3 +121,37 @@ TEST(RealShow, AnEndOfTheRangeBeforeTheCueDoesNotEndTheCuedSegment) {
 }
 
 }  // namespace
+
+namespace {
+
+// An In point past the end of the file: the seek would land where nothing is, complete at once
+// and, with Loop on, restart the loop over and over, flooding the Slaves with "ReSt". The show
+// must hold the last frame instead, say so once, and stay up.
+TEST(RealShow, AnInPointPastTheEndHoldsTheLastFrameAndDoesNotLoop) {
+    ClipSettings settings;
+    settings.frames = 50;
+    const QString clip = clipPath(settings);
+    const quint16 port = freePort();
+    Instance master(
+        {QStringLiteral("eFilename_Text=") + clip, QStringLiteral("ComportsNr_ktBoolean=False"),
+         QStringLiteral("Server_Port=%1").arg(port), QStringLiteral("cbRepeat_Checked=True"),
+         QStringLiteral("StartTimer_Interval=50"), QStringLiteral("eIn_Value=60"),
+         QStringLiteral("[System.lbCut_Items]"), QStringLiteral("Count=1"),
+         QStringLiteral("Item0=10")});
+    master.h.show();
+    WireTap tap(port);
+    ASSERT_TRUE(waitFor([&] { return master.h.ui().lbConnected->count() == 1; }));
+    master.h.ui().bPlay->click();
+    ASSERT_TRUE(waitFor([&] { return tap.commands().contains(QStringLiteral("Play")); }));
+    settle(1500);
+    const QStringList sent = tap.commands();
+    EXPECT_EQ(sent.count(QStringLiteral("ReSt")), 0) << sent.size() << " commands sent";
+    EXPECT_EQ(sent.count(QStringLiteral("Play")), 1);
+    EXPECT_EQ(master.probe.lastPreroll(), 49);
+    EXPECT_TRUE(
+        master.h.ui().eServerStatus->text().contains(QStringLiteral("after the last frame")))
+        << master.h.ui().eServerStatus->text().toStdString();
+    EXPECT_TRUE(master.h.window().isVisible());
+}
+
+}  // namespace

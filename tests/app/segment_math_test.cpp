@@ -47,6 +47,26 @@ TEST(SegmentMath, TheNextRangeFollowsTheListAndLoopsOnlyWhenAsked) {
     EXPECT_FALSE(nextSegmentRange({}, -1, false, 10, 5000));
 }
 
+// Points past the end of the media: a range that begins there holds the last frame instead of
+// seeking where nothing is (and completing at once); one that only ends there stops at the end.
+TEST(SegmentMath, RangesAreFittedToTheMedia) {
+    const FittedRange inside = fitToMedia({10, 250}, 250);
+    EXPECT_EQ(inside.range, (FrameRange{10, 250}));
+    EXPECT_FALSE(inside.startsPastEnd || inside.stopsPastEnd);
+    const FittedRange longer = fitToMedia({200, 300}, 250);
+    EXPECT_EQ(longer.range, (FrameRange{200, 250}));
+    EXPECT_TRUE(longer.stopsPastEnd);
+    EXPECT_FALSE(longer.startsPastEnd);
+    for (const FrameRange past :
+         {FrameRange{250, 260}, FrameRange{300, 250}, FrameRange{kMax, kMax}}) {
+        const FittedRange fitted = fitToMedia(past, 250);
+        EXPECT_EQ(fitted.range, (FrameRange{249, 250}));
+        EXPECT_TRUE(fitted.startsPastEnd);
+    }
+    EXPECT_EQ(firstSegmentRange({"0", "40"}, 300, 250), (FrameRange{300, 340}));
+    EXPECT_EQ(firstSegmentRange({}, 300, 250), (FrameRange{300, 250}));
+}
+
 TEST(SegmentMath, ItemsThatAreNoNumbersAreSkipped) {
     const QStringList list{"50", "abc", "200"};
     EXPECT_EQ(segmentRange(list, 1, 0, 5000), (FrameRange{50, 200}));
@@ -73,12 +93,14 @@ TEST(SegmentMath, PositionBarAndStepping) {
     EXPECT_EQ(frameOfPositionBar(1, 2500), 2);
     EXPECT_EQ(frameOfPositionBar(1000, kMax), kMax);
     EXPECT_EQ(positionBarValue(kMax, kMax), 1000);
-    EXPECT_EQ(stepTarget(2000, 1, 2000), 0);
-    EXPECT_EQ(stepTarget(0, -1, 2000), 2000);
+    // Frame 2000 of 2000 frames is one past the last: nothing is there to show.
+    EXPECT_EQ(stepTarget(1999, 1, 2000), 0);
+    EXPECT_EQ(stepTarget(0, -1, 2000), 1999);
     EXPECT_EQ(stepTarget(10, 25, 2000), 35);
     EXPECT_EQ(stepTarget(kMax, 25, kMax), 0);
     EXPECT_EQ(clampFrame(-3, 2000), 0);
-    EXPECT_EQ(clampFrame(2001, 2000), 2000);
+    EXPECT_EQ(clampFrame(2000, 2000), 1999);
+    EXPECT_EQ(clampFrame(5, 0), 0);
 }
 
 TEST(SegmentMath, SetSyncInsertsOnlyBetweenItsNeighbours) {

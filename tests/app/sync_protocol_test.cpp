@@ -1,10 +1,13 @@
 #include "app/receive_assembler.h"
+#include "app/rejected_commands.h"
 #include "app/sync_command.h"
 
 #include <gtest/gtest.h>
 
 #include <QStringList>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -25,6 +28,9 @@ public:
     void commandClearList() override { calls << "ClearList"; }
     void commandListItem(std::int32_t item) override { calls << QString("Item %1").arg(item); }
     void commandCueSegment(std::int32_t index) override { calls << QString("Cue %1").arg(index); }
+    void commandPositionInSegment(std::int64_t offset) override {
+        calls << QString("InSegment %1").arg(offset);
+    }
     void commandRefused(QByteArrayView command) override {
         calls << "Refused " + QString::fromLatin1(command.toByteArray());
     }
@@ -123,6 +129,76 @@ TEST(SyncCommand, ArgumentsThatAreNoNumbersAreRefused) {
     dispatchSyncCommand("DoNC-2147483648", target);
     EXPECT_EQ(target.calls, QStringList({"Pos -9223372036854775808", "Pos 9223372036854775807",
                                          "Cue -2147483648"}));
+}
+
+// What the Master builds must be what a receiver runs: every builder, framed and sent through
+// the assembler, reaches its own handler with its argument whole.
+TEST(SyncCommand, EveryBuilderReachesItsHandler) {
+    const std::vector<std::pair<QByteArray, QString>> sent{
+        {SyncCommand::play(), "Play"},
+        {SyncCommand::stop(), "Stop"},
+        {SyncCommand::rewind(), "Rewind"},
+        {SyncCommand::restart(), "Restart"},
+        {SyncCommand::fullScreenSetting(true), "Setting 1"},
+        {SyncCommand::fullScreenSetting(false), "Setting 0"},
+        {SyncCommand::fullScreen(true), "FullScreen 1"},
+        {SyncCommand::fullScreen(false), "FullScreen 0"},
+        {SyncCommand::language(0), "Language 0"},
+        {SyncCommand::language(1), "Language 1"},
+        {SyncCommand::loop(true), "Loop 1"},
+        {SyncCommand::loop(false), "Loop 0"},
+        {SyncCommand::position(std::numeric_limits<std::int64_t>::min()),
+         "Pos -9223372036854775808"},
+        {SyncCommand::position(0), "Pos 0"},
+        {SyncCommand::clearList(), "ClearList"},
+        {SyncCommand::listItem("2147483647"), "Item 2147483647"},
+        {SyncCommand::cueSegment(-1), "Cue -1"},
+        {SyncCommand::cueSegment(12), "Cue 12"},
+        {SyncCommand::positionInSegment(-7), "InSegment -7"},
+    };
+    Receiver r;
+    QStringList expected;
+    for (const auto& [command, call] : sent) {
+        r.assembler.Receive(frameCommand(command));
+        expected << call;
+    }
+    EXPECT_EQ(r.target.calls, expected);
+    EXPECT_TRUE(r.unknown.isEmpty());
+}
+
+// A link full of garbage: the first command is told at once, the rest of its second as one
+// count; a quiet second later the next one is told at once again.
+TEST(RejectedCommands, AFloodIsOneLineASecond) {
+    using Reason = RejectedCommands::Reason;
+    RejectedCommands rejected;
+    EXPECT_EQ(rejected.note(Reason::Unknown, "Xyz1", 0),
+              QStringList("unknown command ignored: \"Xyz1\""));
+    QStringList lines;
+    for (int i = 1; i < 10000; ++i) {
+        lines << rejected.note(i % 2 ? Reason::Refused : Reason::Unknown, "Pos abc", i / 10);
+        lines << rejected.flush(i / 10);
+    }
+    EXPECT_TRUE(lines.isEmpty());
+    EXPECT_EQ(rejected.flushDue(), 1000);
+    const QStringList count = rejected.flush(1000);
+    ASSERT_EQ(count.size(), 1);
+    EXPECT_TRUE(
+        count[0].startsWith("9999 more commands ignored in the last second (4999 unknown, "
+                            "5000 with an argument that is no number)"))
+        << count[0].toStdString();
+    EXPECT_TRUE(rejected.refusedInLastLines());
+    // The flood goes on: counted into the next second, not told one by one.
+    EXPECT_TRUE(rejected.note(Reason::Unknown, "abc", 1500).isEmpty());
+    EXPECT_EQ(rejected.flush(2000).size(), 1);
+    EXPECT_TRUE(rejected.flush(3000).isEmpty());
+    EXPECT_FALSE(rejected.flushDue());
+    EXPECT_EQ(rejected.note(Reason::Refused, "DoNCx", 3100).size(), 1);
+}
+
+TEST(RejectedCommands, TheSampleIsShortAndPrintable) {
+    EXPECT_EQ(RejectedCommands::sample(QByteArrayView("a\0\\b\xff", 5)), "\"a\\x00\\x5cb\\xff\"");
+    EXPECT_EQ(RejectedCommands::sample(QByteArray(1000, '7')),
+              "\"" + QString(RejectedCommands::SampleLength, '7') + "...\"");
 }
 
 TEST(SyncCommand, FramesGoOutBetweenTheDelimiters) {

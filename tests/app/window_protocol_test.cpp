@@ -9,6 +9,8 @@
 #include "window_harness.h"
 
 #include <gtest/gtest.h>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QTimer>
 
 namespace {
@@ -163,6 +165,53 @@ TEST(WindowProtocol, AnyReceivedCommandClosesTheSplash) {
     });
     h.show();
     ASSERT_TRUE(waitFor([&] { return closedByCommand && !h.window().splashShowing(); }));
+}
+
+}  // namespace
+
+namespace {
+
+QStringList syncLines;
+
+void keepSyncLine(QtMsgType, const QMessageLogContext& context, const QString& message) {
+    if (context.category && QByteArrayView(context.category) == "framelock.sync") {
+        syncLines << message;
+    }
+}
+
+// A host that floods the Master's port with garbage and bad arguments must not write the event
+// log full: each command it sends that is of use is told once, the rest as a count a second.
+TEST(WindowProtocol, AFloodOfUselessCommandsIsLoggedAsACountASecond) {
+    const quint16 port = freePort();
+    WindowHarness h(systemSection(masterLan(port)));
+    h.show();
+    RawPeer peer = RawPeer::connectTo(port);
+    ASSERT_TRUE(waitFor([&] { return h.ui().lbConnected->count() == 1; }));
+    syncLines.clear();
+    QLoggingCategory::setFilterRules(QStringLiteral("framelock.sync.info=true"));
+    const QtMessageHandler previous = qInstallMessageHandler(keepSyncLine);
+    QElapsedTimer clock;
+    clock.start();
+    peer.send(QByteArray("_Xyz1*_Pos abc*").repeated(10000) + "_Rep0*");
+    // The count of each second, summed: a loaded machine may spread the flood over seconds.
+    const auto counted = [&] {
+        int sum = 0;
+        for (const QString& line : syncLines.filter(QStringLiteral("more commands ignored"))) {
+            sum += line.section(QLatin1Char(' '), 0, 0).toInt();
+        }
+        return sum;
+    };
+    const bool took = waitFor([&] { return !h.ui().cbRepeat->isChecked(); });
+    waitFor([&] { return counted() >= 19999; }, 10000);
+    const qint64 seconds = clock.elapsed() / 1000;
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+    const std::string lines = syncLines.mid(0, 10).join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(took);
+    EXPECT_EQ(counted(), 19999) << lines;
+    EXPECT_EQ(syncLines.filter(QStringLiteral("unknown command ignored: \"Xyz1\"")).size(), 1);
+    EXPECT_EQ(syncLines.filter(QStringLiteral("received Rep0")).size(), 1);
+    EXPECT_LE(syncLines.size(), 3 + seconds) << lines;
 }
 
 }  // namespace

@@ -58,7 +58,8 @@ TEST(WindowSequencing, AWholeShowLoopsOnTheMasterAndASlaveFedItsBytesMovesTheSam
     ShowOnAMaster show({"100", "200", "300"});
     const qsizetype start = show.h.mediaLog->size();
     show.h.ui().bPlay->click();
-    EXPECT_EQ(show.tap->take(5), QStringList({"ClLi", "SeLi100", "SeLi200", "SeLi300", "Play"}));
+    EXPECT_EQ(show.tap->take(6),
+              QStringList({"ClLi", "SeLi100", "SeLi200", "SeLi300", "DoNC0", "Play"}));
     for (int loop = 0; loop < 2; ++loop) {
         show.complete();
         EXPECT_EQ(show.tap->take(2), QStringList({"DoNC1", "Play"}));
@@ -84,7 +85,9 @@ TEST(WindowSequencing, AWholeShowLoopsOnTheMasterAndASlaveFedItsBytesMovesTheSam
     for (const QString& command : show.tap->commands()) {
         slave.window().ReceiveData(QByteArray("_" + command.toLatin1() + "*"));
     }
-    EXPECT_EQ(transport(*slave.mediaLog, slaveStart), masterCalls);
+    // Wherever it stood, the Slave was cued to the Master's segment before it ran.
+    EXPECT_EQ(transport(*slave.mediaLog, slaveStart),
+              QStringList({"setPositions 0 100", "pause"}) + masterCalls);
     EXPECT_EQ(slave.ui().lbCut->Items(), QStringList({"100", "200", "300"}));
 }
 
@@ -133,11 +136,15 @@ TEST(WindowSequencing, EveryCueOfAShowWasNamedAsTheNextRangeBeforeIt) {
          QStringLiteral("Count=3"), QStringLiteral("Item0=100"), QStringLiteral("Item1=200"),
          QStringLiteral("Item2=300")}));
     slave.show();
-    const qsizetype slaveStart = slave.mediaLog->size();
-    const QStringList commands = show.tap->commands(13);
+    const QStringList commands = show.tap->commands(14);
     ASSERT_EQ(commands.mid(9, 3), QStringList({"Rep0", "DoNC2", "Rep1"}));
+    // The Start's cue names where the Master stands, which no Slave can foresee.
+    qsizetype slaveStart = 0;
     for (const QString& command : commands) {
         slave.window().ReceiveData(QByteArray("_" + command.toLatin1() + "*"));
+        if (slaveStart == 0 && command == QStringLiteral("DoNC0")) {
+            slaveStart = slave.mediaLog->size();
+        }
     }
     EXPECT_EQ(cuesNamedBeforehand(*slave.mediaLog, slaveStart), cues + QStringList{"0 100"});
 }
@@ -150,7 +157,7 @@ TEST(WindowSequencing, AListBeginningWithZeroCuesItsFirstSegmentAndStartsAfterTh
     EXPECT_EQ(transport(*show.h.mediaLog, start), QStringList({"setPositions 100 300", "pause"}));
     EXPECT_EQ(show.h.ui().lbCut->currentRow(), 1);
     show.h.ui().bPlay->click();
-    EXPECT_EQ(show.tap->take(4), QStringList({"ClLi", "SeLi0", "SeLi200", "Play"}));
+    EXPECT_EQ(show.tap->take(5), QStringList({"ClLi", "SeLi0", "SeLi200", "DoNC1", "Play"}));
     show.complete();
     EXPECT_EQ(show.tap->take(3), QStringList({"DoNC0", "ReSt", "Play"}));
 }
@@ -158,7 +165,7 @@ TEST(WindowSequencing, AListBeginningWithZeroCuesItsFirstSegmentAndStartsAfterTh
 TEST(WindowSequencing, AnEmptyListRestartsAtOnceAndWithoutLoopTheShowEnds) {
     ShowOnAMaster show({}, 100);
     show.h.ui().bPlay->click();
-    EXPECT_EQ(show.tap->take(2), QStringList({"ClLi", "Play"}));
+    EXPECT_EQ(show.tap->take(3), QStringList({"ClLi", "DoNC0", "Play"}));
     const qsizetype start = show.h.mediaLog->size();
     show.complete();
     EXPECT_EQ(show.tap->take(1), QStringList({"ReSt"}));
@@ -222,7 +229,7 @@ TEST(WindowSequencing, SeekingSendsPositionsRelativeToTheInPointAndSteppingWraps
     EXPECT_EQ(tap.take(1), QStringList({"Pos -100"}));
     h.media().config.position = 0;
     QTest::keyClick(&h.window(), Qt::Key_F7);
-    EXPECT_EQ(tap.take(1), QStringList({"Pos 1900"}));
+    EXPECT_EQ(tap.take(1), QStringList({"Pos 1899"}));
     h.media().config.position = 40;
     QTest::keyClick(&h.window(), Qt::Key_F5);
     EXPECT_EQ(tap.take(1), QStringList({"Pos -85"}));
@@ -250,7 +257,7 @@ TEST(WindowSequencing, StopDropsAnArmedStartRewindDoesNotAndTestModeStepsOneFram
     show.h.window().StartTimer->setInterval(200);
     ui.cbFullscreen->setChecked(true);
     ui.bPlay->click();
-    EXPECT_EQ(show.tap->take(4), QStringList({"Ful1", "ClLi", "SeLi500", "FSc1"}));
+    EXPECT_EQ(show.tap->take(5), QStringList({"Ful1", "ClLi", "SeLi500", "DoNC0", "FSc1"}));
     EXPECT_TRUE(show.h.window().StartTimer->isActive());
     ui.bRewind->click();
     EXPECT_EQ(show.tap->take(2), QStringList({"Rewi", "Play"}));
@@ -262,7 +269,9 @@ TEST(WindowSequencing, StopDropsAnArmedStartRewindDoesNotAndTestModeStepsOneFram
     ui.bStop->click();
     EXPECT_FALSE(show.h.window().StartTimer->isActive());
     settle(400);
-    EXPECT_EQ(show.tap->take(), QStringList({"ClLi", "SeLi500", "FSc1", "Stop"}));
+    // Started again from where the show stood within its segment: the Slaves are sent there.
+    EXPECT_EQ(show.tap->take(),
+              QStringList({"ClLi", "SeLi500", "DoNC0", "Pos 0", "PoSe0", "FSc1", "Stop"}));
 
     show.h.window().TestTimer->setInterval(1000000);
     ui.cbTest->setChecked(true);
@@ -289,11 +298,99 @@ TEST(WindowSequencing, ClosingWhileAStartIsPendingSendsNothingMore) {
     show.h.window().StartTimer->setInterval(100);
     show.h.ui().cbFullscreen->setChecked(true);
     show.h.ui().bPlay->click();
-    EXPECT_EQ(show.tap->take(4), QStringList({"Ful1", "ClLi", "SeLi500", "FSc1"}));
+    EXPECT_EQ(show.tap->take(5), QStringList({"Ful1", "ClLi", "SeLi500", "DoNC0", "FSc1"}));
     show.h.window().close();
     settle(400);
     EXPECT_EQ(show.tap->take(), QStringList());
     EXPECT_FALSE(show.h.window().Server->Listen());
+}
+
+}  // namespace
+
+namespace {
+
+// A Slave with its own Sync points and Loop on, fed the Master's commands by hand.
+struct FedSlave {
+    explicit FedSlave(const QStringList& points)
+        : h([&] {
+              QStringList lines{QStringLiteral("rbMaster_Checked=False"),
+                                QStringLiteral("rbSlave_Checked=True"),
+                                QStringLiteral("Client_Port=%1").arg(freePort()),
+                                QStringLiteral("ComportsNr_ktBoolean=False"),
+                                QStringLiteral("eFilename_Text=clip.avi"),
+                                QStringLiteral("cbRepeat_Checked=True"),
+                                QStringLiteral("[System.lbCut_Items]"),
+                                QStringLiteral("Count=%1").arg(points.size())};
+              for (int i = 0; i < points.size(); ++i) {
+                  lines << QStringLiteral("Item%1=%2").arg(i).arg(points[i]);
+              }
+              return systemSection(lines);
+          }()) {
+        h.show();
+        seen = h.mediaLog->size();
+    }
+    void feed(const QStringList& commands) {
+        for (const QString& command : commands) {
+            h.window().ReceiveData(QByteArray("_" + command.toLatin1() + "*"));
+        }
+    }
+    // What the media was told since the last call.
+    QStringList moves() {
+        const QStringList calls = transport(*h.mediaLog, seen);
+        seen = h.mediaLog->size();
+        return calls;
+    }
+
+    WindowHarness h;
+    qsizetype seen = 0;
+};
+
+// After a power cut the Master starts on its first segment while a Slave still stands where the
+// last show left it; after a Stop within a segment a Slave that came back meanwhile stands at
+// its start. Either way it must run from the Master's segment and place, not its own.
+TEST(WindowSequencing, AStartTakesEverySlaveToTheMastersSegmentAndPlace) {
+    ShowOnAMaster show({"100", "200", "300"});
+    FedSlave leftCued({"100", "200", "300"});
+    leftCued.feed({"DoNC2"});
+    EXPECT_EQ(leftCued.moves(), QStringList({"setPositions 200 300", "pause"}));
+    show.h.window().OpenTimerTimer();
+    leftCued.feed(show.tap->take(6));
+    EXPECT_EQ(leftCued.moves(), QStringList({"setPositions 0 100", "pause", "run"}));
+
+    show.h.media().config.position = 40;
+    show.h.ui().bStop->click();
+    FedSlave cameBack({"100", "200", "300"});
+    show.h.ui().bPlay->click();
+    const QStringList start = show.tap->take(9);
+    EXPECT_EQ(start, QStringList({"Stop", "ClLi", "SeLi100", "SeLi200", "SeLi300", "DoNC0",
+                                  "Pos 40", "PoSe40", "Play"}));
+    cameBack.feed(start);
+    const QStringList moves = cameBack.moves();
+    ASSERT_FALSE(moves.isEmpty());
+    EXPECT_EQ(moves.last(), QStringLiteral("run"));
+    // At frame 40, and still stopping at the segment's end as the Master does.
+    EXPECT_EQ(moves.filter(QStringLiteral("setPositions")).last(),
+              QStringLiteral("setPositions 40 100"));
+}
+
+// With a list that does not begin at the In point each instance wraps at its own Out point; the
+// Master's "ReSt" comes a little later and must not pull back a Slave that already plays on.
+TEST(WindowSequencing, RestartLeavesASlaveThatWrappedByItselfWhereItPlays) {
+    FedSlave slave({"100", "200"});
+    slave.feed({"DoNC1", "Play"});
+    slave.h.media().queueEvent(EC_COMPLETE);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(slave.moves(),
+              QStringList({"setPositions 100 200", "pause", "run", "setPositions 0 100"}));
+    slave.feed({"ReSt"});
+    EXPECT_EQ(slave.moves(), QStringList());
+    EXPECT_EQ(slave.h.ui().lbCut->currentRow(), 0);
+
+    // One that is still in its last segment when "ReSt" comes wraps on the command.
+    slave.feed({"DoNC1", "Play"});
+    slave.moves();
+    slave.feed({"ReSt"});
+    EXPECT_EQ(slave.moves(), QStringList({"setPositions 0 100"}));
 }
 
 }  // namespace

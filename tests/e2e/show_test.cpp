@@ -383,4 +383,38 @@ TEST(Show, SlavesWaitForALateMasterAndARestartedSlaveRejoins) {
     expectCleanEnds({&master, &slave1, &slave2});
 }
 
+// After a power cut of the Master its Slaves stand where the show left them: cued on a later
+// segment, or holding at its end. The Master comes back on its first segment and starts by
+// itself; every screen must start that segment with it, not its own.
+TEST(Show, AfterAPowerCutOfTheMasterEveryScreenStartsItsFirstSegment) {
+    const Clips clips;
+    const quint16 port = freePort();
+    ShowSettings m = masterSettings(clips.plain());
+    // Time for the Slaves to find the Master again before it starts.
+    m.openTimerMs = 3000;
+    ShowSettings s1 = slaveSettings(clips.plain(), 0);
+    ShowSettings s2 = slaveSettings(clips.leadIn(), LeadIn);
+    m.port = s1.port = s2.port = port;
+    ShowInstance master(QStringLiteral("Master"), m);
+    ShowInstance slave1(QStringLiteral("Slave 1"), s1);
+    ShowInstance slave2(QStringLiteral("Slave 2"), s2);
+    slave1.start();
+    slave2.start();
+    master.start();
+    ASSERT_TRUE(
+        waitUntil([&] { return count(master, QStringLiteral("slave connected")) >= 2; }, 30))
+        << logsOf({&master, &slave1, &slave2}).toStdString();
+    const auto cue = master.waitFor(QStringLiteral("sent DoNC2"), 0, 60);
+    ASSERT_TRUE(cue) << logOf(master).toStdString();
+    master.kill();
+    for (const ShowInstance* slave : {&slave1, &slave2}) {
+        ASSERT_TRUE(slave->waitFor(QStringLiteral("received DoNC2"), cue->monotonic - 1, 10))
+            << logOf(*slave).toStdString();
+    }
+    const double restartAt = monotonicNow();
+    master.start();
+    expectFollowed(master, {&slave1, &slave2}, restartAt, 2);
+    expectCleanEnds({&master, &slave1, &slave2});
+}
+
 }  // namespace

@@ -79,6 +79,12 @@ public:
         }
     }
     void commandCueSegment(std::int32_t index) override { cue(index); }
+    void commandPositionInSegment(std::int64_t offset) override {
+        const std::int64_t frame =
+            clampFrame(frameFromOffset(inPoint_, offset), player_->DurationFrames());
+        player_->SetPlayRange(frame, player_->DurationFrames());
+        player_->PauseMedia();
+    }
     void commandRefused(QByteArrayView) override {}
 
 private:
