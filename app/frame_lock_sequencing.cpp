@@ -77,9 +77,9 @@ void TfFrameLock::ReportMediaMismatch(const QString& text) {
     ReportedMismatches.insert(text);
     qCWarning(lcSync).noquote() << text;
     if (!IsLan()) {
-        ShowComFailure(text);
+        ShowComFailure(QString(), text);
     } else {
-        ShowStatus(IsMaster() ? ui->eServerStatus : ui->eClientStatus, text);
+        ShowStatus(IsMaster() ? ui->eServerStatus : ui->eClientStatus, QString(), text);
     }
 }
 
