@@ -235,7 +235,7 @@ void TfFrameLock::FormClose() {
     FormStorage->setActive(true);
     // Written now, while the window manager still frames the window: once it is hidden its
     // frame is no longer known, and the position saved at destruction would be the client's.
-    FormStorage->SaveSettings();
+    FormStorage->SaveAsWindowEnds();
     StopStartTimers();
     CountdownTimer->stop();
 }

@@ -126,6 +126,7 @@ bool TFormPlacement::eventFilter(QObject* watched, QEvent* event) {
 
 void TFormPlacement::LoadSettings() {
     saveDone_ = false;
+    endingSaveTried_ = false;
     if (iniFileName_.isEmpty() || !form_) {
         loadDone_ = true;
         return;
@@ -335,12 +336,18 @@ void TFormPlacement::SaveSettings() {
     saveDone_ = true;
 }
 
-void TFormPlacement::FormDestroy() {
-    if (active_ && !saveDone_) {
-        savingOnDestroy_ = true;
-        SaveSettings();
-        savingOnDestroy_ = false;
+void TFormPlacement::SaveAsWindowEnds() {
+    if (!active_ || saveDone_ || endingSaveTried_) {
+        return;
     }
+    endingSaveTried_ = true;
+    savingOnDestroy_ = true;
+    SaveSettings();
+    savingOnDestroy_ = false;
+}
+
+void TFormPlacement::FormDestroy() {
+    SaveAsWindowEnds();
 }
 
 void TFormPlacement::loadStoredProperties(const ProfileDocument&) {}

@@ -18,7 +18,9 @@ class DialogService;
 // and stops it there, so event filters installed on the window before this component never see
 // close events.
 // The window's destructor calls FormDestroy() first thing, which saves once more unless a save
-// already succeeded; Qt has no notification while the children still exist.
+// already succeeded; Qt has no notification while the children still exist. A window whose frame
+// is gone once it is hidden calls SaveAsWindowEnds() from its close handler instead, while the
+// window manager still frames it; the destructor's call then saves nothing more.
 //
 // The Windows placement record maps to Qt thus: NormPos is the frame rectangle of the normal
 // (restored) geometry, right and bottom exclusive; ShowCmd is 1 normal, 2 minimised,
@@ -70,6 +72,9 @@ public:
     // Refused before the first load while Active. A write the system refuses shows
     // "Unable to write to <file>" and leaves the previous file as it was.
     void SaveSettings();
+    // The save of a window that is ending ("Visible" is written as 1): runs while Active unless a
+    // save already succeeded, and once per load, so a refused write is reported once.
+    void SaveAsWindowEnds();
     void FormDestroy();
 
     std::function<void(TFormPlacement* sender)> OnSavePlacement;
@@ -100,6 +105,7 @@ private:
     bool loadDone_ = false;
     bool saveDone_ = false;
     bool savingOnDestroy_ = false;
+    bool endingSaveTried_ = false;
     // The frame rectangle asked for until the window manager's frame has been seen there for a
     // moment without a report to the contrary.
     std::optional<QRect> pendingFrame_;
