@@ -97,6 +97,14 @@ void TFormPlacement::writeValue(ProfileDocument& document, const QByteArray& key
 }
 
 bool TFormPlacement::eventFilter(QObject* watched, QEvent* event) {
+    if (form_ && watched == form_->windowHandle() && event->type() == QEvent::Expose &&
+        pendingFrame_) {
+        // Mapped, and so framed by a reparenting window manager. One that takes the place asked
+        // for sends no move report, so this is the first moment to judge the frame.
+        QMetaObject::invokeMethod(
+            this, [this] { settlePendingFrame(); }, Qt::QueuedConnection);
+        return false;
+    }
     if (watched != form_) {
         return false;
     }
@@ -149,8 +157,19 @@ void TFormPlacement::RestorePosition(const ProfileDocument& document) {
     const int flags = readInteger(document, sec, "Flags", wasMaximized ? kRestoreToMaximized : 0);
 
     bool found = false;
-    if (!readPosition(document, sec, "MinMaxPos").isEmpty()) {
+    expectedMargins_ = QMargins();
+    const QByteArray minMaxPos = readPosition(document, sec, "MinMaxPos");
+    if (!minMaxPos.isEmpty()) {
         found = true;
+        // The maximised origin was saved as minus the frame's left and top widths: the frame the
+        // window manager drew last time, and most likely again.
+        const auto words = positionWords(minMaxPos);
+        constexpr int kWidestFrame = 256;
+        const int left = -words[2].value_or(1);
+        const int top = -words[3].value_or(1);
+        if (left >= 0 && top >= 0 && left <= kWidestFrame && top <= kWidestFrame) {
+            expectedMargins_ = QMargins(left, top, left, left);
+        }
     }
     QRect normal = frame;
     const QByteArray normPos = readPosition(document, sec, "NormPos");
@@ -200,21 +219,34 @@ void TFormPlacement::RestorePosition(const ProfileDocument& document) {
 
 void TFormPlacement::placeFrame(const QRect& frame, bool sized) {
     QWidget* form = form_;
-    const QSize margins = form->frameGeometry().size() - form->geometry().size();
-    form->move(frame.topLeft());
-    if (sized) {
-        form->resize((frame.size() - margins).expandedTo(QSize(1, 1)));
-    }
     QWindow* window = form->windowHandle();
-    if (!window || window->isVisible()) {
-        return;  // a shown window's frame is known to Qt, and move() places it
+    const bool shown = window && window->isVisible();
+    const QMargins margins = shown ? window->frameMargins() : expectedMargins_;
+    // Placed by its client area: the platform then asks the window manager for exactly that place
+    // (static gravity), as it does for every later move, resize and size limit of the window. A
+    // frame position asked for before the window is mapped (north-west gravity) is taken by the
+    // window manager only if no such change comes in between, and a correction made afterwards
+    // under the other gravity lands the client where the frame should be.
+    form->setGeometry(clientRect(frame, margins, sized));
+    if (shown) {
+        return;  // a shown window's frame is known, and this places it
     }
-    window->setFramePosition(frame.topLeft());
+    if (window) {
+        window->installEventFilter(this);
+    }
     pendingFrame_ = frame;
     pendingSized_ = sized;
     settleTries_ = 0;
     unframedChecks_ = 0;
     ++settleEpoch_;
+}
+
+QRect TFormPlacement::clientRect(const QRect& frame, const QMargins& margins, bool sized) const {
+    const QSize size = sized ? (frame.size() - QSize(margins.left() + margins.right(),
+                                                     margins.top() + margins.bottom()))
+                                   .expandedTo(QSize(1, 1))
+                             : form_->size();
+    return QRect(frame.topLeft() + QPoint(margins.left(), margins.top()), size);
 }
 
 void TFormPlacement::settlePendingFrame() {
@@ -235,14 +267,9 @@ void TFormPlacement::settlePendingFrame() {
         }
         return;
     }
-    const QRect wanted = *pendingFrame_;
-    const QPoint framePosition = form->geometry().topLeft() - QPoint(margins.left(), margins.top());
-    const QSize client =
-        (wanted.size() - QSize(margins.left() + margins.right(), margins.top() + margins.bottom()))
-            .expandedTo(QSize(1, 1));
-    const bool sizeRight = !pendingSized_ || form->size() == client;
+    const QRect wanted = clientRect(*pendingFrame_, margins, pendingSized_);
     const int epoch = ++settleEpoch_;
-    if (framePosition == wanted.topLeft() && sizeRight) {
+    if (form->geometry() == wanted) {
         // Right as far as Qt knows. A window manager may report its frame in pieces (the frame's
         // size before the client's place in it), so this may be judged on margins that are not
         // yet the real ones: its later reports are looked at until it has been quiet a moment.
@@ -260,18 +287,31 @@ void TFormPlacement::settlePendingFrame() {
         pendingFrame_.reset();
         return;
     }
-    if (!sizeRight) {
-        form->resize(client);
+    // Asking again for a place already asked for is harmless: a report that came in pieces only
+    // makes the window manager confirm it.
+    form->setGeometry(wanted);
+}
+
+QRect TFormPlacement::currentFrame() {
+    QWidget* form = form_;
+    const QWindow* window = form->windowHandle();
+    // The platform's margins, not the widget's, which it takes in only with a move or resize
+    // report. Neither is known when the window manager put the window exactly where it was asked
+    // to and so reported nothing, nor while the window is hidden (full-screen playback): the
+    // margins last seen, else those the window was placed with, stand in for them.
+    QMargins margins = window && window->isVisible() ? window->frameMargins() : QMargins();
+    if (!margins.isNull()) {
+        shownMargins_ = margins;
+    } else {
+        margins = shownMargins_.isNull() ? expectedMargins_ : shownMargins_;
     }
-    if (framePosition != wanted.topLeft()) {
-        form->move(wanted.topLeft());
-    }
+    return form->geometry().marginsAdded(margins);
 }
 
 void TFormPlacement::WritePosition(ProfileDocument& document) {
     QWidget* form = form_;
-    const QRect frame = form->frameGeometry();
     const QRect client = form->geometry();
+    const QRect frame = currentFrame();
     const int marginLeft = client.left() - frame.left();
     const int marginTop = client.top() - frame.top();
 

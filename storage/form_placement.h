@@ -2,6 +2,7 @@
 
 #include "storage/profile_document.h"
 
+#include <QMargins>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -90,6 +91,11 @@ private:
     void RestorePosition(const ProfileDocument& document);
     // Puts the window's frame at frame's position (and size, when sized), now or once framed.
     void placeFrame(const QRect& frame, bool sized);
+    // The client rectangle that puts the frame at frame, given the frame's margins; the window's
+    // own size unless sized.
+    QRect clientRect(const QRect& frame, const QMargins& margins, bool sized) const;
+    // The frame rectangle as the window manager draws it, or drew it before the window was hidden.
+    QRect currentFrame();
     void settlePendingFrame();
     void WritePosition(ProfileDocument& document);
     void writeValue(ProfileDocument& document, const QByteArray& key, const QByteArray& value);
@@ -113,6 +119,10 @@ private:
     int settleTries_ = 0;
     int unframedChecks_ = 0;
     int settleEpoch_ = 0;  // voids a confirmation timer started before the latest judgement
+    // The frame's margins as last saved, for placing the window before it is framed.
+    QMargins expectedMargins_;
+    // The margins of the frame the window last had while shown.
+    QMargins shownMargins_;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TFormPlacement::TPlacementOptions)
