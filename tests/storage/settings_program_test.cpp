@@ -4,8 +4,14 @@
 #include "e2e/show_instance.h"
 #include "storage/profile_document.h"
 #include "storage/profile_file.h"
+#include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QPoint>
@@ -72,42 +78,73 @@ void pause(double seconds) {
     waitUntil([] { return false; }, seconds);
 }
 
-// A port of 0 would have the Master listen where no Slave looks; an interval of 0 or "abc" would
-// keep a Slave from ever retrying and a Master from starting on its own.
-TEST(SettingsInTheProgram, UnusablePortAndIntervalsKeepTheShowRunning) {
+// A listening socket on the loopback address, standing in for a Master that starts late.
+class LateMaster {
+public:
+    explicit LateMaster(quint16 port) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        listening_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                     ::listen(fd_, 8) == 0;
+    }
+    ~LateMaster() { ::close(fd_); }
+    LateMaster(const LateMaster&) = delete;
+    LateMaster& operator=(const LateMaster&) = delete;
+    bool listening() const { return listening_; }
+
+private:
+    int fd_ = -1;
+    bool listening_ = false;
+};
+
+// With a port of 0 the Master would listen where no Slave looks, with a start interval of 0 it
+// would never start on its own.
+TEST(SettingsInTheProgram, MasterWithPortAndStartIntervalOfZeroListensOnItsPortAndStarts) {
     QTemporaryDir clips;
     const QString clip = clips.filePath(QStringLiteral("show.avi"));
     makeClip(clip, 50);
-    ShowSettings m;
-    m.clip = clip;
-    m.syncPoints = {QStringLiteral("0"), QStringLiteral("25")};
-    m.autoStart = true;
-    m.openTimerMs = 0;
-    m.port = 0;
-    ShowSettings s;
-    s.master = false;
-    s.port = 8234;
-    ShowInstance master(QStringLiteral("Master"), m);
-    ShowInstance slaveAtZero(QStringLiteral("Slave, retry 0"), s);
-    ShowInstance slaveAtText(QStringLiteral("Slave, retry abc"), s);
+    ShowSettings settings;
+    settings.clip = clip;
+    settings.syncPoints = {QStringLiteral("0"), QStringLiteral("25")};
+    settings.autoStart = true;
+    settings.openTimerMs = 0;
+    settings.port = 0;
+    ShowInstance master(QStringLiteral("Master"), settings);
+    master.start();
+    const auto listening = master.waitFor(QStringLiteral("listening on port"), 0, 30);
+    ASSERT_TRUE(listening) << logOf(master).toStdString();
+    EXPECT_EQ(listening->message, QStringLiteral("listening on port 8234"));
+    EXPECT_TRUE(master.waitFor(QStringLiteral("started frame"), 0, 30))
+        << logOf(master).toStdString();
+}
+
+// With a retry interval of 0 or "abc" a Slave would try once and never again.
+TEST(SettingsInTheProgram, SlavesWithUnusableRetryIntervalsJoinAMasterThatStartsLater) {
+    ShowSettings settings;
+    settings.master = false;
+    settings.port = freePort();
+    ShowInstance slaveAtZero(QStringLiteral("Slave, retry 0"), settings);
+    ShowInstance slaveAtText(QStringLiteral("Slave, retry abc"), settings);
     setKey(slaveAtZero, "ClientStatusTimer_Interval", "0");
     setKey(slaveAtText, "ClientStatusTimer_Interval", "abc");
-
     slaveAtZero.start();
     slaveAtText.start();
     for (const ShowInstance* slave : {&slaveAtZero, &slaveAtText}) {
         ASSERT_TRUE(slave->waitFor(QStringLiteral("error"), 0, 30)) << logOf(*slave).toStdString();
     }
-    master.start();
-    const auto listening = master.waitFor(QStringLiteral("listening on port"), 0, 30);
-    ASSERT_TRUE(listening) << logOf(master).toStdString();
-    EXPECT_EQ(listening->message, QStringLiteral("listening on port 8234"));
+    const double masterUp = monotonicNow();
+    const LateMaster master(settings.port);
+    ASSERT_TRUE(master.listening());
     for (const ShowInstance* slave : {&slaveAtZero, &slaveAtText}) {
-        EXPECT_TRUE(slave->waitFor(QStringLiteral("connected to"), listening->monotonic, 2.0 + 10))
+        // The design's retry time, and room for a loaded machine.
+        EXPECT_TRUE(slave->waitFor(QStringLiteral("connected to"), masterUp, 2.0 + 10))
             << logOf(*slave).toStdString();
     }
-    EXPECT_TRUE(master.waitFor(QStringLiteral("started frame"), 0, 30))
-        << logOf(master).toStdString();
 }
 
 // Stopped 3 to 8 seconds after each start, the window manager still framing the window or long
