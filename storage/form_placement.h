@@ -32,10 +32,13 @@ class DialogService;
 // platform does.
 //
 // The position is restored at the first show, before a window manager has framed the window,
-// when Qt does not know the frame yet: the window is asked to put its frame's top left corner
-// there (north-west gravity), and once framed it is checked, and the client is sized so that
+// when Qt does not know the frame yet: the client is placed inside the saved frame by the
+// margins the frame had when it was saved (MinMaxPos holds them), and once framed it is checked
+// against the real margins and placed again if they differ; a resizable client is sized so that
 // the frame, not the client, has the saved size. Otherwise every restart would shift the window
-// by its title bar and grow a resizable one by its frame.
+// by its title bar and grow a resizable one by its frame. The frame saved is the client's
+// rectangle with the platform's margins, or the last ones known while the platform reports none
+// (the window hidden, or placed exactly where asked, which the window manager does not report).
 //
 // Every file access opens, reads and releases the whole file; writes replace it atomically.
 // User-interface thread only.
