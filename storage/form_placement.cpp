@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLayout>
 #include <QLoggingCategory>
+#include <QMoveEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -24,6 +25,9 @@ constexpr int kRestoreToMaximized = 2;  // the placement record's WPF_RESTORETOM
 constexpr int kShowNormal = 1;
 constexpr int kShowMinimized = 2;
 constexpr int kShowMaximized = 3;
+// How often and how long a window not yet framed is looked at again.
+constexpr int kUnframedChecks = 40;
+constexpr int kUnframedCheckMs = 50;
 
 QScreen* primaryScreen() {
     return QGuiApplication::primaryScreen();
@@ -97,14 +101,6 @@ void TFormPlacement::writeValue(ProfileDocument& document, const QByteArray& key
 }
 
 bool TFormPlacement::eventFilter(QObject* watched, QEvent* event) {
-    if (form_ && watched == form_->windowHandle() && event->type() == QEvent::Expose &&
-        pendingFrame_) {
-        // Mapped, and so framed by a reparenting window manager. One that takes the place asked
-        // for sends no move report, so this is the first moment to judge the frame.
-        QMetaObject::invokeMethod(
-            this, [this] { settlePendingFrame(); }, Qt::QueuedConnection);
-        return false;
-    }
     if (watched != form_) {
         return false;
     }
@@ -231,14 +227,14 @@ void TFormPlacement::placeFrame(const QRect& frame, bool sized) {
     if (shown) {
         return;  // a shown window's frame is known, and this places it
     }
-    if (window) {
-        window->installEventFilter(this);
-    }
     pendingFrame_ = frame;
     pendingSized_ = sized;
     settleTries_ = 0;
     unframedChecks_ = 0;
     ++settleEpoch_;
+    // A window manager that puts the window exactly where it was asked to reports no move, so
+    // the frame is looked for from the show on as well.
+    QTimer::singleShot(kUnframedCheckMs, this, [this] { settlePendingFrame(); });
 }
 
 QRect TFormPlacement::clientRect(const QRect& frame, const QMargins& margins, bool sized) const {
@@ -260,8 +256,6 @@ void TFormPlacement::settlePendingFrame() {
     if (margins.isNull()) {
         // Not framed yet, or never without a window manager. The frame's size may become known
         // after the last event the framing sends, so it is looked at again for a while.
-        constexpr int kUnframedChecks = 40;
-        constexpr int kUnframedCheckMs = 50;
         if (++unframedChecks_ < kUnframedChecks) {
             QTimer::singleShot(kUnframedCheckMs, this, [this] { settlePendingFrame(); });
         }
@@ -270,6 +264,13 @@ void TFormPlacement::settlePendingFrame() {
     const QRect wanted = clientRect(*pendingFrame_, margins, pendingSized_);
     const int epoch = ++settleEpoch_;
     if (form->geometry() == wanted) {
+        if (form->frameGeometry() != wanted.marginsAdded(margins)) {
+            // The widget takes in the platform's margins only with a move report, and there was
+            // none: a report of the unchanged place makes it take them in, so that
+            // frameGeometry() is right for those who read it.
+            QMoveEvent unchanged(wanted.topLeft(), wanted.topLeft());
+            QCoreApplication::sendEvent(form->windowHandle(), &unchanged);
+        }
         // Right as far as Qt knows. A window manager may report its frame in pieces (the frame's
         // size before the client's place in it), so this may be judged on margins that are not
         // yet the real ones: its later reports are looked at until it has been quiet a moment.
