@@ -274,10 +274,7 @@ void TfFrameLock::FormClose() {
     }
     // Written now, while the window manager still frames the window: once it is hidden its
     // frame is no longer known, and the position saved at destruction would be the client's.
-    FormStorage->SaveSettings();
-    // A failed write is tried once more at destruction, after the event loop: a box then would
-    // hold the ending program, so that one is only logged.
-    FormStorage->setDialogs(nullptr);
+    FormStorage->SaveAsWindowEnds();
     StopStartTimers();
     CountdownTimer->stop();
     EndProgram();

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QLayout>
 #include <QLoggingCategory>
+#include <QMoveEvent>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -24,6 +25,9 @@ constexpr int kRestoreToMaximized = 2;  // the placement record's WPF_RESTORETOM
 constexpr int kShowNormal = 1;
 constexpr int kShowMinimized = 2;
 constexpr int kShowMaximized = 3;
+// How often and how long a window not yet framed is looked at again.
+constexpr int kUnframedChecks = 40;
+constexpr int kUnframedCheckMs = 50;
 
 QScreen* primaryScreen() {
     return QGuiApplication::primaryScreen();
@@ -126,6 +130,7 @@ bool TFormPlacement::eventFilter(QObject* watched, QEvent* event) {
 
 void TFormPlacement::LoadSettings() {
     saveDone_ = false;
+    endingSaveTried_ = false;
     if (iniFileName_.isEmpty() || !form_) {
         loadDone_ = true;
         return;
@@ -148,8 +153,19 @@ void TFormPlacement::RestorePosition(const ProfileDocument& document) {
     const int flags = readInteger(document, sec, "Flags", wasMaximized ? kRestoreToMaximized : 0);
 
     bool found = false;
-    if (!readPosition(document, sec, "MinMaxPos").isEmpty()) {
+    expectedMargins_ = QMargins();
+    const QByteArray minMaxPos = readPosition(document, sec, "MinMaxPos");
+    if (!minMaxPos.isEmpty()) {
         found = true;
+        // The maximised origin was saved as minus the frame's left and top widths: the frame the
+        // window manager drew last time, and most likely again.
+        const auto words = positionWords(minMaxPos);
+        constexpr int kWidestFrame = 256;
+        const int left = -words[2].value_or(1);
+        const int top = -words[3].value_or(1);
+        if (left >= 0 && top >= 0 && left <= kWidestFrame && top <= kWidestFrame) {
+            expectedMargins_ = QMargins(left, top, left, left);
+        }
     }
     QRect normal = frame;
     const QByteArray normPos = readPosition(document, sec, "NormPos");
@@ -199,21 +215,34 @@ void TFormPlacement::RestorePosition(const ProfileDocument& document) {
 
 void TFormPlacement::placeFrame(const QRect& frame, bool sized) {
     QWidget* form = form_;
-    const QSize margins = form->frameGeometry().size() - form->geometry().size();
-    form->move(frame.topLeft());
-    if (sized) {
-        form->resize((frame.size() - margins).expandedTo(QSize(1, 1)));
-    }
     QWindow* window = form->windowHandle();
-    if (!window || window->isVisible()) {
-        return;  // a shown window's frame is known to Qt, and move() places it
+    const bool shown = window && window->isVisible();
+    const QMargins margins = shown ? window->frameMargins() : expectedMargins_;
+    // Placed by its client area: the platform then asks the window manager for exactly that place
+    // (static gravity), as it does for every later move, resize and size limit of the window. A
+    // frame position asked for before the window is mapped (north-west gravity) is taken by the
+    // window manager only if no such change comes in between, and a correction made afterwards
+    // under the other gravity lands the client where the frame should be.
+    form->setGeometry(clientRect(frame, margins, sized));
+    if (shown) {
+        return;  // a shown window's frame is known, and this places it
     }
-    window->setFramePosition(frame.topLeft());
     pendingFrame_ = frame;
     pendingSized_ = sized;
     settleTries_ = 0;
     unframedChecks_ = 0;
     ++settleEpoch_;
+    // A window manager that puts the window exactly where it was asked to reports no move, so
+    // the frame is looked for from the show on as well.
+    QTimer::singleShot(kUnframedCheckMs, this, [this] { settlePendingFrame(); });
+}
+
+QRect TFormPlacement::clientRect(const QRect& frame, const QMargins& margins, bool sized) const {
+    const QSize size = sized ? (frame.size() - QSize(margins.left() + margins.right(),
+                                                     margins.top() + margins.bottom()))
+                                   .expandedTo(QSize(1, 1))
+                             : form_->size();
+    return QRect(frame.topLeft() + QPoint(margins.left(), margins.top()), size);
 }
 
 void TFormPlacement::settlePendingFrame() {
@@ -227,21 +256,21 @@ void TFormPlacement::settlePendingFrame() {
     if (margins.isNull()) {
         // Not framed yet, or never without a window manager. The frame's size may become known
         // after the last event the framing sends, so it is looked at again for a while.
-        constexpr int kUnframedChecks = 40;
-        constexpr int kUnframedCheckMs = 50;
         if (++unframedChecks_ < kUnframedChecks) {
             QTimer::singleShot(kUnframedCheckMs, this, [this] { settlePendingFrame(); });
         }
         return;
     }
-    const QRect wanted = *pendingFrame_;
-    const QPoint framePosition = form->geometry().topLeft() - QPoint(margins.left(), margins.top());
-    const QSize client =
-        (wanted.size() - QSize(margins.left() + margins.right(), margins.top() + margins.bottom()))
-            .expandedTo(QSize(1, 1));
-    const bool sizeRight = !pendingSized_ || form->size() == client;
+    const QRect wanted = clientRect(*pendingFrame_, margins, pendingSized_);
     const int epoch = ++settleEpoch_;
-    if (framePosition == wanted.topLeft() && sizeRight) {
+    if (form->geometry() == wanted) {
+        if (form->frameGeometry() != wanted.marginsAdded(margins)) {
+            // The widget takes in the platform's margins only with a move report, and there was
+            // none: a report of the unchanged place makes it take them in, so that
+            // frameGeometry() is right for those who read it.
+            QMoveEvent unchanged(wanted.topLeft(), wanted.topLeft());
+            QCoreApplication::sendEvent(form->windowHandle(), &unchanged);
+        }
         // Right as far as Qt knows. A window manager may report its frame in pieces (the frame's
         // size before the client's place in it), so this may be judged on margins that are not
         // yet the real ones: its later reports are looked at until it has been quiet a moment.
@@ -259,18 +288,31 @@ void TFormPlacement::settlePendingFrame() {
         pendingFrame_.reset();
         return;
     }
-    if (!sizeRight) {
-        form->resize(client);
+    // Asking again for a place already asked for is harmless: a report that came in pieces only
+    // makes the window manager confirm it.
+    form->setGeometry(wanted);
+}
+
+QRect TFormPlacement::currentFrame() {
+    QWidget* form = form_;
+    const QWindow* window = form->windowHandle();
+    // The platform's margins, not the widget's, which it takes in only with a move or resize
+    // report. Neither is known when the window manager put the window exactly where it was asked
+    // to and so reported nothing, nor while the window is hidden (full-screen playback): the
+    // margins last seen, else those the window was placed with, stand in for them.
+    QMargins margins = window && window->isVisible() ? window->frameMargins() : QMargins();
+    if (!margins.isNull()) {
+        shownMargins_ = margins;
+    } else {
+        margins = shownMargins_.isNull() ? expectedMargins_ : shownMargins_;
     }
-    if (framePosition != wanted.topLeft()) {
-        form->move(wanted.topLeft());
-    }
+    return form->geometry().marginsAdded(margins);
 }
 
 void TFormPlacement::WritePosition(ProfileDocument& document) {
     QWidget* form = form_;
-    const QRect frame = form->frameGeometry();
     const QRect client = form->geometry();
+    const QRect frame = currentFrame();
     const int marginLeft = client.left() - frame.left();
     const int marginTop = client.top() - frame.top();
 
@@ -335,12 +377,18 @@ void TFormPlacement::SaveSettings() {
     saveDone_ = true;
 }
 
-void TFormPlacement::FormDestroy() {
-    if (active_ && !saveDone_) {
-        savingOnDestroy_ = true;
-        SaveSettings();
-        savingOnDestroy_ = false;
+void TFormPlacement::SaveAsWindowEnds() {
+    if (!active_ || saveDone_ || endingSaveTried_) {
+        return;
     }
+    endingSaveTried_ = true;
+    savingOnDestroy_ = true;
+    SaveSettings();
+    savingOnDestroy_ = false;
+}
+
+void TFormPlacement::FormDestroy() {
+    SaveAsWindowEnds();
 }
 
 void TFormPlacement::loadStoredProperties(const ProfileDocument&) {}

@@ -2,6 +2,7 @@
 
 #include "storage/profile_document.h"
 
+#include <QMargins>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -18,7 +19,9 @@ class DialogService;
 // and stops it there, so event filters installed on the window before this component never see
 // close events.
 // The window's destructor calls FormDestroy() first thing, which saves once more unless a save
-// already succeeded; Qt has no notification while the children still exist.
+// already succeeded; Qt has no notification while the children still exist. A window whose frame
+// is gone once it is hidden calls SaveAsWindowEnds() from its close handler instead, while the
+// window manager still frames it; the destructor's call then saves nothing more.
 //
 // The Windows placement record maps to Qt thus: NormPos is the frame rectangle of the normal
 // (restored) geometry, right and bottom exclusive; ShowCmd is 1 normal, 2 minimised,
@@ -29,10 +32,13 @@ class DialogService;
 // platform does.
 //
 // The position is restored at the first show, before a window manager has framed the window,
-// when Qt does not know the frame yet: the window is asked to put its frame's top left corner
-// there (north-west gravity), and once framed it is checked, and the client is sized so that
+// when Qt does not know the frame yet: the client is placed inside the saved frame by the
+// margins the frame had when it was saved (MinMaxPos holds them), and once framed it is checked
+// against the real margins and placed again if they differ; a resizable client is sized so that
 // the frame, not the client, has the saved size. Otherwise every restart would shift the window
-// by its title bar and grow a resizable one by its frame.
+// by its title bar and grow a resizable one by its frame. The frame saved is the client's
+// rectangle with the platform's margins, or the last ones known while the platform reports none
+// (the window hidden, or placed exactly where asked, which the window manager does not report).
 //
 // Every file access opens, reads and releases the whole file; writes replace it atomically.
 // User-interface thread only.
@@ -70,6 +76,9 @@ public:
     // Refused before the first load while Active. A write the system refuses shows
     // "Unable to write to <file>" and leaves the previous file as it was.
     void SaveSettings();
+    // The save of a window that is ending ("Visible" is written as 1): runs while Active unless a
+    // save already succeeded, and once per load, so a refused write is reported once.
+    void SaveAsWindowEnds();
     void FormDestroy();
 
     std::function<void(TFormPlacement* sender)> OnSavePlacement;
@@ -85,6 +94,11 @@ private:
     void RestorePosition(const ProfileDocument& document);
     // Puts the window's frame at frame's position (and size, when sized), now or once framed.
     void placeFrame(const QRect& frame, bool sized);
+    // The client rectangle that puts the frame at frame, given the frame's margins; the window's
+    // own size unless sized.
+    QRect clientRect(const QRect& frame, const QMargins& margins, bool sized) const;
+    // The frame rectangle as the window manager draws it, or drew it before the window was hidden.
+    QRect currentFrame();
     void settlePendingFrame();
     void WritePosition(ProfileDocument& document);
     void writeValue(ProfileDocument& document, const QByteArray& key, const QByteArray& value);
@@ -100,6 +114,7 @@ private:
     bool loadDone_ = false;
     bool saveDone_ = false;
     bool savingOnDestroy_ = false;
+    bool endingSaveTried_ = false;
     // The frame rectangle asked for until the window manager's frame has been seen there for a
     // moment without a report to the contrary.
     std::optional<QRect> pendingFrame_;
@@ -107,6 +122,10 @@ private:
     int settleTries_ = 0;
     int unframedChecks_ = 0;
     int settleEpoch_ = 0;  // voids a confirmation timer started before the latest judgement
+    // The frame's margins as last saved, for placing the window before it is framed.
+    QMargins expectedMargins_;
+    // The margins of the frame the window last had while shown.
+    QMargins shownMargins_;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TFormPlacement::TPlacementOptions)

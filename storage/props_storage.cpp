@@ -1,6 +1,5 @@
 #include "storage/props_storage.h"
 
-#include "storage/timer_interval.h"
 #include "storage/windows1252.h"
 
 #include <QLoggingCategory>
@@ -98,6 +97,23 @@ qint64 toInteger(const QByteArray& text) {
     return ok ? value : 0;
 }
 
+// The integers for which 0 or less cannot work, and the reading of "not a number" as 0 would
+// stop the show: a timer with interval 0 fires on every pass of the event loop (or, held back,
+// never: no retry, no automatic start), and a TCP port 0 makes the system choose one that no
+// peer knows. These keep their value when the file holds an unusable one.
+bool needsPositive(const QObject* object, const QMetaProperty& property) {
+    if (qobject_cast<const QTimer*>(object)) {
+        return qstrcmp(property.name(), "interval") == 0;
+    }
+    return property.metaType().id() == QMetaType::UShort && qstrcmp(property.name(), "Port") == 0;
+}
+
+bool usablePositive(const QByteArray& text) {
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok, 10);
+    return ok && value > 0;
+}
+
 QString integerText(const QVariant& value, const QMetaProperty& property) {
     const int id = property.metaType().id();
     if (id == QMetaType::ULongLong || id == QMetaType::ULong || id == QMetaType::UInt) {
@@ -193,14 +209,11 @@ bool TPropsStorage::TextToProperty(const PropertyRef& ref, const QByteArray& tex
     const QVariant current = property.read(object);
     switch (kindOf(property)) {
         case Kind::Integer: {
-            const qint64 value = toInteger(trimControls(text));
-            if (!fitsProperty(property, value)) {
+            const QByteArray number = trimControls(text);
+            const qint64 value = toInteger(number);
+            if (!fitsProperty(property, value) ||
+                (needsPositive(object, property) && !usablePositive(number))) {
                 return false;
-            }
-            if (auto* timer = qobject_cast<QTimer*>(object.data());
-                timer && qstrcmp(property.name(), "interval") == 0) {
-                setTimerInterval(*timer, value);
-                return true;
             }
             QVariant converted(value);
             if (!converted.convert(property.metaType())) {
@@ -327,7 +340,12 @@ void TPropsStorage::loadOne(const PropertyRef& ref, int depth) {
     const QByteArray key = prefix + encodeWindows1252(ref.keyName);
     const QByteArray text = trimControls(readString(section, key, PropertyToText(ref)));
     if (!TextToProperty(ref, text)) {
-        qCDebug(lcProps) << "kept" << key << "against" << text.left(80);
+        if (kind == Kind::Integer && needsPositive(object, ref.property)) {
+            qCInfo(lcProps) << "refused" << key << "=" << text.left(80) << "keeping"
+                            << PropertyToText(ref);
+        } else {
+            qCDebug(lcProps) << "kept" << key << "against" << text.left(80);
+        }
     }
 }
 

@@ -17,8 +17,9 @@ class QObject;
 // with Q_ENUM (the value's name), QString (Windows-1252, see encodeSettingsText; blanks and control
 // characters at both ends removed), QStringList (a section of its own: Count, Item0...), and a
 // QObject* whose own properties are stored one by one under prefix + property name + nested name.
-// Other kinds are not stored. A QTimer's interval goes through setTimerInterval, so an interval
-// of 0 or less restored from the file leaves the timer idle rather than spinning.
+// Other kinds are not stored. A QTimer's interval and a TCP port (an unsigned 16-bit "Port")
+// only take a positive number: 0, a negative number or text that is not a number keeps the value
+// they have, and the refusal is logged.
 class TPropsStorage {
 public:
     using ReadString = std::function<QByteArray(const QByteArray& section, const QByteArray& key,

@@ -8,13 +8,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <vector>
@@ -328,8 +331,6 @@ TEST_F(FormStorageTest, BadValuesFollowTheirKindsRules) {
         "eIn_Value=-5\n");
     form->show();
     EXPECT_EQ(form->ComPort1->BaudRate(), TBaudRate::br9600);
-    EXPECT_EQ(form->TestTimer->interval(), 0);
-    EXPECT_EQ(form->OpenTimer->interval(), 0);
     EXPECT_TRUE(form->cbRepeat->isChecked());
     EXPECT_EQ(form->ComPort1->DataBits(), TDataBits::dbEight);
     // Values outside a port's or a byte's range are refused rather than wrapped.
@@ -341,41 +342,54 @@ TEST_F(FormStorageTest, BadValuesFollowTheirKindsRules) {
     EXPECT_EQ(form->eIn->text(), "0");
 }
 
-TEST_F(FormStorageTest, IntervalOfZeroOrLessLeavesTheTimerIdle) {
+std::vector<QString> gLogged;
+
+void recordLog(QtMsgType, const QMessageLogContext&, const QString& message) {
+    gLogged.push_back(message);
+}
+
+// With a port of 0 the Master would listen where no Slave looks; with an interval of 0 a timer
+// would never retry or start the show.
+TEST_F(FormStorageTest, UnusablePortsAndIntervalsKeepTheirDesignValuesAndAreLogged) {
     writeFile(
         "[System]\n"
-        "ClientStatusTimer_Interval=2s\n"
+        "Server_Port=0\n"
+        "Client_Port=abc\n"
+        "ClientStatusTimer_Interval=0\n"
+        "OpenTimer_Interval=abc\n"
         "TestTimer_Interval=-5\n"
-        "StartTimer_Interval=\n");
-    form->StartTimer->start();  // a running timer stops
+        "StartTimer_Interval=\n"
+        "StatusTimer_Interval=2s\n"
+        "ComportsNr_ktInteger1=abc\n"
+        "eIn_Value=12abc\n");
+    form->eIn->setValue(7);
+    gLogged.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(recordLog);
     form->show();
-    EXPECT_EQ(form->ClientStatusTimer->interval(), 0);
-    EXPECT_EQ(form->TestTimer->interval(), 0);
-    EXPECT_FALSE(form->StartTimer->isActive());
+    qInstallMessageHandler(previous);
 
-    int fired = 0;
-    for (QTimer* timer : {form->ClientStatusTimer, form->TestTimer, form->StartTimer}) {
-        QObject::connect(timer, &QTimer::timeout, [&fired] { ++fired; });
-        timer->start();  // as the window starts them
-    }
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (elapsed.elapsed() < 100) {
-        QCoreApplication::processEvents();
-    }
-    EXPECT_EQ(fired, 0);
-    EXPECT_FALSE(form->ClientStatusTimer->isActive());
+    EXPECT_EQ(form->Server->Port(), 8234);
+    EXPECT_EQ(form->Client->Port(), 8234);
+    EXPECT_EQ(form->ClientStatusTimer->interval(), 2000);
+    EXPECT_EQ(form->OpenTimer->interval(), 2000);
+    EXPECT_EQ(form->TestTimer->interval(), 1000);
+    EXPECT_EQ(form->StartTimer->interval(), 400);
+    EXPECT_EQ(form->StatusTimer->interval(), 1000);
+    // Every other integer keeps the rule that text which is not a number reads as 0.
+    EXPECT_EQ(form->eIn->Value(), 0);
+    EXPECT_EQ(form->ComportsNr->ktInteger1, 0);
+    const auto logged = [](const QString& text) {
+        return std::any_of(gLogged.begin(), gLogged.end(),
+                           [&](const QString& line) { return line.contains(text); });
+    };
+    EXPECT_TRUE(logged(QStringLiteral("\"Server_Port\" = \"0\" keeping \"8234\"")));
+    EXPECT_TRUE(logged(QStringLiteral("\"OpenTimer_Interval\" = \"abc\" keeping \"2000\"")));
 
-    // A positive interval makes it an ordinary timer again.
-    form->ClientStatusTimer->setInterval(1);
-    form->ClientStatusTimer->start();
-    while (fired == 0 && elapsed.elapsed() < 30000) {
-        QCoreApplication::processEvents();
-    }
-    EXPECT_GT(fired, 0);
-
-    storage->FormDestroy();
-    EXPECT_EQ(value("TestTimer_Interval"), "0");
+    // A usable number is taken as before.
+    writeFile("[System]\nServer_Port=1\nOpenTimer_Interval=1\n");
+    storage->LoadSettings();
+    EXPECT_EQ(form->Server->Port(), 1);
+    EXPECT_EQ(form->OpenTimer->interval(), 1);
 }
 
 TEST_F(FormStorageTest, TextsRoundTripTrimmedQuotedAndInWindows1252) {
@@ -554,6 +568,72 @@ TEST_F(FormStorageTest, RefusedWriteShowsTheErrorAndKeepsTheOldFile) {
     EXPECT_EQ(dialogs.messages[0].flags, 16);
     EXPECT_FALSE(storage->SaveDone());
     EXPECT_EQ(fileBytes(), old);
+}
+
+// A file system of its own, small, and filled to the last byte on request. Mounting needs root;
+// mounted() is false elsewhere.
+class SmallDisk {
+public:
+    SmallDisk() {
+        mounted_ = geteuid() == 0 && ::mount("tmpfs", QFile::encodeName(dir_.path()).constData(),
+                                             "tmpfs", 0, "size=256k") == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) {
+            ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+        }
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+    bool mounted() const { return mounted_; }
+    QString filePath(const QString& name) const { return dir_.filePath(name); }
+    QStringList files() const { return QDir(dir_.path()).entryList(QDir::Files); }
+    void fill() {
+        QFile filler(filePath(QStringLiteral("filler")));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'f');
+        while (filler.write(block) > 0) {
+        }
+        ASSERT_EQ(filler.write("f", 1), -1);
+    }
+    void makeRoom() { QFile::remove(filePath(QStringLiteral("filler"))); }
+
+private:
+    QTemporaryDir dir_;
+    bool mounted_ = false;
+};
+
+TEST_F(FormStorageTest, FullDiskLeavesTheOldFileWholeAndReportsOnce) {
+    SmallDisk disk;
+    if (!disk.mounted()) {
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    }
+    path = disk.filePath(QStringLiteral("frameLock.ini"));
+    storage->setIniFileName(path);
+    const QByteArray old =
+        "[System]\r\neFilename_Text=/show/clip.avi\r\ncbAutoStart_Checked=True\r\n"
+        "[System.lbCut_Items]\r\nCount=2\r\nItem0=0\r\nItem1=250\r\n";
+    writeFile(old);
+    form->show();
+    disk.fill();
+
+    storage->SaveAsWindowEnds();
+    storage->FormDestroy();  // the destructor's call after a failed save as the window ended
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("Unable to write to ") + path);
+    EXPECT_FALSE(storage->SaveDone());
+    EXPECT_EQ(fileBytes(), old);
+    EXPECT_EQ(disk.files(), (QStringList{"filler", "frameLock.ini"}));
+
+    // With room again the next run's save goes through.
+    disk.makeRoom();
+    storage->LoadSettings();
+    storage->SaveAsWindowEnds();
+    EXPECT_TRUE(storage->SaveDone());
+    EXPECT_EQ(value("cbAutoStart_Checked"), "True");
+    EXPECT_EQ(value("Item1", "System.lbCut_Items"), "250");
+    EXPECT_EQ(disk.files(), QStringList{"frameLock.ini"});
 }
 
 TEST_F(FormStorageTest, LinesTheProgramDoesNotOwnSurviveASave) {
