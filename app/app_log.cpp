@@ -2,4 +2,3 @@
 
 // Off below warnings: the installers' event log switches them on (app/event_log.h).
 Q_LOGGING_CATEGORY(lcSync, "framelock.sync", QtWarningMsg)
-Q_LOGGING_CATEGORY(lcLink, "framelock.net", QtWarningMsg)

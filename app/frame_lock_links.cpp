@@ -1,5 +1,6 @@
 // Role, link and the opening, retrying and closing of the TCP and serial links.
 #include "app/frame_lock.h"
+#include "net/net_log.h"
 
 #include "app/kt_props.h"
 #include "net/link_failure_text.h"
@@ -108,7 +109,7 @@ void TfFrameLock::OpenLink() {
             ShowStatus(ui->eClientStatus, QStringLiteral("TxT_ClientStatusConnect"));
         }
         if (Server->Listen()) {
-            qCInfo(lcLink) << "listening on port" << Server->Port();
+            qCInfo(lcNet) << "listening on port" << Server->Port();
             ShowStatus(ui->eServerStatus, QStringLiteral("TxT_ServerOK"));
         }
         return;
@@ -192,7 +193,7 @@ void TfFrameLock::ServerError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
                               const QString& ErrorMsg) {
     Q_UNUSED(Sender);
     const QString text = LinkFailureText::forServer(ErrorCode, ErrorMsg, Server->Port());
-    qCWarning(lcLink).noquote() << "error" << ErrorCode << text << "on server socket" << Socket;
+    qCWarning(lcNet).noquote() << "error" << ErrorCode << text << "on server socket" << Socket;
     ShowStatus(ui->eServerStatus, QString(), text);
     services_.dialogs->beep(BeepKind::Exclamation);
     // A failed connection is already dropped by the server alone; restarting the server would
@@ -207,7 +208,7 @@ void TfFrameLock::ClientError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
     Q_UNUSED(Sender);
     const QString text =
         LinkFailureText::forClient(ErrorCode, ErrorMsg, Client->Host(), Client->Port());
-    qCWarning(lcLink).noquote() << "error" << ErrorCode << text << "on client socket" << Socket;
+    qCWarning(lcNet).noquote() << "error" << ErrorCode << text << "on client socket" << Socket;
     ShowStatus(ui->eClientStatus, QString(), text);
     services_.dialogs->beep(BeepKind::Exclamation);
     if (!Closing) {
@@ -219,7 +220,7 @@ void TfFrameLock::ClientDisconnected(QObject* Sender) {
     Q_UNUSED(Sender);
     // A Master that stopped in an orderly way (or whose process ended) raises no error; without
     // this a Slave would never try again.
-    qCInfo(lcLink) << "the Master closed the connection";
+    qCInfo(lcNet) << "the Master closed the connection";
     if (!Closing) {
         ClientStatusTimer->start();
     }

@@ -1,6 +1,7 @@
 // Binds the window's handlers to its controls, components and timers, and routes every key typed
 // in the window through the window's key handlers before the focused control sees it.
 #include "app/frame_lock.h"
+#include "net/net_log.h"
 
 #include "app/app_log.h"
 #include "net/simple_tcp_client.h"
@@ -64,11 +65,11 @@ void TfFrameLock::connectHandlers() {
         ServerError(s, socket, code, text);
     };
     Server->OnClientConnected = [this](QObject* s, TSimpleTCPClient* c) {
-        qCInfo(lcLink).noquote() << "slave connected" << endpoint(*c);
+        qCInfo(lcNet).noquote() << "slave connected" << endpoint(*c);
         ServerClientConnected(s, c);
     };
     Server->OnClientDisconnected = [this](QObject* s, TSimpleTCPClient* c) {
-        qCInfo(lcLink).noquote() << "slave disconnected" << endpoint(*c);
+        qCInfo(lcNet).noquote() << "slave disconnected" << endpoint(*c);
         ServerClientConnected(s, c);
     };
     Server->OnClientRead = [this](QObject* s, TSimpleTCPClient* c, const char* b, qint32 n) {
@@ -80,7 +81,7 @@ void TfFrameLock::connectHandlers() {
     Client->OnRead = [this](QObject* s, const char* b, qint32 n) { ClientRead(s, b, n); };
     Client->OnDisconnected = [this](QObject* s) { ClientDisconnected(s); };
     Client->OnConnected = [this](QObject*) {
-        qCInfo(lcLink).noquote() << "connected to" << endpoint(*Client);
+        qCInfo(lcNet).noquote() << "connected to" << endpoint(*Client);
     };
     ComPort1->OnRxChar = [this](QObject* s, int count) { ComPort1RxChar(s, count); };
     ComPort1->OnClose = [this](QObject* s) { ComPortClose(s); };

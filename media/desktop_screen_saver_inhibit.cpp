@@ -1,4 +1,5 @@
 #include "media/desktop_screen_saver_inhibit.h"
+#include "media/media_log.h"
 
 #include <QCoreApplication>
 #include <QDBusMessage>
@@ -9,8 +10,6 @@
 #include <utility>
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcScreen, "framelock.media", QtWarningMsg)
 
 const QString Service = QStringLiteral("org.freedesktop.ScreenSaver");
 const QString Path = QStringLiteral("/org/freedesktop/ScreenSaver");
@@ -50,8 +49,8 @@ void DesktopScreenSaverInhibit::setInhibited(bool on) {
         return;
     }
     if (!bus_.isConnected()) {
-        qCInfo(lcScreen) << "no session bus, so no desktop screen saver to inhibit:"
-                         << bus_.lastError().message();
+        qCInfo(lcMedia) << "no session bus, so no desktop screen saver to inhibit:"
+                        << bus_.lastError().message();
         return;
     }
     QDBusMessage inhibit =
@@ -69,8 +68,8 @@ void DesktopScreenSaverInhibit::answered(const QDBusPendingCall& call) {
     asking_ = nullptr;
     const QDBusPendingReply<std::uint32_t> reply(call);
     if (reply.isError()) {
-        qCInfo(lcScreen) << "no desktop screen saver answers on the session bus:"
-                         << reply.error().message();
+        qCInfo(lcMedia) << "no desktop screen saver answers on the session bus:"
+                        << reply.error().message();
         return;
     }
     cookie_ = reply.value();
@@ -78,7 +77,7 @@ void DesktopScreenSaverInhibit::answered(const QDBusPendingCall& call) {
         unInhibit();
         return;
     }
-    qCInfo(lcScreen) << "desktop screen saver inhibited over D-Bus (org.freedesktop.ScreenSaver)";
+    qCInfo(lcMedia) << "desktop screen saver inhibited over D-Bus (org.freedesktop.ScreenSaver)";
 }
 
 void DesktopScreenSaverInhibit::unInhibit() {
@@ -87,7 +86,7 @@ void DesktopScreenSaverInhibit::unInhibit() {
     }
     sendUnInhibit(bus_, *cookie_);
     cookie_.reset();
-    qCInfo(lcScreen) << "desktop screen saver inhibition released";
+    qCInfo(lcMedia) << "desktop screen saver inhibition released";
 }
 
 void DesktopScreenSaverInhibit::sendUnInhibit(QDBusConnection bus, std::uint32_t cookie) {

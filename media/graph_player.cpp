@@ -10,8 +10,6 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcPlayer, "framelock.media.player", QtWarningMsg)
-
 template <typename F, typename... Args>
 void callIfAssigned(const F& function, Args&&... args) {
     if (function) {
@@ -252,8 +250,8 @@ void TGraphPlayer::HandleMediaEvent() {
 
 void TGraphPlayer::recoverFromError() {
     const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
-    qCWarning(lcPlayer).noquote() << "the media failed while" << (running_ ? "playing" : "cued")
-                                  << "and is opened again:" << fileName;
+    qCWarning(lcMedia).noquote() << "the media failed while" << (running_ ? "playing" : "cued")
+                                 << "and is opened again:" << fileName;
     const bool wasRunning = running_;
     const bool wasFullScreen = fullScreenActive_;
     const auto range = cuedRange_;

@@ -1,4 +1,5 @@
 #include "media/gst_graph.h"
+#include "media/media_log.h"
 
 #include "media/video_sink.h"
 
@@ -11,8 +12,6 @@
 #include <utility>
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcGraph, "framelock.media", QtWarningMsg)
 
 // A saved graph is a line or two of pipeline text; anything far larger is not one.
 constexpr qint64 MaxGraphFileSize = 1 << 20;
@@ -96,14 +95,14 @@ std::unique_ptr<PlaybackPipeline> GstGraph::buildPipeline(const QString& fileNam
     if (fileName.endsWith(QStringLiteral(".grf"), Qt::CaseInsensitive)) {
         QFile file(fileName);
         if (!file.open(QIODevice::ReadOnly) || file.size() > MaxGraphFileSize) {
-            qCWarning(lcGraph) << "cannot read the graph file" << fileName;
+            qCWarning(lcMedia) << "cannot read the graph file" << fileName;
             return nullptr;
         }
         const QByteArray description = file.readAll().trimmed();
         GError* error = nullptr;
         GstElement* element = gst_parse_launch(description.constData(), &error);
         if (error != nullptr) {
-            qCWarning(lcGraph) << "graph file" << fileName << "does not parse:" << error->message;
+            qCWarning(lcMedia) << "graph file" << fileName << "does not parse:" << error->message;
             g_error_free(error);
             if (element != nullptr) {
                 gst_object_unref(element);
@@ -125,7 +124,7 @@ std::unique_ptr<PlaybackPipeline> GstGraph::makePlaybin(int surface) const {
     GError* error = nullptr;
     gchar* uri = gst_filename_to_uri(QFile::encodeName(fileName_).constData(), &error);
     if (uri == nullptr) {
-        qCWarning(lcGraph) << "no URI for" << fileName_ << ":" << error->message;
+        qCWarning(lcMedia) << "no URI for" << fileName_ << ":" << error->message;
         g_error_free(error);
         return nullptr;
     }
@@ -145,7 +144,7 @@ std::unique_ptr<PlaybackPipeline> GstGraph::makePlaybin(int surface) const {
 bool GstGraph::waitForPreroll() {
     const GstStateChangeReturn change = gst_element_set_state(front_->element(), GST_STATE_PAUSED);
     if (change == GST_STATE_CHANGE_FAILURE) {
-        qCWarning(lcGraph) << "cannot render" << fileName_;
+        qCWarning(lcMedia) << "cannot render" << fileName_;
         return false;
     }
     if (change != GST_STATE_CHANGE_ASYNC) {
@@ -155,7 +154,7 @@ bool GstGraph::waitForPreroll() {
     const bool settled = changed_.wait_for(
         lock, options_.prerollTimeout, [this] { return prerolled_ || failed_ || missingDecoder_; });
     if (!settled) {
-        qCWarning(lcGraph) << "rendering" << fileName_ << "timed out";
+        qCWarning(lcMedia) << "rendering" << fileName_ << "timed out";
     }
     return settled && prerolled_ && !failed_ && !missingDecoder_;
 }
@@ -243,7 +242,7 @@ void GstGraph::handleBusMessage(PlaybackPipeline& from, GstMessage* message) {
             GError* error = nullptr;
             gchar* debug = nullptr;
             gst_message_parse_error(message, &error, &debug);
-            qCWarning(lcGraph).noquote()
+            qCWarning(lcMedia).noquote()
                 << "playing" << fileName_ << "failed in" << elementPath(GST_MESSAGE_SRC(message))
                 << ":" << error->message << (debug != nullptr ? debug : "");
             g_error_free(error);
@@ -268,7 +267,7 @@ void GstGraph::handleBusMessage(PlaybackPipeline& from, GstMessage* message) {
             }
             GError* error = nullptr;
             gst_message_parse_warning(message, &error, nullptr);
-            qCInfo(lcGraph).noquote()
+            qCInfo(lcMedia).noquote()
                 << "warning while playing" << fileName_ << "from"
                 << elementPath(GST_MESSAGE_SRC(message)) << ":" << error->message;
             g_error_free(error);
@@ -277,7 +276,7 @@ void GstGraph::handleBusMessage(PlaybackPipeline& from, GstMessage* message) {
         case GST_MESSAGE_ELEMENT:
             if (shown && gst_is_missing_plugin_message(message)) {
                 gchar* what = gst_missing_plugin_message_get_description(message);
-                qCWarning(lcGraph)
+                qCWarning(lcMedia)
                     << "cannot decode a stream of" << fileName_ << ": missing" << what;
                 g_free(what);
                 std::lock_guard lock(mutex_);
@@ -378,7 +377,7 @@ void GstGraph::seek(const SeekRange& range) {
     seekRange_ = range;
     front_->setShowPrerollFrame(true);
     if (!front_->seek(range, rangeSerial_)) {
-        qCWarning(lcGraph) << "seek to" << range.startNs << "ns failed in" << fileName_;
+        qCWarning(lcMedia) << "seek to" << range.startNs << "ns failed in" << fileName_;
     }
 }
 
@@ -410,7 +409,7 @@ void GstGraph::setState(GstState state) {
         front_->setShowPrerollFrame(false);
     }
     if (front_->setState(state) == GST_STATE_CHANGE_FAILURE) {
-        qCWarning(lcGraph) << "state change failed in" << fileName_;
+        qCWarning(lcMedia) << "state change failed in" << fileName_;
     }
     if (state == GST_STATE_PAUSED && wasRunning && seekSinceRun_ && frameFormat_ &&
         (seekInThisTurn_ || currentPosition() == nsToUnits(seekRange_.startNs))) {

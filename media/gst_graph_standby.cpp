@@ -14,8 +14,6 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcStandby, "framelock.media")
-
 std::optional<std::int64_t> availableMemoryKiB() {
     QFile meminfo(QStringLiteral("/proc/meminfo"));
     if (!meminfo.open(QIODevice::ReadOnly)) {
@@ -60,7 +58,7 @@ void GstGraph::clearNextRange() {
 }
 
 void GstGraph::refuseStandby(const char* why) {
-    qCInfo(lcStandby) << "cueing" << fileName_ << "by seeking with one pipeline:" << why;
+    qCInfo(lcMedia) << "cueing" << fileName_ << "by seeking with one pipeline:" << why;
     plan_.refuse();
 }
 
@@ -109,7 +107,7 @@ void GstGraph::dropStandby(const char* why) {
         return;
     }
     if (why != nullptr) {
-        qCWarning(lcStandby) << "cueing" << fileName_ << "by seeking with one pipeline:" << why;
+        qCWarning(lcMedia) << "cueing" << fileName_ << "by seeking with one pipeline:" << why;
     }
     back_.reset();
     plan_.forget();
@@ -123,8 +121,8 @@ void GstGraph::dropStandby(const char* why) {
 void GstGraph::standbyFailed(GstMessage* message) {
     GError* error = nullptr;
     gst_message_parse_error(message, &error, nullptr);
-    qCWarning(lcStandby).noquote()
-        << "the standby pipeline of" << fileName_ << "failed:" << error->message;
+    qCWarning(lcMedia).noquote() << "the standby pipeline of" << fileName_
+                                 << "failed:" << error->message;
     g_error_free(error);
     {
         std::lock_guard lock(mutex_);
@@ -269,7 +267,7 @@ void GstGraph::finishCue() {
 }
 
 void GstGraph::standbyMissed(const char* what) {
-    qCInfo(lcStandby) << "the standby of" << fileName_ << what << "and the cue seeks";
+    qCInfo(lcMedia) << "the standby of" << fileName_ << what << "and the cue seeks";
     // A standby that keeps missing (stuck, or a machine too slow for two pipelines) would cost
     // its wait at every cue.
     if (plan_.miss()) {

@@ -1,10 +1,9 @@
 #include "media/video_sink.h"
+#include "media/media_log.h"
 
 #include <QLoggingCategory>
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcSink, "framelock.media", QtWarningMsg)
 
 constexpr const char* FitFilterName = "framelock-fit";
 
@@ -37,7 +36,7 @@ GstElement* makeDefaultVideoSink() {
         "caps=video/x-raw,pixel-aspect-ratio=1/1 ! ximagesink",
         TRUE, &error);
     if (error != nullptr) {
-        qCWarning(lcSink) << "no X video sink:" << error->message;
+        qCWarning(lcMedia) << "no X video sink:" << error->message;
         g_error_free(error);
         return gst_element_factory_make("autovideosink", nullptr);
     }

@@ -1,4 +1,5 @@
 #include "media/x_screen_saver_suspension.h"
+#include "media/media_log.h"
 
 #include <QGuiApplication>
 #include <QLoggingCategory>
@@ -7,11 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/scrnsaver.h>
 
-namespace {
-
-Q_LOGGING_CATEGORY(lcScreen, "framelock.media", QtWarningMsg)
-
-}  // namespace
+namespace {}  // namespace
 
 void XScreenSaverSuspension::CloseDisplay::operator()(_XDisplay* display) const {
     XCloseDisplay(display);
@@ -27,7 +24,7 @@ XScreenSaverSuspension::XScreenSaverSuspension() {
     const char* name = x11->display() != nullptr ? DisplayString(x11->display()) : nullptr;
     display_.reset(XOpenDisplay(name));
     if (display_ == nullptr) {
-        qCWarning(lcScreen) << "cannot connect to the X server to hold off its screen saver";
+        qCWarning(lcMedia) << "cannot connect to the X server to hold off its screen saver";
         return;
     }
     int eventBase = 0;
@@ -37,8 +34,7 @@ XScreenSaverSuspension::XScreenSaverSuspension() {
     if (!XScreenSaverQueryExtension(display_.get(), &eventBase, &errorBase) ||
         !XScreenSaverQueryVersion(display_.get(), &major, &minor) ||
         (major < 1 || (major == 1 && minor < 1))) {
-        qCInfo(lcScreen)
-            << "the X server cannot suspend its screen saver (no MIT-SCREEN-SAVER 1.1)";
+        qCInfo(lcMedia) << "the X server cannot suspend its screen saver (no MIT-SCREEN-SAVER 1.1)";
         display_.reset();
     }
 }
@@ -56,9 +52,9 @@ void XScreenSaverSuspension::setSuspended(bool on) {
     }
     XFlush(display_.get());
     if (on) {
-        qCInfo(lcScreen) << "X screen saver and display power saving suspended (X screen-saver "
-                            "extension)";
+        qCInfo(lcMedia) << "X screen saver and display power saving suspended (X screen-saver "
+                           "extension)";
     } else {
-        qCInfo(lcScreen) << "X screen saver suspension released";
+        qCInfo(lcMedia) << "X screen saver suspension released";
     }
 }

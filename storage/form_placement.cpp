@@ -1,4 +1,5 @@
 #include "storage/form_placement.h"
+#include "storage/storage_log.h"
 
 #include "storage/placement_text.h"
 #include "storage/profile_file.h"
@@ -18,8 +19,6 @@
 #include <algorithm>
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcPlacement, "framelock.storage", QtInfoMsg)
 
 constexpr int kRestoreToMaximized = 2;  // the placement record's WPF_RESTORETOMAXIMIZED
 constexpr int kShowNormal = 1;
@@ -367,7 +366,7 @@ void TFormPlacement::SaveSettings() {
     if (!writeProfileFile(iniFileName_, document, &reason)) {
         const QString text =
             QStringLiteral("Unable to write to %1").arg(QFileInfo(iniFileName_).absoluteFilePath());
-        qCWarning(lcPlacement) << text << reason;
+        qCWarning(lcStorage) << text << reason;
         if (dialogs_) {
             dialogs_->messageBox(text, QCoreApplication::applicationName(),
                                  MessageBoxFlags::IconError);

@@ -1,4 +1,5 @@
 #include "storage/kt_wlanguage.h"
+#include "storage/storage_log.h"
 
 #include "storage/profile_file.h"
 #include "storage/property_lookup.h"
@@ -13,8 +14,6 @@
 #include <cstdlib>
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcLanguage, "framelock.storage", QtInfoMsg)
 
 // "~~" stands for a line break in every value; Qt's line break is "\n".
 QString languageText(QByteArrayView bytes) {
@@ -96,7 +95,7 @@ QString TktWLanguage::pathOf(int index) const {
 
 int TktWLanguage::showMessage(const QString& text, const QString& caption, int flags) {
     if (!dialogs_) {
-        qCWarning(lcLanguage) << "no dialog service for:" << caption << text;
+        qCWarning(lcStorage) << "no dialog service for:" << caption << text;
         return MessageBoxResult::Ok;
     }
     return dialogs_->messageBox(text, caption, flags);
@@ -133,7 +132,7 @@ int TktWLanguage::ApplyLanguageDocument(QObject* form, const ProfileDocument& do
             const QString text = QStringLiteral("Can\u00B4t find ") + component +
                                  QStringLiteral("! Please delete entry in: ") + path;
             // Kept in the log too: the box may be answered by someone who cannot mend the file.
-            qCWarning(lcLanguage).noquote() << text;
+            qCWarning(lcStorage).noquote() << text;
             showMessage(text, applicationTitle(), MessageBoxFlags::Ok);
             continue;
         }
@@ -155,7 +154,7 @@ int TktWLanguage::ApplyLanguageDocument(QObject* form, const ProfileDocument& do
             ref->property.write(target, value)) {
             ++count;
         } else {
-            qCDebug(lcLanguage) << "skipped" << key;
+            qCDebug(lcStorage) << "skipped" << key;
         }
     }
     return count;
@@ -172,8 +171,8 @@ bool TktWLanguage::ApplyLanguageChecked(QObject* form, int index) {
     if (count == expectedProbs_) {
         return true;
     }
-    qCWarning(lcLanguage) << pathOf(languageIndex_) << "set" << count << "texts, expected"
-                          << expectedProbs_;
+    qCWarning(lcStorage) << pathOf(languageIndex_) << "set" << count << "texts, expected"
+                         << expectedProbs_;
     showMessage(
         pathOf(languageIndex_) + QStringLiteral(" is not correct. Please install it again!"),
         applicationTitle() + QStringLiteral(" Interface Setup"), MessageBoxFlags::IconError);

@@ -1,4 +1,5 @@
 #include "storage/profile_file.h"
+#include "storage/storage_log.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -10,15 +11,13 @@
 #include <cerrno>
 #include <cstring>
 
-namespace {
-Q_LOGGING_CATEGORY(lcProfile, "framelock.storage", QtInfoMsg)
-}
+namespace {}
 
 ProfileDocument readProfileFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         if (file.exists()) {
-            qCWarning(lcProfile) << "cannot read" << path << file.errorString();
+            qCWarning(lcStorage) << "cannot read" << path << file.errorString();
         }
         return {};
     }
@@ -164,7 +163,7 @@ bool writeProfileFile(const QString& path, const ProfileDocument& document, QStr
         if (error) {
             *error = reason;
         }
-        qCWarning(lcProfile) << "cannot write" << path << reason;
+        qCWarning(lcStorage) << "cannot write" << path << reason;
     }
     return written;
 }

@@ -1,4 +1,5 @@
 #include "storage/props_storage.h"
+#include "storage/storage_log.h"
 
 #include "storage/windows1252.h"
 
@@ -14,8 +15,6 @@
 #include <vector>
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcProps, "framelock.storage", QtInfoMsg)
 
 enum class Kind { Unsupported, Integer, Boolean, Enumeration, String, StringList, Nested };
 
@@ -264,7 +263,8 @@ void TPropsStorage::LoadProperty(const PropertyRef& ref) {
     try {
         loadOne(ref, 0);
     } catch (const std::exception& error) {
-        qCInfo(lcProps) << "refused" << prefix + encodeWindows1252(ref.keyName) << error.what();
+        qCWarning(lcStorage) << "refused" << prefix + encodeWindows1252(ref.keyName)
+                             << error.what();
     }
 }
 
@@ -341,10 +341,10 @@ void TPropsStorage::loadOne(const PropertyRef& ref, int depth) {
     const QByteArray text = trimControls(readString(section, key, PropertyToText(ref)));
     if (!TextToProperty(ref, text)) {
         if (kind == Kind::Integer && needsPositive(object, ref.property)) {
-            qCInfo(lcProps) << "refused" << key << "=" << text.left(80) << "keeping"
-                            << PropertyToText(ref);
+            qCWarning(lcStorage) << "refused" << key << "=" << text.left(80) << "keeping"
+                                 << PropertyToText(ref);
         } else {
-            qCDebug(lcProps) << "kept" << key << "against" << text.left(80);
+            qCDebug(lcStorage) << "kept" << key << "against" << text.left(80);
         }
     }
 }

@@ -1,4 +1,5 @@
 #include "widgets/splash_window.h"
+#include "widgets/widgets_log.h"
 
 #include "widgets/product_info.h"
 #include "widgets/splash_picture.h"
@@ -11,8 +12,6 @@
 #include <QLoggingCategory>
 #include <QScreen>
 #include <QTimer>
-
-Q_LOGGING_CATEGORY(lcSplash, "framelock.widgets")
 
 namespace {
 
@@ -138,7 +137,7 @@ void TfSplash::composePicture() {
             screen->grabWindow(0, topLeft.x(), topLeft.y(), map.width(), map.height()).toImage();
     }
     if (screenShot.isNull()) {
-        qCInfo(lcSplash) << "no screen capture on this platform; blending over the window colour";
+        qCInfo(lcWidgets) << "no screen capture on this platform; blending over the window colour";
     }
     picture_ = blendSplashPicture(screenShot, map, mask, palette().color(QPalette::Window));
     iSplash_->setPixmap(QPixmap::fromImage(picture_));
