@@ -89,6 +89,7 @@ void TfFrameLock::createComponents() {
     ledtimer = makeTimer(this, "ledtimer", 150, false);
     ComRetryTimer = makeTimer(this, "ComRetryTimer", 2000, false);
 
+    createSharedClock();
     FormStorage = new TFormStorage(this, services_.dialogs);
     FormStorage->setObjectName(QStringLiteral("FormStorage"));
     FormStorage->setStoredProps(frameLockStoredProps());
@@ -232,6 +233,7 @@ void TfFrameLock::FormClose() {
     ComPort2->Close();
     ClientStatusTimer->stop();
     ComRetryTimer->stop();
+    ClockTimer->stop();
     FormStorage->setActive(true);
     // Written now, while the window manager still frames the window: once it is hidden its
     // frame is no longer known, and the position saved at destruction would be the client's.
@@ -242,6 +244,7 @@ void TfFrameLock::FormClose() {
 
 void TfFrameLock::StopStartTimers() {
     StartTimer->stop();
+    PlayTimer->stop();
     OpenTimer->stop();
     StopTestMode();
 }

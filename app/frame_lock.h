@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/clock_command.h"
 #include "app/receive_assembler.h"
 #include "app/sync_command.h"
 
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class DialogService;
 class MediaService;
@@ -25,6 +27,7 @@ class TfSplash;
 class TktLanguage;
 class TktProps;
 class TktSpinEdit;
+class TSharedClockProps;
 
 namespace Ui {
 class TfFrameLock;
@@ -48,7 +51,7 @@ struct FrameLockServices {
 // The class is split over files by concern: frame_lock.cpp (state, start-up, shut-down),
 // frame_lock_links.cpp, frame_lock_protocol.cpp, frame_lock_sequencing.cpp and
 // frame_lock_controls.cpp. Everything runs on the user-interface thread.
-class TfFrameLock : public QWidget, private SyncCommandTarget {
+class TfFrameLock : public QWidget, private SyncCommandTarget, private ClockCommandTarget {
     Q_OBJECT
 
 public:
@@ -78,6 +81,10 @@ public:
     QTimer* ledtimer;
     // Reopens a serial port whose device went away, at the TCP retry's rhythm.
     QTimer* ComRetryTimer;
+    TSharedClockProps* SharedClock;
+    // Watches the shared clock; sends the "Play" of a start timed on it when that time comes.
+    QTimer* ClockTimer;
+    QTimer* PlayTimer;
 
     // State, start-up and shut-down.
     void FormShow();
@@ -148,6 +155,16 @@ public:
     void StatusTimerTimer();
     void bFileClick();
 
+    // The shared clock (frame_lock_clock.cpp).
+    void OpenSharedClock();
+    void ClockTimerTimer();
+    void PlayTimerTimer();
+    // On a LAN Master on the shared clock: announces the start, starts itself on that time and
+    // sends "Play" when it comes. False (nothing done) otherwise.
+    bool StartOnSharedTime();
+    // A Slave that connects while the show plays is told where it stands.
+    void JoinSlave(TSimpleTCPClient* slave);
+
     // Operator controls and indicators.
     void FormKeyDown(QObject* Sender, int Key, Qt::KeyboardModifiers Shift);
     void FormKeyPress(QObject* Sender, QChar Key);
@@ -206,6 +223,13 @@ private:
     void commandListItem(std::int32_t syncPoint) override;
     void commandCueSegment(std::int32_t index) override;
     void commandRefused(QByteArrayView command) override;
+    void commandStartAt(std::int64_t sharedTimeNs) override;
+    void commandJoin(const JoinOrder& order) override;
+    void createSharedClock();
+    // A join waits for media and clock; the Master's next command other than the list's
+    // overrides it.
+    void TryJoin();
+    void ForgetPendingClockWork(QByteArrayView command);
 
     FrameLockServices services_;
     std::unique_ptr<Ui::TfFrameLock> ui;
@@ -223,6 +247,17 @@ private:
     QPointer<TfSplash> Splash;
     // Set from the close on: nothing is sent or opened any more.
     bool Closing = false;
+    // Master: the segment playing and when its first frame after the cue appeared.
+    std::optional<JoinOrder> ShowStarted;
+    // Slave: a join not yet carried out; whether the coming "Play" was already acted on.
+    std::optional<JoinOrder> PendingJoin;
+    bool StartedOnSharedTime = false;
+    // What the clock's log said last, so that it says each state once.
+    bool ClockSettledLogged = false;
+    bool ClockUnreachableLogged = false;
+    qint64 ClockFollowedSinceMs = 0;
+    qint64 ClockStateLoggedMs = 0;
+    QString ClockSetupKey;
     // The key event the window's key handlers saw last, to tell its offers to parents apart.
     struct {
         const QKeyEvent* event = nullptr;

@@ -92,12 +92,16 @@ void TfFrameLock::DispatchCommand(const QByteArray& command) {
         Splash->close();
     }
     qCInfo(lcSync).noquote() << "received" << command;
-    if (!dispatchSyncCommand(command, *this)) {
+    ForgetPendingClockWork(command);
+    if (!dispatchClockCommand(command, *this) && !dispatchSyncCommand(command, *this)) {
         qCDebug(lcSync) << "unknown command ignored:" << command;
     }
 }
 
 void TfFrameLock::commandPlay() {
+    if (std::exchange(StartedOnSharedTime, false)) {
+        return;
+    }
     player_->PlayMedia();
 }
 

@@ -105,6 +105,7 @@ void TfFrameLock::EndOfList() {
     if (!listStartsAtInPoint(SyncPoints())) {
         // The media is still running: it plays on from the In point at once.
         ResetToFirstSegment();
+        ShowStarted = JoinOrder{0, 0, player_->SharedClock().nowNs};
     } else if (IsMaster()) {
         CueSegment(0, true);
     }
@@ -124,8 +125,10 @@ void TfFrameLock::StartTimerTimer() {
     // Stopped first: a file that cannot be opened shows a modal box inside PlayMedia, and the
     // timer must not fire again behind it.
     StartTimer->stop();
-    SendCommand(QByteArrayLiteral("Play"));
-    player_->PlayMedia();
+    if (!StartOnSharedTime()) {
+        SendCommand(QByteArrayLiteral("Play"));
+        player_->PlayMedia();
+    }
     HintNextSegment();
 }
 
@@ -225,6 +228,7 @@ void TfFrameLock::bStopClick() {
     SendCommand(QByteArrayLiteral("Stop"));
     player_->StopMedia();
     StartTimer->stop();
+    PlayTimer->stop();
     StopTestMode();
 }
 

@@ -66,6 +66,7 @@ void TfFrameLock::connectHandlers() {
     Server->OnClientConnected = [this](QObject* s, TSimpleTCPClient* c) {
         qCInfo(lcLink).noquote() << "slave connected" << endpoint(*c);
         ServerClientConnected(s, c);
+        JoinSlave(c);
     };
     Server->OnClientDisconnected = [this](QObject* s, TSimpleTCPClient* c) {
         qCInfo(lcLink).noquote() << "slave disconnected" << endpoint(*c);

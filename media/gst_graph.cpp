@@ -452,6 +452,40 @@ void GstGraph::setShowPrerollFrame(bool show) {
 }
 
 void GstGraph::setState(GstState state) {
+    changeState(state, std::nullopt);
+}
+
+bool GstGraph::runAt(std::int64_t clockTimeNs) {
+    if (pipeline_ == nullptr || options_.clock == nullptr || runAfterSwap_ ||
+        GST_STATE_TARGET(pipeline_) == GST_STATE_PLAYING) {
+        return false;
+    }
+    // The pipeline holds its frame at the running time it paused at, 0 after a seek; the next
+    // frame comes at its distance from the position held.
+    const GstClockTime pausedAt = gst_element_get_start_time(pipeline_);
+    const std::int64_t heldRunningTime = !seekSinceRun_ && GST_CLOCK_TIME_IS_VALID(pausedAt)
+                                             ? static_cast<std::int64_t>(pausedAt)
+                                             : 0;
+    std::int64_t nextRunningTime = heldRunningTime;
+    if (frameFormat_) {
+        if (heldRunningTime != 0) {
+            currentPosition();
+        }
+        const std::int64_t held = heldRunningTime == 0 ? seekStartNs_ : lastPositionNs_;
+        const std::int64_t next = stream_time::frameAt(held, frameRate_) + 1;
+        nextRunningTime += stream_time::frameStart(next, frameRate_) - held;
+    }
+    changeState(GST_STATE_PLAYING,
+                static_cast<GstClockTime>(std::max<std::int64_t>(clockTimeNs - nextRunningTime, 0)));
+    return true;
+}
+
+GstStateChangeReturn GstGraph::runPipeline(std::optional<GstClockTime> baseTime) {
+    return options_.clock != nullptr ? options_.clock->run(pipeline_, baseTime)
+                                     : gst_element_set_state(pipeline_, GST_STATE_PLAYING);
+}
+
+void GstGraph::changeState(GstState state, std::optional<GstClockTime> baseTime) {
     if (pipeline_ == nullptr) {
         return;
     }
@@ -471,7 +505,10 @@ void GstGraph::setState(GstState state) {
     if (frameProbe_ != nullptr) {
         frameProbe_->setRunning(state == GST_STATE_PLAYING);
     }
-    if (gst_element_set_state(pipeline_, state) == GST_STATE_CHANGE_FAILURE) {
+    const GstStateChangeReturn change = state == GST_STATE_PLAYING
+                                            ? runPipeline(baseTime)
+                                            : gst_element_set_state(pipeline_, state);
+    if (change == GST_STATE_CHANGE_FAILURE) {
         qCWarning(lcGraph) << "state change failed in" << fileName_;
     }
     if (frameProbe_ != nullptr) {

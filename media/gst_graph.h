@@ -2,6 +2,7 @@
 
 #include "media/frame_probe.h"
 #include "media/media_service.h"
+#include "media/show_clock.h"
 #include "media/stream_time.h"
 #include "media/video_window.h"
 
@@ -32,6 +33,8 @@ struct GstGraphOptions {
     // How long a cue for the prepared range waits for the standby pipeline still preparing
     // it before it seeks instead.
     std::chrono::milliseconds standbyWait{1000};
+    // The clock both pipelines run on; none: each pipeline chooses its own.
+    std::shared_ptr<ShowClock> clock;
 };
 
 // One filter graph: a GStreamer pipeline for one file, its video window and its event queue.
@@ -72,6 +75,10 @@ public:
     // Run (PLAYING) or hold (PAUSED). The video window appears on the first of them, as a
     // graph's window does once the graph is cued.
     void setState(GstState state);
+    // Runs so that the frame after the one cued appears at `clockTimeNs` on the show clock.
+    // False, with nothing done, when it already runs or has no show clock.
+    bool runAt(std::int64_t clockTimeNs);
+    FrameRate frameRate() const { return frameRate_; }
 
     // The range setPositions() is expected to get next. A second pipeline of the same file,
     // drawing into a surface stacked in the video window, stands paused on its first frame;
@@ -124,6 +131,8 @@ private:
     void takeVideoProperties();
     void dropWindow();
     void setShowPrerollFrame(bool show);
+    void changeState(GstState state, std::optional<GstClockTime> baseTime);
+    GstStateChangeReturn runPipeline(std::optional<GstClockTime> baseTime);
     void seek(std::int64_t startNs, std::int64_t stopNs);
     std::int64_t unitsToSeekNs(std::int64_t units) const;
     std::int64_t unitsToStopNs(std::int64_t units) const;

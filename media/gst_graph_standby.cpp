@@ -260,7 +260,7 @@ void GstGraph::swapToStandby(const SeekRange& range) {
                     if (frameProbe_ != nullptr) {
                         frameProbe_->setRunning(true);
                     }
-                    gst_element_set_state(pipeline_, GST_STATE_PLAYING);
+                    runPipeline(std::nullopt);
                     if (frameProbe_ != nullptr) {
                         frameProbe_->announce();
                     }
