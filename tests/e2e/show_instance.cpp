@@ -89,6 +89,8 @@ QByteArray settingsFile(const ShowSettings& s) {
     add("rbCom_Checked", boolText(!s.lan));
     add("Server_Port", QByteArray::number(s.port));
     add("Client_Port", QByteArray::number(s.port));
+    add("SharedClock_Port", QByteArray::number(s.clockPort.value_or(s.port)));
+    add("SharedClock_DriftPpm", QByteArray::number(s.driftPpm));
     add("eSlaveIP_Text", "127.0.0.1");
     add("eFilename_Text", s.clip.toLocal8Bit());
     add("eIn_Value", QByteArray::number(s.in));
@@ -251,6 +253,12 @@ bool isFullScreen(unsigned long window) {
     const QString shape = geometry(window);
     return shape.contains(QStringLiteral("WIDTH=1920")) &&
            shape.contains(QStringLiteral("HEIGHT=1080"));
+}
+
+void move(unsigned long window, int x, int y) {
+    runProgram(QStringLiteral("xdotool"), {QStringLiteral("windowmove"), QStringLiteral("--sync"),
+                                           QString::number(window), QString::number(x),
+                                           QString::number(y)});
 }
 
 void pressKey(unsigned long window, const QString& key) {

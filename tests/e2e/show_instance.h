@@ -46,6 +46,9 @@ struct ShowSettings {
     int com2 = 0;
     QString com1Path;
     QString com2Path;
+    // The shared clock's UDP port (0: none); unset, the TCP port's number.
+    std::optional<quint16> clockPort;
+    int driftPpm = 0;
 };
 
 QByteArray settingsFile(const ShowSettings& settings);
@@ -98,6 +101,8 @@ unsigned long findWindow(qint64 pid, const QString& title);
 // The window's place and size as xdotool prints them.
 QString geometry(unsigned long window);
 bool isFullScreen(unsigned long window);
+// Moves the window to (x, y) on the screen.
+void move(unsigned long window, int x, int y);
 // Focuses the window and types the key (an xdotool key name such as "F2").
 void pressKey(unsigned long window, const QString& key);
 void doubleClick(unsigned long window);

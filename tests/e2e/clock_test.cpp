@@ -1,0 +1,326 @@
+// Shows on the shared clock across real program processes under Xvfb: what the screens show is
+// read from their pixels (every clip carries its frame number as a code), all windows in one
+// grab of the X server, so one instant for all of them.
+#include "e2e/show_instance.h"
+
+#include "app/receive_assembler.h"
+#include "app/sync_command.h"
+#include "tools/clipgen/frame_code.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QThread>
+#include <cmath>
+#include <numeric>
+
+namespace {
+
+constexpr double FrameMs = 40;
+
+QString logOf(const ShowInstance& instance) {
+    QString text = QStringLiteral("---- ") + instance.name() + QStringLiteral(" ----\n");
+    for (const LogLine& line : instance.log()) {
+        text += QString::number(line.monotonic, 'f', 6) + QLatin1Char(' ') + line.category +
+                QLatin1Char(' ') + line.message + QLatin1Char('\n');
+    }
+    return text + instance.output();
+}
+
+std::string logsOf(const std::vector<const ShowInstance*>& instances) {
+    QString text;
+    for (const ShowInstance* instance : instances) {
+        text += logOf(*instance);
+    }
+    return text.toStdString();
+}
+
+ShowSettings settingsFor(bool master, const QString& clip, quint16 port,
+                         const QStringList& syncPoints) {
+    ShowSettings s;
+    s.master = master;
+    s.clip = clip;
+    s.port = port;
+    s.syncPoints = syncPoints;
+    s.autoStart = master;
+    // Long enough for the Slaves' clocks to settle before the first start.
+    s.openTimerMs = 4000;
+    return s;
+}
+
+// A video window placed where the test reads it, and where the picture lies on the screen.
+QRect placeVideo(const ShowInstance& instance, int x, int y) {
+    unsigned long window = 0;
+    waitUntil(
+        [&] {
+            return (window = desktop::findWindow(instance.pid(),
+                                                 QStringLiteral("frameLock PRO Video"))) != 0;
+        },
+        30);
+    if (window == 0) {
+        return {};
+    }
+    desktop::move(window, x, y);
+    const QString shape = desktop::geometry(window);
+    const auto value = [&](const char* key) {
+        const QRegularExpression pattern(QLatin1String(key) + QStringLiteral("=(\\d+)"));
+        return pattern.match(shape).captured(1).toInt();
+    };
+    return QRect(value("X"), value("Y"), value("WIDTH"), value("HEIGHT"));
+}
+
+// The frame each window shows, all read from one grab of the screen.
+std::vector<std::optional<std::int64_t>> framesOnScreen(const std::vector<QRect>& windows) {
+    QRect all;
+    for (const QRect& window : windows) {
+        all |= window;
+    }
+    const QImage screen = QGuiApplication::primaryScreen()
+                              ->grabWindow(0, all.x(), all.y(), all.width(), all.height())
+                              .toImage()
+                              .convertToFormat(QImage::Format_Grayscale8);
+    std::vector<std::optional<std::int64_t>> frames;
+    for (const QRect& window : windows) {
+        const QImage picture = screen.copy(window.translated(-all.topLeft()));
+        frames.push_back(readFrameCode(picture.constBits(), picture.width(), picture.height(),
+                                       static_cast<int>(picture.bytesPerLine())));
+    }
+    return frames;
+}
+
+// Each sample: how many frames the second window of each pair is behind the first.
+std::vector<std::vector<std::int64_t>> lagSamples(const std::vector<QRect>& windows,
+                                                  const std::vector<std::pair<int, int>>& pairs,
+                                                  int samples) {
+    std::vector<std::vector<std::int64_t>> lags(pairs.size());
+    for (int i = 0; i < samples; ++i) {
+        const auto frames = framesOnScreen(windows);
+        for (std::size_t p = 0; p < pairs.size(); ++p) {
+            const auto& ahead = frames[static_cast<std::size_t>(pairs[p].first)];
+            const auto& behind = frames[static_cast<std::size_t>(pairs[p].second)];
+            if (ahead && behind) {
+                lags[p].push_back(*ahead - *behind);
+            }
+        }
+        QCoreApplication::processEvents();
+        QThread::msleep(50);
+    }
+    return lags;
+}
+
+double meanMs(const std::vector<std::int64_t>& lags) {
+    return lags.empty() ? 0
+                        : FrameMs * static_cast<double>(std::accumulate(lags.begin(), lags.end(),
+                                                                        std::int64_t{0})) /
+                              static_cast<double>(lags.size());
+}
+
+std::string listed(const std::vector<std::int64_t>& lags) {
+    std::string text;
+    for (const std::int64_t lag : lags) {
+        text += std::to_string(lag) + ' ';
+    }
+    return text;
+}
+
+// A Master whose clock runs 500 ppm fast leads two shows side by side through a segment of a
+// minute: one without the shared clock, whose Slave ends measurably behind, and one with it,
+// whose Slave stays on the Master's frame. The Master drifts, not the Slave, because a network
+// clock follows the machine's monotonic clock and not a diagnostic clock of its own process.
+TEST(SharedClock, HoldsASlaveToADriftingMasterThroughALongSegment) {
+    const QTemporaryDir dir;
+    const QString clip = dir.filePath(QStringLiteral("minute.avi"));
+    makeClip(clip, 1560);
+    const QStringList syncPoints{QStringLiteral("0"), QStringLiteral("1525")};
+    ShowSettings ownMaster = settingsFor(true, clip, freePort(), syncPoints);
+    ShowSettings ownSlave = settingsFor(false, clip, ownMaster.port, syncPoints);
+    ownMaster.clockPort = ownSlave.clockPort = 0;
+    ShowSettings sharedMaster = settingsFor(true, clip, freePort(), syncPoints);
+    ShowSettings sharedSlave = settingsFor(false, clip, sharedMaster.port, syncPoints);
+    ownMaster.driftPpm = sharedMaster.driftPpm = 500;
+    ShowInstance m1(QStringLiteral("Master without"), ownMaster);
+    ShowInstance s1(QStringLiteral("Slave without"), ownSlave);
+    ShowInstance m2(QStringLiteral("Master with"), sharedMaster);
+    ShowInstance s2(QStringLiteral("Slave with"), sharedSlave);
+    s1.start();
+    s2.start();
+    m1.start();
+    m2.start();
+    const std::vector<QRect> windows{placeVideo(m1, 0, 0), placeVideo(s1, 340, 0),
+                                     placeVideo(m2, 0, 260), placeVideo(s2, 340, 260)};
+    for (const QRect& window : windows) {
+        ASSERT_FALSE(window.isEmpty()) << logsOf({&m1, &s1, &m2, &s2});
+    }
+    const auto settled = s2.waitFor(QStringLiteral("shared clock settled"), 0, 30);
+    ASSERT_TRUE(settled) << logsOf({&m2, &s2});
+    std::optional<LogLine> started[2];
+    for (int i = 0; i < 2; ++i) {
+        started[i] = (i == 0 ? m1 : m2).waitFor(QStringLiteral("started frame 0"), 0, 30);
+        ASSERT_TRUE(started[i]) << logsOf({&m1, &m2});
+    }
+    ASSERT_LT(settled->monotonic, started[1]->monotonic) << logsOf({&m2, &s2});
+
+    // The last two seconds before the segment's end at 61 s.
+    const double from = std::max(started[0]->monotonic, started[1]->monotonic) + 58.5;
+    waitUntil([&] { return monotonicNow() >= from; }, 70);
+    const auto lags = lagSamples(windows, {{0, 1}, {2, 3}}, 40);
+    ASSERT_GE(lags[0].size(), 30u) << logsOf({&m1, &s1});
+    ASSERT_GE(lags[1].size(), 30u) << logsOf({&m2, &s2});
+    EXPECT_GE(meanMs(lags[0]), 20.0)
+        << "without the shared clock the Slave should be behind: " << listed(lags[0]);
+    EXPECT_LT(std::abs(meanMs(lags[1])), FrameMs)
+        << "with the shared clock: " << listed(lags[1]) << logsOf({&m2, &s2});
+    for (const std::int64_t lag : lags[1]) {
+        EXPECT_LE(std::abs(lag), 1) << listed(lags[1]);
+    }
+}
+
+// A Slave killed in the middle of a two-minute segment and started again is back on the
+// Master's frame within 3 s of its connection; the other Slave hears and does nothing of it.
+TEST(SharedClock, ARestartedSlaveJoinsTheRunningSegmentAndTheOtherSeesNothing) {
+    const QTemporaryDir dir;
+    const QString clip = dir.filePath(QStringLiteral("two-minutes.avi"));
+    makeClip(clip, 3100);
+    const QStringList syncPoints{QStringLiteral("0"), QStringLiteral("3000")};
+    const ShowSettings m = settingsFor(true, clip, freePort(), syncPoints);
+    ShowSettings s = settingsFor(false, clip, m.port, syncPoints);
+    s.retryMs = 500;
+    ShowInstance master(QStringLiteral("Master"), m);
+    ShowInstance slave1(QStringLiteral("Slave 1"), s);
+    ShowInstance slave2(QStringLiteral("Slave 2"), s);
+    slave1.start();
+    slave2.start();
+    master.start();
+    const auto started = master.waitFor(QStringLiteral("started frame 0"), 0, 30);
+    ASSERT_TRUE(started) << logOf(master).toStdString();
+    std::vector<QRect> windows{placeVideo(master, 0, 0), placeVideo(slave1, 340, 0)};
+
+    waitUntil([&] { return monotonicNow() >= started->monotonic + 20; }, 30);
+    const double killedAt = monotonicNow();
+    slave2.kill();
+    slave2.start();
+    windows.push_back(placeVideo(slave2, 680, 0));
+    const auto connected = slave2.waitFor(QStringLiteral("connected to"), killedAt, 30);
+    ASSERT_TRUE(connected) << logsOf({&master, &slave2});
+
+    waitUntil([&] { return monotonicNow() >= connected->monotonic + 3; }, 30);
+    const auto lags = lagSamples(windows, {{0, 2}, {0, 1}}, 10);
+    ASSERT_EQ(lags[0].size(), 10u) << logsOf({&master, &slave2});
+    for (const std::int64_t lag : lags[0]) {
+        EXPECT_LE(std::abs(lag), 1) << "the restarted Slave: " << listed(lags[0])
+                                    << logsOf({&master, &slave2});
+    }
+    for (const std::int64_t lag : lags[1]) {
+        EXPECT_LE(std::abs(lag), 1) << "the other Slave: " << listed(lags[1]);
+    }
+    for (const LogLine& line : slave1.log()) {
+        if (line.monotonic > killedAt) {
+            EXPECT_FALSE(line.message.startsWith(QStringLiteral("received")) ||
+                         line.message.contains(QStringLiteral(" frame ")))
+                << "the other Slave was disturbed: " << line.message.toStdString();
+        }
+    }
+}
+
+// What a Slave of an older version takes from a Master on the shared clock: every command is
+// one it knows, or one its command table ignores, and each "Play" comes at least a sync time
+// after the cue.
+class OlderSlave : public SyncCommandTarget {
+public:
+    explicit OlderSlave(quint16 port) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~OlderSlave() override { close(fd_); }
+    OlderSlave(const OlderSlave&) = delete;
+    OlderSlave& operator=(const OlderSlave&) = delete;
+
+    bool connected() const { return connected_; }
+    void read() {
+        char buffer[4096];
+        const ssize_t n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0) {
+            assembler_.Receive(QByteArrayView(buffer, n));
+        }
+    }
+    // Known commands with their arrival, and the codes the table did not know.
+    std::vector<std::pair<double, QByteArray>> known;
+    std::vector<QByteArray> ignored;
+
+private:
+    void note(const char* what) { known.emplace_back(monotonicNow(), QByteArray(what)); }
+    void commandPlay() override { note("Play"); }
+    void commandStop() override { note("Stop"); }
+    void commandRewind() override { note("Rewi"); }
+    void commandRestart() override { note("ReSt"); }
+    void commandFullScreenSetting(bool) override { note("Ful"); }
+    void commandFullScreen(bool) override { note("FSc"); }
+    void commandLanguage(int) override { note("Lang"); }
+    void commandLoop(bool) override { note("Rep"); }
+    void commandPosition(std::int64_t) override { note("Pos "); }
+    void commandClearList() override { note("ClLi"); }
+    void commandListItem(std::int32_t) override { note("SeLi"); }
+    void commandCueSegment(std::int32_t) override { note("DoNC"); }
+    void commandRefused(QByteArrayView) override { note("refused"); }
+
+    int fd_;
+    bool connected_ = false;
+    ReceiveAssembler assembler_{[this](const QByteArray& command) {
+        if (!dispatchSyncCommand(command, *this)) {
+            ignored.push_back(command.left(4));
+        }
+    }};
+};
+
+TEST(SharedClock, AnOlderSlaveStillStartsAtPlayAfterTheSyncTime) {
+    const QTemporaryDir dir;
+    const QString clip = dir.filePath(QStringLiteral("short.avi"));
+    makeClip(clip, 100);
+    ShowSettings m = settingsFor(true, clip, freePort(),
+                                 {QStringLiteral("0"), QStringLiteral("30"), QStringLiteral("60")});
+    m.openTimerMs = 1000;
+    ShowInstance master(QStringLiteral("Master"), m);
+    master.start();
+    ASSERT_TRUE(master.waitFor(QStringLiteral("listening on port"), 0, 30));
+    OlderSlave older(m.port);
+    ASSERT_TRUE(older.connected());
+    const auto plays = [&] {
+        older.read();
+        return std::count_if(older.known.begin(), older.known.end(),
+                             [](const auto& c) { return c.second == "Play"; });
+    };
+    ASSERT_TRUE(waitUntil([&] { return plays() >= 4; }, 60)) << logOf(master).toStdString();
+    ASSERT_TRUE(master.find(QStringLiteral("start at"))) << logOf(master).toStdString();
+
+    for (const QByteArray& code : older.ignored) {
+        EXPECT_EQ(code, "PlAt") << "a command an older Slave would not ignore";
+    }
+    EXPECT_FALSE(older.ignored.empty());
+    EXPECT_EQ(older.known.front().second, "ClLi");
+    for (std::size_t i = 0; i < older.known.size(); ++i) {
+        EXPECT_NE(older.known[i].second, "refused");
+        if (older.known[i].second != "DoNC") {
+            continue;
+        }
+        const auto play = std::find_if(older.known.begin() + static_cast<std::ptrdiff_t>(i),
+                                       older.known.end(),
+                                       [](const auto& c) { return c.second == "Play"; });
+        ASSERT_NE(play, older.known.end());
+        EXPECT_GE(play->first - older.known[i].first, m.syncTimeMs / 1000.0)
+            << "\"Play\" came before the sync time";
+    }
+}
+
+}  // namespace
