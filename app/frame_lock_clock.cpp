@@ -11,6 +11,7 @@
 #include "ui_fFrameLock.h"
 
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -54,7 +55,6 @@ void TfFrameLock::createSharedClock() {
     PlayTimer = new QTimer(this);
     PlayTimer->setObjectName(QStringLiteral("PlayTimer"));
     PlayTimer->setSingleShot(true);
-    PlayTimer->setInterval(StartLeadMs);
     connect(ClockTimer, &QTimer::timeout, this, [this] { ClockTimerTimer(); });
     connect(PlayTimer, &QTimer::timeout, this, [this] { PlayTimerTimer(); });
 }
@@ -102,9 +102,9 @@ void TfFrameLock::ClockTimerTimer() {
     if (clock.settled && !ClockSettledLogged) {
         ClockSettledLogged = true;
         ClockStateLoggedMs = now;
-        qCInfo(lcSync) << "shared clock settled after" << now - ClockFollowedSinceMs
-                       << "ms: offset" << ms(clock.offsetNs) << "ms, round trip"
-                       << ms(clock.roundTripNs) << "ms; the pipelines run on it from their next start";
+        qCInfo(lcSync) << "shared clock settled after" << now - ClockFollowedSinceMs << "ms: offset"
+                       << ms(clock.offsetNs) << "ms, round trip" << ms(clock.roundTripNs)
+                       << "ms; the pipelines run on it from their next start";
     } else if (!clock.settled && !ClockUnreachableLogged &&
                now - ClockFollowedSinceMs >= ClockUnreachableMs) {
         ClockUnreachableLogged = true;
@@ -112,8 +112,8 @@ void TfFrameLock::ClockTimerTimer() {
                           << "s (UDP blocked?): playing on the own clock, starting at \"Play\"";
     } else if (clock.settled && now - ClockStateLoggedMs >= ClockStateEveryMs) {
         ClockStateLoggedMs = now;
-        qCInfo(lcSync) << "shared clock: settled, offset" << ms(clock.offsetNs)
-                       << "ms, round trip" << ms(clock.roundTripNs) << "ms";
+        qCInfo(lcSync) << "shared clock: settled, offset" << ms(clock.offsetNs) << "ms, round trip"
+                       << ms(clock.roundTripNs) << "ms";
     }
     TryJoin();
 }
@@ -137,8 +137,10 @@ bool TfFrameLock::StartOnSharedTime() {
     ShowStarted = JoinOrder{CuedSegment, offsetFromIn(next, InPoint()), at};
     qCInfo(lcSync) << "start at" << at << "ns on the shared clock: frame" << next << "in"
                    << StartLeadMs << "ms";
-    // Instances without the shared clock start at "Play", when the others do.
-    PlayTimer->start();
+    // An instance without the shared clock shows the next frame a frame after "Play", as the
+    // Master did when it started at once: "Play" goes out a frame before the shared time.
+    const auto frameMs = static_cast<int>(player_->FrameDurationNs() / NsPerMs);
+    PlayTimer->start(std::max(0, StartLeadMs - frameMs));
     return true;
 }
 
@@ -227,7 +229,7 @@ void TfFrameLock::TryJoin() {
     player_->PauseMedia();
     HintNextSegment();
     player_->PlayMediaAt(cue->nextShownAtNs);
-    qCInfo(lcSync) << "join: segment" << index << "cued at frame" << frame << "; frame"
-                   << frame + 1 << "at" << cue->nextShownAtNs << "ns on the shared clock, in"
+    qCInfo(lcSync) << "join: segment" << index << "cued at frame" << frame << "; frame" << frame + 1
+                   << "at" << cue->nextShownAtNs << "ns on the shared clock, in"
                    << ms(cue->nextShownAtNs - clock.nowNs) << "ms";
 }

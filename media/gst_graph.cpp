@@ -475,8 +475,8 @@ bool GstGraph::runAt(std::int64_t clockTimeNs) {
         const std::int64_t next = stream_time::frameAt(held, frameRate_) + 1;
         nextRunningTime += stream_time::frameStart(next, frameRate_) - held;
     }
-    changeState(GST_STATE_PLAYING,
-                static_cast<GstClockTime>(std::max<std::int64_t>(clockTimeNs - nextRunningTime, 0)));
+    changeState(GST_STATE_PLAYING, static_cast<GstClockTime>(
+                                       std::max<std::int64_t>(clockTimeNs - nextRunningTime, 0)));
     return true;
 }
 

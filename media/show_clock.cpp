@@ -51,9 +51,8 @@ void restoreStartTime(GstElement* pipeline, int triesLeft) {
         gst_object_unref(pipeline);
         return;
     }
-    QTimer::singleShot(RestorePollMs, [pipeline, triesLeft] {
-        restoreStartTime(pipeline, triesLeft - 1);
-    });
+    QTimer::singleShot(RestorePollMs,
+                       [pipeline, triesLeft] { restoreStartTime(pipeline, triesLeft - 1); });
 }
 
 }  // namespace

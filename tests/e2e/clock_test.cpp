@@ -119,8 +119,9 @@ std::vector<std::vector<std::int64_t>> lagSamples(const std::vector<QRect>& wind
 
 double meanMs(const std::vector<std::int64_t>& lags) {
     return lags.empty() ? 0
-                        : FrameMs * static_cast<double>(std::accumulate(lags.begin(), lags.end(),
-                                                                        std::int64_t{0})) /
+                        : FrameMs *
+                              static_cast<double>(
+                                  std::accumulate(lags.begin(), lags.end(), std::int64_t{0})) /
                               static_cast<double>(lags.size());
 }
 
@@ -216,8 +217,8 @@ TEST(SharedClock, ARestartedSlaveJoinsTheRunningSegmentAndTheOtherSeesNothing) {
     const auto lags = lagSamples(windows, {{0, 2}, {0, 1}}, 10);
     ASSERT_EQ(lags[0].size(), 10u) << logsOf({&master, &slave2});
     for (const std::int64_t lag : lags[0]) {
-        EXPECT_LE(std::abs(lag), 1) << "the restarted Slave: " << listed(lags[0])
-                                    << logsOf({&master, &slave2});
+        EXPECT_LE(std::abs(lag), 1)
+            << "the restarted Slave: " << listed(lags[0]) << logsOf({&master, &slave2});
     }
     for (const std::int64_t lag : lags[1]) {
         EXPECT_LE(std::abs(lag), 1) << "the other Slave: " << listed(lags[1]);
@@ -314,9 +315,9 @@ TEST(SharedClock, AnOlderSlaveStillStartsAtPlayAfterTheSyncTime) {
         if (older.known[i].second != "DoNC") {
             continue;
         }
-        const auto play = std::find_if(older.known.begin() + static_cast<std::ptrdiff_t>(i),
-                                       older.known.end(),
-                                       [](const auto& c) { return c.second == "Play"; });
+        const auto play =
+            std::find_if(older.known.begin() + static_cast<std::ptrdiff_t>(i), older.known.end(),
+                         [](const auto& c) { return c.second == "Play"; });
         ASSERT_NE(play, older.known.end());
         EXPECT_GE(play->first - older.known[i].first, m.syncTimeMs / 1000.0)
             << "\"Play\" came before the sync time";

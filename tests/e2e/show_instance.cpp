@@ -256,9 +256,9 @@ bool isFullScreen(unsigned long window) {
 }
 
 void move(unsigned long window, int x, int y) {
-    runProgram(QStringLiteral("xdotool"), {QStringLiteral("windowmove"), QStringLiteral("--sync"),
-                                           QString::number(window), QString::number(x),
-                                           QString::number(y)});
+    runProgram(QStringLiteral("xdotool"),
+               {QStringLiteral("windowmove"), QStringLiteral("--sync"), QString::number(window),
+                QString::number(x), QString::number(y)});
 }
 
 void pressKey(unsigned long window, const QString& key) {
