@@ -19,9 +19,9 @@ namespace {
 
 constexpr std::int64_t NsPerMs = 1'000'000;
 // From the announcement to the start: a Slave on a loaded machine must have read the
-// announcement and set its pipeline by then. On loopback with four instances on two busy cores
-// the announcement was read within 2 ms (median) and 15 ms (max) of being sent.
-constexpr int StartLeadMs = 50;
+// announcement and set its pipeline by then. A Master and four Slaves of 720p MJPEG on two
+// cores did so 3.7 ms (median) and 32 ms (max) after the Master announced.
+constexpr int StartLeadMs = 80;
 // A joining Slave cues the frame current this long after it heard of the show, so that it has
 // prerolled that frame when the show reaches it (a seek into a long H.264 GOP takes 400 ms).
 constexpr std::int64_t JoinLeadNs = 700 * NsPerMs;

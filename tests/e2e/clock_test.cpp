@@ -234,7 +234,7 @@ TEST(SharedClock, ARestartedSlaveJoinsTheRunningSegmentAndTheOtherSeesNothing) {
 
 // What a Slave of an older version takes from a Master on the shared clock: every command is
 // one it knows, or one its command table ignores, and each "Play" comes at least a sync time
-// after the cue.
+// after the cue. A Slave whose clock cannot be reached says so once and starts at "Play".
 class OlderSlave : public SyncCommandTarget {
 public:
     explicit OlderSlave(quint16 port) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
@@ -285,24 +285,34 @@ private:
     }};
 };
 
-TEST(SharedClock, AnOlderSlaveStillStartsAtPlayAfterTheSyncTime) {
+TEST(SharedClock, SlavesWithoutTheSharedClockStillStartAtPlayWithTheMaster) {
     const QTemporaryDir dir;
     const QString clip = dir.filePath(QStringLiteral("short.avi"));
     makeClip(clip, 100);
     ShowSettings m = settingsFor(true, clip, freePort(),
                                  {QStringLiteral("0"), QStringLiteral("30"), QStringLiteral("60")});
     m.openTimerMs = 1000;
+    ShowSettings s = settingsFor(false, clip, m.port, m.syncPoints);
+    // Where no Master publishes a clock: as if the firewall let no UDP through.
+    s.clockPort = freePort();
     ShowInstance master(QStringLiteral("Master"), m);
+    ShowInstance unclocked(QStringLiteral("Slave without the clock"), s);
     master.start();
     ASSERT_TRUE(master.waitFor(QStringLiteral("listening on port"), 0, 30));
     OlderSlave older(m.port);
     ASSERT_TRUE(older.connected());
+    unclocked.start();
     const auto plays = [&] {
         older.read();
         return std::count_if(older.known.begin(), older.known.end(),
                              [](const auto& c) { return c.second == "Play"; });
     };
     ASSERT_TRUE(waitUntil([&] { return plays() >= 4; }, 60)) << logOf(master).toStdString();
+    const auto unreachable = unclocked.waitFor(QStringLiteral("shared clock not reached"), 0, 30);
+    ASSERT_TRUE(unreachable) << logOf(unclocked).toStdString();
+    const double after = unreachable->monotonic;
+    ASSERT_TRUE(
+        waitUntil([&] { return plays() >= 4 && older.known.back().first > after + 3; }, 30));
     ASSERT_TRUE(master.find(QStringLiteral("start at"))) << logOf(master).toStdString();
 
     for (const QByteArray& code : older.ignored) {
@@ -321,6 +331,25 @@ TEST(SharedClock, AnOlderSlaveStillStartsAtPlayAfterTheSyncTime) {
         ASSERT_NE(play, older.known.end());
         EXPECT_GE(play->first - older.known[i].first, m.syncTimeMs / 1000.0)
             << "\"Play\" came before the sync time";
+    }
+    const auto said = unclocked.log();
+    EXPECT_EQ(std::count_if(said.begin(), said.end(),
+                            [](const LogLine& line) {
+                                return line.message.startsWith(QStringLiteral("shared clock not"));
+                            }),
+              1);
+    // The Master's starts since then, each also the unclocked Slave's, on the same frame.
+    const auto own = unclocked.frames(QStringLiteral("started frame"), after - 1);
+    const auto masters = master.frames(QStringLiteral("started frame"), after);
+    ASSERT_GE(masters.size(), 2u);
+    for (const auto& start : masters) {
+        EXPECT_TRUE(std::any_of(own.begin(), own.end(),
+                                [&](const auto& mine) {
+                                    return mine.second == start.second &&
+                                           std::abs(mine.first - start.first) < 0.4;
+                                }))
+            << "the Slave without the clock missed the start on frame " << start.second
+            << logsOf({&master, &unclocked});
     }
 }
 
