@@ -232,6 +232,23 @@ std::vector<std::pair<double, std::int64_t>> ShowInstance::frames(const QString&
     return result;
 }
 
+QString logOf(const ShowInstance& instance) {
+    QString text = QStringLiteral("---- ") + instance.name() + QStringLiteral(" ----\n");
+    for (const LogLine& line : instance.log()) {
+        text += QString::number(line.monotonic, 'f', 6) + QLatin1Char(' ') + line.category +
+                QLatin1Char(' ') + line.message + QLatin1Char('\n');
+    }
+    return text + instance.output();
+}
+
+QString logsOf(const std::vector<const ShowInstance*>& instances) {
+    QString text;
+    for (const ShowInstance* instance : instances) {
+        text += logOf(*instance);
+    }
+    return text;
+}
+
 namespace desktop {
 
 unsigned long findWindow(qint64 pid, const QString& title) {

@@ -93,6 +93,11 @@ private:
     QProcess process_;
 };
 
+// The instance's log and output, and several instances' one after the other, for failure
+// messages.
+QString logOf(const ShowInstance& instance);
+QString logsOf(const std::vector<const ShowInstance*>& instances);
+
 // The X side of the desktop, through xdotool: the program's windows as the X server has them.
 namespace desktop {
 
