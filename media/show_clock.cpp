@@ -145,14 +145,23 @@ SharedClockState ShowClock::state() {
 }
 
 GstClock* ShowClock::pipelineClock() {
-    return remote_ != nullptr && settled_ ? remote_ : local_;
+    if (remote_ != nullptr && settled_) {
+        return remote_;
+    }
+    // Unshared and true, the pipeline chooses as it always did: the sound card's clock when
+    // it plays sound.
+    return provider_ != nullptr || setup_.driftPpm != 0 ? local_ : nullptr;
 }
 
 GstStateChangeReturn ShowClock::run(GstElement* pipeline, std::optional<GstClockTime> baseTime) {
     if (!GST_IS_PIPELINE(pipeline)) {
         return gst_element_set_state(pipeline, GST_STATE_PLAYING);
     }
-    gst_pipeline_use_clock(GST_PIPELINE(pipeline), pipelineClock());
+    if (GstClock* clock = pipelineClock()) {
+        gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
+    } else {
+        gst_pipeline_auto_clock(GST_PIPELINE(pipeline));
+    }
     if (!baseTime) {
         if (gst_element_get_start_time(pipeline) == GST_CLOCK_TIME_NONE) {
             gst_element_set_start_time(pipeline, 0);

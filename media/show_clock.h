@@ -40,6 +40,7 @@ public:
 
 private:
     void stopSharing();
+    // The clock to give a pipeline; none: it chooses its own.
     GstClock* pipelineClock();
     void takeStatistics(SharedClockState& state);
 
