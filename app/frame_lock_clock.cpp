@@ -131,7 +131,7 @@ bool TfFrameLock::StartOnSharedTime() {
     SendCommand(startAtCommand(at));
     if (!player_->PlayMediaAt(at)) {
         ShowStarted.reset();
-        SendCommand(QByteArrayLiteral("Play"));
+        SendCommand(SyncCode::Play);
         return true;
     }
     ShowStarted = JoinOrder{CuedSegment, offsetFromIn(next, InPoint()), at};
@@ -145,16 +145,16 @@ bool TfFrameLock::StartOnSharedTime() {
 }
 
 void TfFrameLock::PlayTimerTimer() {
-    SendCommand(QByteArrayLiteral("Play"));
+    SendCommand(SyncCode::Play);
 }
 
 void TfFrameLock::JoinSlave(TSimpleTCPClient* slave) {
     if (Closing || !IsMaster() || !IsLan() || !ShowStarted || !player_->Running()) {
         return;
     }
-    QList<QByteArray> commands{QByteArrayLiteral("ClLi")};
+    QList<QByteArray> commands{SyncCode::ClearList};
     for (const QString& item : SyncPoints()) {
-        commands.append(QByteArrayLiteral("SeLi") + item.toLatin1());
+        commands.append(SyncCode::ListItem + item.toLatin1());
     }
     commands.append(joinCommand(*ShowStarted));
     for (const QByteArray& command : commands) {
@@ -193,11 +193,11 @@ void TfFrameLock::commandJoin(const JoinOrder& order) {
 
 void TfFrameLock::ForgetPendingClockWork(QByteArrayView command) {
     const QByteArrayView code = command.first(std::min<qsizetype>(command.size(), 4));
-    if (code != QByteArrayView("ClLi") && code != QByteArrayView("SeLi") &&
+    if (code != QByteArrayView(SyncCode::ClearList) && code != QByteArrayView(SyncCode::ListItem) &&
         code != QByteArrayView(ClockCode::Join)) {
         PendingJoin.reset();
     }
-    if (code != QByteArrayView("Play") && code != QByteArrayView(ClockCode::StartAt)) {
+    if (code != QByteArrayView(SyncCode::Play) && code != QByteArrayView(ClockCode::StartAt)) {
         StartedOnSharedTime = false;
     }
 }
