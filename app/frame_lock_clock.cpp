@@ -109,7 +109,7 @@ void TfFrameLock::ClockTimerTimer() {
                now - ClockFollowedSinceMs >= ClockUnreachableMs) {
         ClockUnreachableLogged = true;
         qCWarning(lcSync) << "shared clock not reached in" << ClockUnreachableMs / 1000
-                          << "s (UDP blocked?): playing on the own clock, starting at \"Play\"";
+                          << "s (UDP blocked?): playing on its own clock, starting at \"Play\"";
     } else if (clock.settled && now - ClockStateLoggedMs >= ClockStateEveryMs) {
         ClockStateLoggedMs = now;
         qCInfo(lcSync) << "shared clock: settled, offset" << ms(clock.offsetNs) << "ms, round trip"
