@@ -104,6 +104,7 @@ void TfFrameLock::createComponents() {
     ComRetryTimer = makeTimer(this, "ComRetryTimer", 2000, false);
     MediaRetryTimer = makeTimer(this, "MediaRetryTimer", kMediaRetryMs, false);
 
+    createSharedClock();
     FormStorage = new TFormStorage(this, services_.dialogs);
     FormStorage->setObjectName(QStringLiteral("FormStorage"));
     FormStorage->setStoredProps(frameLockStoredProps());
@@ -268,6 +269,7 @@ void TfFrameLock::FormClose() {
     if (!MissingMediaFile.isEmpty() && ui->eFilename->text().isEmpty()) {
         SetFileBoxQuietly(MissingMediaFile);
     }
+    ClockTimer->stop();
     FormStorage->setActive(true);
     if (Unattended) {
         FormStorage->setDialogs(nullptr);
@@ -364,6 +366,7 @@ void TfFrameLock::MediaRetryTimerTimer() {
 
 void TfFrameLock::StopStartTimers() {
     StartTimer->stop();
+    PlayTimer->stop();
     OpenTimer->stop();
     StopTestMode();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/join_cue.h"
 #include "app/receive_assembler.h"
 #include "app/rejected_commands.h"
 #include "app/segment_math.h"
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class DialogService;
 class MediaService;
@@ -29,6 +31,7 @@ class TfSplash;
 class TktLanguage;
 class TktProps;
 class TktSpinEdit;
+class TSharedClockProps;
 
 namespace Ui {
 class TfFrameLock;
@@ -86,6 +89,10 @@ public:
     QTimer* ledtimer;
     // Reopens a serial port whose device went away, at the TCP retry's rhythm.
     QTimer* ComRetryTimer;
+    TSharedClockProps* SharedClock;
+    // Watches the shared clock; sends the "Play" of a start timed on it when that time comes.
+    QTimer* ClockTimer;
+    QTimer* PlayTimer;
 
     // State, start-up and shut-down.
     void FormShow();
@@ -166,6 +173,16 @@ public:
     void StatusTimerTimer();
     void bFileClick();
 
+    // The shared clock (frame_lock_clock.cpp).
+    void OpenSharedClock();
+    void ClockTimerTimer();
+    void PlayTimerTimer();
+    // On a LAN Master on the shared clock: announces the start, starts itself on that time and
+    // sends "Play" when it comes. False (nothing done) otherwise.
+    bool StartOnSharedTime();
+    // A Slave that connects while the show plays is told where it stands.
+    void JoinSlave(TSimpleTCPClient* slave);
+
     // Operator controls and indicators.
     void FormKeyDown(QObject* Sender, int Key, Qt::KeyboardModifiers Shift);
     void FormKeyPress(QObject* Sender, QChar Key);
@@ -222,8 +239,10 @@ private:
     // box, each text once per Start.
     void ReportRangeFit(int index, const FrameRange& range, const FittedRange& fitted);
     void ReportMediaMismatch(const QString& text);
-    // Runs the media; a place at the segment's start becomes one within it.
-    void PlayFromPlace();
+    // Runs the media, at once or so that the frame after the cued one appears at the given time
+    // on the shared clock (false when it could not be timed so and runs at once); a place at the
+    // segment's start becomes one within it.
+    bool PlayFromPlace(std::optional<std::int64_t> sharedTimeNs = std::nullopt);
     // The range of the segment cued last, as it was set (a seek since may have dropped it).
     std::optional<FrameRange> CuedRange() const;
 
@@ -246,6 +265,13 @@ private:
     void NoteRejected(RejectedCommands::Reason reason, QByteArrayView command);
     void ArmRejectedFlush();
     void LogRejected(const QStringList& lines);
+    void commandStartAt(std::int64_t sharedTimeNs) override;
+    void commandJoin(const JoinOrder& order) override;
+    void createSharedClock();
+    // A join waits for media and clock; the Master's next command other than the list's
+    // overrides it.
+    void TryJoin();
+    void ForgetPendingClockWork(QByteArrayView command);
 
     FrameLockServices services_;
     std::unique_ptr<Ui::TfFrameLock> ui;
@@ -297,6 +323,17 @@ private:
     bool OpeningMediaAtStart = false;
     bool RetryingMedia = false;
     bool UpdatingFileBox = false;
+    // Master: the segment playing and when its first frame after the cue appeared.
+    std::optional<JoinOrder> ShowStarted;
+    // Slave: a join not yet carried out; whether the coming "Play" was already acted on.
+    std::optional<JoinOrder> PendingJoin;
+    bool StartedOnSharedTime = false;
+    // What the clock's log said last, so that it says each state once.
+    bool ClockSettledLogged = false;
+    bool ClockUnreachableLogged = false;
+    qint64 ClockFollowedSinceMs = 0;
+    qint64 ClockStateLoggedMs = 0;
+    QString ClockSetupKey;
     // The key event the window's key handlers saw last, to tell its offers to parents apart.
     struct {
         const QKeyEvent* event = nullptr;

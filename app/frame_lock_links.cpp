@@ -96,6 +96,7 @@ void TfFrameLock::OpenLink() {
     if (Closing || FirstShow) {
         return;
     }
+    OpenSharedClock();
     const bool master = IsMaster();
     if (IsLan()) {
         ComRetryTimer->stop();

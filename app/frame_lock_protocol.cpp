@@ -101,6 +101,7 @@ void TfFrameLock::DispatchCommand(const QByteArray& command) {
     if (SplashShowing && Splash) {
         Splash->close();
     }
+    ForgetPendingClockWork(command);
     if (!dispatchSyncCommand(command, *this)) {
         NoteRejected(RejectedCommands::Reason::Unknown, command);
     }
@@ -140,6 +141,9 @@ void TfFrameLock::LogRejected(const QStringList& lines) {
 }
 
 void TfFrameLock::commandPlay() {
+    if (std::exchange(StartedOnSharedTime, false)) {
+        return;
+    }
     PlayFromPlace();
 }
 

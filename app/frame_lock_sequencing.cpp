@@ -154,6 +154,7 @@ void TfFrameLock::EndOfList() {
         // The media is still running: it plays on from the In point at once.
         ResetToFirstSegment();
         WrappedToFirstSegment = true;
+        ShowStarted = JoinOrder{0, 0, player_->SharedClock().nowNs};
     } else if (IsMaster()) {
         CueSegment(0, true);
     }
@@ -173,8 +174,10 @@ void TfFrameLock::StartTimerTimer() {
     // Stopped first: a file that cannot be opened shows a modal box inside PlayMedia, and the
     // timer must not fire again behind it.
     StartTimer->stop();
-    SendCommand(SyncCommand::play());
-    PlayFromPlace();
+    if (!StartOnSharedTime()) {
+        SendCommand(SyncCommand::play());
+        PlayFromPlace();
+    }
     HintNextSegment();
 }
 
@@ -212,11 +215,17 @@ void TfFrameLock::SendStartPlace() {
     }
 }
 
-void TfFrameLock::PlayFromPlace() {
-    player_->PlayMedia();
+bool TfFrameLock::PlayFromPlace(std::optional<std::int64_t> sharedTimeNs) {
+    bool timed = false;
+    if (sharedTimeNs) {
+        timed = player_->PlayMediaAt(*sharedTimeNs);
+    } else {
+        player_->PlayMedia();
+    }
     if (MediaPlace == Place::SegmentStart) {
         MediaPlace = Place::InSegment;
     }
+    return timed;
 }
 
 std::optional<FrameRange> TfFrameLock::CuedRange() const {
@@ -322,6 +331,7 @@ void TfFrameLock::bStopClick() {
     SendCommand(SyncCommand::stop());
     player_->StopMedia();
     StartTimer->stop();
+    PlayTimer->stop();
     StopTestMode();
 }
 

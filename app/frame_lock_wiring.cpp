@@ -67,6 +67,7 @@ void TfFrameLock::connectHandlers() {
     Server->OnClientConnected = [this](QObject* s, TSimpleTCPClient* c) {
         qCInfo(lcNet).noquote() << "slave connected" << endpoint(*c);
         ServerClientConnected(s, c);
+        JoinSlave(c);
     };
     Server->OnClientDisconnected = [this](QObject* s, TSimpleTCPClient* c) {
         qCInfo(lcNet).noquote() << "slave disconnected" << endpoint(*c);

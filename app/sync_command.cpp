@@ -1,5 +1,6 @@
 #include "app/sync_command.h"
 
+#include <QList>
 #include <array>
 #include <limits>
 
@@ -64,6 +65,15 @@ QByteArray positionInSegment(std::int64_t offsetFromIn) {
     return SyncCode::PositionInSegment + QByteArray::number(offsetFromIn);
 }
 
+QByteArray startAt(std::int64_t sharedTimeNs) {
+    return SyncCode::StartAt + QByteArray::number(sharedTimeNs);
+}
+
+QByteArray join(const JoinOrder& order) {
+    return SyncCode::Join + QByteArray::number(order.segment) + ',' +
+           QByteArray::number(order.frameFromIn) + ',' + QByteArray::number(order.shownAtNs);
+}
+
 }  // namespace SyncCommand
 
 std::optional<std::int64_t> parseDecimal64(QByteArrayView text) {
@@ -105,6 +115,20 @@ std::optional<std::int32_t> parseDecimal32(QByteArrayView text) {
     return static_cast<std::int32_t>(*value);
 }
 
+std::optional<JoinOrder> parseJoinOrder(QByteArrayView text) {
+    const QList<QByteArray> parts = text.toByteArray().split(',');
+    if (parts.size() != 3) {
+        return std::nullopt;
+    }
+    const std::optional<std::int32_t> segment = parseDecimal32(parts[0]);
+    const std::optional<std::int64_t> frame = parseDecimal64(parts[1]);
+    const std::optional<std::int64_t> shownAt = parseDecimal64(parts[2]);
+    if (!segment || !frame || !shownAt) {
+        return std::nullopt;
+    }
+    return JoinOrder{*segment, *frame, *shownAt};
+}
+
 namespace {
 
 using Handler = void (*)(QByteArrayView command, QByteArrayView argument,
@@ -122,9 +146,9 @@ void fixed(QByteArrayView command, QByteArrayView, SyncCommandTarget& target) {
     (target.*run)(value);
 }
 
-// A command whose argument must be a number; any other argument is refused.
-template <typename T, std::optional<T> (*parse)(QByteArrayView), void (SyncCommandTarget::*run)(T)>
-void withNumber(QByteArrayView command, QByteArrayView argument, SyncCommandTarget& target) {
+// A command whose argument must parse; any other argument is refused.
+template <typename T, std::optional<T> (*parse)(QByteArrayView), auto run>
+void withArgument(QByteArrayView command, QByteArrayView argument, SyncCommandTarget& target) {
     if (const std::optional<T> value = parse(argument)) {
         target.commandAccepted(command);
         (target.*run)(*value);
@@ -141,7 +165,7 @@ struct Entry {
 using T = SyncCommandTarget;
 
 // In the order the codes are compared; the first match runs.
-const std::array<Entry, 17> kCommandTable = {{
+const std::array<Entry, 19> kCommandTable = {{
     {SyncCode::Play, plain<&T::commandPlay>},
     {SyncCode::Stop, plain<&T::commandStop>},
     {SyncCode::Rewind, plain<&T::commandRewind>},
@@ -154,12 +178,14 @@ const std::array<Entry, 17> kCommandTable = {{
     {SyncCode::German, fixed<int, &T::commandLanguage, 1>},
     {SyncCode::LoopOn, fixed<bool, &T::commandLoop, true>},
     {SyncCode::LoopOff, fixed<bool, &T::commandLoop, false>},
-    {SyncCode::Position, withNumber<std::int64_t, parseDecimal64, &T::commandPosition>},
+    {SyncCode::Position, withArgument<std::int64_t, parseDecimal64, &T::commandPosition>},
     {SyncCode::ClearList, plain<&T::commandClearList>},
-    {SyncCode::ListItem, withNumber<std::int32_t, parseDecimal32, &T::commandListItem>},
-    {SyncCode::CueSegment, withNumber<std::int32_t, parseDecimal32, &T::commandCueSegment>},
+    {SyncCode::ListItem, withArgument<std::int32_t, parseDecimal32, &T::commandListItem>},
+    {SyncCode::CueSegment, withArgument<std::int32_t, parseDecimal32, &T::commandCueSegment>},
     {SyncCode::PositionInSegment,
-     withNumber<std::int64_t, parseDecimal64, &T::commandPositionInSegment>},
+     withArgument<std::int64_t, parseDecimal64, &T::commandPositionInSegment>},
+    {SyncCode::StartAt, withArgument<std::int64_t, parseDecimal64, &T::commandStartAt>},
+    {SyncCode::Join, withArgument<JoinOrder, parseJoinOrder, &T::commandJoin>},
 }};
 
 }  // namespace

@@ -25,7 +25,21 @@ inline constexpr char ClearList[] = "ClLi";
 inline constexpr char ListItem[] = "SeLi";
 inline constexpr char CueSegment[] = "DoNC";
 inline constexpr char PositionInSegment[] = "PoSe";
+// The shared clock's commands. An instance that does not know them ignores them and starts at
+// "Play" as before; their arguments are decimal numbers and commas, so they never break an
+// older receiver's framing.
+inline constexpr char StartAt[] = "PlAt";
+inline constexpr char Join[] = "Join";
 }  // namespace SyncCode
+
+// To a Slave joining while the show plays: the segment, a frame (from the In point) and the time
+// on the shared clock, in ns, at which that frame appeared.
+struct JoinOrder {
+    std::int32_t segment = 0;
+    std::int64_t frameFromIn = 0;
+    std::int64_t shownAtNs = 0;
+    bool operator==(const JoinOrder&) const = default;
+};
 
 // The commands as the Master sends them, one builder per code of the table below. Numbers go
 // out as decimal text; a list item goes out as the list holds it.
@@ -46,6 +60,9 @@ QByteArray cueSegment(std::int32_t index);
 // Sent after "Pos " with the same offset when the Master stands within the range of the segment
 // it cued: the receiver keeps that segment's end instead of playing to the end of the media.
 QByteArray positionInSegment(std::int64_t offsetFromIn);
+// The time on the shared clock, in ns, at which the frame after the cued one appears.
+QByteArray startAt(std::int64_t sharedTimeNs);
+QByteArray join(const JoinOrder& order);
 }  // namespace SyncCommand
 
 // "_" + command + "*": the bytes that go on the wire. Nothing is escaped; the Master's arguments
@@ -56,6 +73,8 @@ QByteArray frameCommand(QByteArrayView command);
 // else (blanks, "+", letters, an empty text, overflow) is no number.
 std::optional<std::int64_t> parseDecimal64(QByteArrayView text);
 std::optional<std::int32_t> parseDecimal32(QByteArrayView text);
+// "segment,frame,time", each a whole decimal number.
+std::optional<JoinOrder> parseJoinOrder(QByteArrayView text);
 
 // What a received command makes an instance do. Each receiver operation is one call; the
 // dispatcher has already checked the arguments.
@@ -77,6 +96,8 @@ public:
     virtual void commandCueSegment(std::int32_t index) = 0;
     // The Master's place within the segment it cued, as an offset from its In point.
     virtual void commandPositionInSegment(std::int64_t offsetFromIn) = 0;
+    virtual void commandStartAt(std::int64_t sharedTimeNs) = 0;
+    virtual void commandJoin(const JoinOrder& order) = 0;
     // A command that was recognised but whose argument is not a number of the right kind: it
     // does nothing, and later commands run as usual.
     virtual void commandRefused(QByteArrayView command) = 0;

@@ -144,6 +144,22 @@ void TGraphPlayer::PlayMedia() {
     }
 }
 
+bool TGraphPlayer::PlayMediaAt(std::int64_t sharedTimeNs) {
+    if (!mediaOpen_) {
+        OpenMedia();
+    }
+    if (!mediaOpen_) {
+        return false;
+    }
+    callIfAssigned(owner_.fullScreenOnPlay);
+    const bool timed = service_->runAt(sharedTimeNs);
+    if (!timed) {
+        service_->run();
+    }
+    running_ = true;
+    return timed;
+}
+
 void TGraphPlayer::StopMedia() {
     if (mediaOpen_) {
         service_->stop();

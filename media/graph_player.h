@@ -53,6 +53,13 @@ public:
     void OpenMedia();
     void CloseMedia();
     void PlayMedia();
+    // As PlayMedia, timed so that the frame after the one cued appears at `sharedTimeNs` on the
+    // shared clock. True when so timed; false when it ran at once, not being on that clock.
+    bool PlayMediaAt(std::int64_t sharedTimeNs);
+    void UseClock(const ClockSetup& setup) { service_->useClock(setup); }
+    SharedClockState SharedClock() { return service_->sharedClock(); }
+    // Nanoseconds per frame; 0 while no video with a known frame rate is open.
+    std::int64_t FrameDurationNs() { return mediaOpen_ ? service_->frameDurationNs() : 0; }
     void StopMedia();
     void PauseMedia();
     // Current position := frame, stop position := end of the media (cancels a range).
@@ -80,6 +87,8 @@ public:
     std::int32_t FrameUnit() const { return frameUnit_; }
     bool HasVideoWindow() const { return hasVideoWindow_; }
     bool FullScreenActive() const { return fullScreenActive_; }
+    // Last run rather than paused or stopped.
+    bool Running() const { return running_; }
     WindowHandle SavedMessageDrain() const { return savedMessageDrain_; }
 
     static inline const QString VideoCaption = QStringLiteral("frameLock PRO Video");

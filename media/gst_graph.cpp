@@ -346,6 +346,7 @@ void GstGraph::setPositions(std::int64_t current, std::int64_t stop) {
     if (back_ != nullptr && plan_.prepares(range)) {
         plan_.holdCue(range);
         heldState_.reset();
+        heldBaseTime_.reset();
         cueDeadline_.start(options_.standbyWait);
         finishCue();
         return;
@@ -382,6 +383,39 @@ void GstGraph::seek(const SeekRange& range) {
 }
 
 void GstGraph::setState(GstState state) {
+    changeState(state, std::nullopt);
+}
+
+bool GstGraph::runAt(std::int64_t clockTimeNs) {
+    const std::optional<SeekRange>& cue = plan_.heldCue();
+    if (front_ == nullptr || options_.clock == nullptr || runAfterSwap_ ||
+        (!cue && front_->running())) {
+        return false;
+    }
+    // The pipeline holds its frame at the running time it paused at, 0 after a seek (a cue
+    // still waiting for the standby is one); the next frame comes at its distance from the
+    // position held.
+    const GstClockTime pausedAt = gst_element_get_start_time(front_->element());
+    const std::int64_t heldRunningTime = !cue && !seekSinceRun_ && GST_CLOCK_TIME_IS_VALID(pausedAt)
+                                             ? static_cast<std::int64_t>(pausedAt)
+                                             : 0;
+    std::int64_t nextRunningTime = heldRunningTime;
+    if (frameFormat_) {
+        if (heldRunningTime != 0) {
+            currentPosition();
+        }
+        const std::int64_t held = cue                    ? cue->startNs
+                                  : heldRunningTime == 0 ? seekRange_.startNs
+                                                         : lastPositionNs_;
+        const std::int64_t next = stream_time::frameAt(held, frameRate_) + 1;
+        nextRunningTime += stream_time::frameStart(next, frameRate_) - held;
+    }
+    const std::int64_t base = clockTimeNs > nextRunningTime ? clockTimeNs - nextRunningTime : 0;
+    changeState(GST_STATE_PLAYING, static_cast<GstClockTime>(base));
+    return true;
+}
+
+void GstGraph::changeState(GstState state, std::optional<GstClockTime> baseTime) {
     if (front_ == nullptr) {
         return;
     }
@@ -394,6 +428,7 @@ void GstGraph::setState(GstState state) {
         // The cued frame is not on screen yet: the cue starts it once it is. Until then the
         // range cued away from holds.
         heldState_ = state;
+        heldBaseTime_ = baseTime;
         if (front_->running()) {
             front_->setShowPrerollFrame(false);
             front_->setState(GST_STATE_PAUSED);
@@ -408,7 +443,7 @@ void GstGraph::setState(GstState state) {
         // picture would step ahead of the position. Hold the frame on screen instead.
         front_->setShowPrerollFrame(false);
     }
-    if (front_->setState(state) == GST_STATE_CHANGE_FAILURE) {
+    if (front_->setState(state, options_.clock.get(), baseTime) == GST_STATE_CHANGE_FAILURE) {
         qCWarning(lcMedia) << "state change failed in" << fileName_;
     }
     if (state == GST_STATE_PAUSED && wasRunning && seekSinceRun_ && frameFormat_ &&

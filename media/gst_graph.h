@@ -2,6 +2,7 @@
 
 #include "media/media_service.h"
 #include "media/playback_pipeline.h"
+#include "media/show_clock.h"
 #include "media/standby_plan.h"
 #include "media/stream_time.h"
 #include "media/video_window.h"
@@ -37,6 +38,8 @@ struct GstGraphOptions {
     // How long after a standby was given up (it kept missing cues, or memory was short) a
     // second pipeline is tried again.
     std::chrono::milliseconds standbyRetry{std::chrono::minutes(1)};
+    // The clock both pipelines run on; none: each pipeline chooses its own.
+    std::shared_ptr<ShowClock> clock;
 };
 
 // One filter graph: a GStreamer pipeline for one file, its video window and its event queue.
@@ -84,6 +87,10 @@ public:
     // Run (PLAYING) or hold (PAUSED). The video window appears on the first of them, as a
     // graph's window does once the graph is cued.
     void setState(GstState state);
+    // Runs so that the frame after the one cued appears at `clockTimeNs` on the show clock.
+    // False, with nothing done, when it already runs or has no show clock.
+    bool runAt(std::int64_t clockTimeNs);
+    FrameRate frameRate() const { return frameRate_; }
 
     // The range setPositions() is expected to get next. A second pipeline of the same file,
     // drawing into a surface stacked in the video window, stands paused on its first frame;
@@ -126,6 +133,8 @@ private:
     void takeVideoProperties();
     void dropWindow();
     void seek(const SeekRange& range);
+    void changeState(GstState state, std::optional<GstClockTime> baseTime);
+    GstStateChangeReturn runPipeline(std::optional<GstClockTime> baseTime);
     std::int64_t unitsToSeekNs(std::int64_t units) const;
     std::int64_t unitsToStopNs(std::int64_t units) const;
     std::int64_t nsToUnits(std::int64_t ns) const;
@@ -148,6 +157,9 @@ private:
     QTimer cueDeadline_;
     // The state asked for while a cue was held; UI thread.
     std::optional<GstState> heldState_;
+    // When a run asked for while the cue waited is to show the frame after the cued one; none:
+    // at once.
+    std::optional<GstClockTime> heldBaseTime_;
     // Names each range set, for its completion; UI thread.
     std::uint64_t rangeSerial_ = 0;
     bool standbyAttached_ = false;

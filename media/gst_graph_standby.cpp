@@ -168,6 +168,7 @@ void GstGraph::swapToStandby(const SeekRange& range) {
     const bool running =
         heldState_ ? *heldState_ == GST_STATE_PLAYING : runAfterSwap_ || front_->running();
     heldState_.reset();
+    const std::optional<GstClockTime> base = std::exchange(heldBaseTime_, std::nullopt);
     // The old pipeline goes behind the new one; it holds its frame and is not waited for. What
     // it still ends belongs to no range.
     front_->assignRange(0);
@@ -189,9 +190,9 @@ void GstGraph::swapToStandby(const SeekRange& range) {
     if (running) {
         QMetaObject::invokeMethod(
             &notifier_,
-            [this] {
+            [this, base] {
                 if (std::exchange(runAfterSwap_, false)) {
-                    front_->setState(GST_STATE_PLAYING);
+                    front_->setState(GST_STATE_PLAYING, options_.clock.get(), base);
                 }
             },
             Qt::QueuedConnection);
@@ -259,9 +260,10 @@ void GstGraph::finishCue() {
         plan_.releaseCue();
     }
     const std::optional<GstState> state = std::exchange(heldState_, std::nullopt);
+    const std::optional<GstClockTime> base = std::exchange(heldBaseTime_, std::nullopt);
     seekTo(*cue);
     if (state) {
-        setState(*state);
+        changeState(*state, base);
     }
     advanceStandby();
 }

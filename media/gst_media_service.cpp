@@ -6,12 +6,21 @@ std::size_t slot(MediaRef ref) {
     return static_cast<std::size_t>(ref);
 }
 
+GstGraphOptions withClock(GstGraphOptions options) {
+    if (options.clock == nullptr) {
+        options.clock = std::make_shared<ShowClock>();
+    }
+    return options;
+}
+
 }  // namespace
 
-GstMediaService::GstMediaService(GstGraphOptions options) : options_(std::move(options)) {
+GstMediaService::GstMediaService(GstGraphOptions options) {
     if (!gst_is_initialized()) {
         gst_init(nullptr, nullptr);
     }
+    // The clock outlives the graphs: a Slave's clock settles once, not at every file opened.
+    options_ = withClock(std::move(options));
 }
 
 GstMediaService::~GstMediaService() = default;
@@ -132,6 +141,24 @@ void GstMediaService::clearNextRange() {
     if (GstGraph* g = graph(MediaRef::MediaSeeking)) {
         g->clearNextRange();
     }
+}
+
+void GstMediaService::useClock(const ClockSetup& setup) {
+    options_.clock->setup(setup);
+}
+
+SharedClockState GstMediaService::sharedClock() {
+    return options_.clock->state();
+}
+
+bool GstMediaService::runAt(std::int64_t sharedTimeNs) {
+    GstGraph* g = graph(MediaRef::MediaControl);
+    return g != nullptr && options_.clock->state().shared && g->runAt(sharedTimeNs);
+}
+
+std::int64_t GstMediaService::frameDurationNs() {
+    GstGraph* g = graph(MediaRef::MediaSeeking);
+    return g != nullptr && g->frameRate().known() ? stream_time::frameStart(1, g->frameRate()) : 0;
 }
 
 void GstMediaService::run() {

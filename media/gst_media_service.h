@@ -41,6 +41,11 @@ public:
     void setNextRange(std::int64_t current, std::int64_t stop) override;
     void clearNextRange() override;
 
+    void useClock(const ClockSetup& setup) override;
+    SharedClockState sharedClock() override;
+    bool runAt(std::int64_t sharedTimeNs) override;
+    std::int64_t frameDurationNs() override;
+
     void run() override;
     void pause() override;
     void stop() override;
@@ -54,7 +59,7 @@ public:
 private:
     VideoWindow* window() const;
 
-    const GstGraphOptions options_;
+    GstGraphOptions options_;
     std::array<std::shared_ptr<GstGraph>, 5> refs_;  // indexed by MediaRef
     ScreenSaverInhibitor screenSaver_;
 };

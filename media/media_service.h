@@ -25,6 +25,31 @@ inline constexpr long EC_FULLSCREEN_LOST = 18;
 // The five references the player holds on an open graph.
 enum class MediaRef { GraphBuilder, MediaControl, MediaEvent, VideoWindow, MediaSeeking };
 
+// Which clock the show's pipelines run on. A Master publishes its clock on a UDP port; a Slave
+// follows the Master's once that clock has settled, and plays on its own until then.
+struct ClockSetup {
+    enum class Role { Own, Publish, Follow };
+    Role role = Role::Own;
+    QString masterHost;  // Follow only
+    quint16 port = 0;    // UDP; 0 with Publish or Follow means Own
+    // Diagnostic: the machine's own clock runs this many parts per million fast.
+    int driftPpm = 0;
+};
+
+struct SharedClockState {
+    // The pipelines run on the shared clock: always on a publishing Master, on a following
+    // Slave once its clock settled.
+    bool shared = false;
+    bool following = false;
+    // Following: the clock answered and settled (latched once it did).
+    bool settled = false;
+    // The shared clock's time now, in ns; only meaningful while shared.
+    std::int64_t nowNs = 0;
+    // Following: the latest measured offset from the local clock and round trip, in ns.
+    std::int64_t offsetNs = 0;
+    std::int64_t roundTripNs = 0;
+};
+
 struct MediaEventRecord {
     long code = 0;
     std::intptr_t param1 = 0;
@@ -76,6 +101,15 @@ public:
     // it ready; a hint only, and a service may ignore it. Cleared when no range is expected.
     virtual void setNextRange(std::int64_t /*current*/, std::int64_t /*stop*/) {}
     virtual void clearNextRange() {}
+
+    // The shared clock. Publishing starts at once; a follower settles within seconds.
+    virtual void useClock(const ClockSetup& /*setup*/) {}
+    virtual SharedClockState sharedClock() { return {}; }
+    // Runs so that the frame after the one cued appears at `sharedTimeNs` on the shared clock.
+    // False, with nothing done, when the pipelines are not on the shared clock or already run.
+    virtual bool runAt(std::int64_t /*sharedTimeNs*/) { return false; }
+    // Nanoseconds per frame of the video (0 when frames cannot be counted).
+    virtual std::int64_t frameDurationNs() { return 0; }
 
     // Control.
     virtual void run() = 0;

@@ -95,11 +95,14 @@ std::uint64_t PlaybackPipeline::rangeEnded(GstMessage* eos) const {
     return seek != GST_SEQNUM_INVALID && age < 0 ? 0 : range;
 }
 
-GstStateChangeReturn PlaybackPipeline::setState(GstState state) {
+GstStateChangeReturn PlaybackPipeline::setState(GstState state, ShowClock* clock,
+                                                std::optional<GstClockTime> baseTime) {
     if (frameLog_ != nullptr) {
         frameLog_->setRunning(state == GST_STATE_PLAYING);
     }
-    const GstStateChangeReturn result = gst_element_set_state(pipeline_, state);
+    const GstStateChangeReturn result = state == GST_STATE_PLAYING && clock != nullptr
+                                            ? clock->run(pipeline_, baseTime)
+                                            : gst_element_set_state(pipeline_, state);
     if (frameLog_ != nullptr) {
         frameLog_->announce();
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "media/frame_probe.h"
+#include "media/show_clock.h"
 #include "media/standby_plan.h"
 #include "media/stream_time.h"
 
@@ -58,8 +59,10 @@ public:
     // Which range an end of stream completes: the one assigned, or none (0) when the end was
     // on its way before the latest seek. Any thread.
     std::uint64_t rangeEnded(GstMessage* eos) const;
-    // Running or holding, with the frame log told before and after.
-    GstStateChangeReturn setState(GstState state);
+    // Running or holding, with the frame log told before and after. Set running, it runs on
+    // `clock` where one is given, and from `baseTime` where one is given (ShowClock::run).
+    GstStateChangeReturn setState(GstState state, ShowClock* clock = nullptr,
+                                  std::optional<GstClockTime> baseTime = std::nullopt);
     // Goes behind: holds its frame, unseen and not waited for.
     void pauseBehind();
     // The state change under way, without waiting.

@@ -12,6 +12,8 @@ inline QStringList frameLockStoredProps() {
         QStringLiteral("cbLock.Checked"),
         QStringLiteral("Client.Port"),
         QStringLiteral("Server.Port"),
+        QStringLiteral("SharedClock.Port"),
+        QStringLiteral("SharedClock.DriftPpm"),
         QStringLiteral("cbFullscreen.Checked"),
         QStringLiteral("cbRepeat.Checked"),
         QStringLiteral("eFilename.Text"),

@@ -31,6 +31,10 @@ public:
     void commandPositionInSegment(std::int64_t offset) override {
         calls << QString("InSegment %1").arg(offset);
     }
+    void commandStartAt(std::int64_t ns) override { calls << QString("StartAt %1").arg(ns); }
+    void commandJoin(const JoinOrder& o) override {
+        calls << QString("Join %1 %2 %3").arg(o.segment).arg(o.frameFromIn).arg(o.shownAtNs);
+    }
     void commandRefused(QByteArrayView command) override {
         calls << "Refused " + QString::fromLatin1(command.toByteArray());
     }
@@ -155,6 +159,8 @@ TEST(SyncCommand, EveryBuilderReachesItsHandler) {
         {SyncCommand::cueSegment(-1), "Cue -1"},
         {SyncCommand::cueSegment(12), "Cue 12"},
         {SyncCommand::positionInSegment(-7), "InSegment -7"},
+        {SyncCommand::startAt(734'050'737'209), "StartAt 734050737209"},
+        {SyncCommand::join(JoinOrder{3, -12, 9'000'000'000'123}), "Join 3 -12 9000000000123"},
     };
     Receiver r;
     QStringList expected;
@@ -164,6 +170,22 @@ TEST(SyncCommand, EveryBuilderReachesItsHandler) {
     }
     EXPECT_EQ(r.target.calls, expected);
     EXPECT_TRUE(r.unknown.isEmpty());
+}
+
+// The shared clock's commands with an argument out of place are refused alone; nothing the
+// Master builds could end or restart a frame at an older receiver, which ignores the codes.
+TEST(SyncCommand, MalformedClockCommandsAreRefused) {
+    Receiver r;
+    for (const char* command :
+         {"PlAt", "PlAt12x", "Join1,2", "Join1,2,3,", "Join1,,3", "Join 1,2,3"}) {
+        r.assembler.Receive(frameCommand(command));
+    }
+    EXPECT_EQ(r.target.calls.filter("Refused").size(), 6);
+    EXPECT_EQ(r.target.calls.size(), 6);
+    for (const QByteArray& command :
+         {SyncCommand::startAt(-1), SyncCommand::join(JoinOrder{-1, -1, -1})}) {
+        EXPECT_FALSE(command.contains('_') || command.contains('*')) << command.constData();
+    }
 }
 
 // A link full of garbage: the first command is told at once, the rest of its second as one

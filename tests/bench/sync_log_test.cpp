@@ -91,6 +91,20 @@ TEST(SyncLogTest, OnlyStartsCuesAndFramesBecomeEvents) {
     EXPECT_EQ(events[4].value, 925);
 }
 
+TEST(SyncLogTest, AStartAnnouncedOnTheSharedClockIsOneStartWhateverPlayFollows) {
+    const auto events = eventsOf(
+        "1.0 w framelock.sync received PlAt1050000000\n"
+        "1.1 w framelock.media started frame 925\n"
+        "1.2 w framelock.sync received Play\n"
+        "3.0 w framelock.sync received Play\n");
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].kind, EventKind::StartSignal);
+    EXPECT_EQ(events[1].kind, EventKind::Started);
+    // A "Play" with no announcement before it is a start of its own.
+    EXPECT_EQ(events[2].kind, EventKind::StartSignal);
+    EXPECT_DOUBLE_EQ(events[2].at, 3.0);
+}
+
 TEST(SyncLogTest, StartsInStepGiveSkewAndCueTimesAndNoMismatch) {
     const SyncReport report = show(slave(0, onTime(0, 75)), 50, slave(50, onTime(50, 75)));
     ASSERT_EQ(report.starts.size(), 2u);

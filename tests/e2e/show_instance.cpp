@@ -89,6 +89,8 @@ QByteArray settingsFile(const ShowSettings& s) {
     add("rbCom_Checked", boolText(!s.lan));
     add("Server_Port", QByteArray::number(s.port));
     add("Client_Port", QByteArray::number(s.port));
+    add("SharedClock_Port", QByteArray::number(s.clockPort.value_or(s.port)));
+    add("SharedClock_DriftPpm", QByteArray::number(s.driftPpm));
     add("eSlaveIP_Text", "127.0.0.1");
     add("eFilename_Text", s.clip.toLocal8Bit());
     add("eIn_Value", QByteArray::number(s.in));
@@ -242,6 +244,23 @@ std::vector<std::pair<double, std::int64_t>> ShowInstance::frames(const QString&
     return result;
 }
 
+QString logOf(const ShowInstance& instance) {
+    QString text = QStringLiteral("---- ") + instance.name() + QStringLiteral(" ----\n");
+    for (const LogLine& line : instance.log()) {
+        text += QString::number(line.monotonic, 'f', 6) + QLatin1Char(' ') + line.category +
+                QLatin1Char(' ') + line.message + QLatin1Char('\n');
+    }
+    return text + instance.output();
+}
+
+QString logsOf(const std::vector<const ShowInstance*>& instances) {
+    QString text;
+    for (const ShowInstance* instance : instances) {
+        text += logOf(*instance);
+    }
+    return text;
+}
+
 namespace desktop {
 
 unsigned long findWindow(qint64 pid, const QString& title) {
@@ -263,6 +282,12 @@ bool isFullScreen(unsigned long window) {
     const QString shape = geometry(window);
     return shape.contains(QStringLiteral("WIDTH=1920")) &&
            shape.contains(QStringLiteral("HEIGHT=1080"));
+}
+
+void move(unsigned long window, int x, int y) {
+    runProgram(QStringLiteral("xdotool"),
+               {QStringLiteral("windowmove"), QStringLiteral("--sync"), QString::number(window),
+                QString::number(x), QString::number(y)});
 }
 
 void pressKey(unsigned long window, const QString& key) {

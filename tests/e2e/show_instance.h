@@ -47,6 +47,9 @@ struct ShowSettings {
     int com2 = 0;
     QString com1Path;
     QString com2Path;
+    // The shared clock's UDP port (0: none); unset, the TCP port's number.
+    std::optional<quint16> clockPort;
+    int driftPpm = 0;
 };
 
 QByteArray settingsFile(const ShowSettings& settings);
@@ -94,6 +97,11 @@ private:
     QProcess process_;
 };
 
+// The instance's log and output, and several instances' one after the other, for failure
+// messages.
+QString logOf(const ShowInstance& instance);
+QString logsOf(const std::vector<const ShowInstance*>& instances);
+
 // The X side of the desktop, through xdotool: the program's windows as the X server has them.
 namespace desktop {
 
@@ -102,6 +110,8 @@ unsigned long findWindow(qint64 pid, const QString& title);
 // The window's place and size as xdotool prints them.
 QString geometry(unsigned long window);
 bool isFullScreen(unsigned long window);
+// Moves the window to (x, y) on the screen.
+void move(unsigned long window, int x, int y);
 // Focuses the window and types the key (an xdotool key name such as "F2").
 void pressKey(unsigned long window, const QString& key);
 void doubleClick(unsigned long window);

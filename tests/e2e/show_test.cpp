@@ -67,23 +67,6 @@ std::size_t count(const ShowInstance& instance, const QString& prefix, double af
     return n;
 }
 
-QString logOf(const ShowInstance& instance) {
-    QString text = QStringLiteral("---- ") + instance.name() + QStringLiteral(" ----\n");
-    for (const LogLine& line : instance.log()) {
-        text += QString::number(line.monotonic, 'f', 6) + QLatin1Char(' ') + line.category +
-                QLatin1Char(' ') + line.message + QLatin1Char('\n');
-    }
-    return text + instance.output();
-}
-
-QString logsOf(const std::vector<const ShowInstance*>& instances) {
-    QString text;
-    for (const ShowInstance* instance : instances) {
-        text += logOf(*instance);
-    }
-    return text;
-}
-
 bool hasStart(const Frames& starts, const std::pair<double, std::int64_t>& wanted) {
     return std::any_of(starts.begin(), starts.end(), [&](const auto& start) {
         return start.second == wanted.second && std::abs(start.first - wanted.first) < SameStart;

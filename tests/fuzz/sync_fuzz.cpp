@@ -2,6 +2,7 @@
 // assembler and the command dispatcher into a receiver that does what a Slave does with each
 // command (list, segments, positions) on a media player over a media double. Nothing may crash,
 // overflow or grow past the assembler's cap, and every range handed to the media lies in 64 bits.
+#include "app/join_cue.h"
 #include "app/receive_assembler.h"
 #include "app/segment_math.h"
 #include "app/sync_command.h"
@@ -84,6 +85,16 @@ public:
             clampFrame(frameFromOffset(inPoint_, offset), player_->DurationFrames());
         player_->SetPlayRange(frame, player_->DurationFrames());
         player_->PauseMedia();
+    }
+    void commandStartAt(std::int64_t sharedTimeNs) override { player_->PlayMediaAt(sharedTimeNs); }
+    void commandJoin(const JoinOrder& order) override {
+        if (const std::optional<JoinCue> at =
+                joinCue(order, 5'000'000'000, 700'000'000, 40'000'000)) {
+            const std::int64_t frame =
+                clampFrame(frameFromOffset(inPoint_, at->frameFromIn), player_->DurationFrames());
+            player_->SetPlayRange(frame, player_->DurationFrames());
+            player_->PlayMediaAt(at->nextShownAtNs);
+        }
     }
     void commandRefused(QByteArrayView) override {}
 

@@ -22,15 +22,6 @@
 
 namespace {
 
-QString logOf(const ShowInstance& instance) {
-    QString text = QStringLiteral("---- ") + instance.name() + QStringLiteral(" ----\n");
-    for (const LogLine& line : instance.log()) {
-        text += QString::number(line.monotonic, 'f', 3) + QLatin1Char(' ') + line.category +
-                QLatin1Char(' ') + line.message + QLatin1Char('\n');
-    }
-    return text + instance.output();
-}
-
 QString settingsPath(const ShowInstance& instance) {
     return instance.dir() + QStringLiteral("/frameLock.ini");
 }

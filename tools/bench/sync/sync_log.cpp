@@ -57,6 +57,12 @@ std::optional<Event> eventOf(const LogLine& line) {
             event.kind = EventKind::StartSignal;
             return event;
         }
+        // A start announced on the shared clock: the instances start on it, before "Play".
+        if (takePrefix(message, "PlAt")) {
+            event.kind = EventKind::StartSignal;
+            event.value = 1;
+            return event;
+        }
         if (takePrefix(message, "DoNC")) {
             const auto index = numberOf<std::int64_t>(message);
             if (!index) {
@@ -158,9 +164,18 @@ std::optional<LogLine> parseLogLine(std::string_view line) {
 std::vector<Event> readEvents(std::istream& log) {
     std::vector<Event> events;
     std::string text;
+    // The "Play" after an announced start signals no start of its own.
+    bool announced = false;
     while (std::getline(log, text)) {
         if (const auto line = parseLogLine(text)) {
             if (const auto event = eventOf(*line)) {
+                if (event->kind == EventKind::StartSignal && event->value == 0 && announced) {
+                    announced = false;
+                    continue;
+                }
+                if (event->kind == EventKind::StartSignal || event->kind == EventKind::CueSignal) {
+                    announced = event->kind == EventKind::StartSignal && event->value == 1;
+                }
                 events.push_back(*event);
             }
         }

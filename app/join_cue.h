@@ -1,0 +1,16 @@
+#pragma once
+
+#include "app/sync_command.h"
+
+#include <cstdint>
+#include <optional>
+
+// Where a Slave joins a show that plays: the frame current `leadNs` after `nowNs` (so that it
+// can be cued meanwhile), and when the frame after it appears. Frames follow at `frameNs` from
+// the order's frame on.
+struct JoinCue {
+    std::int64_t frameFromIn = 0;
+    std::int64_t nextShownAtNs = 0;
+};
+std::optional<JoinCue> joinCue(const JoinOrder& order, std::int64_t nowNs, std::int64_t leadNs,
+                               std::int64_t frameNs);

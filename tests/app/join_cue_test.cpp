@@ -1,0 +1,24 @@
+#include "app/join_cue.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A joining Slave cues the frame current a lead after now and starts the frame after it on the
+// show's grid of frame times, never between two of them.
+TEST(JoinCue, AJoinLandsOnTheShowsFrameGrid) {
+    const JoinOrder order{1, 100, 1'000'000'000};  // frame 100 appeared at 1 s
+    constexpr std::int64_t frame = 40'000'000;
+    // 10.01 s + 0.5 s lead: 237.75 frames on; frame 337 is current, 338 comes at 10.52 s.
+    const std::optional<JoinCue> cue = joinCue(order, 10'010'000'000, 500'000'000, frame);
+    ASSERT_TRUE(cue);
+    EXPECT_EQ(cue->frameFromIn, 337);
+    EXPECT_EQ(cue->nextShownAtNs, 1'000'000'000 + 238 * frame);
+    // Exactly on a frame's start, that frame is current.
+    EXPECT_EQ(joinCue(order, 1'000'000'000 + 5 * frame, 0, frame)->frameFromIn, 105);
+    // An order from the future (clocks that disagree) or without a frame rate places nothing.
+    EXPECT_FALSE(joinCue(order, 0, 500'000'000, frame));
+    EXPECT_FALSE(joinCue(order, 10'000'000'000, 0, 0));
+}
+
+}  // namespace

@@ -1,0 +1,345 @@
+// Shows on the shared clock across real program processes under Xvfb: what the screens show is
+// read from their pixels (every clip carries its frame number as a code), all windows in one
+// grab of the X server, so one instant for all of them.
+#include "e2e/show_instance.h"
+
+#include "app/receive_assembler.h"
+#include "app/sync_command.h"
+#include "tools/clipgen/frame_code.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QThread>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numeric>
+
+namespace {
+
+constexpr double FrameMs = 40;
+
+ShowSettings settingsFor(bool master, const QString& clip, quint16 port,
+                         const QStringList& syncPoints) {
+    ShowSettings s;
+    s.master = master;
+    s.clip = clip;
+    s.port = port;
+    s.syncPoints = syncPoints;
+    s.autoStart = master;
+    // Long enough for the Slaves' clocks to settle before the first start.
+    s.openTimerMs = 4000;
+    return s;
+}
+
+// A video window placed where the test reads it, and where the picture lies on the screen.
+QRect placeVideo(const ShowInstance& instance, int x, int y) {
+    unsigned long window = 0;
+    waitUntil(
+        [&] {
+            return (window = desktop::findWindow(instance.pid(),
+                                                 QStringLiteral("frameLock PRO Video"))) != 0;
+        },
+        30);
+    if (window == 0) {
+        return {};
+    }
+    desktop::move(window, x, y);
+    const QString shape = desktop::geometry(window);
+    const auto value = [&](const char* key) {
+        const QRegularExpression pattern(QLatin1String(key) + QStringLiteral("=(\\d+)"));
+        return pattern.match(shape).captured(1).toInt();
+    };
+    return QRect(value("X"), value("Y"), value("WIDTH"), value("HEIGHT"));
+}
+
+// The frame each window shows, all read from one grab of the screen.
+std::vector<std::optional<std::int64_t>> framesOnScreen(const std::vector<QRect>& windows) {
+    QRect all;
+    for (const QRect& window : windows) {
+        all |= window;
+    }
+    const QImage screen = QGuiApplication::primaryScreen()
+                              ->grabWindow(0, all.x(), all.y(), all.width(), all.height())
+                              .toImage()
+                              .convertToFormat(QImage::Format_Grayscale8);
+    std::vector<std::optional<std::int64_t>> frames;
+    for (const QRect& window : windows) {
+        const QImage picture = screen.copy(window.translated(-all.topLeft()));
+        frames.push_back(readFrameCode(picture.constBits(), picture.width(), picture.height(),
+                                       static_cast<int>(picture.bytesPerLine())));
+    }
+    return frames;
+}
+
+// Each sample: how many frames the second window of each pair is behind the first.
+std::vector<std::vector<std::int64_t>> lagSamples(const std::vector<QRect>& windows,
+                                                  const std::vector<std::pair<int, int>>& pairs,
+                                                  int samples) {
+    std::vector<std::vector<std::int64_t>> lags(pairs.size());
+    for (int i = 0; i < samples; ++i) {
+        const auto frames = framesOnScreen(windows);
+        for (std::size_t p = 0; p < pairs.size(); ++p) {
+            const auto& ahead = frames[static_cast<std::size_t>(pairs[p].first)];
+            const auto& behind = frames[static_cast<std::size_t>(pairs[p].second)];
+            if (ahead && behind) {
+                lags[p].push_back(*ahead - *behind);
+            }
+        }
+        QCoreApplication::processEvents();
+        QThread::msleep(50);
+    }
+    return lags;
+}
+
+double meanMs(const std::vector<std::int64_t>& lags) {
+    return lags.empty() ? 0
+                        : FrameMs *
+                              static_cast<double>(
+                                  std::accumulate(lags.begin(), lags.end(), std::int64_t{0})) /
+                              static_cast<double>(lags.size());
+}
+
+std::string listed(const std::vector<std::int64_t>& lags) {
+    std::string text;
+    for (const std::int64_t lag : lags) {
+        text += std::to_string(lag) + ' ';
+    }
+    return text;
+}
+
+// A Master whose clock runs 500 ppm fast leads two shows side by side through a segment of a
+// minute: one without the shared clock, whose Slave ends measurably behind, and one with it,
+// whose Slave stays on the Master's frame. The Master drifts, not the Slave, because a network
+// clock follows the machine's monotonic clock and not a diagnostic clock of its own process.
+TEST(SharedClock, HoldsASlaveToADriftingMasterThroughALongSegment) {
+    const QTemporaryDir dir;
+    const QString clip = dir.filePath(QStringLiteral("minute.avi"));
+    makeClip(clip, 1560);
+    const QStringList syncPoints{QStringLiteral("0"), QStringLiteral("1525")};
+    ShowSettings ownMaster = settingsFor(true, clip, freePort(), syncPoints);
+    ShowSettings ownSlave = settingsFor(false, clip, ownMaster.port, syncPoints);
+    ownMaster.clockPort = ownSlave.clockPort = 0;
+    ShowSettings sharedMaster = settingsFor(true, clip, freePort(), syncPoints);
+    ShowSettings sharedSlave = settingsFor(false, clip, sharedMaster.port, syncPoints);
+    ownMaster.driftPpm = sharedMaster.driftPpm = 500;
+    ShowInstance m1(QStringLiteral("Master without"), ownMaster);
+    ShowInstance s1(QStringLiteral("Slave without"), ownSlave);
+    ShowInstance m2(QStringLiteral("Master with"), sharedMaster);
+    ShowInstance s2(QStringLiteral("Slave with"), sharedSlave);
+    s1.start();
+    s2.start();
+    m1.start();
+    m2.start();
+    const std::vector<QRect> windows{placeVideo(m1, 0, 0), placeVideo(s1, 340, 0),
+                                     placeVideo(m2, 0, 260), placeVideo(s2, 340, 260)};
+    for (const QRect& window : windows) {
+        ASSERT_FALSE(window.isEmpty()) << logsOf({&m1, &s1, &m2, &s2}).toStdString();
+    }
+    const auto settled = s2.waitFor(QStringLiteral("shared clock settled"), 0, 30);
+    ASSERT_TRUE(settled) << logsOf({&m2, &s2}).toStdString();
+    std::optional<LogLine> started[2];
+    for (int i = 0; i < 2; ++i) {
+        started[i] = (i == 0 ? m1 : m2).waitFor(QStringLiteral("started frame 0"), 0, 30);
+        ASSERT_TRUE(started[i]) << logsOf({&m1, &m2}).toStdString();
+    }
+    ASSERT_LT(settled->monotonic, started[1]->monotonic) << logsOf({&m2, &s2}).toStdString();
+
+    // The last two seconds before the segment's end at 61 s.
+    const double from = std::max(started[0]->monotonic, started[1]->monotonic) + 58.5;
+    waitUntil([&] { return monotonicNow() >= from; }, 70);
+    const auto lags = lagSamples(windows, {{0, 1}, {2, 3}}, 40);
+    ASSERT_GE(lags[0].size(), 30u) << logsOf({&m1, &s1}).toStdString();
+    ASSERT_GE(lags[1].size(), 30u) << logsOf({&m2, &s2}).toStdString();
+    EXPECT_GE(meanMs(lags[0]), 20.0)
+        << "without the shared clock the Slave should be behind: " << listed(lags[0]);
+    EXPECT_LT(std::abs(meanMs(lags[1])), FrameMs)
+        << "with the shared clock: " << listed(lags[1]) << logsOf({&m2, &s2}).toStdString();
+    for (const std::int64_t lag : lags[1]) {
+        EXPECT_LE(std::abs(lag), 1) << listed(lags[1]);
+    }
+}
+
+// A Slave killed in the middle of a two-minute segment and started again is back on the
+// Master's frame within 3 s of its connection; the other Slave hears and does nothing of it.
+TEST(SharedClock, ARestartedSlaveJoinsTheRunningSegmentAndTheOtherSeesNothing) {
+    const QTemporaryDir dir;
+    const QString clip = dir.filePath(QStringLiteral("two-minutes.avi"));
+    makeClip(clip, 3100);
+    const QStringList syncPoints{QStringLiteral("0"), QStringLiteral("3000")};
+    const ShowSettings m = settingsFor(true, clip, freePort(), syncPoints);
+    ShowSettings s = settingsFor(false, clip, m.port, syncPoints);
+    s.retryMs = 500;
+    ShowInstance master(QStringLiteral("Master"), m);
+    ShowInstance slave1(QStringLiteral("Slave 1"), s);
+    ShowInstance slave2(QStringLiteral("Slave 2"), s);
+    slave1.start();
+    slave2.start();
+    master.start();
+    const auto started = master.waitFor(QStringLiteral("started frame 0"), 0, 30);
+    ASSERT_TRUE(started) << logOf(master).toStdString();
+    std::vector<QRect> windows{placeVideo(master, 0, 0), placeVideo(slave1, 340, 0)};
+
+    waitUntil([&] { return monotonicNow() >= started->monotonic + 20; }, 30);
+    const double killedAt = monotonicNow();
+    slave2.kill();
+    slave2.start();
+    windows.push_back(placeVideo(slave2, 680, 0));
+    const auto connected = slave2.waitFor(QStringLiteral("connected to"), killedAt, 30);
+    ASSERT_TRUE(connected) << logsOf({&master, &slave2}).toStdString();
+
+    waitUntil([&] { return monotonicNow() >= connected->monotonic + 3; }, 30);
+    const auto lags = lagSamples(windows, {{0, 2}, {0, 1}}, 10);
+    ASSERT_EQ(lags[0].size(), 10u) << logsOf({&master, &slave2}).toStdString();
+    for (const std::int64_t lag : lags[0]) {
+        EXPECT_LE(std::abs(lag), 1) << "the restarted Slave: " << listed(lags[0])
+                                    << logsOf({&master, &slave2}).toStdString();
+    }
+    for (const std::int64_t lag : lags[1]) {
+        EXPECT_LE(std::abs(lag), 1) << "the other Slave: " << listed(lags[1]);
+    }
+    for (const LogLine& line : slave1.log()) {
+        if (line.monotonic > killedAt) {
+            EXPECT_FALSE(line.message.startsWith(QStringLiteral("received")) ||
+                         line.message.contains(QStringLiteral(" frame ")))
+                << "the other Slave was disturbed: " << line.message.toStdString();
+        }
+    }
+}
+
+// What a Slave of an older version takes from a Master on the shared clock: every command is
+// one it knows, or one its command table ignores, and each "Play" comes at least a sync time
+// after the cue. A Slave whose clock cannot be reached says so once and starts at "Play".
+class OlderSlave {
+public:
+    explicit OlderSlave(quint16 port) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~OlderSlave() { close(fd_); }
+    OlderSlave(const OlderSlave&) = delete;
+    OlderSlave& operator=(const OlderSlave&) = delete;
+
+    bool connected() const { return connected_; }
+    void read() {
+        char buffer[4096];
+        const ssize_t n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0) {
+            assembler_.Receive(QByteArrayView(buffer, n));
+        }
+    }
+    // Known commands with their arrival, and the codes the table did not know.
+    std::vector<std::pair<double, QByteArray>> known;
+    std::vector<QByteArray> ignored;
+
+private:
+    // The command table of the version before the shared clock, spelled out here on purpose:
+    // today's table knows more.
+    static constexpr std::array<const char*, 16> OlderCodes = {
+        "Play", "Stop", "Rewi", "ReSt", "Ful1", "Ful0", "FSc1", "FSc0",
+        "LUSA", "LGer", "Rep1", "Rep0", "Pos ", "ClLi", "SeLi", "DoNC"};
+
+    int fd_;
+    bool connected_ = false;
+    ReceiveAssembler assembler_{[this](const QByteArray& command) {
+        const QByteArray code = command.left(4);
+        const bool knows = std::any_of(OlderCodes.begin(), OlderCodes.end(),
+                                       [&](const char* c) { return code == c; });
+        if (knows) {
+            known.emplace_back(monotonicNow(), code);
+        } else {
+            ignored.push_back(code);
+        }
+    }};
+};
+
+TEST(SharedClock, SlavesWithoutTheSharedClockStillStartAtPlayWithTheMaster) {
+    const QTemporaryDir dir;
+    const QString clip = dir.filePath(QStringLiteral("short.avi"));
+    makeClip(clip, 100);
+    ShowSettings m = settingsFor(true, clip, freePort(),
+                                 {QStringLiteral("0"), QStringLiteral("30"), QStringLiteral("60")});
+    m.openTimerMs = 1000;
+    ShowSettings s = settingsFor(false, clip, m.port, m.syncPoints);
+    // Where no Master publishes a clock: as if the firewall let no UDP through.
+    s.clockPort = freePort();
+    ShowInstance master(QStringLiteral("Master"), m);
+    ShowInstance unclocked(QStringLiteral("Slave without the clock"), s);
+    master.start();
+    ASSERT_TRUE(master.waitFor(QStringLiteral("listening on port"), 0, 30));
+    OlderSlave older(m.port);
+    ASSERT_TRUE(older.connected());
+    unclocked.start();
+    const auto plays = [&] {
+        older.read();
+        return std::count_if(older.known.begin(), older.known.end(),
+                             [](const auto& c) { return c.second == "Play"; });
+    };
+    // The older Slave reads all along, so that each command's arrival is its own.
+    std::optional<LogLine> unreachable;
+    const auto played = [&] {
+        if (!unreachable) {
+            unreachable = unclocked.find(QStringLiteral("shared clock not reached"));
+        }
+        return plays() >= 4 && unreachable && older.known.back().first > unreachable->monotonic + 3;
+    };
+    ASSERT_TRUE(waitUntil(played, 60)) << logsOf({&master, &unclocked}).toStdString();
+    const double after = unreachable->monotonic;
+    ASSERT_TRUE(master.find(QStringLiteral("start at"))) << logOf(master).toStdString();
+
+    for (const QByteArray& code : older.ignored) {
+        EXPECT_EQ(code, "PlAt") << "a command unknown to an older Slave";
+    }
+    EXPECT_FALSE(older.ignored.empty());
+    EXPECT_EQ(older.known.front().second, "ClLi");
+    int cues = 0;
+    for (std::size_t i = 0; i < older.known.size(); ++i) {
+        if (older.known[i].second != "DoNC") {
+            continue;
+        }
+        const auto play =
+            std::find_if(older.known.begin() + static_cast<std::ptrdiff_t>(i), older.known.end(),
+                         [](const auto& c) { return c.second == "Play"; });
+        // The last cue's "Play" may not have come yet when reading stopped.
+        if (play != older.known.end()) {
+            ++cues;
+            EXPECT_GE(play->first - older.known[i].first, m.syncTimeMs / 1000.0)
+                << "\"Play\" came before the sync time";
+        }
+    }
+    EXPECT_GE(cues, 3);
+    const auto said = unclocked.log();
+    EXPECT_EQ(std::count_if(said.begin(), said.end(),
+                            [](const LogLine& line) {
+                                return line.message.startsWith(QStringLiteral("shared clock not"));
+                            }),
+              1);
+    // The Master's starts since then, each also the unclocked Slave's, on the same frame.
+    const auto own = unclocked.frames(QStringLiteral("started frame"), after - 1);
+    const auto masters = master.frames(QStringLiteral("started frame"), after);
+    ASSERT_GE(masters.size(), 2u);
+    for (const auto& start : masters) {
+        EXPECT_TRUE(std::any_of(own.begin(), own.end(),
+                                [&](const auto& mine) {
+                                    return mine.second == start.second &&
+                                           std::abs(mine.first - start.first) < 0.4;
+                                }))
+            << "the Slave without the clock missed the start on frame " << start.second
+            << logsOf({&master, &unclocked}).toStdString();
+    }
+}
+
+}  // namespace
