@@ -114,6 +114,7 @@ void TfFrameLock::createPlayer() {
         }
     };
     owner.showMessageByKey = [this](const QString& message, const QString& title, int flags) {
+        StatusNoteError(lang->TextByKey(message));
         return lang->ShowMessageByKey(message, title, flags);
     };
     owner.rewindLocal = [this] { RewindLocal(); };

@@ -14,6 +14,7 @@ class MediaService;
 class QComboBox;
 class QKeyEvent;
 class QLineEdit;
+class StatusDesk;
 class QTimer;
 class TComPort;
 class TFormStorage;
@@ -165,6 +166,16 @@ public:
     void bHelpClick();
     void bAboutClick();
 
+    // The Slaves' status on the Master and what a LAN Slave reports (frame_lock_status.cpp).
+    void StatusReceived(TSimpleTCPClient* Client, QByteArrayView bytes);
+    void ShowSlaveLines(TSimpleTCPClient* Client = nullptr);
+    void StatusConnected();
+    void StatusAfterCommand(const QByteArray& command);
+    void StatusSegmentStarted();
+    void StatusNoteError(const QString& text);
+    void PreflightCheck();
+    const StatusDesk& statusDesk() const { return *statusDesk_; }
+
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -207,6 +218,14 @@ private:
     void commandCueSegment(std::int32_t index) override;
     void commandRefused(QByteArrayView command) override;
 
+    void createStatusDesk();
+    void StatusPollTimer();
+    void StatusSampleTimer();
+    void ReportStatus();
+    void RecordSlaveStarts();
+    void RefreshStatusWords();
+    QString SlaveName(const TSimpleTCPClient& slave) const;
+
     FrameLockServices services_;
     std::unique_ptr<Ui::TfFrameLock> ui;
     std::unique_ptr<TGraphPlayer> player_;
@@ -221,6 +240,7 @@ private:
     // a list received anew clears the selection, not what plays.
     int CuedSegment = -1;
     QPointer<TfSplash> Splash;
+    StatusDesk* statusDesk_ = nullptr;
     // Set from the close on: nothing is sent or opened any more.
     bool Closing = false;
     // The key event the window's key handlers saw last, to tell its offers to parents apart.

@@ -3,6 +3,7 @@
 #include "app/frame_lock.h"
 
 #include "app/segment_math.h"
+#include "app/status_frame.h"
 #include "media/graph_player.h"
 #include "net/simple_tcp_server.h"
 #include "serial/com_error.h"
@@ -66,7 +67,7 @@ void TfFrameLock::ClientRead(QObject* Sender, const char* Buffer, qint32 BufLeng
 
 void TfFrameLock::ServerClientRead(QObject* Sender, TSimpleTCPClient* Client, const char* Buffer,
                                    qint32 Length) {
-    Q_UNUSED(Client);
+    StatusReceived(Client, QByteArrayView(Buffer, Length));
     ClientRead(Sender, Buffer, Length);
 }
 
@@ -88,6 +89,10 @@ void TfFrameLock::ComPort1RxChar(QObject* Sender, int Count) {
 }
 
 void TfFrameLock::DispatchCommand(const QByteArray& command) {
+    // Slaves' reports are read per connection; here they would close the Master's splash.
+    if (isStatusCommand(command)) {
+        return;
+    }
     if (SplashShowing && Splash) {
         Splash->close();
     }
@@ -95,6 +100,7 @@ void TfFrameLock::DispatchCommand(const QByteArray& command) {
     if (!dispatchSyncCommand(command, *this)) {
         qCDebug(lcSync) << "unknown command ignored:" << command;
     }
+    StatusAfterCommand(command);
 }
 
 void TfFrameLock::commandPlay() {

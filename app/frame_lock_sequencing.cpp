@@ -127,9 +127,11 @@ void TfFrameLock::StartTimerTimer() {
     SendCommand(QByteArrayLiteral("Play"));
     player_->PlayMedia();
     HintNextSegment();
+    StatusSegmentStarted();
 }
 
 void TfFrameLock::SendSyncList() {
+    PreflightCheck();
     SendCommand(QByteArrayLiteral("ClLi"));
     for (const QString& item : SyncPoints()) {
         SendCommand(QByteArrayLiteral("SeLi") + item.toLatin1());

@@ -78,6 +78,9 @@ public:
     std::int32_t FrameUnit() const { return frameUnit_; }
     bool HasVideoWindow() const { return hasVideoWindow_; }
     bool FullScreenActive() const { return fullScreenActive_; }
+    // What the open file declares; unknown or empty when nothing is open.
+    FrameRate VideoFrameRate() const { return mediaOpen_ ? service_->frameRate() : FrameRate{}; }
+    QSize VideoSize() const { return mediaOpen_ ? service_->videoSize() : QSize(); }
     WindowHandle SavedMessageDrain() const { return savedMessageDrain_; }
 
     static inline const QString VideoCaption = QStringLiteral("frameLock PRO Video");

@@ -87,6 +87,8 @@ public:
     // of the next range, for tests and benchmarks.
     GstElement* standbyPipeline() const { return standby_; }
     bool nextRangeReady();
+    // The video stream's rate as rendered; unknown for audio only.
+    FrameRate frameRate() const { return frameRate_; }
 
 private:
     // Which pipeline a bus handler serves, and the window its video sink draws into.

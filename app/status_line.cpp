@@ -1,0 +1,75 @@
+#include "app/status_line.h"
+
+namespace {
+
+// A start counts as late when it is more than a frame behind: less is within what sampling a
+// running position can tell.
+std::int64_t frameMs(const InstanceMedia& master) {
+    if (master.rateNumerator <= 0 || master.rateDenominator <= 0) {
+        return 40;
+    }
+    return std::max<std::int64_t>(1, 1000 * master.rateDenominator / master.rateNumerator);
+}
+
+}  // namespace
+
+std::optional<std::int64_t> lateness(const SlaveStatus& slave, const ShowFacts& show) {
+    const std::optional<std::int64_t> started = slave.startedAtMasterMs();
+    if (!started || !show.startedAtMs || slave.play->segment != show.startedSegment) {
+        return std::nullopt;
+    }
+    return *started - *show.startedAtMs;
+}
+
+InstanceMedia instanceMedia(const QString& name, const StatusMedia& media) {
+    return {
+        name,         media.open, media.durationFrames, media.rateNumerator, media.rateDenominator,
+        media.inPoint};
+}
+
+QString shortState(const SlaveStatus& slave, const ShowFacts& show, const StatusWords& words) {
+    QStringList parts;
+    if (slave.play) {
+        const StatusPlay& play = *slave.play;
+        const QString segment = QString::number(play.segment);
+        switch (play.state) {
+            case PlayState::NoMedia:
+                break;
+            case PlayState::Stopped:
+                parts << words.stopped;
+                break;
+            case PlayState::Cued:
+                parts << words.cued + QLatin1Char(' ') + segment;
+                break;
+            case PlayState::Ended:
+                parts << words.ended;
+                break;
+            case PlayState::Playing: {
+                QString text =
+                    words.segment + QLatin1Char(' ') + segment + QStringLiteral(" \u25B6");
+                if (play.startFrame) {
+                    text += QLatin1Char(' ') + QString::number(*play.startFrame);
+                }
+                const std::optional<std::int64_t> late = lateness(slave, show);
+                if (play.stillCueing) {
+                    text += QLatin1Char(' ') + words.stillCueing;
+                } else if (late && *late > frameMs(show.master)) {
+                    text += QLatin1Char(' ') + words.late + QLatin1Char(' ') +
+                            QString::number(*late) + QStringLiteral(" ms");
+                } else if (late) {
+                    text += QStringLiteral(" \u2713");
+                }
+                parts << text;
+                break;
+            }
+        }
+    }
+    if (slave.media) {
+        parts << mediaProblems(instanceMedia(QString(), *slave.media), show.syncPoints,
+                               &show.master, words);
+    }
+    if (!slave.error.isEmpty()) {
+        parts << slave.error;
+    }
+    return parts.join(QStringLiteral(" \u00B7 "));
+}
