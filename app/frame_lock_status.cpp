@@ -17,6 +17,9 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTimer>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -63,6 +66,14 @@ void TfFrameLock::RefreshStatusWords() {
 }
 
 QString TfFrameLock::SlaveName(const TSimpleTCPClient& slave) const {
+    // The connection's own port is the server's, the same for every Slave; the peer's port tells
+    // Slaves on one machine apart.
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (getpeername(slave.socketHandle(), reinterpret_cast<sockaddr*>(&peer), &length) == 0 &&
+        peer.sin_family == AF_INET) {
+        return slave.Host() + QLatin1Char(':') + QString::number(ntohs(peer.sin_port));
+    }
     return slave.Host() + QLatin1Char(':') + QString::number(slave.Port());
 }
 
@@ -91,8 +102,10 @@ void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
     desk.facts.master = {desk.words.master, player_->MediaOpen(), player_->DurationFrames(),
                          numerator,         denominator,          InPoint()};
     QStringList lines;
+    QStringList names;
     for (const TSimpleTCPClient* slave : slaves) {
-        QString line = SlaveName(*slave);
+        names << SlaveName(*slave);
+        QString line = names.back();
         if (const SlaveStatus* status = desk.board.find(slave)) {
             const QString state = shortState(*status, desk.facts, desk.words);
             if (!state.isEmpty()) {
@@ -116,7 +129,13 @@ void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
             qCInfo(lcSync).noquote() << "slave" << lines[row];
         }
     }
+    for (const QString& name : std::as_const(desk.shownNames)) {
+        if (!names.contains(name)) {
+            qCInfo(lcSync).noquote() << "slave" << name << "gone";
+        }
+    }
     desk.shownLines = lines;
+    desk.shownNames = names;
 }
 
 void TfFrameLock::PreflightCheck() {

@@ -39,6 +39,7 @@ public:
     int wordsLanguage = -1;
     StatusWords words;
     QStringList shownLines;
+    QStringList shownNames;
 
     // The Slave's own state, as the Master's commands left it.
     PlayState state = PlayState::Stopped;
