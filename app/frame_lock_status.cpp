@@ -13,13 +13,13 @@
 #include "ui_fFrameLock.h"
 #include "widgets/product_info.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTimer>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 namespace {
 
@@ -102,28 +102,28 @@ void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
     desk.facts.master = {desk.words.master, player_->MediaOpen(), player_->DurationFrames(),
                          numerator,         denominator,          InPoint()};
     QStringList lines;
+    QStringList entries;
     QStringList names;
     for (const TSimpleTCPClient* slave : slaves) {
         names << SlaveName(*slave);
-        QString line = names.back();
-        if (const SlaveStatus* status = desk.board.find(slave)) {
-            const QString state = shortState(*status, desk.facts, desk.words);
-            if (!state.isEmpty()) {
-                line += QStringLiteral("  ") + state;
-            }
-        }
-        lines << line;
+        const SlaveStatus* status = desk.board.find(slave);
+        const StatusText text =
+            status != nullptr ? statusText(*status, desk.facts, desk.words) : StatusText{};
+        const QString state =
+            status != nullptr ? shortState(*status, desk.facts, desk.words) : QString();
+        lines << (state.isEmpty() ? names.back() : names.back() + QStringLiteral("  ") + state);
+        entries << listEntry(names.back(), text);
     }
     if (lines == desk.shownLines) {
         return;
     }
-    if (ui->lbConnected->count() != lines.size()) {
+    if (ui->lbConnected->count() != entries.size()) {
         ui->lbConnected->clear();
-        ui->lbConnected->addItems(lines);
+        ui->lbConnected->addItems(entries);
     }
     for (int row = 0; row < lines.size(); ++row) {
-        if (ui->lbConnected->item(row)->text() != lines[row]) {
-            ui->lbConnected->item(row)->setText(lines[row]);
+        if (ui->lbConnected->item(row)->text() != entries[row]) {
+            ui->lbConnected->item(row)->setText(entries[row]);
         }
         if (!desk.shownLines.contains(lines[row])) {
             qCInfo(lcSync).noquote() << "slave" << lines[row];

@@ -27,8 +27,9 @@ InstanceMedia instanceMedia(const QString& name, const StatusMedia& media) {
         media.inPoint};
 }
 
-QString shortState(const SlaveStatus& slave, const ShowFacts& show, const StatusWords& words) {
-    QStringList parts;
+StatusText statusText(const SlaveStatus& slave, const ShowFacts& show, const StatusWords& words) {
+    StatusText result;
+    QStringList& parts = result.notes;
     if (slave.play) {
         const StatusPlay& play = *slave.play;
         const QString segment = QString::number(play.segment);
@@ -64,6 +65,9 @@ QString shortState(const SlaveStatus& slave, const ShowFacts& show, const Status
             }
         }
     }
+    if (!parts.isEmpty()) {
+        result.state = parts.takeFirst();
+    }
     if (slave.media) {
         parts << mediaProblems(instanceMedia(QString(), *slave.media), show.syncPoints,
                                &show.master, words);
@@ -71,5 +75,29 @@ QString shortState(const SlaveStatus& slave, const ShowFacts& show, const Status
     if (!slave.error.isEmpty()) {
         parts << slave.error;
     }
+    return result;
+}
+
+QString shortState(const SlaveStatus& slave, const ShowFacts& show, const StatusWords& words) {
+    const StatusText text = statusText(slave, show, words);
+    QStringList parts = text.notes;
+    if (!text.state.isEmpty()) {
+        parts.prepend(text.state);
+    }
     return parts.join(QStringLiteral(" \u00B7 "));
+}
+
+QString listEntry(const QString& address, const StatusText& text) {
+    QStringList notes = text.notes;
+    QString entry = address;
+    const QString first = !text.state.isEmpty() ? text.state
+                          : !notes.isEmpty()    ? notes.takeFirst()
+                                                : QString();
+    if (!first.isEmpty()) {
+        entry += QStringLiteral("  ") + first;
+    }
+    for (const QString& note : notes) {
+        entry += QStringLiteral("\n      ") + note;
+    }
+    return entry;
 }

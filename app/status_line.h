@@ -23,10 +23,19 @@ struct ShowFacts {
 // start is not known or they are not the same segment.
 std::optional<std::int64_t> lateness(const SlaveStatus& slave, const ShowFacts& show);
 
-// The Slave's short state, e.g. "seg 3 ▶ 1200 ✓", "cued 3", "seg 2 ▶ 600 late 80 ms",
-// "no media", followed by what is wrong with its media. Empty for a Slave that has not
-// reported (an older program).
+// The Slave's short state, e.g. "seg 3 ▶ 1200 ✓", "cued 3", "seg 2 ▶ 600 late 80 ms", and
+// the notes after it: what is wrong with its media, its last error. All empty for a Slave that
+// has not reported (an older program).
+struct StatusText {
+    QString state;
+    QStringList notes;
+};
+StatusText statusText(const SlaveStatus& slave, const ShowFacts& show, const StatusWords& words);
+// The same on one line, as the event log has it: "cued 3 · file too short for Sync point 500".
 QString shortState(const SlaveStatus& slave, const ShowFacts& show, const StatusWords& words);
+// As the Master's list shows it: the address and the state, then each note on a line of its own
+// (the list is narrow), the first one beside the address when there is no state.
+QString listEntry(const QString& address, const StatusText& text);
 
 // The Slave's media as the check at Start sees it.
 InstanceMedia instanceMedia(const QString& name, const StatusMedia& media);
