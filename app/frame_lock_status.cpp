@@ -82,7 +82,9 @@ void TfFrameLock::StatusReceived(TSimpleTCPClient* Client, QByteArrayView bytes)
         return;
     }
     if (statusDesk_->board.receive(Client, bytes, monotonicNowMs(), wallNowMs())) {
-        statusDesk_->refresh->start();
+        if (!statusDesk_->refresh->isActive()) {
+            statusDesk_->refresh->start();
+        }
         RecordSlaveStarts();
     }
 }

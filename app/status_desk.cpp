@@ -11,7 +11,8 @@ StatusDesk::StatusDesk(QObject* parent, const QString& reportPath)
     poll->setInterval(PollMs);
     sample->setSingleShot(true);
     sample->setInterval(SampleMs);
-    // Many reports in one turn of the event loop redraw the lines once.
+    // Reports of many Slaves come in many turns of the event loop; the lines are redrawn at most
+    // once per RefreshMs for all of them.
     refresh->setSingleShot(true);
-    refresh->setInterval(0);
+    refresh->setInterval(RefreshMs);
 }

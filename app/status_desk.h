@@ -25,6 +25,7 @@ public:
     static constexpr int PollMs = 250;
     // How long after a start the running position is sampled to tell when the picture started.
     static constexpr int SampleMs = 300;
+    static constexpr int RefreshMs = 100;
 
     StatusDesk(QObject* parent, const QString& reportPath);
 
