@@ -1,7 +1,8 @@
 #pragma once
 
-#include "app/receive_assembler.h"
 #include "app/status_frame.h"
+
+#include <QByteArray>
 
 #include <QString>
 #include <cstdint>
@@ -24,10 +25,11 @@ struct SlaveStatus {
     std::optional<std::int64_t> startedAtMasterMs() const;
 };
 
-// The Slaves' status reports on the Master, one assembler and one record per connection, so
-// that reports of several Slaves never mix. A connection may send at most ReportsPerSecond
-// reports (a burst of that many at once); what it sends beyond is dropped unread, so a Slave
-// that floods costs the scan of its bytes and nothing more. User-interface thread only.
+// The Slaves' status reports on the Master, framed and kept per connection, so that reports of
+// several Slaves never mix. A connection may send at most ReportsPerSecond reports (a burst of
+// that many at once); while it has used them up, what it sends is dropped unread, and reading
+// starts again at the next "_", so a Slave that floods costs next to nothing here. Frames are
+// cut as the command assembler cuts them. User-interface thread only.
 class SlaveStatusBoard {
 public:
     using Key = const void*;
@@ -48,19 +50,19 @@ public:
 
 private:
     struct Connection {
-        explicit Connection(SlaveStatusBoard& board);
-        ReceiveAssembler assembler;
+        bool inFrame = false;
+        QByteArray partial;
         SlaveStatus status;
         std::deque<std::int64_t> offsets;
         double budget = ReportsPerSecond;
         std::int64_t budgetAtMs = 0;
     };
-    void take(Connection& connection, const QByteArray& command);
+    // False when the connection's budget is used up.
+    static bool refill(Connection& connection, std::int64_t nowMs);
+    // True when the report changed what is known.
+    bool take(Connection& connection, QByteArrayView command, std::int64_t nowMs,
+              std::int64_t wallMs);
 
     std::map<Key, std::unique_ptr<Connection>> connections_;
     std::int64_t dropped_ = 0;
-    // The call in progress: what the assembler's dispatch needs to know.
-    std::int64_t nowMs_ = 0;
-    std::int64_t wallMs_ = 0;
-    bool changed_ = false;
 };
