@@ -222,7 +222,7 @@ private:
     void StatusPollTimer();
     void StatusSampleTimer();
     void ReportStatus();
-    void RecordSlaveStarts();
+    void RecordSlaveStart(const TSimpleTCPClient& slave);
     void RefreshStatusWords();
     QString SlaveName(const TSimpleTCPClient& slave) const;
 

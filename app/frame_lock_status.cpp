@@ -85,7 +85,7 @@ void TfFrameLock::StatusReceived(TSimpleTCPClient* Client, QByteArrayView bytes)
         if (!statusDesk_->refresh->isActive()) {
             statusDesk_->refresh->start();
         }
-        RecordSlaveStarts();
+        RecordSlaveStart(*Client);
     }
 }
 
@@ -191,19 +191,17 @@ void TfFrameLock::StatusSegmentStarted() {
     desk.sample->start();
 }
 
-void TfFrameLock::RecordSlaveStarts() {
+void TfFrameLock::RecordSlaveStart(const TSimpleTCPClient& slave) {
     StatusDesk& desk = *statusDesk_;
-    for (const TSimpleTCPClient* slave : Server->Clients()) {
-        const SlaveStatus* status = desk.board.find(slave);
-        const std::optional<std::int64_t> started =
-            status != nullptr ? status->startedAtMasterMs() : std::nullopt;
-        // A start reported from before this one (the same segment, one loop earlier) is not it.
-        if (!started || !status->play->startFrame || *started < desk.playSentMs - 1000) {
-            continue;
-        }
-        desk.report.record(SlaveName(*slave), status->play->segment, *status->play->startFrame,
-                           *started);
+    const SlaveStatus* status = desk.board.find(&slave);
+    const std::optional<std::int64_t> started =
+        status != nullptr ? status->startedAtMasterMs() : std::nullopt;
+    // A start reported from before this one (the same segment, one loop earlier) is not it.
+    if (!started || !status->play->startFrame || *started < desk.playSentMs - 1000) {
+        return;
     }
+    desk.report.record(SlaveName(slave), status->play->segment, *status->play->startFrame,
+                       *started);
 }
 
 void TfFrameLock::StatusSampleTimer() {
@@ -227,7 +225,9 @@ void TfFrameLock::StatusSampleTimer() {
             desk.report.record(desk.words.master, desk.facts.startedSegment, *desk.startFrame,
                                *started);
         }
-        RecordSlaveStarts();
+        for (const TSimpleTCPClient* slave : Server->Clients()) {
+            RecordSlaveStart(*slave);
+        }
         ShowSlaveLines();
         return;
     }
