@@ -134,8 +134,8 @@ TEST(StatusShow, MasterNamesSlavesThatDoNotFitAndFollowsEachThroughTheShow) {
     }
 
     // A Slave that dies leaves the list; started again it is back with a line of its own.
-    fastSlave.kill();
     const double killedAt = monotonicNow();
+    fastSlave.kill();
     EXPECT_TRUE(waitUntil(
         [&] {
             return slaveLines(master, killedAt).contains(fastAddress + QStringLiteral(" gone"));
