@@ -105,6 +105,7 @@ void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
                          numerator,         denominator,          InPoint()};
     QStringList lines;
     QStringList entries;
+    QStringList hints;
     QStringList names;
     for (const TSimpleTCPClient* slave : slaves) {
         names << SlaveName(*slave);
@@ -115,6 +116,8 @@ void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
             status != nullptr ? shortState(*status, desk.facts, desk.words) : QString();
         lines << (state.isEmpty() ? names.back() : names.back() + QStringLiteral("  ") + state);
         entries << listEntry(names.back(), text);
+        hints << (status != nullptr && status->media ? mediaSummary(*status->media, desk.words)
+                                                     : QString());
     }
     if (lines == desk.shownLines) {
         return;
@@ -124,9 +127,11 @@ void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
         ui->lbConnected->addItems(entries);
     }
     for (int row = 0; row < lines.size(); ++row) {
-        if (ui->lbConnected->item(row)->text() != entries[row]) {
-            ui->lbConnected->item(row)->setText(entries[row]);
+        QListWidgetItem* item = ui->lbConnected->item(row);
+        if (item->text() != entries[row]) {
+            item->setText(entries[row]);
         }
+        item->setToolTip(hints[row]);
         if (!desk.shownLines.contains(lines[row])) {
             qCInfo(lcSync).noquote() << "slave" << lines[row];
         }

@@ -101,3 +101,24 @@ QString listEntry(const QString& address, const StatusText& text) {
     }
     return entry;
 }
+
+QString mediaSummary(const StatusMedia& media, const StatusWords& words) {
+    QStringList parts;
+    if (!media.open) {
+        parts << words.noMedia;
+    } else {
+        parts << media.fileName;
+        if (media.width > 0 && media.height > 0) {
+            parts << QStringLiteral("%1x%2").arg(media.width).arg(media.height);
+        }
+        if (media.rateNumerator > 0) {
+            const double fps = static_cast<double>(media.rateNumerator) /
+                               static_cast<double>(media.rateDenominator);
+            parts << QString::number(fps, 'g', 4) + QLatin1Char(' ') + words.rate;
+        }
+        parts << QString::number(media.durationFrames) + QLatin1Char(' ') + words.frames;
+        parts << QStringLiteral("In ") + QString::number(media.inPoint);
+    }
+    parts << media.version;
+    return parts.join(QStringLiteral(" \u00B7 "));
+}

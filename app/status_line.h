@@ -37,5 +37,9 @@ QString shortState(const SlaveStatus& slave, const ShowFacts& show, const Status
 // (the list is narrow), the first one beside the address when there is no state.
 QString listEntry(const QString& address, const StatusText& text);
 
+// What the Slave plays and runs, for the line's hint: "clip.avi · 1280x720 · 25 fps ·
+// 3000 frames · In 50 · frameLock PRO 2.20".
+QString mediaSummary(const StatusMedia& media, const StatusWords& words);
+
 // The Slave's media as the check at Start sees it.
 InstanceMedia instanceMedia(const QString& name, const StatusMedia& media);

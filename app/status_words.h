@@ -16,6 +16,7 @@ struct StatusWords {
     QString tooShort = QStringLiteral("file too short for Sync point");
     QString inOutside = QStringLiteral("In point past the end of the file");
     QString rate = QStringLiteral("fps");
+    QString frames = QStringLiteral("frames");
     QString master = QStringLiteral("Master");
     QString checkFailed = QStringLiteral("Check at Start:");
 

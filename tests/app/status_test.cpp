@@ -237,6 +237,10 @@ TEST(StatusLines, APlayingSlaveIsMeasuredAgainstTheMastersStartOfTheSameSegment)
     EXPECT_EQ(shortState(slave, show, words),
               QStringLiteral("cued 0 \u00B7 file too short for Sync point 60 \u00B7 COM1 gone"));
     EXPECT_EQ(shortState(SlaveStatus{}, show, words), QString());
+    EXPECT_EQ(
+        mediaSummary(*slave.media, words),
+        QStringLiteral("Saal_2 *\u00DC|%\t.avi \u00B7 1920x1080 \u00B7 25 fps \u00B7 40 frames "
+                       "\u00B7 In 0 \u00B7 frameLock PRO 2.20"));
 }
 
 TEST(ShowReportFile, OneLinePerStartWithEveryInstanceAgainstTheMaster) {
