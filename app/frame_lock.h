@@ -174,7 +174,6 @@ public:
     void StatusSegmentStarted();
     void StatusNoteError(const QString& text);
     void PreflightCheck();
-    const StatusDesk& statusDesk() const { return *statusDesk_; }
 
 protected:
     bool event(QEvent* event) override;

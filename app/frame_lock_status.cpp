@@ -186,7 +186,6 @@ void TfFrameLock::StatusSegmentStarted() {
     desk.facts.startedSegment = segment;
     desk.facts.startedAtMs.reset();
     desk.startFrameInFile = player_->CurrentFrame();
-    desk.startWallMs = desk.playSentMs;
     desk.startFrame = desk.startFrameInFile - InPoint();
     QStringList names{desk.words.master};
     for (const TSimpleTCPClient* slave : Server->Clients()) {

@@ -50,7 +50,6 @@ public:
     bool stillCueing = false;
     bool sampling = false;
     std::int64_t startFrameInFile = 0;
-    std::int64_t startWallMs = 0;
     std::optional<std::int64_t> lastPolledFrame;
     QString lastError;
 
