@@ -130,6 +130,7 @@ void TfFrameLock::createPlayer() {
         }
     };
     owner.showMessageByKey = [this](const QString& message, const QString& title, int flags) {
+        StatusNoteError(lang->TextByKey(message));
         return ShowMediaMessage(message, title, flags);
     };
     owner.rewindLocal = [this] { RewindLocal(); };

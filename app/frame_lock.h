@@ -20,6 +20,7 @@ class MediaService;
 class QComboBox;
 class QKeyEvent;
 class QLineEdit;
+class StatusDesk;
 class QTimer;
 class TComPort;
 class TFormStorage;
@@ -202,6 +203,15 @@ public:
     void bHelpClick();
     void bAboutClick();
 
+    // The Slaves' status on the Master and what a LAN Slave reports (frame_lock_status.cpp).
+    void StatusReceived(TSimpleTCPClient* Client, QByteArrayView bytes);
+    void ShowSlaveLines(TSimpleTCPClient* Client = nullptr);
+    void StatusConnected();
+    void StatusAfterCommand(const QByteArray& command);
+    void StatusSegmentStarted();
+    void StatusNoteError(const QString& text);
+    void PreflightCheck();
+
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -273,6 +283,14 @@ private:
     void TryJoin();
     void ForgetPendingClockWork(QByteArrayView command);
 
+    void createStatusDesk();
+    void StatusPollTimer();
+    void StatusSampleTimer();
+    void ReportStatus();
+    void RecordSlaveStart(const TSimpleTCPClient& slave);
+    void RefreshStatusWords();
+    QString SlaveName(const TSimpleTCPClient& slave) const;
+
     FrameLockServices services_;
     std::unique_ptr<Ui::TfFrameLock> ui;
     std::unique_ptr<TGraphPlayer> player_;
@@ -297,6 +315,7 @@ private:
     RejectedCommands rejected_;
     bool RejectedFlushArmed = false;
     QPointer<TfSplash> Splash;
+    StatusDesk* statusDesk_ = nullptr;
     // Set from the close on: nothing is sent or opened any more.
     bool Closing = false;
     // What the window titles carry after the program's own, from the settings file's optional

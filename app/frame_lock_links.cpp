@@ -234,11 +234,7 @@ void TfFrameLock::ClientStatusTimerTimer() {
 
 void TfFrameLock::ServerClientConnected(QObject* Sender, TSimpleTCPClient* Client) {
     Q_UNUSED(Sender);
-    Q_UNUSED(Client);
-    ui->lbConnected->clear();
-    for (const TSimpleTCPClient* slave : Server->Clients()) {
-        ui->lbConnected->addItem(slave->Host() + QLatin1Char(':') + QString::number(slave->Port()));
-    }
+    ShowSlaveLines(Client);
 }
 
 void TfFrameLock::ComPortClose(QObject* Sender) {

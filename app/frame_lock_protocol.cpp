@@ -3,6 +3,7 @@
 #include "app/frame_lock.h"
 
 #include "app/segment_math.h"
+#include "app/status_frame.h"
 #include "media/graph_player.h"
 #include "net/simple_tcp_server.h"
 #include "serial/com_error.h"
@@ -76,7 +77,7 @@ void TfFrameLock::ClientRead(QObject* Sender, const char* Buffer, qint32 BufLeng
 
 void TfFrameLock::ServerClientRead(QObject* Sender, TSimpleTCPClient* Client, const char* Buffer,
                                    qint32 Length) {
-    Q_UNUSED(Client);
+    StatusReceived(Client, QByteArrayView(Buffer, Length));
     ClientRead(Sender, Buffer, Length);
 }
 
@@ -98,6 +99,10 @@ void TfFrameLock::ComPort1RxChar(QObject* Sender, int Count) {
 }
 
 void TfFrameLock::DispatchCommand(const QByteArray& command) {
+    // Slaves' reports are read per connection; here they would close the Master's splash.
+    if (isStatusCommand(command)) {
+        return;
+    }
     if (SplashShowing && Splash) {
         Splash->close();
     }
@@ -105,6 +110,7 @@ void TfFrameLock::DispatchCommand(const QByteArray& command) {
     if (!dispatchSyncCommand(command, *this)) {
         NoteRejected(RejectedCommands::Reason::Unknown, command);
     }
+    StatusAfterCommand(command);
 }
 
 void TfFrameLock::commandAccepted(QByteArrayView command) {

@@ -179,9 +179,11 @@ void TfFrameLock::StartTimerTimer() {
         PlayFromPlace();
     }
     HintNextSegment();
+    StatusSegmentStarted();
 }
 
 void TfFrameLock::SendSyncList() {
+    PreflightCheck();
     ReportedMismatches.clear();
     SendCommand(SyncCommand::clearList());
     for (const QString& item : SyncPoints()) {

@@ -31,6 +31,7 @@ void onChecked(Button* button, Handler handler) {
 }  // namespace
 
 void TfFrameLock::connectHandlers() {
+    createStatusDesk();
     onChecked(ui->rbMaster, [this] { rbMasterClick(); });
     onChecked(ui->rbSlave, [this] { rbSlaveClick(); });
     onChecked(ui->rbLan, [this] { rbLanClick(); });
@@ -83,6 +84,7 @@ void TfFrameLock::connectHandlers() {
     Client->OnDisconnected = [this](QObject* s) { ClientDisconnected(s); };
     Client->OnConnected = [this](QObject*) {
         qCInfo(lcNet).noquote() << "connected to" << endpoint(*Client);
+        StatusConnected();
     };
     ComPort1->OnRxChar = [this](QObject* s, int count) { ComPort1RxChar(s, count); };
     ComPort1->OnClose = [this](QObject* s) { ComPortClose(s); };

@@ -89,6 +89,9 @@ public:
     bool FullScreenActive() const { return fullScreenActive_; }
     // Last run rather than paused or stopped.
     bool Running() const { return running_; }
+    // What the open file declares; unknown or empty when nothing is open.
+    FrameRate VideoFrameRate() const { return mediaOpen_ ? service_->frameRate() : FrameRate{}; }
+    QSize VideoSize() const { return mediaOpen_ ? service_->videoSize() : QSize(); }
     WindowHandle SavedMessageDrain() const { return savedMessageDrain_; }
 
     static inline const QString VideoCaption = QStringLiteral("frameLock PRO Video");

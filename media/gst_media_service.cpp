@@ -182,3 +182,13 @@ void GstMediaService::stop() {
 void GstMediaService::keepDisplayAwake(bool on) {
     screenSaver_.setInhibited(on);
 }
+
+FrameRate GstMediaService::frameRate() {
+    GstGraph* g = graph(MediaRef::GraphBuilder);
+    return g != nullptr ? g->frameRate() : FrameRate{};
+}
+
+QSize GstMediaService::videoSize() {
+    VideoWindow* w = window();
+    return w != nullptr ? w->naturalSize() : QSize();
+}

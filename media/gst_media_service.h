@@ -52,6 +52,9 @@ public:
 
     void keepDisplayAwake(bool on) override;
 
+    FrameRate frameRate() override;
+    QSize videoSize() override;
+
     // The graph behind a held reference (nullptr when not held), for tests and benchmarks
     // that look at the pipeline or the video window.
     GstGraph* graph(MediaRef ref = MediaRef::GraphBuilder) const;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "media/stream_time.h"
+
 #include <QEvent>
+#include <QSize>
 #include <QString>
 #include <cstdint>
 
@@ -119,4 +122,9 @@ public:
     // While on, the screen saver and display power saving do not start. Never waits; the
     // service gives it up when it goes.
     virtual void keepDisplayAwake(bool on) = 0;
+
+    // What the rendered file declares, for status reports: its frame rate (unknown for audio
+    // or a service that cannot tell) and its picture size (empty without video).
+    virtual FrameRate frameRate() { return {}; }
+    virtual QSize videoSize() { return {}; }
 };

@@ -2,9 +2,13 @@
 // assembler and the command dispatcher into a receiver that does what a Slave does with each
 // command (list, segments, positions) on a media player over a media double. Nothing may crash,
 // overflow or grow past the assembler's cap, and every range handed to the media lies in 64 bits.
+// The same bytes go to the Master's status board as two interleaved connections, and every
+// status report that parses must be built again into a report that parses to the same.
 #include "app/join_cue.h"
 #include "app/receive_assembler.h"
 #include "app/segment_math.h"
+#include "app/slave_status_board.h"
+#include "app/status_frame.h"
 #include "app/sync_command.h"
 #include "media/graph_player.h"
 
@@ -113,6 +117,30 @@ private:
     std::unique_ptr<TGraphPlayer> player_;
 };
 
+void checkStatusRoundTrip(const QByteArray& command) {
+    const std::optional<StatusReport> report = parseStatus(command);
+    if (!report) {
+        return;
+    }
+    const std::optional<StatusReport> again =
+        std::visit([](const auto& r) { return parseStatus(buildStatus(r)); }, *report);
+    if (!again || again->index() != report->index()) {
+        std::abort();
+    }
+    if (const auto* play = std::get_if<StatusPlay>(&*report)) {
+        const auto& other = std::get<StatusPlay>(*again);
+        if (!play->sameStateAs(other) || play->sentAtMs != other.sentAtMs) {
+            std::abort();
+        }
+    } else if (const auto* media = std::get_if<StatusMedia>(&*report)) {
+        if (*media != std::get<StatusMedia>(*again)) {
+            std::abort();
+        }
+    } else if (std::get<StatusError>(*report) != std::get<StatusError>(*again)) {
+        std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -124,13 +152,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(&inPoint, data, sizeof inPoint);
     const std::int64_t length = static_cast<std::int64_t>(data[4]) << (data[5] % 56);
     FuzzReceiver receiver(inPoint & 0x7fffffff, length);
-    ReceiveAssembler assembler(
-        [&](const QByteArray& command) { dispatchSyncCommand(command, receiver); });
+    ReceiveAssembler assembler([&](const QByteArray& command) {
+        dispatchSyncCommand(command, receiver);
+        checkStatusRoundTrip(command);
+    });
+    SlaveStatusBoard board;
+    int connections[2] = {0, 0};
     const std::size_t chunk = 1 + data[5] % 97;
     for (std::size_t at = 6; at < size; at += chunk) {
         const std::size_t n = std::min(chunk, size - at);
-        assembler.Receive(
-            QByteArrayView(reinterpret_cast<const char*>(data + at), static_cast<qsizetype>(n)));
+        const QByteArrayView bytes(reinterpret_cast<const char*>(data + at),
+                                   static_cast<qsizetype>(n));
+        assembler.Receive(bytes);
+        const std::int64_t now = static_cast<std::int64_t>(at);
+        board.receive(&connections[(at / chunk) % 2], bytes, now, now);
         if (assembler.ReceiveBuffer().size() > ReceiveAssembler::MaxFrameLength) {
             std::abort();
         }

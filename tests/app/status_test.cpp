@@ -1,0 +1,273 @@
+#include "app/preflight.h"
+#include "app/receive_assembler.h"
+#include "app/show_report.h"
+#include "app/slave_status_board.h"
+#include "app/slave_status_reporter.h"
+#include "app/status_frame.h"
+#include "app/status_line.h"
+#include "app/sync_command.h"
+#include "support/qt_printers.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+StatusMedia someMedia() {
+    StatusMedia m;
+    m.open = true;
+    m.fileName = QStringLiteral("Saal_2 *Ü|%\t.avi");
+    m.durationFrames = 9000;
+    m.rateNumerator = 30000;
+    m.rateDenominator = 1001;
+    m.width = 1920;
+    m.height = 1080;
+    m.inPoint = 50;
+    m.version = QStringLiteral("frameLock PRO 2.20");
+    return m;
+}
+
+StatusPlay playing(std::int32_t segment, std::int64_t startedAtMs, std::int64_t sentAtMs) {
+    StatusPlay p;
+    p.state = PlayState::Playing;
+    p.segment = segment;
+    p.cueFrame = 30;
+    p.startFrame = 30;
+    p.startedAtMs = startedAtMs;
+    p.sentAtMs = sentAtMs;
+    return p;
+}
+
+std::optional<StatusReport> throughTheWire(const QByteArray& command) {
+    std::optional<StatusReport> report;
+    ReceiveAssembler assembler([&](const QByteArray& c) { report = parseStatus(c); });
+    const QByteArray frame = frameCommand(command);
+    // A byte at a time: the frame survives any cut, and nothing in it ends it early.
+    for (const char c : frame) {
+        assembler.Receive(QByteArrayView(&c, 1));
+    }
+    return report;
+}
+
+TEST(StatusFrames, EveryReportCrossesTheWireUnchanged) {
+    const StatusMedia media = someMedia();
+    const auto m = throughTheWire(buildStatus(media));
+    ASSERT_TRUE(m && std::holds_alternative<StatusMedia>(*m));
+    EXPECT_EQ(std::get<StatusMedia>(*m), media);
+
+    StatusPlay play = playing(3, -5, 1765000000123);
+    play.cueFrame.reset();
+    play.stillCueing = true;
+    const auto p = throughTheWire(buildStatus(play));
+    ASSERT_TRUE(p && std::holds_alternative<StatusPlay>(*p));
+    EXPECT_TRUE(std::get<StatusPlay>(*p).sameStateAs(play));
+    EXPECT_EQ(std::get<StatusPlay>(*p).sentAtMs, play.sentAtMs);
+
+    const StatusError error{QStringLiteral("COM1: _Stop* device gone")};
+    const auto e = throughTheWire(buildStatus(error));
+    ASSERT_TRUE(e && std::holds_alternative<StatusError>(*e));
+    EXPECT_EQ(std::get<StatusError>(*e), error);
+}
+
+TEST(StatusFrames, LongTextIsShortenedOnACharacterBoundaryAndStillParses) {
+    StatusError error{QString(200, QChar(0x00DC))};
+    const QByteArray command = buildStatus(error);
+    EXPECT_LE(command.size() - 4, MaxStatusText);
+    const auto parsed = parseStatus(command);
+    ASSERT_TRUE(parsed);
+    const QString text = std::get<StatusError>(*parsed).text;
+    EXPECT_EQ(text, QString(text.size(), QChar(0x00DC)));
+    EXPECT_GT(text.size(), 50);
+}
+
+TEST(StatusFrames, AnythingOutOfPlaceIsRefusedWhole) {
+    const QByteArray good = buildStatus(playing(1, 10, 20));
+    ASSERT_TRUE(parseStatus(good));
+    const QByteArray media = buildStatus(someMedia());
+    for (const QByteArray& bad : {
+             QByteArray("sSta"),                    // no fields
+             QByteArray("sStaplay|1|||||0|0"),      // one field short
+             good + "|1",                           // one too many
+             QByteArray("sStaPLAY|1|||0|0|0|1"),    // unknown state
+             QByteArray("sStaplay|+1|||0|0|0|1"),   // a plus sign
+             QByteArray("sStaplay|1| 2||0|0|0|1"),  // a blank in a number
+             QByteArray("sStaplay|1|||0|2|0|1"),    // a flag that is no flag
+             QByteArray("sStaplay|-2|||0|0|0|1"),   // a segment below "none"
+             QByteArray("sStaplay|1|||99999999999999999999|0|0|1"),
+             QByteArray("sInf1|a|100|25|1|70000|240|0|v"),  // no such picture
+             QByteArray("sInf1|a|100|25|0|320|240|0|v"),    // a rate over zero
+             QByteArray("sInf1|a|-1|25|1|320|240|0|v"),     // a negative length
+             QByteArray("sErr%4"),                          // a cut escape
+             QByteArray("sErr%zz"),                         // not hex
+             QByteArray("sErr%ff"),                         // hex in small letters
+             QByteArray("sErr%FF"),                         // not UTF-8
+             QByteArray("sErra|b"),                         // a separator that must be escaped
+             QByteArray("sErr") + QByteArray(MaxStatusText + 1, 'a'),
+             media.left(4) + media.mid(4).replace("1920", QByteArray(MaxStatusLength, '1')),
+             QByteArray("sXyz1"),
+             QByteArray("Play"),
+         }) {
+        EXPECT_FALSE(parseStatus(bad)) << bad.toStdString();
+    }
+}
+
+// The command table of any Master runs nothing for a report, so an older Master ignores them.
+TEST(StatusFrames, TheCommandTableRunsNothingForAReport) {
+    class Silent : public SyncCommandTarget {
+    public:
+        int calls = 0;
+        void commandPlay() override { ++calls; }
+        void commandStop() override { ++calls; }
+        void commandRewind() override { ++calls; }
+        void commandRestart() override { ++calls; }
+        void commandFullScreenSetting(bool) override { ++calls; }
+        void commandFullScreen(bool) override { ++calls; }
+        void commandLanguage(int) override { ++calls; }
+        void commandLoop(bool) override { ++calls; }
+        void commandPosition(std::int64_t) override { ++calls; }
+        void commandClearList() override { ++calls; }
+        void commandListItem(std::int32_t) override { ++calls; }
+        void commandCueSegment(std::int32_t) override { ++calls; }
+        void commandPositionInSegment(std::int64_t) override { ++calls; }
+        void commandStartAt(std::int64_t) override { ++calls; }
+        void commandJoin(const JoinOrder&) override { ++calls; }
+        void commandRefused(QByteArrayView) override { ++calls; }
+    } target;
+    for (const QByteArray& report :
+         {buildStatus(someMedia()), buildStatus(playing(1, 2, 3)), buildStatus(StatusError{})}) {
+        EXPECT_TRUE(isStatusCommand(report));
+        EXPECT_FALSE(dispatchSyncCommand(report, target)) << report.toStdString();
+    }
+    EXPECT_EQ(target.calls, 0);
+}
+
+TEST(StatusReporting, ASlaveSendsOnlyWhatChangedAndEverythingOnANewConnection) {
+    StatusReporter reporter;
+    const StatusMedia media = someMedia();
+    EXPECT_EQ(reporter.changes(media, playing(1, 100, 1), {}).size(), 3u);
+    // The clock moving on is no change.
+    EXPECT_TRUE(reporter.changes(media, playing(1, 100, 2), {}).empty());
+    const auto next = reporter.changes(media, playing(2, 100, 3), {});
+    ASSERT_EQ(next.size(), 1u);
+    EXPECT_TRUE(next.front().startsWith(StatusCode::Play));
+    reporter.reset();
+    EXPECT_EQ(reporter.changes(media, playing(2, 100, 4), {}).size(), 3u);
+
+    // 25 frames a second: 10 frames into the run, 400 ms after it began.
+    EXPECT_EQ(pictureStartMs(10'000, 10, 25, 1), 9'600);
+    EXPECT_EQ(pictureStartMs(10'000, 10, 0, 1), std::nullopt);
+}
+
+TEST(StatusBoard, ConnectionsNeverMixAndAFloodIsCutToTheBudget) {
+    SlaveStatusBoard board;
+    int a = 0;
+    int b = 0;
+    const QByteArray first = frameCommand(buildStatus(someMedia()));
+    const QByteArray second = frameCommand(buildStatus(playing(4, 1000, 900)));
+    // Each connection's frame arrives in two pieces, the pieces interleaved.
+    const qsizetype half = first.size() / 2;
+    board.receive(&a, QByteArrayView(first).first(half), 0, 0);
+    board.receive(&b, QByteArrayView(second).first(5), 0, 1000);
+    EXPECT_TRUE(board.receive(&a, QByteArrayView(first).sliced(half), 0, 0));
+    EXPECT_TRUE(board.receive(&b, QByteArrayView(second).sliced(5), 0, 1000));
+    ASSERT_TRUE(board.find(&a) && board.find(&b));
+    EXPECT_EQ(board.find(&a)->media, someMedia());
+    EXPECT_FALSE(board.find(&a)->play);
+    // Sent at 900 on the Slave's clock, received at 1000 on the Master's.
+    EXPECT_EQ(board.find(&b)->startedAtMasterMs(), 1100);
+
+    QByteArray flood;
+    for (int i = 0; i < 1000; ++i) {
+        flood += frameCommand(buildStatus(playing(5 + i, 1000, 900)));
+    }
+    board.receive(&b, flood, 10, 1000);
+    EXPECT_GE(board.droppedReports(), 1000 - SlaveStatusBoard::ReportsPerSecond);
+    const std::int32_t reached = board.find(&b)->play->segment;
+    EXPECT_LT(reached, 5 + SlaveStatusBoard::ReportsPerSecond);
+    // A second later the budget is back.
+    board.receive(&b, frameCommand(buildStatus(playing(7000, 1000, 900))), 1010, 1000);
+    EXPECT_EQ(board.find(&b)->play->segment, 7000);
+
+    board.retain({&b});
+    EXPECT_FALSE(board.find(&a));
+    board.forget(&b);
+    EXPECT_FALSE(board.find(&b));
+}
+
+TEST(StatusCheck, NamesEveryInstanceThatDoesNotFitTheShow) {
+    const StatusWords words;
+    const QStringList points{QStringLiteral("0"), QStringLiteral("250"), QStringLiteral("500")};
+    const InstanceMedia master{QStringLiteral("Master"), true, 1000, 30000, 1001, 0};
+    std::vector<InstanceMedia> all{master};
+    all.push_back({QStringLiteral("fits"), true, 600, 60000, 2002, 100});
+    all.push_back({QStringLiteral("short"), true, 600, 30000, 1001, 200});
+    all.push_back({QStringLiteral("in"), true, 600, 30000, 1001, 601});
+    all.push_back({QStringLiteral("rate"), true, 1000, 25, 1, 0});
+    all.push_back({QStringLiteral("audio"), true, 1000, 0, 1, 0});
+    all.push_back({QStringLiteral("none"), false, 0, 0, 1, 0});
+    EXPECT_EQ(preflightProblems(all, points, words),
+              (QStringList{QStringLiteral("short: file too short for Sync point 500"),
+                           QStringLiteral("in: In point past the end of the file"),
+                           QStringLiteral("rate: 25 fps \u2260 29.97 fps"),
+                           QStringLiteral("none: no media")}));
+}
+
+TEST(StatusLines, APlayingSlaveIsMeasuredAgainstTheMastersStartOfTheSameSegment) {
+    const StatusWords words;
+    ShowFacts show;
+    show.syncPoints = {QStringLiteral("30"), QStringLiteral("60")};
+    show.master = {QStringLiteral("Master"), true, 100, 25, 1, 0};
+    show.startedSegment = 1;
+    show.startedAtMs = 10'000;
+    SlaveStatus slave;
+    slave.media = someMedia();
+    slave.media->rateNumerator = 25;
+    slave.media->rateDenominator = 1;
+    slave.media->inPoint = 0;
+    slave.clockOffsetMs = 0;
+    slave.play = playing(1, 10'030, 0);
+    EXPECT_EQ(shortState(slave, show, words), QStringLiteral("seg 1 \u25B6 30 \u2713"));
+    slave.play->startedAtMs = 10'080;
+    EXPECT_EQ(shortState(slave, show, words), QStringLiteral("seg 1 \u25B6 30 late 80 ms"));
+    // Against another segment's start there is nothing to measure.
+    slave.play->segment = 0;
+    EXPECT_EQ(shortState(slave, show, words), QStringLiteral("seg 0 \u25B6 30"));
+    slave.play->state = PlayState::Cued;
+    slave.media->durationFrames = 40;
+    slave.error = QStringLiteral("COM1 gone");
+    EXPECT_EQ(shortState(slave, show, words),
+              QStringLiteral("cued 0 \u00B7 file too short for Sync point 60 \u00B7 COM1 gone"));
+    EXPECT_EQ(shortState(SlaveStatus{}, show, words), QString());
+    EXPECT_EQ(
+        mediaSummary(*slave.media, words),
+        QStringLiteral("Saal_2 *\u00DC|%\t.avi \u00B7 1920x1080 \u00B7 25 fps \u00B7 40 frames "
+                       "\u00B7 In 0 \u00B7 frameLock PRO 2.20"));
+}
+
+TEST(ShowReportFile, OneLinePerStartWithEveryInstanceAgainstTheMaster) {
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("show.csv"));
+    const QDateTime at(QDate(2026, 12, 7), QTime(21, 0, 0, 5));
+    {
+        ShowReport report(path);
+        report.begin(at, 2,
+                     {QStringLiteral("Master"), QStringLiteral("10.0.0.2:4000"),
+                      QStringLiteral("bad,name")});
+        report.record(QStringLiteral("10.0.0.2:4000"), 2, 30, 1'040);
+        report.record(QStringLiteral("10.0.0.2:4000"), 1, 99, 99);  // another start: not this one
+        report.record(QStringLiteral("Master"), 2, 30, 1'000);
+        report.record(QStringLiteral("bad,name"), 2, 31, 990);
+        // Complete: written at once. The next start lacks a Slave and is written when it ends.
+        report.begin(at.addSecs(1), 3, {QStringLiteral("Master"), QStringLiteral("10.0.0.2:4000")});
+        report.record(QStringLiteral("Master"), 3, 60, 2'000);
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(),
+              "2026-12-07 21:00:00.005,2,Master,30,0,10.0.0.2:4000,30,40,bad name,31,-10\n"
+              "2026-12-07 21:00:01.005,3,Master,60,0,10.0.0.2:4000,,\n");
+}
+
+}  // namespace

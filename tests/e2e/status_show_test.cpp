@@ -1,0 +1,219 @@
+// The Slaves' status on the Master, across real processes: what the Master's list and check at
+// Start say about Slaves whose files do not fit the show, what each line says once the show
+// runs, a Slave that dies and comes back, the show report, and a peer that floods reports.
+#include "e2e/show_instance.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace {
+
+const QStringList SyncPoints{QStringLiteral("0"), QStringLiteral("30"), QStringLiteral("60"),
+                             QStringLiteral("90")};
+
+void makeClipAt(const QString& path, int frames, const QString& fps) {
+    QProcess clipgen;
+    clipgen.start(
+        QStringLiteral(FL_CLIPGEN),
+        {QStringLiteral("mjpeg-avi"), path, QStringLiteral("--size"), QStringLiteral("320x240"),
+         QStringLiteral("--fps"), fps, QStringLiteral("--frames"), QString::number(frames)});
+    ASSERT_TRUE(clipgen.waitForFinished(60000) && clipgen.exitCode() == 0)
+        << clipgen.readAllStandardError().toStdString();
+}
+
+ShowSettings settingsFor(bool master, const QString& clip, quint16 port) {
+    ShowSettings s;
+    s.master = master;
+    s.clip = clip;
+    s.port = port;
+    s.syncPoints = SyncPoints;
+    s.autoStart = master;
+    return s;
+}
+
+// The Master's status lines ("slave <address>  <state>") logged after `after`.
+QStringList slaveLines(const ShowInstance& master, double after = 0) {
+    QStringList lines;
+    for (const LogLine& line : master.log()) {
+        if (line.monotonic > after && line.category == QLatin1String("framelock.sync") &&
+            line.message.startsWith(QLatin1String("slave "))) {
+            lines << line.message.mid(6);
+        }
+    }
+    return lines;
+}
+
+// The address of the first line that holds `text`.
+QString addressWith(const ShowInstance& master, const QString& text, double after = 0) {
+    for (const QString& line : slaveLines(master, after)) {
+        if (line.contains(text)) {
+            return line.section(QLatin1Char(' '), 0, 0);
+        }
+    }
+    return {};
+}
+
+bool logged(const ShowInstance& master, const QString& prefix, const QString& text,
+            double after = 0) {
+    for (const LogLine& line : master.log()) {
+        if (line.monotonic > after && line.message.startsWith(prefix) &&
+            line.message.contains(text)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(StatusShow, MasterNamesSlavesThatDoNotFitAndFollowsEachThroughTheShow) {
+    const QTemporaryDir clips;
+    const QString plain = clips.filePath(QStringLiteral("plain.avi"));
+    const QString shortClip = clips.filePath(QStringLiteral("short.avi"));
+    const QString fast = clips.filePath(QStringLiteral("fast.avi"));
+    makeClipAt(plain, 100, QStringLiteral("25/1"));
+    makeClipAt(shortClip, 75, QStringLiteral("25/1"));
+    makeClipAt(fast, 100, QStringLiteral("30/1"));
+    const quint16 port = freePort();
+    ShowSettings m = settingsFor(true, plain, port);
+    // Time for both Slaves to connect and report before the automatic Start.
+    m.openTimerMs = 8000;
+    ShowInstance master(QStringLiteral("Master"), m);
+    ShowInstance shortSlave(QStringLiteral("Short"), settingsFor(false, shortClip, port));
+    ShowInstance fastSlave(QStringLiteral("Fast"), settingsFor(false, fast, port));
+    master.start();
+    ASSERT_TRUE(master.waitFor(QStringLiteral("listening on port"), 0, 30))
+        << logOf(master).toStdString();
+    shortSlave.start();
+    fastSlave.start();
+
+    const QString tooShort = QStringLiteral("file too short for Sync point 90");
+    const QString otherRate = QStringLiteral("30 fps \u2260 25 fps");
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !addressWith(master, tooShort).isEmpty() &&
+                   !addressWith(master, otherRate).isEmpty();
+        },
+        30))
+        << logOf(master).toStdString();
+    const QString shortAddress = addressWith(master, tooShort);
+    const QString fastAddress = addressWith(master, otherRate);
+    ASSERT_NE(shortAddress, fastAddress) << logOf(master).toStdString();
+    const auto list = master.waitFor(QStringLiteral("sent ClLi"), 0, 30);
+    ASSERT_TRUE(list) << logOf(master).toStdString();
+    // Both problems were on the list before the Start, and the check at Start names them.
+    EXPECT_TRUE(logged(master, QStringLiteral("check at Start: ") + shortAddress, tooShort))
+        << logOf(master).toStdString();
+    EXPECT_TRUE(logged(master, QStringLiteral("check at Start: ") + fastAddress, otherRate))
+        << logOf(master).toStdString();
+
+    // Once running, every line tells its segment and the frame it started on (from its In
+    // point), the same frame the Master started on.
+    const auto cue = master.waitFor(QStringLiteral("sent DoNC2"), list->monotonic, 30);
+    ASSERT_TRUE(cue) << logOf(master).toStdString();
+    for (const QString& address : {shortAddress, fastAddress}) {
+        const QString playing = address + QStringLiteral("  seg 2 \u25B6 30");
+        EXPECT_TRUE(waitUntil(
+            [&] { return slaveLines(master, cue->monotonic).filter(playing).size() > 0; }, 15))
+            << playing.toStdString() << "\n"
+            << logOf(master).toStdString();
+    }
+
+    // A Slave that dies leaves the list; started again it is back with a line of its own.
+    const double killedAt = monotonicNow();
+    fastSlave.kill();
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return slaveLines(master, killedAt).contains(fastAddress + QStringLiteral(" gone"));
+        },
+        30))
+        << logOf(master).toStdString();
+    fastSlave.start();
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            const QStringList back = slaveLines(master, killedAt).filter(otherRate);
+            return std::any_of(back.begin(), back.end(), [&](const QString& line) {
+                return line.contains(QStringLiteral("seg "));
+            });
+        },
+        60))
+        << logOf(master).toStdString();
+
+    // The show report: one line per start, each with every instance's started frame.
+    const auto laterCue = master.waitFor(QStringLiteral("sent DoNC"), monotonicNow(), 30);
+    ASSERT_TRUE(laterCue);
+    master.stop();
+    QFile report(master.dir() + QStringLiteral("/frameLock-show.csv"));
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    const QStringList lines =
+        QString::fromUtf8(report.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    std::size_t starts = 0;
+    for (const LogLine& line : master.log()) {
+        starts += line.message == QLatin1String("sent Play") ? 1 : 0;
+    }
+    EXPECT_EQ(static_cast<std::size_t>(lines.size()), starts)
+        << lines.join(QLatin1Char('\n')).toStdString();
+    const QRegularExpression complete(
+        QStringLiteral(R"(^\S+ \S+,(\d),Master,(\d+),0,([^,]+),\2,-?\d+,([^,]+),\2,-?\d+$)"));
+    int full = 0;
+    for (const QString& line : lines) {
+        full += complete.match(line).hasMatch() ? 1 : 0;
+    }
+    EXPECT_GE(full, 3) << lines.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST(StatusShow, AFloodOfReportsFromAPeerDoesNotDisturbTheShow) {
+    const QTemporaryDir clips;
+    const QString plain = clips.filePath(QStringLiteral("plain.avi"));
+    makeClipAt(plain, 100, QStringLiteral("25/1"));
+    const quint16 port = freePort();
+    ShowSettings m = settingsFor(true, plain, port);
+    ShowInstance master(QStringLiteral("Master"), m);
+    master.start();
+    ASSERT_TRUE(master.waitFor(QStringLiteral("listening on port"), 0, 30))
+        << logOf(master).toStdString();
+    const int peer = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(peer, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(peer, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const auto firstStart = master.waitFor(QStringLiteral("started frame"), 0, 30);
+    ASSERT_TRUE(firstStart) << logOf(master).toStdString();
+    const double from = monotonicNow();
+    // Valid reports, malformed ones and command codes hidden in a report's text, again and
+    // again, as fast as the socket takes them.
+    const QByteArray burst =
+        "_sInf1|a%5FStop%2A.avi|100|25|1|320|240|0|x*_sStacued|1|0|||0|0|1*_sStaplay|x*"
+        "_sErr%ZZ*_sInf1|b|1|2*_sSta" +
+        QByteArray(700, 'x') + "*";
+    QByteArray flood;
+    while (flood.size() < 4 << 20) {
+        flood += burst;
+    }
+    for (qsizetype written = 0; written < flood.size();) {
+        const ssize_t n = ::send(peer, flood.constData() + written,
+                                 static_cast<std::size_t>(flood.size() - written), MSG_NOSIGNAL);
+        ASSERT_GT(n, 0);
+        written += n;
+    }
+    // The show goes on: the Master starts segment after segment as before.
+    const auto later = [&] {
+        return master.frames(QStringLiteral("started frame"), from).size() >= 3;
+    };
+    EXPECT_TRUE(waitUntil(later, 60)) << logOf(master).toStdString();
+    // Nothing of it was run as a command, and the valid report is on the peer's line.
+    EXPECT_FALSE(logged(master, QStringLiteral("received"), QString()))
+        << logOf(master).toStdString();
+    EXPECT_TRUE(logged(master, QStringLiteral("slave 127.0.0.1:"), QStringLiteral("cued 1")))
+        << logOf(master).toStdString();
+    ::close(peer);
+}
+
+}  // namespace
