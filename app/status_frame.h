@@ -1,20 +1,13 @@
 #pragma once
 
+#include "app/sync_command.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 #include <cstdint>
 #include <optional>
 #include <variant>
-
-// What a LAN Slave tells its Master about itself, on its own connection. The codes begin with a
-// small letter, so no code of the command table matches them: a Master without this back channel
-// ignores the frames, and an instance that receives one treats it as noise.
-namespace StatusCode {
-inline constexpr char Media[] = "sInf";
-inline constexpr char Play[] = "sSta";
-inline constexpr char Error[] = "sErr";
-}  // namespace StatusCode
 
 // The media a Slave has open and the program it runs; sent on connecting and on change.
 struct StatusMedia {

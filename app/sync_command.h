@@ -32,6 +32,16 @@ inline constexpr char StartAt[] = "PlAt";
 inline constexpr char Join[] = "Join";
 }  // namespace SyncCode
 
+// What a LAN Slave tells its Master about itself, on its own connection (app/status_frame.h
+// builds and parses them). The codes begin with a small letter, so no code of the command table
+// matches them: a Master without this back channel ignores the frames, and an instance that
+// receives one treats it as noise.
+namespace StatusCode {
+inline constexpr char Media[] = "sInf";
+inline constexpr char Play[] = "sSta";
+inline constexpr char Error[] = "sErr";
+}  // namespace StatusCode
+
 // To a Slave joining while the show plays: the segment, a frame (from the In point) and the time
 // on the shared clock, in ns, at which that frame appeared.
 struct JoinOrder {
