@@ -259,20 +259,26 @@ TEST(StandbyAudio, AnOutputThatOpensOnceLeavesOnePipelineThatCuesBySeeking) {
     EXPECT_EQ(made, 2);
 }
 
+// Options whose second pipeline's sink drops every picture, as a stuck standby holds none;
+// `made` counts the video sinks made.
+GstGraphOptions stuckStandbyOptions(FrameProbe& probe, int& made) {
+    GstGraphOptions options = probeOptions(probe);
+    options.standbyWait = std::chrono::milliseconds(200);
+    options.videoSink = [&probe, &made] {
+        return ++made == 1
+                   ? probe.makeSink()
+                   : gst_parse_bin_from_description("valve drop=true ! fakesink", TRUE, nullptr);
+    };
+    return options;
+}
+
 // A standby that never gets ready (its sink drops every picture, as a stuck one would hold
 // none) costs its wait at three cues, each still landing on its frame by seeking; then the graph
 // keeps one pipeline and waits no more.
 TEST(StandbyMisses, AStandbyThatNeverGetsReadyIsGivenUpAfterThreeCues) {
     FrameProbe probe;
-    GstGraphOptions options = probeOptions(probe);
-    options.standbyWait = std::chrono::milliseconds(200);
     int made = 0;
-    options.videoSink = [&] {
-        return ++made == 1
-                   ? probe.makeSink()
-                   : gst_parse_bin_from_description("valve drop=true ! fakesink", TRUE, nullptr);
-    };
-    GstMediaService service(options);
+    GstMediaService service(stuckStandbyOptions(probe, made));
     ASSERT_TRUE(open(service, clipPath(clip(ClipFormat::MjpegAvi, 120))));
     service.pause();
     for (std::int64_t start : {20, 30, 40}) {
@@ -290,15 +296,9 @@ TEST(StandbyMisses, AStandbyThatNeverGetsReadyIsGivenUpAfterThreeCues) {
 // A standby that missed three cues is given up, and tried again once its time has come.
 TEST(StandbyMisses, AStandbyGivenUpIsTriedAgainLater) {
     FrameProbe probe;
-    GstGraphOptions options = probeOptions(probe);
-    options.standbyWait = std::chrono::milliseconds(200);
-    options.standbyRetry = std::chrono::milliseconds(0);
     int made = 0;
-    options.videoSink = [&] {
-        return ++made == 1
-                   ? probe.makeSink()
-                   : gst_parse_bin_from_description("valve drop=true ! fakesink", TRUE, nullptr);
-    };
+    GstGraphOptions options = stuckStandbyOptions(probe, made);
+    options.standbyRetry = std::chrono::milliseconds(0);
     GstMediaService service(options);
     ASSERT_TRUE(open(service, clipPath(clip(ClipFormat::MjpegAvi, 120))));
     service.pause();
