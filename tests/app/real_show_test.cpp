@@ -1,7 +1,7 @@
 // A Master and two Slaves, each a real main window with real GStreamer, joined over loopback
 // TCP, every instance with its own In point: what each shows is read from the decoded pictures.
 #include "media/graph_player.h"
-#include "media/gst_media_service.h"
+#include "media/gst/gst_media_service.h"
 #include "media_test_support.h"
 #include "net/loopback.h"
 #include "window_harness.h"

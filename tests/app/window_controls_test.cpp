@@ -4,7 +4,7 @@
 #include "net/simple_tcp_server.h"
 #include "storage/interface_entries.h"
 #include "storage/kt_language.h"
-#include "widgets/about_dialog.h"
+#include "widgets/gui/about_dialog.h"
 #include "window_harness.h"
 
 #include <gtest/gtest.h>

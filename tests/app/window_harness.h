@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/frame_lock.h"
+#include "app/window/frame_lock.h"
 #include "support/recording_dialogs.h"
 #include "ui_fFrameLock.h"
 

@@ -6,7 +6,7 @@
 #include "serial/pty_pair.h"
 #include "storage/kt_language.h"
 #include "storage/profile_file.h"
-#include "widgets/splash_window.h"
+#include "widgets/gui/splash_window.h"
 #include "window_harness.h"
 
 #include <gtest/gtest.h>

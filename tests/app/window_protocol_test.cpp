@@ -7,7 +7,7 @@
 #include "net/simple_tcp_server.h"
 #include "serial/com_port.h"
 #include "serial/pty_pair.h"
-#include "widgets/splash_window.h"
+#include "widgets/gui/splash_window.h"
 #include "window_harness.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "media/gst_media_service.h"
+#include "media/gst/gst_media_service.h"
 #include "media_test_support.h"
 
 #include <gtest/gtest.h>

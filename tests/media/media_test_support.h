@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/gst_graph.h"
+#include "media/gst/gst_graph.h"
 #include "media/media_service.h"
 #include "tools/clipgen/clip_generator.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "media/graph_player.h"
-#include "media/gst_media_service.h"
+#include "media/gst/gst_media_service.h"
 #include "media_test_support.h"
 #include "support/recording_dialogs.h"
 

@@ -1,4 +1,4 @@
-#include "storage/form_storage.h"
+#include "storage/gui/form_storage.h"
 #include "../serial/pty_pair.h"
 #include "storage/framelock_settings.h"
 #include "storage/profile_file.h"

@@ -1,6 +1,6 @@
 // The saved window position under a real window manager (Openbox on Xvfb): restarting the
 // program again and again must not move the window or grow it.
-#include "storage/form_placement.h"
+#include "storage/gui/form_placement.h"
 #include "storage/profile_file.h"
 #include "support/qt_printers.h"
 

@@ -18,8 +18,8 @@
 #include "net/simple_tcp_server.h"
 #include "serial/com_port.h"
 #include "support/recording_dialogs.h"
-#include "widgets/kt_spin_edit.h"
-#include "widgets/led_indicator.h"
+#include "widgets/gui/kt_spin_edit.h"
+#include "widgets/gui/led_indicator.h"
 
 // Stand-ins for what has no component of its own yet: the property holder and the list controls,
 // with the property names the settings list uses. Everything else on the test window is the real

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "support/recording_dialogs.h"
-#include "widgets/about_dialog.h"
+#include "widgets/gui/about_dialog.h"
+#include "widgets/gui/url_label.h"
 #include "widgets/help_launch.h"
-#include "widgets/url_label.h"
 
 #include <QDir>
 #include <QFile>

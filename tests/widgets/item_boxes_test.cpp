@@ -2,9 +2,9 @@
 
 #include "storage/property_lookup.h"
 #include "support/recording_dialogs.h"
-#include "widgets/combo_box.h"
-#include "widgets/kt_spin_edit.h"
-#include "widgets/list_box.h"
+#include "widgets/gui/combo_box.h"
+#include "widgets/gui/kt_spin_edit.h"
+#include "widgets/gui/list_box.h"
 
 #include <QKeyEvent>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "widgets/led_indicator.h"
+#include "widgets/gui/led_indicator.h"
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "support/recording_dialogs.h"
-#include "widgets/kt_spin_edit.h"
-#include "widgets/spin_button.h"
-#include "widgets/timer_speed_button.h"
+#include "widgets/gui/kt_spin_edit.h"
+#include "widgets/gui/spin_button.h"
+#include "widgets/gui/timer_speed_button.h"
 
 #include <QApplication>
 #include <QClipboard>

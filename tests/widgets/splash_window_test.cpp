@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "support/recording_dialogs.h"
+#include "widgets/gui/splash_picture.h"
+#include "widgets/gui/splash_window.h"
+#include "widgets/gui/url_label.h"
+#include "widgets/gui/widget_resources.h"
 #include "widgets/splash_blend.h"
-#include "widgets/splash_picture.h"
-#include "widgets/splash_window.h"
-#include "widgets/url_label.h"
-#include "widgets/widget_resources.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

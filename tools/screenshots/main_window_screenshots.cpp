@@ -2,8 +2,8 @@
 // Master and a Slave joined over loopback: the Master during a show (its lamps lit, a segment
 // selected), the Slave following it, both in English and in German, and the Master locked.
 // Usage: main_window_screenshots <output directory>; run under an X server (take_screenshots.sh).
-#include "app/frame_lock.h"
-#include "media/gst_media_service.h"
+#include "app/window/frame_lock.h"
+#include "media/gst/gst_media_service.h"
 #include "net/simple_tcp_server.h"
 #include "tools/clipgen/clip_generator.h"
 #include "ui_fFrameLock.h"

@@ -1,12 +1,12 @@
 // Puts each widget of the widgets library on a private X screen and saves what the screen shows:
 // the splash over a desktop, the About dialog, the four activity LEDs with every lamp style, and
 // spin edits. Usage: widget_screenshots <output directory>
-#include "widgets/about_dialog.h"
-#include "widgets/kt_spin_edit.h"
-#include "widgets/led_indicator.h"
-#include "widgets/qt_dialog_service.h"
-#include "widgets/spin_button.h"
-#include "widgets/splash_window.h"
+#include "widgets/gui/about_dialog.h"
+#include "widgets/gui/kt_spin_edit.h"
+#include "widgets/gui/led_indicator.h"
+#include "widgets/gui/qt_dialog_service.h"
+#include "widgets/gui/spin_button.h"
+#include "widgets/gui/splash_window.h"
 
 #include <QApplication>
 #include <QDir>

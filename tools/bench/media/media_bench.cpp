@@ -9,7 +9,7 @@
 //
 // Needs an X display: the CPU runs play into the real video window.
 
-#include "media/gst_media_service.h"
+#include "media/gst/gst_media_service.h"
 #include "sink_clock.h"
 #include "stats.h"
 #include "tools/clipgen/clip_generator.h"

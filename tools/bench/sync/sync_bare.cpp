@@ -43,9 +43,9 @@ struct Player {
     int fpsN = 25;
     int fpsD = 1;
 
-    // The same reading of a frame as the program's sink frame log (media/frame_probe.cpp), copied
-    // on purpose: the baseline links GStreamer alone, so that nothing of the program's can make
-    // it faster or slower. A change to how the program reads a frame belongs in both.
+    // The same reading of a frame as the program's sink frame log (media/gst/frame_probe.cpp),
+    // copied on purpose: the baseline links GStreamer alone, so that nothing of the program's can
+    // make it faster or slower. A change to how the program reads a frame belongs in both.
     std::int64_t frameOf(GstPad* pad, GstBuffer* buffer) {
         if (GstCaps* caps = gst_pad_get_current_caps(pad)) {
             GstVideoInfo info;

@@ -1,0 +1,245 @@
+// The shared clock of a LAN show: the Master publishes the clock its pipelines run on, the
+// Slaves follow it; starts are announced on that clock's time, and a Slave that connects while
+// the show plays is told where the show stands and comes in on the running frame.
+#include "app/window/frame_lock.h"
+
+#include "app/app_log.h"
+#include "app/segment_math.h"
+#include "app/shared_clock_props.h"
+#include "media/graph_player.h"
+#include "net/simple_tcp_client.h"
+#include "ui_fFrameLock.h"
+
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <utility>
+
+namespace {
+
+constexpr std::int64_t NsPerMs = 1'000'000;
+// From the announcement to the start: a Slave on a loaded machine must have read the
+// announcement and set its pipeline by then. A Master and four Slaves of 720p MJPEG on two
+// cores did so 3.7 ms (median) and 32 ms (max) after the Master announced.
+constexpr int StartLeadMs = 80;
+// A joining Slave cues the frame current this long after it heard of the show, so that it has
+// prerolled that frame when the show reaches it (a seek into a long H.264 GOP takes 400 ms).
+constexpr std::int64_t JoinLeadNs = 700 * NsPerMs;
+// How far from now a start announced on the shared clock may lie.
+constexpr std::int64_t MaxStartSkewNs = 5'000 * NsPerMs;
+constexpr int ClockPollMs = 250;
+// A clock that has not answered by then is taken as unreachable, said once.
+constexpr qint64 ClockUnreachableMs = 10'000;
+constexpr qint64 ClockStateEveryMs = 60'000;
+
+qint64 monotonicMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+double ms(std::int64_t ns) {
+    return static_cast<double>(ns) / static_cast<double>(NsPerMs);
+}
+
+QString endpoint(const TSimpleTCPClient& socket) {
+    return socket.Host() + QLatin1Char(':') + QString::number(socket.Port());
+}
+
+}  // namespace
+
+void TfFrameLock::createSharedClock() {
+    SharedClock = new TSharedClockProps(this);
+    SharedClock->setObjectName(QStringLiteral("SharedClock"));
+    ClockTimer = new QTimer(this);
+    ClockTimer->setObjectName(QStringLiteral("ClockTimer"));
+    ClockTimer->setInterval(ClockPollMs);
+    PlayTimer = new QTimer(this);
+    PlayTimer->setObjectName(QStringLiteral("PlayTimer"));
+    PlayTimer->setSingleShot(true);
+    connect(ClockTimer, &QTimer::timeout, this, [this] { ClockTimerTimer(); });
+    connect(PlayTimer, &QTimer::timeout, this, [this] { PlayTimerTimer(); });
+}
+
+void TfFrameLock::OpenSharedClock() {
+    ClockSetup setup;
+    setup.driftPpm = SharedClock->DriftPpm();
+    const int port = SharedClock->Port();
+    if (IsLan() && port > 0 && port <= 0xffff) {
+        setup.port = static_cast<quint16>(port);
+        setup.role = IsMaster() ? ClockSetup::Role::Publish : ClockSetup::Role::Follow;
+        setup.masterHost = IsMaster() ? QString() : Client->Host();
+    }
+    const QString key = QString::number(static_cast<int>(setup.role)) + QLatin1Char(' ') +
+                        setup.masterHost + QLatin1Char(':') + QString::number(setup.port) +
+                        QLatin1Char(' ') + QString::number(setup.driftPpm);
+    if (key == ClockSetupKey) {
+        return;
+    }
+    ClockSetupKey = key;
+    player_->UseClock(setup);
+    ClockSettledLogged = false;
+    ClockUnreachableLogged = false;
+    ClockStateLoggedMs = ClockFollowedSinceMs = monotonicMs();
+    switch (setup.role) {
+        case ClockSetup::Role::Publish:
+            qCInfo(lcSync) << "shared clock published on UDP port" << setup.port;
+            ClockTimer->stop();
+            break;
+        case ClockSetup::Role::Follow:
+            qCInfo(lcSync).noquote() << "shared clock: following" << setup.masterHost << "UDP port"
+                                     << setup.port << "; own clock until it settles";
+            ClockTimer->start();
+            break;
+        case ClockSetup::Role::Own:
+            qCInfo(lcSync) << "no shared clock: every start at \"Play\"";
+            ClockTimer->stop();
+            break;
+    }
+}
+
+void TfFrameLock::ClockTimerTimer() {
+    const SharedClockState clock = player_->SharedClock();
+    const qint64 now = monotonicMs();
+    if (clock.settled && !ClockSettledLogged) {
+        ClockSettledLogged = true;
+        ClockStateLoggedMs = now;
+        qCInfo(lcSync) << "shared clock settled after" << now - ClockFollowedSinceMs << "ms: offset"
+                       << ms(clock.offsetNs) << "ms, round trip" << ms(clock.roundTripNs)
+                       << "ms; the pipelines run on it from their next start";
+    } else if (!clock.settled && !ClockUnreachableLogged &&
+               now - ClockFollowedSinceMs >= ClockUnreachableMs) {
+        ClockUnreachableLogged = true;
+        qCWarning(lcSync) << "shared clock not reached in" << ClockUnreachableMs / 1000
+                          << "s (UDP blocked?): playing on its own clock, starting at \"Play\"";
+    } else if (clock.settled && now - ClockStateLoggedMs >= ClockStateEveryMs) {
+        ClockStateLoggedMs = now;
+        qCInfo(lcSync) << "shared clock: settled, offset" << ms(clock.offsetNs) << "ms, round trip"
+                       << ms(clock.roundTripNs) << "ms";
+    }
+    TryJoin();
+}
+
+bool TfFrameLock::StartOnSharedTime() {
+    if (!IsMaster() || !IsLan() || !player_->MediaOpen()) {
+        return false;
+    }
+    const SharedClockState clock = player_->SharedClock();
+    if (!clock.shared) {
+        return false;
+    }
+    const std::int64_t at = clock.nowNs + StartLeadMs * NsPerMs;
+    const std::int64_t next = addFrames(player_->CurrentFrame(), 1);
+    SendCommand(SyncCommand::startAt(at));
+    if (!PlayFromPlace(at)) {
+        ShowStarted.reset();
+        SendCommand(SyncCommand::play());
+        return true;
+    }
+    ShowStarted = JoinOrder{CuedSegment, offsetFromIn(next, InPoint()), at};
+    qCInfo(lcSync) << "start at" << at << "ns on the shared clock: frame" << next << "in"
+                   << StartLeadMs << "ms";
+    // An instance without the shared clock shows the next frame a frame after "Play", as the
+    // Master did when it started at once: "Play" goes out a frame before the shared time.
+    const auto frameMs = static_cast<int>(player_->FrameDurationNs() / NsPerMs);
+    PlayTimer->start(std::max(0, StartLeadMs - frameMs));
+    return true;
+}
+
+void TfFrameLock::PlayTimerTimer() {
+    SendCommand(SyncCommand::play());
+}
+
+void TfFrameLock::JoinSlave(TSimpleTCPClient* slave) {
+    if (Closing || !IsMaster() || !IsLan() || !ShowStarted || !player_->Running()) {
+        return;
+    }
+    QList<QByteArray> commands{SyncCommand::clearList()};
+    for (const QString& item : SyncPoints()) {
+        commands.append(SyncCommand::listItem(item.toLatin1()));
+    }
+    commands.append(SyncCommand::join(*ShowStarted));
+    for (const QByteArray& command : commands) {
+        const QByteArray frame = frameCommand(command);
+        slave->Send(frame.constData(), static_cast<qint32>(frame.size()));
+    }
+    qCInfo(lcSync).noquote() << "join:" << endpoint(*slave) << "sent segment"
+                             << ShowStarted->segment << "whose frame" << ShowStarted->frameFromIn
+                             << "appeared at" << ShowStarted->shownAtNs << "ns";
+}
+
+void TfFrameLock::commandStartAt(std::int64_t sharedTimeNs) {
+    if (IsMaster()) {
+        return;
+    }
+    const SharedClockState clock = player_->SharedClock();
+    if (!clock.shared) {
+        qCInfo(lcSync) << "start at \"Play\": not on the shared clock yet";
+        return;
+    }
+    // A time far from now is no start the Master announced (it leads by tens of ms): a screen
+    // would freeze waiting for it, or race to catch up.
+    if (sharedTimeNs < clock.nowNs - MaxStartSkewNs ||
+        sharedTimeNs > clock.nowNs + MaxStartSkewNs) {
+        qCWarning(lcSync) << "start at" << sharedTimeNs << "ns is" << ms(sharedTimeNs - clock.nowNs)
+                          << "ms from now on the shared clock: starting at \"Play\"";
+        return;
+    }
+    StartedOnSharedTime = PlayFromPlace(sharedTimeNs);
+    if (StartedOnSharedTime) {
+        qCInfo(lcSync) << "start at" << sharedTimeNs << "ns on the shared clock: in"
+                       << ms(sharedTimeNs - clock.nowNs) << "ms";
+        HintNextSegment();
+    }
+}
+
+void TfFrameLock::commandJoin(const JoinOrder& order) {
+    if (IsMaster()) {
+        return;
+    }
+    PendingJoin = order;
+    TryJoin();
+}
+
+void TfFrameLock::ForgetPendingClockWork(QByteArrayView command) {
+    const QByteArrayView code = command.first(std::min<qsizetype>(command.size(), 4));
+    if (code != QByteArrayView(SyncCode::ClearList) && code != QByteArrayView(SyncCode::ListItem) &&
+        code != QByteArrayView(SyncCode::Join)) {
+        PendingJoin.reset();
+    }
+    if (code != QByteArrayView(SyncCode::Play) && code != QByteArrayView(SyncCode::StartAt)) {
+        StartedOnSharedTime = false;
+    }
+}
+
+void TfFrameLock::TryJoin() {
+    if (!PendingJoin || !player_->MediaOpen()) {
+        return;
+    }
+    const SharedClockState clock = player_->SharedClock();
+    if (!clock.shared) {
+        return;
+    }
+    const JoinOrder order = *std::exchange(PendingJoin, std::nullopt);
+    const QStringList items = SyncPoints();
+    const int index = effectiveSegmentIndex(items, order.segment);
+    const std::optional<FrameRange> range =
+        segmentRange(items, index, InPoint(), player_->DurationFrames());
+    const std::optional<JoinCue> cue =
+        joinCue(order, clock.nowNs, JoinLeadNs, player_->FrameDurationNs());
+    const std::int64_t frame = cue ? frameFromOffset(InPoint(), cue->frameFromIn) : 0;
+    if (!range || !cue || frame < range->start || frame >= range->stop) {
+        qCInfo(lcSync) << "join: segment" << order.segment
+                       << "is over or cannot be placed; waiting for the next sync point";
+        return;
+    }
+    SelectSyncPoint(index);
+    CuedSegment = index;
+    player_->SetPlayRange(frame, range->stop);
+    player_->PauseMedia();
+    HintNextSegment();
+    player_->PlayMediaAt(cue->nextShownAtNs);
+    qCInfo(lcSync) << "join: segment" << index << "cued at frame" << frame << "; frame" << frame + 1
+                   << "at" << cue->nextShownAtNs << "ns on the shared clock, in"
+                   << ms(cue->nextShownAtNs - clock.nowNs) << "ms";
+}

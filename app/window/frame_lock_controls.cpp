@@ -1,0 +1,180 @@
+// The operator's controls that are not about Sync points: function keys, the quit key, the
+// interface lock, language, full screen and loop, the LEDs, the file chooser, Help and About.
+#include "app/window/frame_lock.h"
+
+#include "media/graph_player.h"
+#include "storage/interface_entries.h"
+#include "storage/kt_language.h"
+#include "ui_fFrameLock.h"
+#include "widgets/dialog_service.h"
+#include "widgets/gui/about_dialog.h"
+#include "widgets/help_launch.h"
+
+#include <QTimer>
+
+void TfFrameLock::FormKeyDown(QObject* Sender, int Key, Qt::KeyboardModifiers Shift) {
+    Q_UNUSED(Sender);
+    switch (Key) {
+        case Qt::Key_F1:
+            bPlayClick();
+            break;
+        case Qt::Key_F2:
+            bStopClick();
+            break;
+        case Qt::Key_F3:
+            bRewindClick();
+            break;
+        case Qt::Key_F4:
+            if (Shift == Qt::NoModifier && QGuiApplication::mouseButtons() == Qt::NoButton) {
+                player_->SetFullScreen(!player_->FullScreenActive());
+                SendCommand(SyncCommand::fullScreen(player_->FullScreenActive()));
+            } else if (Shift == Qt::AltModifier) {
+                // Where a window manager binds Alt+F4 it never gets here; on a bare X server
+                // (a kiosk session) the window closes all the same.
+                close();
+            }
+            break;
+        case Qt::Key_F5:
+            StepFrames(-25);
+            break;
+        case Qt::Key_F6:
+            StepFrames(25);
+            break;
+        case Qt::Key_F7:
+            StepFrames(-1);
+            break;
+        case Qt::Key_F8:
+            StepFrames(1);
+            break;
+        default:
+            break;
+    }
+}
+
+void TfFrameLock::FormKeyPress(QObject* Sender, QChar Key) {
+    Q_UNUSED(Sender);
+    UnlockKeyPressed = Key == QChar(kUnlockCharacter);
+    if (Key == QLatin1Char('Q')) {
+        close();
+    }
+}
+
+void TfFrameLock::cbLockClick() {
+    if (!UnlockKeyPressed && !ui->cbLock->isChecked()) {
+        // Runs this handler once more, which locks.
+        ui->cbLock->setChecked(true);
+        return;
+    }
+    UnlockKeyPressed = false;
+    const bool enabled = !ui->cbLock->isChecked();
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             ui->rbMaster, ui->rbSlave,   ui->rbLan,  ui->rbCom,  ui->cbFullscreen, ui->cbRepeat,
+             ui->bFile,    ui->eFilename, ui->bSet,   ui->bSetIn, ui->bDelete,      ui->cbAutoStart,
+             ui->eSlaveIP, ui->tbSync,    ui->cbCom1, ui->cbCom2, ui->bHelp,        ui->sbUSA,
+             ui->sbGerman, ui->cbTest,    ui->eIn}) {
+        control->setEnabled(enabled);
+    }
+}
+
+void TfFrameLock::cbLockMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift) {
+    Q_UNUSED(Button);
+    if (ui->cbLock->isChecked()) {
+        return;
+    }
+    ui->cbLock->setChecked(true);
+    if (!Shift.testFlag(Qt::ShiftModifier)) {
+        lang->ShowMessageByKey(QStringLiteral("Msg_Unlock"), QStringLiteral("MsgTitel_Unlock"),
+                               MessageBoxFlags::IconExclamation);
+    }
+}
+
+void TfFrameLock::sbUSAClick() {
+    if (ui->sbUSA->isChecked()) {
+        if (SetLanguage(0)) {
+            SendCommand(SyncCommand::language(0));
+        }
+    } else if (SetLanguage(1)) {
+        SendCommand(SyncCommand::language(1));
+    }
+}
+
+bool TfFrameLock::SetLanguage(int index) {
+    if (!lang->ApplyLanguageChecked(this, index)) {
+        return false;
+    }
+    // The language file sets the bare title.
+    setWindowTitle(windowTitle() + TitleSuffixText());
+    RefreshLinkStatus();
+    return true;
+}
+
+void TfFrameLock::cbFullscreenClick() {
+    SendCommand(SyncCommand::fullScreenSetting(ui->cbFullscreen->isChecked()));
+}
+
+void TfFrameLock::cbRepeatClick() {
+    // At the last segment, Loop decides whether anything comes next.
+    HintNextSegment();
+    SendCommand(SyncCommand::loop(ui->cbRepeat->isChecked()));
+}
+
+void TfFrameLock::FullScreenOnPlay() {
+    if (!player_->FullScreenActive() && ui->cbFullscreen->isChecked()) {
+        SendCommand(SyncCommand::fullScreen(true));
+        player_->SetFullScreen(true);
+    }
+}
+
+void TfFrameLock::FormDblClick() {
+    if (!player_->FullScreenActive()) {
+        return;
+    }
+    bStopClick();
+    player_->SetFullScreen(false);
+    SendCommand(SyncCommand::fullScreen(false));
+}
+
+void TfFrameLock::FlashLed(TLedIndicator* led) {
+    led->setValue(true);
+    if (!ledtimer->isActive()) {
+        ledtimer->start();
+    }
+}
+
+void TfFrameLock::ledtimerTimer() {
+    ledtimer->stop();
+    for (TLedIndicator* led : {ui->masterled, ui->syncLed, ui->slaveled, ui->thruled}) {
+        led->setValue(false);
+    }
+}
+
+void TfFrameLock::bHelpClick() {
+    LaunchHelp(
+        *services_.dialogs, [this](const QString& key) { return lang->TextByKey(key); },
+        ui->sbUSA->isChecked(), services_.programDir);
+}
+
+void TfFrameLock::bAboutClick() {
+    TfktWAbout about(*services_.dialogs, this);
+    about.exec();
+}
+
+void TfFrameLock::bFileClick() {
+    if (player_->MediaOpen()) {
+        player_->CloseMedia();
+    }
+    OpenFileRequest request;
+    request.filter = QStringLiteral(
+        "AVI Files (*.avi)|*.avi|WAV Files (*.wav)|*.wav|MP3 Files (*.mp3)|*.mp3|"
+        "Filter Graph Editor Files (*.grf)|*.grf|All Files (*.*)|*.*");
+    request.defaultExtension = QStringLiteral("avi");
+    request.fileName = ui->eFilename->text();
+    request.mustExist = true;
+    if (const std::optional<QString> chosen = services_.dialogs->openFile(request)) {
+        ui->eFilename->setText(*chosen);
+        player_->OpenMedia();
+    } else {
+        ui->eFilename->clear();
+    }
+    ui->eFilename->setToolTip(ui->eFilename->text());
+}

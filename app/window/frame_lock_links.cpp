@@ -1,0 +1,312 @@
+// Role, link and the opening, retrying and closing of the TCP and serial links.
+#include "app/window/frame_lock.h"
+#include "net/net_log.h"
+
+#include "app/kt_props.h"
+#include "net/link_failure_text.h"
+#include "net/simple_tcp_client.h"
+#include "net/simple_tcp_server.h"
+#include "serial/com_error.h"
+#include "serial/com_failure_text.h"
+#include "serial/com_port.h"
+#include "storage/kt_language.h"
+#include "storage/profile_file.h"
+#include "storage/windows1252.h"
+#include "ui_fFrameLock.h"
+#include "widgets/dialog_service.h"
+
+#include <QTimer>
+#include <optional>
+#include "app/app_log.h"
+#include "serial/serial_log.h"
+
+namespace {
+
+constexpr int kMasterLinkTop = 428;
+constexpr int kSlaveLinkTop = 336;
+constexpr int kHighestComPort = 8;
+
+struct ComFailure {
+    // The port's own wording ("Unable to open com port (win error code: 13)"), for the log.
+    QString raw;
+    // The device and the Linux reason, for the operator.
+    QString reason;
+};
+
+// Opens the port as COMnumber; what went wrong when it cannot be opened.
+std::optional<ComFailure> tryOpenComPort(TComPort& port, int number) {
+    if (number > kHighestComPort) {
+        const EComPort failure(ComErrorCode::OpenFailed);
+        return ComFailure{QString::fromUtf8(failure.what()),
+                          ComFailureText(failure, QStringLiteral("COM%1").arg(number))};
+    }
+    try {
+        port.SetPort(static_cast<TPortType>(number - 1));
+        port.Open();
+        return std::nullopt;
+    } catch (const EComPort& e) {
+        return ComFailure{QString::fromUtf8(e.what()),
+                          ComFailureText(e, port.DevicePaths().PathFor(port.Port()))};
+    }
+}
+
+}  // namespace
+
+void TfFrameLock::rbMasterClick() {
+    ui->gbMaster->setVisible(IsMaster());
+    ui->gbSlave->setVisible(!IsMaster());
+    ApplyRoleLayout();
+}
+
+void TfFrameLock::rbSlaveClick() {
+    rbMasterClick();
+}
+
+void TfFrameLock::rbLanClick() {
+    ApplyRoleLayout();
+}
+
+void TfFrameLock::ApplyRoleLayout() {
+    const bool master = IsMaster();
+    const bool lan = IsLan();
+    ui->gbLanMaster->setVisible(lan && master);
+    ui->gbLanSlave->setVisible(lan && !master);
+    ui->gbCom->setVisible(!lan);
+    ui->lCom1Master->setVisible(master);
+    ui->lCom2Master->setVisible(master);
+    ui->lCom1Slave->setVisible(!master);
+    ui->lCom2Slave->setVisible(!master);
+    ui->gbNavigate->setVisible(master);
+    ui->bGo->setVisible(master);
+    ui->bDelete->setVisible(master);
+    ui->lbCut->setEnabled(master);
+    const int top = master ? kMasterLinkTop : kSlaveLinkTop;
+    for (QWidget* group :
+         {static_cast<QWidget*>(ui->gbLanMaster), static_cast<QWidget*>(ui->gbLanSlave),
+          static_cast<QWidget*>(ui->gbCom)}) {
+        group->move(group->x(), top);
+    }
+    FitToContents();
+    OpenLink();
+}
+
+void TfFrameLock::OpenLink() {
+    // Restored settings switch role and link before the first show; the first show opens the
+    // link once, after the language is known to be sound.
+    if (Closing || FirstShow) {
+        return;
+    }
+    OpenSharedClock();
+    const bool master = IsMaster();
+    if (IsLan()) {
+        ComRetryTimer->stop();
+        ComPort1->Close();
+        ComPort2->Close();
+        Client->setConnected(false);
+        Server->setListen(false);
+        Server->setListen(master);
+        Client->setConnected(!master);
+        if (Client->Connected()) {
+            ShowStatus(ui->eClientStatus, QStringLiteral("TxT_ClientStatusConnect"));
+        }
+        if (Server->Listen()) {
+            qCInfo(lcNet) << "listening on port" << Server->Port();
+            ShowStatus(ui->eServerStatus, QStringLiteral("TxT_ServerOK"));
+        }
+        return;
+    }
+    Server->setListen(false);
+    Client->setConnected(false);
+    ClientStatusTimer->stop();
+    const int p1 = ComportsNr->ktInteger1();
+    const int p2 = ComportsNr->ktInteger2();
+    ui->cbCom1->setCurrentIndex(p1);
+    ui->cbCom2->setCurrentIndex(p2);
+    ApplyLinkDevicePaths();
+    ShowComFailure(QString(), QString());
+    OpenComPort(*ComPort1, p1, "ErrMsg_SetComPort1");
+    OpenComPort(*ComPort2, p2, "ErrMsg_SetComPort2");
+}
+
+void TfFrameLock::ApplyLinkDevicePaths() {
+    // Read anew at every opening, so that a mapping edited for a new adapter needs no restart.
+    const ProfileDocument settings =
+        readProfileFile(services_.programDir + QStringLiteral("frameLock.ini"));
+    TComDevicePaths paths;
+    for (const QByteArray& key : settings.keys("Ports")) {
+        paths.SetPath(QString::fromLatin1(key),
+                      decodeWindows1252(settings.readString("Ports", key, QByteArray())));
+    }
+    ComPort1->SetDevicePaths(paths);
+    ComPort2->SetDevicePaths(paths);
+}
+
+void TfFrameLock::OpenComPort(TComPort& port, int number, const char* errorKey) {
+    if (number <= 0) {
+        port.Close();
+        return;
+    }
+    if (const std::optional<ComFailure> failure = tryOpenComPort(port, number)) {
+        qCWarning(lcSerial).noquote()
+            << port.objectName() << QStringLiteral("COM%1").arg(number)
+            << "cannot be opened:" << failure->raw << "-" << failure->reason;
+        port.Close();
+        // The language file's text first, then what it is in this case.
+        services_.dialogs->messageBox(lang->TextByKey(QString::fromLatin1(errorKey)) +
+                                          QStringLiteral("\n\n") + failure->reason,
+                                      lang->TextByKey(QStringLiteral("ErrTitel_SetComPort")),
+                                      MessageBoxFlags::IconError);
+    }
+}
+
+void TfFrameLock::cbCom1Change() {
+    ChooseComPort(*ui->cbCom1, ComportsNr->ktInteger2(),
+                  [this](int port) { ComportsNr->setKtInteger1(port); });
+}
+
+void TfFrameLock::cbCom2Change() {
+    ChooseComPort(*ui->cbCom2, ComportsNr->ktInteger1(),
+                  [this](int port) { ComportsNr->setKtInteger2(port); });
+}
+
+void TfFrameLock::ChooseComPort(QComboBox& box, int otherPort,
+                                const std::function<void(int)>& store) {
+    // One serial port cannot serve as both ports.
+    if (box.currentIndex() == otherPort && box.currentIndex() > 0) {
+        box.setCurrentIndex(0);
+    }
+    store(box.currentIndex());
+    OpenLink();
+}
+
+bool TfFrameLock::eSlaveIPKeyPress(QObject* Sender, QChar Key) {
+    Q_UNUSED(Sender);
+    if (Key != QChar(13)) {
+        return false;
+    }
+    Client->setConnected(false);
+    Client->setHost(ui->eSlaveIP->text());
+    OpenLink();
+    return true;
+}
+
+void TfFrameLock::ServerError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
+                              const QString& ErrorMsg) {
+    Q_UNUSED(Sender);
+    const QString text = LinkFailureText::forServer(ErrorCode, ErrorMsg, Server->Port());
+    qCWarning(lcNet).noquote() << "error" << ErrorCode << text << "on server socket" << Socket;
+    ShowStatus(ui->eServerStatus, QString(), text);
+    services_.dialogs->beep(BeepKind::Exclamation);
+    // A failed connection is already dropped by the server alone; restarting the server would
+    // throw every other Slave off the Master. Only a server that no longer listens retries.
+    if (!Server->Listen() && !Closing) {
+        ClientStatusTimer->start();
+    }
+}
+
+void TfFrameLock::ClientError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
+                              const QString& ErrorMsg) {
+    Q_UNUSED(Sender);
+    const QString text =
+        LinkFailureText::forClient(ErrorCode, ErrorMsg, Client->Host(), Client->Port());
+    qCWarning(lcNet).noquote() << "error" << ErrorCode << text << "on client socket" << Socket;
+    ShowStatus(ui->eClientStatus, QString(), text);
+    services_.dialogs->beep(BeepKind::Exclamation);
+    if (!Closing) {
+        ClientStatusTimer->start();
+    }
+}
+
+void TfFrameLock::ClientDisconnected(QObject* Sender) {
+    Q_UNUSED(Sender);
+    // A Master that stopped in an orderly way (or whose process ended) raises no error; without
+    // this a Slave would never try again.
+    qCInfo(lcNet) << "the Master closed the connection";
+    if (!Closing) {
+        ClientStatusTimer->start();
+    }
+}
+
+void TfFrameLock::ClientStatusTimerTimer() {
+    ClientStatusTimer->stop();
+    OpenLink();
+}
+
+void TfFrameLock::ServerClientConnected(QObject* Sender, TSimpleTCPClient* Client) {
+    Q_UNUSED(Sender);
+    ShowSlaveLines(Client);
+}
+
+void TfFrameLock::ComPortClose(QObject* Sender) {
+    auto* port = static_cast<TComPort*>(Sender);
+    // Our own closes raise OnClose too; only a port whose device went away is retried.
+    if (!port->DeviceLost() || Closing || IsLan()) {
+        return;
+    }
+    // The device went away (an adapter pulled, a line hung up): try again until it is back.
+    qCWarning(lcSerial, "lost %s (reopening every %d ms)", qPrintable(port->DeviceName()),
+              ComRetryTimer->interval());
+    ShowComFailure(QStringLiteral("TxT_ComPortLost"), port->DeviceName());
+    services_.dialogs->beep(BeepKind::Exclamation);
+    ComRetryTimer->start();
+}
+
+void TfFrameLock::ComRetryTimerTimer() {
+    ComRetryTimer->stop();
+    if (Closing || IsLan()) {
+        return;
+    }
+    ApplyLinkDevicePaths();
+    bool missing = false;
+    const std::pair<TComPort*, int> wanted[] = {{ComPort1, ComportsNr->ktInteger1()},
+                                                {ComPort2, ComportsNr->ktInteger2()}};
+    for (const auto& [port, number] : wanted) {
+        if (number <= 0 || number > kHighestComPort || port->Connected()) {
+            continue;
+        }
+        if (const std::optional<ComFailure> failure = tryOpenComPort(*port, number)) {
+            missing = true;
+            ShowComFailure(
+                QStringLiteral("TxT_ComPortLost"),
+                port->DeviceName() + QStringLiteral(" (") + failure->reason + QLatin1Char(')'));
+        } else {
+            qCInfo(lcSerial) << port->objectName() << "is back";
+        }
+    }
+    if (missing) {
+        ComRetryTimer->start();
+    } else {
+        ShowComFailure(QString(), QString());
+    }
+}
+
+void TfFrameLock::ShowStatus(QLineEdit* box, const QString& key, const QString& detail) {
+    linkStatus_[box] = {key, detail};
+    box->setText(LinkStatusText(linkStatus_[box]));
+    // The beginning of a message says the most.
+    box->setCursorPosition(0);
+}
+
+void TfFrameLock::ShowComFailure(const QString& key, const QString& detail) {
+    linkStatus_[ui->lComStatus] = {key, detail};
+    const QString text = LinkStatusText(linkStatus_[ui->lComStatus]);
+    ui->lComStatus->setText(text);
+    ui->lComStatus->setToolTip(text);
+}
+
+QString TfFrameLock::LinkStatusText(const LinkStatus& status) const {
+    return (status.key.isEmpty() ? QString() : lang->TextByKey(status.key)) + status.detail;
+}
+
+void TfFrameLock::RefreshLinkStatus() {
+    for (QLineEdit* box : {ui->eServerStatus, ui->eClientStatus}) {
+        if (linkStatus_.contains(box)) {
+            const LinkStatus shown = linkStatus_.value(box);
+            ShowStatus(box, shown.key, shown.detail);
+        }
+    }
+    if (linkStatus_.contains(ui->lComStatus)) {
+        const LinkStatus shown = linkStatus_.value(ui->lComStatus);
+        ShowComFailure(shown.key, shown.detail);
+    }
+}

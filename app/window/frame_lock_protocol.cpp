@@ -1,0 +1,236 @@
+// The Sync command protocol: sending on the active link, receiving from every link, and what a
+// received command does.
+#include "app/window/frame_lock.h"
+
+#include "app/segment_math.h"
+#include "app/status_frame.h"
+#include "media/graph_player.h"
+#include "net/simple_tcp_server.h"
+#include "serial/com_error.h"
+#include "serial/com_port.h"
+#include "ui_fFrameLock.h"
+#include "widgets/gui/splash_window.h"
+
+#include "app/app_log.h"
+
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+
+namespace {
+
+std::int64_t monotonicMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// A failed write loses that frame only: a port whose device went away closes itself and is
+// reopened by the retry.
+void writeOrDrop(TComPort& port, const QByteArray& bytes) {
+    try {
+        port.WriteStr(bytes);
+    } catch (const EComPort& e) {
+        qCWarning(lcSync) << port.objectName() << "write failed:" << e.what();
+    }
+}
+
+}  // namespace
+
+void TfFrameLock::SendCommand(const QByteArray& command) {
+    if (Closing || !IsMaster()) {
+        return;
+    }
+    const QByteArray frame = frameCommand(command);
+    if (IsLan()) {
+        if (Server->Listen()) {
+            qCInfo(lcSync).noquote() << "sent" << command;
+            FlashLed(ui->masterled);
+            Server->SendToAll(frame.constData(), static_cast<qint32>(frame.size()));
+        }
+        return;
+    }
+    if (ComPort1->Connected() || ComPort2->Connected()) {
+        qCInfo(lcSync).noquote() << "sent" << command;
+    }
+    if (ComPort1->Connected()) {
+        FlashLed(ui->masterled);
+        writeOrDrop(*ComPort1, frame);
+    }
+    if (ComPort2->Connected()) {
+        FlashLed(ui->thruled);
+        writeOrDrop(*ComPort2, frame);
+    }
+}
+
+void TfFrameLock::ReceiveData(QByteArrayView chunk) {
+    FlashLed(ui->slaveled);
+    assembler_.Receive(chunk);
+}
+
+void TfFrameLock::ClientRead(QObject* Sender, const char* Buffer, qint32 BufLength) {
+    Q_UNUSED(Sender);
+    // The whole chunk counts: a stray zero byte is noise like any other byte outside a frame and
+    // must not hide the commands behind it.
+    ReceiveData(QByteArrayView(Buffer, BufLength));
+}
+
+void TfFrameLock::ServerClientRead(QObject* Sender, TSimpleTCPClient* Client, const char* Buffer,
+                                   qint32 Length) {
+    StatusReceived(Client, QByteArrayView(Buffer, Length));
+    ClientRead(Sender, Buffer, Length);
+}
+
+void TfFrameLock::ComPort1RxChar(QObject* Sender, int Count) {
+    Q_UNUSED(Sender);
+    QByteArray text;
+    try {
+        ComPort1->ReadStr(text, Count);
+    } catch (const EComPort& e) {
+        qCWarning(lcSync) << "reading" << ComPort1->DeviceName() << "failed:" << e.what();
+        return;
+    }
+    // Everything received goes on down the chain before this instance acts on it.
+    if (ComPort2->Connected()) {
+        writeOrDrop(*ComPort2, text);
+        FlashLed(ui->thruled);
+    }
+    ReceiveData(text);
+}
+
+void TfFrameLock::DispatchCommand(const QByteArray& command) {
+    // Slaves' reports are read per connection; here they would close the Master's splash.
+    if (isStatusCommand(command)) {
+        return;
+    }
+    if (SplashShowing && Splash) {
+        Splash->close();
+    }
+    ForgetPendingClockWork(command);
+    if (!dispatchSyncCommand(command, *this)) {
+        NoteRejected(RejectedCommands::Reason::Unknown, command);
+    }
+    StatusAfterCommand(command);
+}
+
+void TfFrameLock::commandAccepted(QByteArrayView command) {
+    qCInfo(lcSync).noquote() << "received" << command.toByteArray();
+}
+
+void TfFrameLock::NoteRejected(RejectedCommands::Reason reason, QByteArrayView command) {
+    LogRejected(rejected_.note(reason, command, monotonicMs()));
+    ArmRejectedFlush();
+}
+
+void TfFrameLock::ArmRejectedFlush() {
+    const std::optional<std::int64_t> due = rejected_.flushDue();
+    if (!due || RejectedFlushArmed) {
+        return;
+    }
+    RejectedFlushArmed = true;
+    const auto wait = std::chrono::milliseconds(std::max<std::int64_t>(*due - monotonicMs(), 0));
+    QTimer::singleShot(wait, this, [this] {
+        RejectedFlushArmed = false;
+        LogRejected(rejected_.flush(monotonicMs()));
+        ArmRejectedFlush();
+    });
+}
+
+void TfFrameLock::LogRejected(const QStringList& lines) {
+    for (const QString& line : lines) {
+        if (rejected_.refusedInLastLines()) {
+            qCWarning(lcSync).noquote() << line;
+        } else {
+            qCInfo(lcSync).noquote() << line;
+        }
+    }
+}
+
+void TfFrameLock::commandPlay() {
+    if (std::exchange(StartedOnSharedTime, false)) {
+        return;
+    }
+    PlayFromPlace();
+}
+
+void TfFrameLock::commandStop() {
+    player_->StopMedia();
+}
+
+void TfFrameLock::commandRewind() {
+    RewindLocal();
+}
+
+void TfFrameLock::commandRestart() {
+    if (WrappedToFirstSegment) {
+        // It wrapped at its own Out point and plays the first segment already: a seek now
+        // would pull it back by however long the command took to come.
+        WrappedToFirstSegment = false;
+        SelectSyncPoint(ui->lbCut->count() > 0 ? 0 : -1);
+        return;
+    }
+    ResetToFirstSegment();
+}
+
+void TfFrameLock::commandFullScreenSetting(bool on) {
+    ui->cbFullscreen->setChecked(on);
+}
+
+void TfFrameLock::commandFullScreen(bool on) {
+    player_->SetFullScreen(on);
+}
+
+void TfFrameLock::commandLanguage(int index) {
+    // Pressed without its click handler, so nothing is sent on.
+    (index == 0 ? ui->sbUSA : ui->sbGerman)->setChecked(true);
+    SetLanguage(index);
+}
+
+void TfFrameLock::commandLoop(bool on) {
+    ui->cbRepeat->setChecked(on);
+}
+
+void TfFrameLock::commandPosition(std::int64_t offsetFromIn) {
+    player_->StopMedia();
+    MediaPlace = Place::Anywhere;
+    WrappedToFirstSegment = false;
+    // A Master whose media is longer must not seek this one past its end, where it would show
+    // nothing and complete at once.
+    player_->SeekToFrame(
+        clampFrame(frameFromOffset(InPoint(), offsetFromIn), player_->DurationFrames()));
+    player_->PauseMedia();
+}
+
+void TfFrameLock::commandPositionInSegment(std::int64_t offsetFromIn) {
+    const std::optional<FrameRange> range = CuedRange();
+    const std::int64_t frame =
+        clampFrame(frameFromOffset(InPoint(), offsetFromIn), player_->DurationFrames());
+    if (!range || frame < range->start || frame > range->stop) {
+        commandPosition(offsetFromIn);
+        return;
+    }
+    player_->StopMedia();
+    WrappedToFirstSegment = false;
+    player_->SetPlayRange(frame, range->stop);
+    player_->PauseMedia();
+    MediaPlace = Place::InSegment;
+}
+
+void TfFrameLock::commandClearList() {
+    ReportedMismatches.clear();
+    ui->lbCut->clear();
+    HintNextSegment();
+}
+
+void TfFrameLock::commandListItem(std::int32_t syncPoint) {
+    ui->lbCut->addItem(QString::number(syncPoint));
+    HintNextSegment();
+}
+
+void TfFrameLock::commandCueSegment(std::int32_t index) {
+    CueSegment(index, false);
+}
+
+void TfFrameLock::commandRefused(QByteArrayView command) {
+    NoteRejected(RejectedCommands::Reason::Refused, command);
+}

@@ -1,0 +1,344 @@
+// The status back channel: a LAN Slave reports its media and its place in the show to its
+// Master; the Master shows one line per Slave, checks the show at Start and keeps the show
+// report.
+#include "app/window/frame_lock.h"
+
+#include "app/app_log.h"
+#include "app/segment_math.h"
+#include "app/window/status_desk.h"
+#include "media/graph_player.h"
+#include "net/simple_tcp_client.h"
+#include "net/simple_tcp_server.h"
+#include "storage/kt_language.h"
+#include "ui_fFrameLock.h"
+#include "widgets/product_info.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace {
+
+std::int64_t wallNowMs() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+std::int64_t monotonicNowMs() {
+    static QElapsedTimer clock;
+    if (!clock.isValid()) {
+        clock.start();
+    }
+    return clock.elapsed();
+}
+
+// Audio counts in 40-ms units: 25 to the second.
+std::pair<std::int64_t, std::int64_t> rateOf(const TGraphPlayer& player) {
+    const FrameRate rate = player.VideoFrameRate();
+    if (rate.known()) {
+        return {rate.numerator, rate.denominator};
+    }
+    return player.FrameUnit() == 1 ? std::pair<std::int64_t, std::int64_t>{0, 1}
+                                   : std::pair<std::int64_t, std::int64_t>{25, 1};
+}
+
+}  // namespace
+
+void TfFrameLock::createStatusDesk() {
+    statusDesk_ = new StatusDesk(this, services_.programDir + QStringLiteral("frameLock-show.csv"));
+    connect(statusDesk_->poll, &QTimer::timeout, this, [this] { StatusPollTimer(); });
+    connect(statusDesk_->sample, &QTimer::timeout, this, [this] { StatusSampleTimer(); });
+    connect(statusDesk_->refresh, &QTimer::timeout, this, [this] { ShowSlaveLines(); });
+    statusDesk_->poll->start();
+}
+
+void TfFrameLock::RefreshStatusWords() {
+    if (statusDesk_->wordsLanguage == lang->LanguageIndex()) {
+        return;
+    }
+    // The language component reads its file at every call: the words are read once per language.
+    statusDesk_->wordsLanguage = lang->LanguageIndex();
+    statusDesk_->words =
+        StatusWords::fromLanguage([this](const QString& key) { return lang->TextByKey(key); });
+}
+
+QString TfFrameLock::SlaveName(const TSimpleTCPClient& slave) const {
+    // The connection's own port is the server's, the same for every Slave; the peer's port tells
+    // Slaves on one machine apart.
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    if (getpeername(slave.socketHandle(), reinterpret_cast<sockaddr*>(&peer), &length) == 0 &&
+        peer.sin_family == AF_INET) {
+        return slave.Host() + QLatin1Char(':') + QString::number(ntohs(peer.sin_port));
+    }
+    return slave.Host() + QLatin1Char(':') + QString::number(slave.Port());
+}
+
+void TfFrameLock::StatusReceived(TSimpleTCPClient* Client, QByteArrayView bytes) {
+    if (!IsMaster() || Closing) {
+        return;
+    }
+    if (statusDesk_->board.receive(Client, bytes, monotonicNowMs(), wallNowMs())) {
+        if (!statusDesk_->refresh->isActive()) {
+            statusDesk_->refresh->start();
+        }
+        RecordSlaveStart(*Client);
+    }
+}
+
+void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
+    StatusDesk& desk = *statusDesk_;
+    const QList<TSimpleTCPClient*> slaves = Server->Clients();
+    std::vector<SlaveStatusBoard::Key> keys(slaves.begin(), slaves.end());
+    desk.board.retain(keys);
+    if (Client != nullptr && slaves.contains(Client)) {
+        // Just connected: whatever an earlier connection at the same place said is not its.
+        desk.board.forget(Client);
+    }
+    RefreshStatusWords();
+    const auto [numerator, denominator] = rateOf(*player_);
+    desk.facts.syncPoints = SyncPoints();
+    desk.facts.master = {desk.words.master, player_->MediaOpen(), player_->DurationFrames(),
+                         numerator,         denominator,          InPoint()};
+    QStringList lines;
+    QStringList entries;
+    QStringList hints;
+    QStringList names;
+    for (const TSimpleTCPClient* slave : slaves) {
+        names << SlaveName(*slave);
+        const SlaveStatus* status = desk.board.find(slave);
+        const StatusText text =
+            status != nullptr ? statusText(*status, desk.facts, desk.words) : StatusText{};
+        const QString state =
+            status != nullptr ? shortState(*status, desk.facts, desk.words) : QString();
+        lines << (state.isEmpty() ? names.back() : names.back() + QStringLiteral("  ") + state);
+        entries << listEntry(names.back(), text);
+        hints << (status != nullptr && status->media ? mediaSummary(*status->media, desk.words)
+                                                     : QString());
+    }
+    if (lines == desk.shownLines) {
+        return;
+    }
+    if (ui->lbConnected->count() != entries.size()) {
+        ui->lbConnected->clear();
+        ui->lbConnected->addItems(entries);
+    }
+    for (int row = 0; row < lines.size(); ++row) {
+        QListWidgetItem* item = ui->lbConnected->item(row);
+        if (item->text() != entries[row]) {
+            item->setText(entries[row]);
+        }
+        item->setToolTip(hints[row]);
+        if (!desk.shownLines.contains(lines[row])) {
+            qCInfo(lcSync).noquote() << "slave" << lines[row];
+        }
+    }
+    for (const QString& name : std::as_const(desk.shownNames)) {
+        if (!names.contains(name)) {
+            qCInfo(lcSync).noquote() << "slave" << name << "gone";
+        }
+    }
+    desk.shownLines = lines;
+    desk.shownNames = names;
+}
+
+void TfFrameLock::PreflightCheck() {
+    if (!IsMaster() || !IsLan()) {
+        return;
+    }
+    ShowSlaveLines();
+    const StatusDesk& desk = *statusDesk_;
+    std::vector<InstanceMedia> instances{desk.facts.master};
+    for (const TSimpleTCPClient* slave : Server->Clients()) {
+        const SlaveStatus* status = desk.board.find(slave);
+        if (status != nullptr && status->media) {
+            instances.push_back(instanceMedia(SlaveName(*slave), *status->media));
+        }
+    }
+    const QStringList problems = preflightProblems(instances, desk.facts.syncPoints, desk.words);
+    if (problems.isEmpty()) {
+        qCInfo(lcSync) << "check at Start passed for" << instances.size() << "instances";
+        if (ui->eServerStatus->text().startsWith(desk.words.checkFailed) && Server->Listen()) {
+            ShowStatus(ui->eServerStatus, lang->TextByKey(QStringLiteral("TxT_ServerOK")));
+        }
+        return;
+    }
+    for (const QString& problem : problems) {
+        qCWarning(lcSync).noquote() << "check at Start:" << problem;
+    }
+    // Shown, not asked: an unattended Auto Start must not wait for a click.
+    const QString text =
+        desk.words.checkFailed + QLatin1Char(' ') + problems.join(QStringLiteral("; "));
+    ShowStatus(ui->eServerStatus, text);
+    ui->eServerStatus->setToolTip(text);
+}
+
+void TfFrameLock::StatusSegmentStarted() {
+    if (!IsMaster() || !IsLan() || !player_->MediaOpen()) {
+        return;
+    }
+    StatusDesk& desk = *statusDesk_;
+    const int segment = effectiveSegmentIndex(SyncPoints(), ui->lbCut->currentRow());
+    desk.playSentMs = wallNowMs();
+    desk.facts.startedSegment = segment;
+    desk.facts.startedAtMs.reset();
+    desk.startFrameInFile = player_->CurrentFrame();
+    desk.startFrame = desk.startFrameInFile - InPoint();
+    QStringList names{desk.words.master};
+    for (const TSimpleTCPClient* slave : Server->Clients()) {
+        names << SlaveName(*slave);
+    }
+    desk.report.begin(QDateTime::currentDateTime(), segment, names);
+    desk.sample->start();
+}
+
+void TfFrameLock::RecordSlaveStart(const TSimpleTCPClient& slave) {
+    StatusDesk& desk = *statusDesk_;
+    const SlaveStatus* status = desk.board.find(&slave);
+    const std::optional<std::int64_t> started =
+        status != nullptr ? status->startedAtMasterMs() : std::nullopt;
+    // A start reported from before this one (the same segment, one loop earlier) is not it.
+    if (!started || !status->play->startFrame || *started < desk.playSentMs - 1000) {
+        return;
+    }
+    desk.report.record(SlaveName(slave), status->play->segment, *status->play->startFrame,
+                       *started);
+}
+
+void TfFrameLock::StatusSampleTimer() {
+    StatusDesk& desk = *statusDesk_;
+    desk.sampling = false;
+    if (!player_->MediaOpen()) {
+        return;
+    }
+    const auto [numerator, denominator] = rateOf(*player_);
+    const std::int64_t now = wallNowMs();
+    const std::int64_t frame = player_->CurrentFrame();
+    std::optional<std::int64_t> started;
+    // A position that stands still at the start tells nothing (the picture has not moved yet, or
+    // the segment is shorter than the sample's delay and has ended).
+    if (frame > desk.startFrameInFile) {
+        started = pictureStartMs(now, frame - desk.startFrameInFile, numerator, denominator);
+    }
+    if (IsMaster()) {
+        desk.facts.startedAtMs = started;
+        if (started) {
+            desk.report.record(desk.words.master, desk.facts.startedSegment, *desk.startFrame,
+                               *started);
+        }
+        for (const TSimpleTCPClient* slave : Server->Clients()) {
+            RecordSlaveStart(*slave);
+        }
+        ShowSlaveLines();
+        return;
+    }
+    desk.startedAtMs = started;
+    ReportStatus();
+}
+
+void TfFrameLock::StatusNoteError(const QString& text) {
+    statusDesk_->lastError = text;
+    ReportStatus();
+}
+
+void TfFrameLock::StatusConnected() {
+    statusDesk_->reporter.reset();
+    ReportStatus();
+}
+
+void TfFrameLock::StatusAfterCommand(const QByteArray& command) {
+    if (IsMaster() || !IsLan()) {
+        return;
+    }
+    StatusDesk& desk = *statusDesk_;
+    const QByteArrayView code =
+        QByteArrayView(command).first(std::min<qsizetype>(command.size(), 4));
+    const bool open = player_->MediaOpen();
+    if (code == QByteArrayView(SyncCode::CueSegment) || code == QByteArrayView(SyncCode::Rewind)) {
+        desk.state = PlayState::Cued;
+        desk.cueFrame = open ? std::optional(player_->CurrentFrame() - InPoint()) : std::nullopt;
+        desk.startFrame.reset();
+        desk.startedAtMs.reset();
+        desk.stillCueing = false;
+    } else if (code == QByteArrayView(SyncCode::Play)) {
+        desk.state = PlayState::Playing;
+        desk.startFrameInFile = open ? player_->CurrentFrame() : 0;
+        desk.startFrame = desk.startFrameInFile - InPoint();
+        desk.startedAtMs.reset();
+        // Started elsewhere than the first frame of the segment it was cued on.
+        const std::optional<FrameRange> range = segmentRange(SyncPoints(), std::max(CuedSegment, 0),
+                                                             InPoint(), player_->DurationFrames());
+        desk.stillCueing = range && desk.startFrameInFile != range->start;
+        desk.lastPolledFrame.reset();
+        desk.sampling = true;
+        desk.sample->start();
+    } else if (code == QByteArrayView(SyncCode::Stop) ||
+               code == QByteArrayView(SyncCode::Position)) {
+        desk.state = PlayState::Stopped;
+        desk.startFrame.reset();
+        desk.startedAtMs.reset();
+    } else {
+        return;
+    }
+    if (!desk.sampling) {
+        ReportStatus();
+    }
+}
+
+void TfFrameLock::StatusPollTimer() {
+    if (Closing || !IsLan()) {
+        return;
+    }
+    if (IsMaster()) {
+        ShowSlaveLines();
+        return;
+    }
+    StatusDesk& desk = *statusDesk_;
+    if (desk.state == PlayState::Playing && !desk.sampling && player_->MediaOpen()) {
+        // A range that has run out holds its last frame: the position stands still.
+        const std::int64_t frame = player_->CurrentFrame();
+        if (desk.lastPolledFrame == frame) {
+            desk.state = PlayState::Ended;
+        }
+        desk.lastPolledFrame = frame;
+    }
+    ReportStatus();
+}
+
+void TfFrameLock::ReportStatus() {
+    if (Closing || IsMaster() || !IsLan() || !Client->Connected() || statusDesk_->sampling) {
+        return;
+    }
+    StatusDesk& desk = *statusDesk_;
+    const bool open = player_->MediaOpen();
+    StatusMedia media;
+    media.open = open;
+    media.fileName = QFileInfo(ui->eFilename->text()).fileName();
+    media.inPoint = InPoint();
+    media.version = product::kTitleWithVersion;
+    if (open) {
+        const auto [numerator, denominator] = rateOf(*player_);
+        media.durationFrames = player_->DurationFrames();
+        media.rateNumerator = numerator;
+        media.rateDenominator = denominator;
+        media.width = player_->VideoSize().width();
+        media.height = player_->VideoSize().height();
+    }
+    StatusPlay play;
+    play.state = open ? desk.state : PlayState::NoMedia;
+    play.segment = CuedSegment;
+    play.cueFrame = desk.cueFrame;
+    play.startFrame = desk.startFrame;
+    play.startedAtMs = desk.startedAtMs;
+    play.stillCueing = desk.stillCueing;
+    play.fullScreen = player_->FullScreenActive();
+    play.sentAtMs = wallNowMs();
+    StatusError error{desk.lastError.isEmpty() ? ui->lComStatus->text() : desk.lastError};
+    for (const QByteArray& command : desk.reporter.changes(media, play, error)) {
+        const QByteArray frame = frameCommand(command);
+        Client->Send(frame.constData(), static_cast<qint32>(frame.size()));
+    }
+}

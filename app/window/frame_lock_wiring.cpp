@@ -1,0 +1,149 @@
+// Binds the window's handlers to its controls, components and timers, and routes every key typed
+// in the window through the window's key handlers before the focused control sees it.
+#include "app/window/frame_lock.h"
+#include "net/net_log.h"
+
+#include "app/app_log.h"
+#include "net/simple_tcp_client.h"
+#include "net/simple_tcp_server.h"
+#include "serial/com_port.h"
+#include "ui_fFrameLock.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTimer>
+
+namespace {
+
+QString endpoint(const TSimpleTCPClient& socket) {
+    return socket.Host() + QLatin1Char(':') + QString::number(socket.Port());
+}
+
+template <typename Button, typename Handler>
+void onChecked(Button* button, Handler handler) {
+    QObject::connect(button, &QAbstractButton::toggled, button, [handler](bool checked) {
+        if (checked) {
+            handler();
+        }
+    });
+}
+
+}  // namespace
+
+void TfFrameLock::connectHandlers() {
+    createStatusDesk();
+    onChecked(ui->rbMaster, [this] { rbMasterClick(); });
+    onChecked(ui->rbSlave, [this] { rbSlaveClick(); });
+    onChecked(ui->rbLan, [this] { rbLanClick(); });
+    onChecked(ui->rbCom, [this] { rbLanClick(); });
+    connect(ui->cbCom1, &QComboBox::activated, this, [this] { cbCom1Change(); });
+    connect(ui->cbCom2, &QComboBox::activated, this, [this] { cbCom2Change(); });
+    connect(ui->cbLock, &QAbstractButton::toggled, this, [this] { cbLockClick(); });
+    connect(ui->cbFullscreen, &QAbstractButton::toggled, this, [this] { cbFullscreenClick(); });
+    connect(ui->cbRepeat, &QAbstractButton::toggled, this, [this] { cbRepeatClick(); });
+    connect(ui->cbTest, &QAbstractButton::toggled, this, [this] { cbTestClick(); });
+    connect(ui->sbUSA, &QAbstractButton::clicked, this, [this] { sbUSAClick(); });
+    connect(ui->sbGerman, &QAbstractButton::clicked, this, [this] { sbUSAClick(); });
+
+    connect(ui->bPlay, &QAbstractButton::clicked, this, [this] { bPlayClick(); });
+    connect(ui->bStop, &QAbstractButton::clicked, this, [this] { bStopClick(); });
+    connect(ui->bRewind, &QAbstractButton::clicked, this, [this] { bRewindClick(); });
+    connect(ui->bSet, &QAbstractButton::clicked, this, [this] { bSetClick(); });
+    connect(ui->bSetIn, &QAbstractButton::clicked, this, [this] { bSetInClick(); });
+    connect(ui->bGo, &QAbstractButton::clicked, this, [this] { bGoClick(); });
+    connect(ui->bDelete, &QAbstractButton::clicked, this, [this] { bDeleteClick(); });
+    connect(ui->bFile, &QAbstractButton::clicked, this, [this] { bFileClick(); });
+    connect(ui->bHelp, &QAbstractButton::clicked, this, [this] { bHelpClick(); });
+    connect(ui->bAbout, &QAbstractButton::clicked, this, [this] { bAboutClick(); });
+    connect(ui->lbCut, &QListWidget::itemDoubleClicked, this, [this] { lbCutDblClick(); });
+    connect(ui->tbSync, &QSlider::valueChanged, this, [this] { tbSyncChange(); });
+    connect(ui->tbPosition, &QSlider::valueChanged, this, [this] { tbPositionChange(); });
+    ui->seAktFrame->ktOnNewValue = [this](TktSpinEdit&) { seAktFramektOnNewValue(); };
+    ui->seAktFrame->OnChange = [this](TSpinEdit&) { seAktFrameChange(); };
+    ui->seAktFrame->OnExit = [this](TSpinEdit&) { seAktFrameExit(); };
+
+    Server->OnError = [this](QObject* s, qint32 socket, qint32 code, const QString& text) {
+        ServerError(s, socket, code, text);
+    };
+    Server->OnClientConnected = [this](QObject* s, TSimpleTCPClient* c) {
+        qCInfo(lcNet).noquote() << "slave connected" << endpoint(*c);
+        ServerClientConnected(s, c);
+        JoinSlave(c);
+    };
+    Server->OnClientDisconnected = [this](QObject* s, TSimpleTCPClient* c) {
+        qCInfo(lcNet).noquote() << "slave disconnected" << endpoint(*c);
+        ServerClientConnected(s, c);
+    };
+    Server->OnClientRead = [this](QObject* s, TSimpleTCPClient* c, const char* b, qint32 n) {
+        ServerClientRead(s, c, b, n);
+    };
+    Client->OnError = [this](QObject* s, qint32 socket, qint32 code, const QString& text) {
+        ClientError(s, socket, code, text);
+    };
+    Client->OnRead = [this](QObject* s, const char* b, qint32 n) { ClientRead(s, b, n); };
+    Client->OnDisconnected = [this](QObject* s) { ClientDisconnected(s); };
+    Client->OnConnected = [this](QObject*) {
+        qCInfo(lcNet).noquote() << "connected to" << endpoint(*Client);
+        StatusConnected();
+    };
+    ComPort1->OnRxChar = [this](QObject* s, int count) { ComPort1RxChar(s, count); };
+    ComPort1->OnClose = [this](QObject* s) { ComPortClose(s); };
+    ComPort2->OnClose = ComPort1->OnClose;
+
+    connect(StatusTimer, &QTimer::timeout, this, [this] { StatusTimerTimer(); });
+    connect(CountdownTimer, &QTimer::timeout, this, [this] { CountdownTimerTimer(); });
+    connect(OpenTimer, &QTimer::timeout, this, [this] { OpenTimerTimer(); });
+    connect(ClientStatusTimer, &QTimer::timeout, this, [this] { ClientStatusTimerTimer(); });
+    connect(StartTimer, &QTimer::timeout, this, [this] { StartTimerTimer(); });
+    connect(TestTimer, &QTimer::timeout, this, [this] { TestTimerTimer(); });
+    connect(ledtimer, &QTimer::timeout, this, [this] { ledtimerTimer(); });
+    connect(ComRetryTimer, &QTimer::timeout, this, [this] { ComRetryTimerTimer(); });
+    connect(MediaRetryTimer, &QTimer::timeout, this, [this] { MediaRetryTimerTimer(); });
+    connect(ui->eFilename, &QLineEdit::textChanged, this, [this] {
+        // A file the operator chose (or none) is the show's file from now on.
+        if (!UpdatingFileBox) {
+            MissingMediaFile.clear();
+            MediaRetryTimer->stop();
+        }
+    });
+}
+
+bool TfFrameLock::isKeyPropagation(const QKeyEvent* key, const QWidget* receiver) const {
+    // Qt offers an unhandled key to each parent in turn, and each offer passes the application's
+    // event filters again; only the first offer counts.
+    return key == lastKey_.event && key->timestamp() == lastKey_.timestamp && lastKey_.receiver &&
+           receiver != lastKey_.receiver && receiver->isAncestorOf(lastKey_.receiver);
+}
+
+bool TfFrameLock::eventFilter(QObject* watched, QEvent* event) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::KeyPress && widget && widget->window() == this) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (isKeyPropagation(key, widget)) {
+            return false;
+        }
+        lastKey_ = {key, key->timestamp(), widget};
+        FormKeyDown(watched, key->key(), key->modifiers());
+        if (!key->text().isEmpty()) {
+            FormKeyPress(watched, key->text().front());
+        }
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (enter && (watched == ui->eSlaveIP || watched == ui->eServerStatus ||
+                      watched == ui->eClientStatus)) {
+            return eSlaveIPKeyPress(watched, QChar(13));
+        }
+    } else if (event->type() == QEvent::MouseButtonPress) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (watched == ui->cbLock) {
+            cbLockMouseDown(mouse->button(), mouse->modifiers());
+        } else if (watched == ui->gbSync) {
+            gbSyncClick();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TfFrameLock::mouseDoubleClickEvent(QMouseEvent* event) {
+    FormDblClick();
+    QWidget::mouseDoubleClickEvent(event);
+}
