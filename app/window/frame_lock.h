@@ -270,19 +270,29 @@ private:
     void commandClearList() override;
     void commandListItem(std::int32_t syncPoint) override;
     void commandCueSegment(std::int32_t index) override;
+    void commandStartAt(std::int64_t sharedTimeNs) override;
+    void commandJoin(const JoinOrder& order) override;
     void commandRefused(QByteArrayView command) override;
     void commandAccepted(QByteArrayView command) override;
+    // Refused and unknown commands, told as a count a second.
     void NoteRejected(RejectedCommands::Reason reason, QByteArrayView command);
     void ArmRejectedFlush();
     void LogRejected(const QStringList& lines);
-    void commandStartAt(std::int64_t sharedTimeNs) override;
-    void commandJoin(const JoinOrder& order) override;
+
+    // The shared clock (frame_lock_clock.cpp).
     void createSharedClock();
     // A join waits for media and clock; the Master's next command other than the list's
     // overrides it.
     void TryJoin();
     void ForgetPendingClockWork(QByteArrayView command);
 
+    // Ending the run; the media file the show is set to while it cannot be opened.
+    void EndProgram();
+    void MediaFileFailed();
+    int ShowMediaMessage(const QString& messageKey, const QString& titleKey, int flags);
+    void SetFileBoxQuietly(const QString& text);
+
+    // The Slaves' status (frame_lock_status.cpp).
     void createStatusDesk();
     void StatusPollTimer();
     void StatusSampleTimer();
@@ -325,11 +335,6 @@ private:
     // What each link status box shows.
     QHash<QWidget*, LinkStatus> linkStatus_;
 
-    // Ending the run; the media file the show is set to while it cannot be opened.
-    void EndProgram();
-    void MediaFileFailed();
-    int ShowMediaMessage(const QString& messageKey, const QString& titleKey, int flags);
-    void SetFileBoxQuietly(const QString& text);
     // 0 for an orderly end; EXIT_FAILURE after a damaged language file.
     int ExitStatus = 0;
     // A service manager is stopping the program: a failure is logged, never asked about.
