@@ -1,6 +1,7 @@
 // The shared clock of a LAN show: the Master publishes the clock its pipelines run on, the
 // Slaves follow it; starts are announced on that clock's time, and a Slave that connects while
 // the show plays is told where the show stands and comes in on the running frame.
+#include "app/monotonic_time.h"
 #include "app/window/frame_lock.h"
 
 #include "app/app_log.h"
@@ -32,18 +33,8 @@ constexpr int ClockPollMs = 250;
 constexpr qint64 ClockUnreachableMs = 10'000;
 constexpr qint64 ClockStateEveryMs = 60'000;
 
-qint64 monotonicMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 double ms(std::int64_t ns) {
     return static_cast<double>(ns) / static_cast<double>(NsPerMs);
-}
-
-QString endpoint(const TSimpleTCPClient& socket) {
-    return socket.Host() + QLatin1Char(':') + QString::number(socket.Port());
 }
 
 }  // namespace
@@ -163,7 +154,7 @@ void TfFrameLock::JoinSlave(TSimpleTCPClient* slave) {
         const QByteArray frame = frameCommand(command);
         slave->Send(frame.constData(), static_cast<qint32>(frame.size()));
     }
-    qCInfo(lcSync).noquote() << "join:" << endpoint(*slave) << "sent segment"
+    qCInfo(lcSync).noquote() << "join:" << SlaveName(*slave) << "sent segment"
                              << ShowStarted->segment << "whose frame" << ShowStarted->frameFromIn
                              << "appeared at" << ShowStarted->shownAtNs << "ns";
 }

@@ -1,5 +1,6 @@
 // The Sync command protocol: sending on the active link, receiving from every link, and what a
 // received command does.
+#include "app/monotonic_time.h"
 #include "app/window/frame_lock.h"
 
 #include "app/segment_math.h"
@@ -18,12 +19,6 @@
 #include <chrono>
 
 namespace {
-
-std::int64_t monotonicMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // A failed write loses that frame only: a port whose device went away closes itself and is
 // reopened by the retry.

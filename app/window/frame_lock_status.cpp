@@ -1,6 +1,7 @@
 // The status back channel: a LAN Slave reports its media and its place in the show to its
 // Master; the Master shows one line per Slave, checks the show at Start and keeps the show
 // report.
+#include "app/monotonic_time.h"
 #include "app/window/frame_lock.h"
 
 #include "app/app_log.h"
@@ -17,7 +18,6 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -25,14 +25,6 @@ namespace {
 
 std::int64_t wallNowMs() {
     return QDateTime::currentMSecsSinceEpoch();
-}
-
-std::int64_t monotonicNowMs() {
-    static QElapsedTimer clock;
-    if (!clock.isValid()) {
-        clock.start();
-    }
-    return clock.elapsed();
 }
 
 // Audio counts in 40-ms units: 25 to the second.
@@ -81,7 +73,7 @@ void TfFrameLock::StatusReceived(TSimpleTCPClient* Client, QByteArrayView bytes)
     if (!IsMaster() || Closing) {
         return;
     }
-    if (statusDesk_->board.receive(Client, bytes, monotonicNowMs(), wallNowMs())) {
+    if (statusDesk_->board.receive(Client, bytes, monotonicMs(), wallNowMs())) {
         if (!statusDesk_->refresh->isActive()) {
             statusDesk_->refresh->start();
         }
