@@ -1,3 +1,4 @@
+#include "app/command_line.h"
 #include "app/event_log.h"
 #include "app/window/frame_lock.h"
 #include "app/window/termination_signals.h"
@@ -8,8 +9,15 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <cstdio>
 
 int main(int argc, char** argv) {
+    // Answered before QApplication, which ends the program when there is no display.
+    const CommandLineRequest request = readCommandLine(argc, argv);
+    if (!request.run) {
+        std::fputs(request.text.c_str(), stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(product::kTitle);
     // The window ends the run itself once it has closed: a full-screen video or a box may be

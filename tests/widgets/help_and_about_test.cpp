@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "storage/profile_document.h"
+#include "storage/windows1252.h"
 #include "support/recording_dialogs.h"
 #include "widgets/gui/about_dialog.h"
 #include "widgets/gui/url_label.h"
@@ -7,8 +9,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -162,18 +166,79 @@ TEST(AboutDialog, ReportButtonStartsAMailAndStaysOkCloses) {
     EXPECT_EQ(about.result(), QDialog::Accepted);
 }
 
-TEST(HelpPages, BothPagesLieBesideTheProgramAndCoverTheOperatorsTopics) {
+// Each page names the window's buttons by the captions its language file gives them, never by
+// the other language's, covers the operator's topics and has no link to a missing section.
+TEST(HelpPages, BothPagesLieBesideTheProgramNameTheirOwnCaptionsAndCoverTheOperatorsTopics) {
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    const auto captions = [&programDir](const char* languageFile) {
+        QFile file(programDir.filePath(QLatin1String(languageFile)));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << languageFile;
+        const ProfileDocument document = ProfileDocument::parse(file.readAll());
+        QHash<QByteArray, QString> result;
+        for (const QByteArray& key : document.allKeys("Interface")) {
+            if (key.endsWith(".Caption")) {
+                QString caption = decodeWindows1252(document.readString("Interface", key, ""));
+                if (caption.endsWith(u':')) {
+                    caption.chop(1);
+                }
+                result.insert(key, caption);
+            }
+        }
+        return result;
+    };
+    const QHash<QByteArray, QString> englishCaptions = captions("english.lng");
+    const QHash<QByteArray, QString> germanCaptions = captions("german.lng");
+    const QByteArray buttons[] = {"bAbout",       "bHelp",    "sbUSA",       "sbGerman", "cbLock",
+                                  "cbFullscreen", "cbRepeat", "cbAutoStart", "bGo",      "bDelete",
+                                  "bStop",        "bRewind",  "bSet",        "bSetIn"};
     RecordingDialogs dialogs;
     for (const bool english : {true, false}) {
-        LaunchHelp(dialogs, germanText, english, QCoreApplication::applicationDirPath());
-        QFile page(QDir(QCoreApplication::applicationDirPath()).filePath(helpPageName(english)));
+        LaunchHelp(dialogs, germanText, english, programDir.path());
+        QFile page(programDir.filePath(helpPageName(english)));
         ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << page.fileName().toStdString();
         const QString html = QString::fromUtf8(page.readAll());
-        for (const char* topic :
-             {"F1", "F4", "F8", "frameLock.ini", "[Ports]", "/dev/ttyS0", "8234", "eIn_Value",
-              "ComportsNr_ktBoolean", "Lock!", "System.lbCut_Items", "dialout"}) {
-            EXPECT_TRUE(html.contains(QLatin1String(topic)))
-                << topic << " in " << page.fileName().toStdString();
+        const std::string name = page.fileName().toStdString();
+        const QHash<QByteArray, QString>& own = english ? englishCaptions : germanCaptions;
+        const QHash<QByteArray, QString>& other = english ? germanCaptions : englishCaptions;
+        for (const QByteArray& button : buttons) {
+            const QByteArray key = "fFrameLock." + button + ".Caption";
+            ASSERT_TRUE(own.contains(key) && other.contains(key)) << key.constData();
+            const QString bold = QStringLiteral("<b>%1</b>").arg(own[key]);
+            EXPECT_TRUE(html.contains(bold)) << bold.toStdString() << " in " << name;
+        }
+        for (auto caption = other.begin(); caption != other.end(); ++caption) {
+            if (own.value(caption.key()) != caption.value()) {
+                const QString bold = QStringLiteral("<b>%1</b>").arg(caption.value());
+                EXPECT_FALSE(html.contains(bold)) << bold.toStdString() << " in " << name;
+            }
+        }
+        for (const char* topic : {"F1",
+                                  "F4",
+                                  "F8",
+                                  "frameLock.ini",
+                                  "[Ports]",
+                                  "/dev/ttyS0",
+                                  "8234",
+                                  "8235",
+                                  "SharedClock_Port",
+                                  "Server_CommandHosts",
+                                  "eIn_Value",
+                                  "ComportsNr_ktBoolean",
+                                  "System.lbCut_Items",
+                                  "dialout",
+                                  "\u25B6",
+                                  "\u2713",
+                                  "QT_LOGGING_RULES",
+                                  "frameLock.log",
+                                  "frameLock-show.csv",
+                                  "framelock.service",
+                                  "--version"}) {
+            EXPECT_TRUE(html.contains(QString::fromUtf8(topic))) << topic << " in " << name;
+        }
+        const QRegularExpression link(QStringLiteral("href=\"#([^\"]+)\""));
+        for (const QRegularExpressionMatch& match : link.globalMatch(html)) {
+            EXPECT_TRUE(html.contains(QStringLiteral("id=\"%1\"").arg(match.captured(1))))
+                << "#" << match.captured(1).toStdString() << " in " << name;
         }
         EXPECT_TRUE(html.trimmed().endsWith(QLatin1String("</html>")));
     }
