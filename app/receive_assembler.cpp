@@ -2,9 +2,9 @@
 
 #include <utility>
 
-void ReceiveAssembler::Receive(QByteArrayView chunk) {
+void ReceiveAssembler::Receive(Link link, QByteArrayView chunk) {
     if (dispatching_) {
-        queued_.emplace_back(chunk.toByteArray());
+        queued_.push_back({link, chunk.toByteArray(), false});
         return;
     }
     dispatching_ = true;
@@ -13,31 +13,51 @@ void ReceiveAssembler::Receive(QByteArrayView chunk) {
         bool& flag;
         ~Guard() { flag = false; }
     } guard{dispatching_};
-    Assemble(chunk);
+    Assemble(link, chunk);
     while (!queued_.empty()) {
-        const QByteArray next = std::move(queued_.front());
+        const Queued next = std::move(queued_.front());
         queued_.pop_front();
-        Assemble(next);
+        if (next.ends) {
+            partial_.erase(next.link);
+        } else {
+            Assemble(next.link, next.chunk);
+        }
     }
 }
 
-void ReceiveAssembler::Assemble(QByteArrayView chunk) {
+void ReceiveAssembler::EndLink(Link link) {
+    if (dispatching_) {
+        queued_.push_back({link, QByteArray(), true});
+        return;
+    }
+    partial_.erase(link);
+}
+
+QByteArray ReceiveAssembler::ReceiveBuffer(Link link) const {
+    const auto found = partial_.find(link);
+    return found != partial_.end() ? found->second : QByteArray();
+}
+
+void ReceiveAssembler::Assemble(Link link, QByteArrayView chunk) {
+    // A command that runs here queues whatever arrives meanwhile, so the frames change only in
+    // this loop.
+    auto frame = partial_.find(link);
     for (const char c : chunk) {
         if (c == '_') {
-            inFrame_ = true;
-            receiveBuffer_.clear();
-        } else if (!inFrame_) {
+            frame = partial_.insert_or_assign(link, QByteArray()).first;
+        } else if (frame == partial_.end()) {
             continue;
         } else if (c == '*') {
-            const QByteArray command = std::exchange(receiveBuffer_, QByteArray());
-            inFrame_ = false;
+            const QByteArray command = std::move(frame->second);
+            partial_.erase(frame);
+            frame = partial_.end();
             dispatch_(command);
-        } else if (receiveBuffer_.size() < MaxFrameLength) {
-            receiveBuffer_.append(c);
+        } else if (frame->second.size() < MaxFrameLength) {
+            frame->second.append(c);
         } else {
             // Overlong: the rest of this frame, up to the next "_", is noise.
-            inFrame_ = false;
-            receiveBuffer_ = QByteArray();
+            partial_.erase(frame);
+            frame = partial_.end();
         }
     }
 }

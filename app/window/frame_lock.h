@@ -129,7 +129,8 @@ public:
 
     // Protocol.
     void SendCommand(const QByteArray& command);
-    void ReceiveData(QByteArrayView chunk);
+    // A chunk of one link (its connection object or port; none: a source of its own).
+    void ReceiveData(QByteArrayView chunk, ReceiveAssembler::Link link = nullptr);
     void DispatchCommand(const QByteArray& command);
     void ClientRead(QObject* Sender, const char* Buffer, qint32 BufLength);
     void ServerClientRead(QObject* Sender, TSimpleTCPClient* Client, const char* Buffer,

@@ -97,6 +97,9 @@ void TfFrameLock::OpenLink() {
         return;
     }
     OpenSharedClock();
+    // Whatever half a frame the links held belongs to connections that are closed now.
+    assembler_.EndLink(Client);
+    assembler_.EndLink(ComPort1);
     const bool master = IsMaster();
     if (IsLan()) {
         ComRetryTimer->stop();
@@ -218,7 +221,7 @@ void TfFrameLock::ClientError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
 }
 
 void TfFrameLock::ClientDisconnected(QObject* Sender) {
-    Q_UNUSED(Sender);
+    assembler_.EndLink(Sender);
     // A Master that stopped in an orderly way (or whose process ended) raises no error; without
     // this a Slave would never try again.
     qCInfo(lcNet) << "the Master closed the connection";
@@ -234,11 +237,15 @@ void TfFrameLock::ClientStatusTimerTimer() {
 
 void TfFrameLock::ServerClientConnected(QObject* Sender, TSimpleTCPClient* Client) {
     Q_UNUSED(Sender);
+    // Called as a connection comes and as it goes: a new connection object may stand where an
+    // old one stood, and must not finish the old one's frame.
+    assembler_.EndLink(Client);
     ShowSlaveLines(Client);
 }
 
 void TfFrameLock::ComPortClose(QObject* Sender) {
     auto* port = static_cast<TComPort*>(Sender);
+    assembler_.EndLink(port);
     // Our own closes raise OnClose too; only a port whose device went away is retried.
     if (!port->DeviceLost() || Closing || IsLan()) {
         return;

@@ -58,22 +58,23 @@ void TfFrameLock::SendCommand(const QByteArray& command) {
     }
 }
 
-void TfFrameLock::ReceiveData(QByteArrayView chunk) {
+void TfFrameLock::ReceiveData(QByteArrayView chunk, ReceiveAssembler::Link link) {
     FlashLed(ui->slaveled);
-    assembler_.Receive(chunk);
+    assembler_.Receive(link, chunk);
 }
 
 void TfFrameLock::ClientRead(QObject* Sender, const char* Buffer, qint32 BufLength) {
-    Q_UNUSED(Sender);
     // The whole chunk counts: a stray zero byte is noise like any other byte outside a frame and
     // must not hide the commands behind it.
-    ReceiveData(QByteArrayView(Buffer, BufLength));
+    ReceiveData(QByteArrayView(Buffer, BufLength), Sender);
 }
 
 void TfFrameLock::ServerClientRead(QObject* Sender, TSimpleTCPClient* Client, const char* Buffer,
                                    qint32 Length) {
+    Q_UNUSED(Sender);
     StatusReceived(Client, QByteArrayView(Buffer, Length));
-    ClientRead(Sender, Buffer, Length);
+    // Framed per connection: a remote control and the Slaves write at once.
+    ReceiveData(QByteArrayView(Buffer, Length), Client);
 }
 
 void TfFrameLock::ComPort1RxChar(QObject* Sender, int Count) {
@@ -90,7 +91,7 @@ void TfFrameLock::ComPort1RxChar(QObject* Sender, int Count) {
         writeOrDrop(*ComPort2, text);
         FlashLed(ui->thruled);
     }
-    ReceiveData(text);
+    ReceiveData(text, ComPort1);
 }
 
 void TfFrameLock::DispatchCommand(const QByteArray& command) {

@@ -87,18 +87,39 @@ TEST(ReceiveAssembler, AnOverlongFrameIsDroppedAndTheNextFrameCounts) {
 TEST(ReceiveAssembler, AChunkArrivingInsideACommandRunsAfterIt) {
     QStringList order;
     ReceiveAssembler* self = nullptr;
+    const int link = 0;
     ReceiveAssembler assembler([&](const QByteArray& command) {
         order << "begin " + QString::fromLatin1(command);
         if (command == "Play") {
-            // A modal box's nested event loop delivers the next read here.
-            self->Receive("_Stop*");
-            EXPECT_EQ(self->QueuedChunks(), 1u);
+            // A modal box's nested event loop delivers the next reads here, and the link's end:
+            // the end comes after what the link sent before it, and cuts its last frame off.
+            self->Receive(&link, "_Stop*_Re");
+            self->EndLink(&link);
+            self->Receive(&link, "wi*");
+            EXPECT_EQ(self->QueuedChunks(), 3u);
         }
         order << "end " + QString::fromLatin1(command);
     });
     self = &assembler;
-    assembler.Receive("_Play*");
+    assembler.Receive(&link, "_Play*");
     EXPECT_EQ(order, QStringList({"begin Play", "end Play", "begin Stop", "end Stop"}));
+    EXPECT_FALSE(assembler.InFrame(&link));
+}
+
+// Each link is framed on its own: two peers' halves never join, and a connection that ends in
+// the middle of a frame leaves nothing for the next one at its address.
+TEST(ReceiveAssembler, LinksAreFramedApartAndAnEndedLinkStartsClean) {
+    Receiver r;
+    const int remote = 0;
+    const int slave = 0;
+    r.assembler.Receive(&remote, "_SeLi7");
+    r.assembler.Receive(&slave, "77*_sErrx*_Stop*");
+    r.assembler.Receive(&remote, "*_SeLi4");
+    r.assembler.EndLink(&remote);
+    r.assembler.Receive(&remote, "2*");
+    EXPECT_EQ(r.target.calls, QStringList({"Stop", "Item 7"}));
+    EXPECT_FALSE(r.assembler.InFrame(&remote));
+    EXPECT_FALSE(r.assembler.InFrame(&slave));
 }
 
 TEST(SyncCommand, TheTableIsExactAndCaseSensitive) {

@@ -115,6 +115,43 @@ TEST(WindowProtocol, ASlaveFollowsWithoutEchoAndTheNextReadWaitsForAModalBox) {
     EXPECT_EQ(h.dialogs.messages.size(), 1u);
 }
 
+// A remote control and the Slaves write to one Master at once. Each "Rep" frame shows how far
+// the Master has read, so that the halves arrive in the order the test sends them.
+TEST(WindowProtocol, EachConnectionIsFramedOnItsOwn) {
+    const quint16 port = freePort();
+    WindowHarness h(systemSection(masterLan(port)));
+    h.show();
+    RawPeer remote = RawPeer::connectTo(port);
+    RawPeer slave = RawPeer::connectTo(port);
+    ASSERT_TRUE(waitFor([&] { return h.ui().lbConnected->count() == 2; }));
+    h.ui().cbRepeat->setChecked(false);
+    const auto mark = [](bool loop) { return frameCommand(SyncCommand::loop(loop)); };
+    const auto readUpTo = [&](bool loop) {
+        return waitFor([&] { return h.ui().cbRepeat->isChecked() == loop; });
+    };
+
+    // Another peer's bytes between the halves of a command are not its end.
+    remote.send(mark(true) + "_ClLi*_SeLi7");
+    ASSERT_TRUE(readUpTo(true));
+    slave.send("77*" + mark(false));
+    ASSERT_TRUE(readUpTo(false));
+    remote.send("*" + mark(true));
+    ASSERT_TRUE(readUpTo(true));
+    // Nor is a Slave's report.
+    remote.send(mark(false) + "_SeLi");
+    ASSERT_TRUE(readUpTo(false));
+    slave.send(frameCommand(buildStatus(StatusError{QStringLiteral("x")})) + mark(true));
+    ASSERT_TRUE(readUpTo(true));
+    remote.send("12*" + mark(false));
+    ASSERT_TRUE(readUpTo(false));
+
+    QStringList items;
+    for (int i = 0; i < h.ui().lbCut->count(); ++i) {
+        items << h.ui().lbCut->item(i)->text();
+    }
+    EXPECT_EQ(items, QStringList({"7", "12"}));
+}
+
 TEST(WindowProtocol, OnComAMasterWritesBothPortsAndASlavePassesEverythingOnFirst) {
     PtyPair one, two;
     ASSERT_TRUE(one.ok() && two.ok());
@@ -143,7 +180,7 @@ TEST(WindowProtocol, OnComAMasterWritesBothPortsAndASlavePassesEverythingOnFirst
     EXPECT_EQ(passed, garbage);
     ASSERT_TRUE(waitFor([&] { return !slave.ui().cbRepeat->isChecked(); }));
     EXPECT_TRUE(slave.ui().thruled->Value());
-    EXPECT_TRUE(slave.window().assembler().InFrame());
+    EXPECT_TRUE(slave.window().assembler().InFrame(slave.window().ComPort1));
 }
 
 TEST(WindowProtocol, AMasterWhoseServerCannotListenSendsNothingAndRetries) {

@@ -2,8 +2,9 @@
 // assembler and the command dispatcher into a receiver that does what a Slave does with each
 // command (list, segments, positions) on a media player over a media double. Nothing may crash,
 // overflow or grow past the assembler's cap, and every range handed to the media lies in 64 bits.
-// The same bytes go to the Master's status board as two interleaved connections, and every
-// status report that parses must be built again into a report that parses to the same.
+// The chunks come from two interleaved links, framed apart; the same bytes go to the Master's
+// status board as those two connections, and every status report that parses must be built
+// again into a report that parses to the same.
 #include "app/join_cue.h"
 #include "app/receive_assembler.h"
 #include "app/segment_math.h"
@@ -163,10 +164,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t n = std::min(chunk, size - at);
         const QByteArrayView bytes(reinterpret_cast<const char*>(data + at),
                                    static_cast<qsizetype>(n));
-        assembler.Receive(bytes);
+        const int* link = &connections[(at / chunk) % 2];
+        assembler.Receive(link, bytes);
         const std::int64_t now = static_cast<std::int64_t>(at);
-        board.receive(&connections[(at / chunk) % 2], bytes, now, now);
-        if (assembler.ReceiveBuffer().size() > ReceiveAssembler::MaxFrameLength) {
+        board.receive(link, bytes, now, now);
+        if (assembler.ReceiveBuffer(link).size() > ReceiveAssembler::MaxFrameLength) {
             std::abort();
         }
     }
