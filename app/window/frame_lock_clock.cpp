@@ -249,8 +249,9 @@ void TfFrameLock::TryJoin() {
         return;
     }
     if (!range || !cue || frame < range->start || frame >= range->stop) {
-        qCInfo(lcSync) << "join: segment" << order.segment
-                       << "is over or cannot be placed; waiting for the next sync point";
+        qCInfo(lcSync)
+            << "join: segment" << order.segment
+            << "is over or cannot be placed; waiting for the next sync point or the loop's wrap";
         return;
     }
     JoinWaiting = false;
