@@ -27,3 +27,11 @@ std::optional<JoinCue> joinCue(const JoinOrder& order, std::int64_t nowNs, std::
     }
     return JoinCue{frame, nextShownAtNs};
 }
+
+bool onShowFrame(const JoinOrder& order, std::int64_t nowNs, std::int64_t frameNs,
+                 std::int64_t shownFromIn) {
+    const std::optional<JoinCue> current = joinCue(order, nowNs, 0, frameNs);
+    std::int64_t apart = 0;
+    return current && !__builtin_sub_overflow(current->frameFromIn, shownFromIn, &apart) &&
+           apart >= -1 && apart <= 1;
+}

@@ -14,3 +14,8 @@ struct JoinCue {
 };
 std::optional<JoinCue> joinCue(const JoinOrder& order, std::int64_t nowNs, std::int64_t leadNs,
                                std::int64_t frameNs);
+
+// Whether a Slave that shows frame `shownFromIn` now is on the show's frame, one frame either
+// side for the moment its position was read: such a Slave is in step and is not cued again.
+bool onShowFrame(const JoinOrder& order, std::int64_t nowNs, std::int64_t frameNs,
+                 std::int64_t shownFromIn);

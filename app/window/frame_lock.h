@@ -152,6 +152,9 @@ public:
     // Where the Master stands, for the Slaves before a Start: its segment, and its place when
     // that is not the segment's start.
     void SendStartPlace();
+    // The commands that take a Slave there, as SendStartPlace sends them; reads the Master's
+    // place, so its media must hold still.
+    QList<QByteArray> StartPlaceCommands();
     void SendPosition(std::int64_t frame);
     void GoToFrame(std::int64_t frame);
     void StepFrames(std::int64_t count);
@@ -285,6 +288,9 @@ private:
     // A join waits for media and clock; the Master's next command other than the list's
     // overrides it.
     void TryJoin();
+    // A "ReSt" of a loop that plays on, while a join waited: the show is at the first
+    // segment's first frame now.
+    void JoinAtWrap();
     void ForgetPendingClockWork(QByteArrayView command);
 
     // Ending the run; the media file the show is set to while it cannot be opened.
@@ -353,6 +359,9 @@ private:
     // Slave: a join not yet carried out; whether the coming "Play" was already acted on.
     std::optional<JoinOrder> PendingJoin;
     bool StartedOnSharedTime = false;
+    // Slave: a join that waits for media and clock or found its segment over; the loop's wrap
+    // lets it in, as no cue and no "Play" follow a wrap that plays on.
+    bool JoinWaiting = false;
     // What the clock's log said last, so that it says each state once.
     bool ClockSettledLogged = false;
     bool ClockUnreachableLogged = false;

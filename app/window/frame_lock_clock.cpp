@@ -142,21 +142,37 @@ void TfFrameLock::PlayTimerTimer() {
 }
 
 void TfFrameLock::JoinSlave(TSimpleTCPClient* slave) {
-    if (Closing || !IsMaster() || !IsLan() || !ShowStarted || !player_->Running()) {
+    if (Closing || !IsMaster() || !IsLan() || !player_->MediaOpen()) {
         return;
     }
+    // Cued for a start that is armed, or between the announced start and "Play": the Master
+    // sent its segment and place before the Slave was there, and the start would find the Slave
+    // wherever it stands. Cued like the others, it starts with them.
+    const bool starting = StartTimer->isActive() || PlayTimer->isActive();
+    const bool playing = !starting && ShowStarted && player_->Running();
+    if (!starting && !playing) {
+        return;
+    }
+    const QList<QByteArray> place =
+        playing ? QList<QByteArray>{SyncCommand::join(*ShowStarted)} : StartPlaceCommands();
     QList<QByteArray> commands{SyncCommand::clearList()};
     for (const QString& item : SyncPoints()) {
         commands.append(SyncCommand::listItem(item.toLatin1()));
     }
-    commands.append(SyncCommand::join(*ShowStarted));
+    commands.append(place);
     for (const QByteArray& command : commands) {
         const QByteArray frame = frameCommand(command);
         slave->Send(frame.constData(), static_cast<qint32>(frame.size()));
     }
-    qCInfo(lcSync).noquote() << "join:" << SlaveName(*slave) << "sent segment"
-                             << ShowStarted->segment << "whose frame" << ShowStarted->frameFromIn
-                             << "appeared at" << ShowStarted->shownAtNs << "ns";
+    if (playing) {
+        qCInfo(lcSync).noquote() << "join:" << SlaveName(*slave) << "sent segment"
+                                 << ShowStarted->segment << "whose frame"
+                                 << ShowStarted->frameFromIn << "appeared at"
+                                 << ShowStarted->shownAtNs << "ns";
+    } else {
+        qCInfo(lcSync).noquote() << "join:" << SlaveName(*slave) << "sent the Master's place"
+                                 << place.join(' ');
+    }
 }
 
 void TfFrameLock::commandStartAt(std::int64_t sharedTimeNs) {
@@ -189,6 +205,7 @@ void TfFrameLock::commandJoin(const JoinOrder& order) {
         return;
     }
     PendingJoin = order;
+    JoinWaiting = true;
     TryJoin();
 }
 
@@ -197,6 +214,8 @@ void TfFrameLock::ForgetPendingClockWork(QByteArrayView command) {
     if (code != QByteArrayView(SyncCode::ClearList) && code != QByteArrayView(SyncCode::ListItem) &&
         code != QByteArrayView(SyncCode::Join)) {
         PendingJoin.reset();
+        // Kept for the wrap that the "ReSt" makes.
+        JoinWaiting = JoinWaiting && code == QByteArrayView(SyncCode::Restart);
     }
     if (code != QByteArrayView(SyncCode::Play) && code != QByteArrayView(SyncCode::StartAt)) {
         StartedOnSharedTime = false;
@@ -219,11 +238,23 @@ void TfFrameLock::TryJoin() {
     const std::optional<JoinCue> cue =
         joinCue(order, clock.nowNs, JoinLeadNs, player_->FrameDurationNs());
     const std::int64_t frame = cue ? frameFromOffset(InPoint(), cue->frameFromIn) : 0;
-    if (!range || !cue || frame < range->start || frame >= range->stop) {
-        qCInfo(lcSync) << "join: segment" << order.segment
-                       << "is over or cannot be placed; waiting for the next sync point";
+    // A Slave whose link came back while it played in step: a cue would freeze it for the lead
+    // and start it behind.
+    if (player_->Running() && index == CuedSegment &&
+        onShowFrame(order, clock.nowNs, player_->FrameDurationNs(),
+                    offsetFromIn(player_->CurrentFrame(), InPoint()))) {
+        JoinWaiting = false;
+        qCInfo(lcSync) << "join: segment" << index << "plays on the Master's frame already;"
+                       << "playing on";
         return;
     }
+    if (!range || !cue || frame < range->start || frame >= range->stop) {
+        qCInfo(lcSync)
+            << "join: segment" << order.segment
+            << "is over or cannot be placed; waiting for the next sync point or the loop's wrap";
+        return;
+    }
+    JoinWaiting = false;
     SelectSyncPoint(index);
     CuedSegment = index;
     player_->SetPlayRange(frame, range->stop);
@@ -233,4 +264,18 @@ void TfFrameLock::TryJoin() {
     qCInfo(lcSync) << "join: segment" << index << "cued at frame" << frame << "; frame" << frame + 1
                    << "at" << cue->nextShownAtNs << "ns on the shared clock, in"
                    << ms(cue->nextShownAtNs - clock.nowNs) << "ms";
+}
+
+void TfFrameLock::JoinAtWrap() {
+    const SharedClockState clock = player_->SharedClock();
+    if (!clock.shared) {
+        // Without the shared time the wrap's word is the start, as "Play" is.
+        qCInfo(lcSync) << "join: the loop wrapped; starting the first segment now";
+        PlayFromPlace();
+        HintNextSegment();
+        return;
+    }
+    PendingJoin = JoinOrder{0, 0, clock.nowNs};
+    JoinWaiting = true;
+    TryJoin();
 }

@@ -158,6 +158,7 @@ void TfFrameLock::commandRewind() {
 }
 
 void TfFrameLock::commandRestart() {
+    const bool joining = std::exchange(JoinWaiting, false);
     if (WrappedToFirstSegment) {
         // It wrapped at its own Out point and plays the first segment already: a seek now
         // would pull it back by however long the command took to come.
@@ -166,6 +167,9 @@ void TfFrameLock::commandRestart() {
         return;
     }
     ResetToFirstSegment();
+    if (joining && !listStartsAtInPoint(SyncPoints())) {
+        JoinAtWrap();
+    }
 }
 
 void TfFrameLock::commandFullScreenSetting(bool on) {

@@ -201,20 +201,29 @@ void TfFrameLock::SendStartPlace() {
     if (!player_->MediaOpen() || !IsMaster()) {
         return;
     }
-    SendCommand(SyncCommand::cueSegment(std::max(CuedSegment, 0)));
-    if (MediaPlace == Place::SegmentStart) {
-        return;
-    }
     // Held there until the show starts, so that the place sent is still the place then (a
     // Start pressed while it runs would otherwise leave the Slaves a sync time behind).
-    player_->PauseMedia();
-    const std::int64_t frame = player_->CurrentFrame();
-    SendPosition(frame);
+    if (MediaPlace != Place::SegmentStart) {
+        player_->PauseMedia();
+    }
+    for (const QByteArray& command : StartPlaceCommands()) {
+        SendCommand(command);
+    }
+}
+
+QList<QByteArray> TfFrameLock::StartPlaceCommands() {
+    QList<QByteArray> commands{SyncCommand::cueSegment(std::max(CuedSegment, 0))};
+    if (MediaPlace == Place::SegmentStart) {
+        return commands;
+    }
+    const std::int64_t offset = offsetFromIn(player_->CurrentFrame(), InPoint());
+    commands.append(SyncCommand::position(offset));
     if (MediaPlace == Place::InSegment) {
         // "Pos " takes an older Slave to the place with its range to the end of the media; this
         // gives a Slave that knows it the segment's end back.
-        SendCommand(SyncCommand::positionInSegment(offsetFromIn(frame, InPoint())));
+        commands.append(SyncCommand::positionInSegment(offset));
     }
+    return commands;
 }
 
 bool TfFrameLock::PlayFromPlace(std::optional<std::int64_t> sharedTimeNs) {

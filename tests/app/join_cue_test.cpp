@@ -21,4 +21,22 @@ TEST(JoinCue, AJoinLandsOnTheShowsFrameGrid) {
     EXPECT_FALSE(joinCue(order, 10'000'000'000, 0, 0));
 }
 
+// A Slave whose link came back tells the Master's frame from its own: only a frame either side
+// of the show's current one is in step.
+TEST(JoinCue, OnlyASlaveWithinAFrameOfTheShowIsOnItsFrame) {
+    const JoinOrder order{2, 100, 1'000'000'000};
+    constexpr std::int64_t frame = 40'000'000;
+    constexpr std::int64_t now = 1'000'000'000 + 50 * frame + frame / 2;  // frame 150 is current
+    EXPECT_TRUE(onShowFrame(order, now, frame, 150));
+    EXPECT_TRUE(onShowFrame(order, now, frame, 149));
+    EXPECT_TRUE(onShowFrame(order, now, frame, 151));
+    EXPECT_FALSE(onShowFrame(order, now, frame, 148));
+    EXPECT_FALSE(onShowFrame(order, now, frame, 152));
+    // Frozen where the order's frame appeared, it is far behind; an order it cannot place says
+    // nothing of its step.
+    EXPECT_FALSE(onShowFrame(order, now, frame, 100));
+    EXPECT_FALSE(onShowFrame(order, 0, frame, 100));
+    EXPECT_FALSE(onShowFrame(order, now, 0, 150));
+}
+
 }  // namespace

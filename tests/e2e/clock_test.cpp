@@ -1,11 +1,11 @@
 // Shows on the shared clock across real program processes under Xvfb: what the screens show is
 // read from their pixels (every clip carries its frame number as a code), all windows in one
 // grab of the X server, so one instant for all of them.
+#include "e2e/screen_frames.h"
 #include "e2e/show_instance.h"
 
 #include "app/receive_assembler.h"
 #include "app/sync_command.h"
-#include "tools/clipgen/frame_code.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -14,12 +14,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
-#include <QImage>
-#include <QPixmap>
-#include <QRegularExpression>
-#include <QScreen>
-#include <QThread>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -42,80 +36,12 @@ ShowSettings settingsFor(bool master, const QString& clip, quint16 port,
     return s;
 }
 
-// A video window placed where the test reads it, and where the picture lies on the screen.
-QRect placeVideo(const ShowInstance& instance, int x, int y) {
-    unsigned long window = 0;
-    waitUntil(
-        [&] {
-            return (window = desktop::findWindow(instance.pid(),
-                                                 QStringLiteral("frameLock PRO Video"))) != 0;
-        },
-        30);
-    if (window == 0) {
-        return {};
-    }
-    desktop::move(window, x, y);
-    const QString shape = desktop::geometry(window);
-    const auto value = [&](const char* key) {
-        const QRegularExpression pattern(QLatin1String(key) + QStringLiteral("=(\\d+)"));
-        return pattern.match(shape).captured(1).toInt();
-    };
-    return QRect(value("X"), value("Y"), value("WIDTH"), value("HEIGHT"));
-}
-
-// The frame each window shows, all read from one grab of the screen.
-std::vector<std::optional<std::int64_t>> framesOnScreen(const std::vector<QRect>& windows) {
-    QRect all;
-    for (const QRect& window : windows) {
-        all |= window;
-    }
-    const QImage screen = QGuiApplication::primaryScreen()
-                              ->grabWindow(0, all.x(), all.y(), all.width(), all.height())
-                              .toImage()
-                              .convertToFormat(QImage::Format_Grayscale8);
-    std::vector<std::optional<std::int64_t>> frames;
-    for (const QRect& window : windows) {
-        const QImage picture = screen.copy(window.translated(-all.topLeft()));
-        frames.push_back(readFrameCode(picture.constBits(), picture.width(), picture.height(),
-                                       static_cast<int>(picture.bytesPerLine())));
-    }
-    return frames;
-}
-
-// Each sample: how many frames the second window of each pair is behind the first.
-std::vector<std::vector<std::int64_t>> lagSamples(const std::vector<QRect>& windows,
-                                                  const std::vector<std::pair<int, int>>& pairs,
-                                                  int samples) {
-    std::vector<std::vector<std::int64_t>> lags(pairs.size());
-    for (int i = 0; i < samples; ++i) {
-        const auto frames = framesOnScreen(windows);
-        for (std::size_t p = 0; p < pairs.size(); ++p) {
-            const auto& ahead = frames[static_cast<std::size_t>(pairs[p].first)];
-            const auto& behind = frames[static_cast<std::size_t>(pairs[p].second)];
-            if (ahead && behind) {
-                lags[p].push_back(*ahead - *behind);
-            }
-        }
-        QCoreApplication::processEvents();
-        QThread::msleep(50);
-    }
-    return lags;
-}
-
 double meanMs(const std::vector<std::int64_t>& lags) {
     return lags.empty() ? 0
                         : FrameMs *
                               static_cast<double>(
                                   std::accumulate(lags.begin(), lags.end(), std::int64_t{0})) /
                               static_cast<double>(lags.size());
-}
-
-std::string listed(const std::vector<std::int64_t>& lags) {
-    std::string text;
-    for (const std::int64_t lag : lags) {
-        text += std::to_string(lag) + ' ';
-    }
-    return text;
 }
 
 // A Master whose clock runs 500 ppm fast leads two shows side by side through a segment of a
