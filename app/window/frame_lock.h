@@ -104,7 +104,7 @@ public:
     // A stop by a service manager (SIGTERM, SIGINT): nobody is there to answer a box, so any
     // box up is closed, the window closes without asking, and the run ends with exit code 0.
     void Terminate();
-    // Tries the media file that could not be opened at start-up again, quietly.
+    // Tries the media file that could not be opened again, quietly.
     void MediaRetryTimerTimer();
 
     // Links.
@@ -211,6 +211,15 @@ public:
     void StatusSegmentStarted();
     void StatusNoteError(const QString& text);
     void PreflightCheck();
+    // The show went back to its first segment by itself (at the Out point, or on the Master's
+    // word) while the media ran on.
+    void StatusLooped();
+    void StatusRestarted();
+    // A join starts the segment's picture in startsInMs, on the running frame.
+    void StatusJoined(std::int64_t segmentStartInFile, std::int64_t startsInMs);
+    // A line about a Slave's link (framelock.net) or its state (framelock.sync), within what
+    // its host may cost the log.
+    void LogAboutSlave(bool state, const QString& host, const QString& line);
 
 protected:
     bool event(QEvent* event) override;
@@ -297,6 +306,8 @@ private:
     void StatusPollTimer();
     void StatusSampleTimer();
     void ReportStatus();
+    void StatusPlaying(std::int64_t startFrameInFile, int sampleAfterMs);
+    void FlushSlaveLog();
     void RecordSlaveStart(const TSimpleTCPClient& slave);
     void RefreshStatusWords();
     QString SlaveName(const TSimpleTCPClient& slave) const;
@@ -345,6 +356,7 @@ private:
     QString FailedMediaFile;
     QTimer* MediaRetryTimer = nullptr;
     bool OpeningMediaAtStart = false;
+    bool HandlingMediaEvent = false;
     bool RetryingMedia = false;
     bool UpdatingFileBox = false;
     // Master: the segment playing and when its first frame after the cue appeared.

@@ -165,6 +165,7 @@ void TfFrameLock::commandRestart() {
         return;
     }
     ResetToFirstSegment();
+    StatusRestarted();
 }
 
 void TfFrameLock::commandFullScreenSetting(bool on) {
