@@ -33,6 +33,19 @@ constexpr int kHintDisplayMs = 5000;
 // A media file that failed (a drive not yet mounted, a file being copied) is looked for this often.
 constexpr int kMediaRetryMs = 3000;
 
+// What tells that a file changed (restored, copied anew, its rights mended): its size and its
+// times; nothing for a file that is not there.
+QString fileStamp(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return {};
+    }
+    return QStringLiteral("%1 %2 %3")
+        .arg(info.size())
+        .arg(info.lastModified().toMSecsSinceEpoch())
+        .arg(info.metadataChangeTime().toMSecsSinceEpoch());
+}
+
 QTimer* makeTimer(QObject* owner, const char* name, int interval, bool running) {
     auto* timer = new QTimer(owner);
     timer->setObjectName(QString::fromLatin1(name));
@@ -309,6 +322,7 @@ void TfFrameLock::SetFileBoxQuietly(const QString& text) {
 
 void TfFrameLock::MediaFileFailed() {
     FailedMediaFile = ui->eFilename->text();
+    FailedMediaStamp = fileStamp(FailedMediaFile);
     // Whenever it fails, at start-up or while the show runs (a file being copied anew, a drive
     // that went away for a moment), the show's file is looked for again until it opens.
     if (!FailedMediaFile.isEmpty()) {
@@ -353,8 +367,11 @@ void TfFrameLock::MediaRetryTimerTimer() {
         MediaRetryTimer->stop();
         return;
     }
-    // Not handed to the media while absent: every attempt would log the same failure.
-    if (!QFileInfo::exists(MissingMediaFile)) {
+    // Not handed to the media while absent, nor again as it was when it failed: every attempt
+    // would log the same failure.
+    const QString stamp = fileStamp(MissingMediaFile);
+    if (stamp.isEmpty() || stamp == FailedMediaStamp) {
+        FailedMediaStamp = stamp;
         return;
     }
     SetFileBoxQuietly(MissingMediaFile);

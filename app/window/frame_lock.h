@@ -354,6 +354,8 @@ private:
     // it again), but the stored setting and the retry still name it.
     QString MissingMediaFile;
     QString FailedMediaFile;
+    // The failed file as it was then (see fileStamp): it is tried again once it changed.
+    QString FailedMediaStamp;
     QTimer* MediaRetryTimer = nullptr;
     bool OpeningMediaAtStart = false;
     bool HandlingMediaEvent = false;

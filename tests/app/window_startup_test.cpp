@@ -67,7 +67,15 @@ TEST(WindowStartUp, AMediaFileThatFailsWhileTheShowRunsIsTriedAgainUnderItsName)
     ASSERT_FALSE(show.window().player().MediaOpen());
     EXPECT_EQ(show.dialogs.messages.size(), 1u);
 
+    // As it was when it failed, the file is not handed to the media again; restored, it is.
     show.media().config.render = true;
+    show.mediaLog->clear();
+    show.window().MediaRetryTimerTimer();
+    EXPECT_FALSE(show.mediaLog->join(' ').contains(QStringLiteral("renderFile")));
+    QFile restored(file);
+    ASSERT_TRUE(restored.open(QIODevice::WriteOnly));
+    restored.write("restored");
+    restored.close();
     show.window().MediaRetryTimerTimer();
     EXPECT_TRUE(show.window().player().MediaOpen());
     EXPECT_EQ(show.ui().eFilename->text(), file);
