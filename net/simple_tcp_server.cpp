@@ -336,8 +336,6 @@ bool TSimpleTCPServer::AcceptInShortage() {
             }
         }
         leaving->CloseSocket(true);
-        // Logged without a QDebug stream: the sanitizer build checks the stream's type through a
-        // pipe, and no descriptor is left for one here.
         LogAboutHost(true, host,
                      QStringLiteral("out of descriptors: closed a connection of %1 (of %2 it "
                                     "held) for %3")

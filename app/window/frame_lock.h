@@ -208,7 +208,8 @@ public:
     void ShowSlaveLines(TSimpleTCPClient* Client = nullptr);
     void StatusConnected();
     void StatusAfterCommand(const QByteArray& command);
-    void StatusSegmentStarted();
+    // The start frame in the file is where the media stands unless given.
+    void StatusSegmentStarted(std::optional<std::int64_t> startFrameInFile = std::nullopt);
     void StatusNoteError(const QString& text);
     void PreflightCheck();
     // The show went back to its first segment by itself (at the Out point, or on the Master's

@@ -206,7 +206,7 @@ void TfFrameLock::PreflightCheck() {
     ui->eServerStatus->setToolTip(text);
 }
 
-void TfFrameLock::StatusSegmentStarted() {
+void TfFrameLock::StatusSegmentStarted(std::optional<std::int64_t> startFrameInFile) {
     if (!IsMaster() || !IsLan() || !player_->MediaOpen()) {
         return;
     }
@@ -215,7 +215,7 @@ void TfFrameLock::StatusSegmentStarted() {
     desk.playSentMs = wallNowMs();
     desk.facts.startedSegment = segment;
     desk.facts.startedAtMs.reset();
-    desk.startFrameInFile = player_->CurrentFrame();
+    desk.startFrameInFile = startFrameInFile.value_or(player_->CurrentFrame());
     desk.startFrame = desk.startFrameInFile - InPoint();
     QStringList names{desk.words.master};
     // Only Slaves that report have a start to tell; any other connection (an older program, a
@@ -333,11 +333,15 @@ void TfFrameLock::StatusPlaying(std::int64_t startFrameInFile, int sampleAfterMs
 }
 
 void TfFrameLock::StatusLooped() {
+    // Back at the first segment's start while the media runs on; the position read at once may
+    // still be the old one, before the seek.
+    const std::optional<FrameRange> first =
+        firstSegmentRange(SyncPoints(), InPoint(), player_->DurationFrames());
+    const std::int64_t start = first ? first->start : player_->CurrentFrame();
     if (IsMaster()) {
-        StatusSegmentStarted();
+        StatusSegmentStarted(start);
     } else if (IsLan() && player_->MediaOpen()) {
-        // Back at the In point while the media runs on: the first segment started here.
-        StatusPlaying(player_->CurrentFrame(), StatusDesk::SampleMs);
+        StatusPlaying(start, StatusDesk::SampleMs);
     }
 }
 
