@@ -359,6 +359,8 @@ private:
     QString FailedMediaStamp;
     QTimer* MediaRetryTimer = nullptr;
     bool OpeningMediaAtStart = false;
+    // A failure found while the media's events are handled (the show running) asks nothing
+    // until they are done.
     bool HandlingMediaEvent = false;
     bool RetryingMedia = false;
     bool UpdatingFileBox = false;
