@@ -1,5 +1,7 @@
 #include "app/status_line.h"
 
+#include "app/printable_text.h"
+
 namespace {
 
 // A start counts as late when it is more than a frame behind: less is within what sampling a
@@ -73,7 +75,7 @@ StatusText statusText(const SlaveStatus& slave, const ShowFacts& show, const Sta
                                &show.master, words);
     }
     if (!slave.error.isEmpty()) {
-        parts << slave.error;
+        parts << printableText(slave.error);
     }
     return result;
 }
@@ -107,7 +109,7 @@ QString mediaSummary(const StatusMedia& media, const StatusWords& words) {
     if (!media.open) {
         parts << words.noMedia;
     } else {
-        parts << media.fileName;
+        parts << printableText(media.fileName);
         if (media.width > 0 && media.height > 0) {
             parts << QStringLiteral("%1x%2").arg(media.width).arg(media.height);
         }
@@ -119,6 +121,6 @@ QString mediaSummary(const StatusMedia& media, const StatusWords& words) {
         parts << QString::number(media.durationFrames) + QLatin1Char(' ') + words.frames;
         parts << QStringLiteral("In ") + QString::number(media.inPoint);
     }
-    parts << media.version;
+    parts << printableText(media.version);
     return parts.join(QStringLiteral(" \u00B7 "));
 }

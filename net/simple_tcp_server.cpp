@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 
 namespace {
 
@@ -26,6 +27,12 @@ namespace {
 constexpr int kListenBacklog = SOMAXCONN;
 
 constexpr int kAcceptRetryMs = 100;
+
+std::int64_t steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 bool outOfDescriptors(int error) {
     return error == EMFILE || error == ENFILE;
@@ -329,12 +336,15 @@ bool TSimpleTCPServer::AcceptInShortage() {
             }
         }
         leaving->CloseSocket(true);
-        // Logged without a QDebug stream: the sanitizer build checks the stream's type through a
-        // pipe, and no descriptor is left for one here.
-        qCWarning(lcNet, "out of descriptors: closed a connection of %s (of %d it held) for %s",
-                  qPrintable(crowded), busiestHolds, qPrintable(host));
+        LogAboutHost(true, host,
+                     QStringLiteral("out of descriptors: closed a connection of %1 (of %2 it "
+                                    "held) for %3")
+                         .arg(crowded)
+                         .arg(busiestHolds)
+                         .arg(host));
     } else {
-        qCWarning(lcNet, "out of descriptors: closed the new connection of %s", qPrintable(host));
+        LogAboutHost(true, host,
+                     QStringLiteral("out of descriptors: closed the new connection of ") + host);
         closeAbortively(socket);
     }
     spare_ = openSpare();
@@ -436,7 +446,8 @@ void TSimpleTCPServer::CloseClientAfterError(int socket, int error) {
     // with a reset: that is how Slaves leave, not a failure of the server. An owner that
     // restarts the server on errors would otherwise cut every other Slave each time.
     if (error == WinSockError::ConnectionReset) {
-        qCInfo(lcNet) << "Slave" << (leaving ? leaving->Host() : QString()) << "left with a reset";
+        const QString host = leaving ? leaving->Host() : QString();
+        LogAboutHost(false, host, QStringLiteral("Slave %1 left with a reset").arg(host));
     } else {
         const QPointer<TSimpleTCPServer> alive(this);
         ReportError(socket, error);
@@ -465,6 +476,41 @@ void TSimpleTCPServer::RemoveClient(const TCustomSimpleSocket* client) {
     std::unique_ptr<TSimpleTCPClient> leaving = TakeClient(client);
     if (leaving) {
         Raise(OnClientDisconnected, this, leaving.get());
+    }
+}
+
+void TSimpleTCPServer::LogAboutHost(bool warning, const QString& host, const QString& line) {
+    // Written without a QDebug stream: the sanitizer build checks the stream's type through a
+    // pipe, and in a shortage no descriptor is left for one.
+    for (const QString& text : (warning ? shortageLog_ : hostLog_).note(host, line, steadyMs())) {
+        if (warning) {
+            qCWarning(lcNet, "%s", qPrintable(text));
+        } else {
+            qCInfo(lcNet, "%s", qPrintable(text));
+        }
+    }
+    if (!hostLogFlushArmed_) {
+        FlushHostLog();
+    }
+}
+
+void TSimpleTCPServer::FlushHostLog() {
+    hostLogFlushArmed_ = false;
+    const std::int64_t now = steadyMs();
+    for (const QString& text : shortageLog_.flush(now)) {
+        qCWarning(lcNet, "%s", qPrintable(text));
+    }
+    for (const QString& text : hostLog_.flush(now)) {
+        qCInfo(lcNet, "%s", qPrintable(text));
+    }
+    std::optional<std::int64_t> due = hostLog_.flushDue();
+    if (const std::optional<std::int64_t> shortage = shortageLog_.flushDue(); shortage) {
+        due = due ? std::min(*due, *shortage) : *shortage;
+    }
+    if (due) {
+        hostLogFlushArmed_ = true;
+        QTimer::singleShot(std::chrono::milliseconds(std::max<std::int64_t>(*due - now, 0)), this,
+                           [this] { FlushHostLog(); });
     }
 }
 

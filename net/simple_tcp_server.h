@@ -2,6 +2,7 @@
 
 #include "net/command_host_list.h"
 #include "net/custom_simple_socket.h"
+#include "net/host_log_budget.h"
 
 #include <QList>
 #include <QSet>
@@ -102,6 +103,10 @@ private:
     void RemoveClient(const TCustomSimpleSocket* client);
     void DestroyClients();
     void CloseListening();
+    // Lines about one peer host, a few a second at most (a host that connects without end, or a
+    // shortage that refuses every attempt, would wipe the log); warnings go to shortageLog_.
+    void LogAboutHost(bool warning, const QString& host, const QString& line);
+    void FlushHostLog();
 
     bool listen_ = false;
     std::vector<std::unique_ptr<TSimpleTCPClient>> clients_;
@@ -112,4 +117,7 @@ private:
     // Held while listening and given up for a moment to accept when no other descriptor is left.
     int spare_ = -1;
     bool inShortage_ = false;
+    HostLogBudget hostLog_;
+    HostLogBudget shortageLog_;
+    bool hostLogFlushArmed_ = false;
 };

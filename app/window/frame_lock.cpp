@@ -30,8 +30,21 @@
 namespace {
 
 constexpr int kHintDisplayMs = 5000;
-// A media file missing at start-up (a drive not yet mounted) is looked for this often.
+// A media file that failed (a drive not yet mounted, a file being copied) is looked for this often.
 constexpr int kMediaRetryMs = 3000;
+
+// What tells that a file changed (restored, copied anew, its rights mended): its size and its
+// times; nothing for a file that is not there.
+QString fileStamp(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return {};
+    }
+    return QStringLiteral("%1 %2 %3")
+        .arg(info.size())
+        .arg(info.lastModified().toMSecsSinceEpoch())
+        .arg(info.metadataChangeTime().toMSecsSinceEpoch());
+}
 
 QTimer* makeTimer(QObject* owner, const char* name, int interval, bool running) {
     auto* timer = new QTimer(owner);
@@ -202,6 +215,7 @@ bool TfFrameLock::IsLan() const {
 
 bool TfFrameLock::event(QEvent* event) {
     if (event->type() == GraphNotifyEvent) {
+        const QScopedValueRollback recovering(HandlingMediaEvent, true);
         player_->HandleMediaEvent();
         return true;
     }
@@ -308,7 +322,10 @@ void TfFrameLock::SetFileBoxQuietly(const QString& text) {
 
 void TfFrameLock::MediaFileFailed() {
     FailedMediaFile = ui->eFilename->text();
-    if ((OpeningMediaAtStart || RetryingMedia) && !FailedMediaFile.isEmpty()) {
+    FailedMediaStamp = fileStamp(FailedMediaFile);
+    // Whenever it fails, at start-up or while the show runs (a file being copied anew, a drive
+    // that went away for a moment), the show's file is looked for again until it opens.
+    if (!FailedMediaFile.isEmpty()) {
         if (MissingMediaFile != FailedMediaFile) {
             qCInfo(lcMedia).noquote()
                 << "trying again every" << kMediaRetryMs / 1000 << "s to open" << FailedMediaFile;
@@ -331,11 +348,12 @@ int TfFrameLock::ShowMediaMessage(const QString& messageKey, const QString& titl
                                          ? FailedMediaFile
                                          : QStringLiteral("not found: ") + FailedMediaFile);
     }
-    if (!OpeningMediaAtStart) {
+    if (!OpeningMediaAtStart && !HandlingMediaEvent) {
         return services_.dialogs->messageBox(text, title, flags);
     }
-    // A box at start-up waits for an operator who may never come: it is shown once the start
-    // is done, so the link is open and the retry can find the file while it is up.
+    // A box at start-up or in the running show waits for an operator who may never come: it is
+    // shown once the media has let go, so the link is open and the retry can find the file while
+    // it is up.
     QTimer::singleShot(0, this, [this, text, title, flags] {
         if (!Closing) {
             services_.dialogs->messageBox(text, title, flags);
@@ -349,8 +367,11 @@ void TfFrameLock::MediaRetryTimerTimer() {
         MediaRetryTimer->stop();
         return;
     }
-    // Not handed to the media while absent: every attempt would log the same failure.
-    if (!QFileInfo::exists(MissingMediaFile)) {
+    // Not handed to the media while absent, nor again as it was when it failed: every attempt
+    // would log the same failure.
+    const QString stamp = fileStamp(MissingMediaFile);
+    if (stamp.isEmpty() || stamp == FailedMediaStamp) {
+        FailedMediaStamp = stamp;
         return;
     }
     SetFileBoxQuietly(MissingMediaFile);

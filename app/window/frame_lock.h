@@ -104,7 +104,7 @@ public:
     // A stop by a service manager (SIGTERM, SIGINT): nobody is there to answer a box, so any
     // box up is closed, the window closes without asking, and the run ends with exit code 0.
     void Terminate();
-    // Tries the media file that could not be opened at start-up again, quietly.
+    // Tries the media file that could not be opened again, quietly.
     void MediaRetryTimerTimer();
 
     // Links.
@@ -212,9 +212,19 @@ public:
     void ShowSlaveLines(TSimpleTCPClient* Client = nullptr);
     void StatusConnected();
     void StatusAfterCommand(const QByteArray& command);
-    void StatusSegmentStarted();
+    // The start frame in the file is where the media stands unless given.
+    void StatusSegmentStarted(std::optional<std::int64_t> startFrameInFile = std::nullopt);
     void StatusNoteError(const QString& text);
     void PreflightCheck();
+    // The show went back to its first segment by itself (at the Out point, or on the Master's
+    // word) while the media ran on.
+    void StatusLooped();
+    void StatusRestarted();
+    // A join starts the segment's picture in startsInMs, on the running frame.
+    void StatusJoined(std::int64_t segmentStartInFile, std::int64_t startsInMs);
+    // A line about a Slave's link (framelock.net) or its state (framelock.sync), within what
+    // its host may cost the log.
+    void LogAboutSlave(bool state, const QString& host, const QString& line);
 
 protected:
     bool event(QEvent* event) override;
@@ -304,6 +314,8 @@ private:
     void StatusPollTimer();
     void StatusSampleTimer();
     void ReportStatus();
+    void StatusPlaying(std::int64_t startFrameInFile, int sampleAfterMs);
+    void FlushSlaveLog();
     void RecordSlaveStart(const TSimpleTCPClient& slave);
     void RefreshStatusWords();
     QString SlaveName(const TSimpleTCPClient& slave) const;
@@ -350,8 +362,13 @@ private:
     // it again), but the stored setting and the retry still name it.
     QString MissingMediaFile;
     QString FailedMediaFile;
+    // The failed file as it was then (see fileStamp): it is tried again once it changed.
+    QString FailedMediaStamp;
     QTimer* MediaRetryTimer = nullptr;
     bool OpeningMediaAtStart = false;
+    // A failure found while the media's events are handled (the show running) asks nothing
+    // until they are done.
+    bool HandlingMediaEvent = false;
     bool RetryingMedia = false;
     bool UpdatingFileBox = false;
     // Master: the segment playing and when its first frame after the cue appeared.

@@ -261,6 +261,7 @@ void TfFrameLock::TryJoin() {
     player_->PauseMedia();
     HintNextSegment();
     player_->PlayMediaAt(cue->nextShownAtNs);
+    StatusJoined(range->start, (cue->nextShownAtNs - clock.nowNs) / 1'000'000);
     qCInfo(lcSync) << "join: segment" << index << "cued at frame" << frame << "; frame" << frame + 1
                    << "at" << cue->nextShownAtNs << "ns on the shared clock, in"
                    << ms(cue->nextShownAtNs - clock.nowNs) << "ms";

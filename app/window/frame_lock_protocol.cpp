@@ -167,6 +167,7 @@ void TfFrameLock::commandRestart() {
         return;
     }
     ResetToFirstSegment();
+    StatusRestarted();
     if (joining && !listStartsAtInPoint(SyncPoints())) {
         JoinAtWrap();
     }

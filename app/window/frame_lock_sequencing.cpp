@@ -155,6 +155,7 @@ void TfFrameLock::EndOfList() {
         ResetToFirstSegment();
         WrappedToFirstSegment = true;
         ShowStarted = JoinOrder{0, 0, player_->SharedClock().nowNs};
+        StatusLooped();
     } else if (IsMaster()) {
         CueSegment(0, true);
     }

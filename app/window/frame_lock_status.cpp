@@ -8,6 +8,7 @@
 #include "app/segment_math.h"
 #include "app/window/status_desk.h"
 #include "media/graph_player.h"
+#include "net/net_log.h"
 #include "net/simple_tcp_client.h"
 #include "net/simple_tcp_server.h"
 #include "storage/kt_language.h"
@@ -20,6 +21,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
 
 namespace {
 
@@ -44,6 +46,7 @@ void TfFrameLock::createStatusDesk() {
     connect(statusDesk_->poll, &QTimer::timeout, this, [this] { StatusPollTimer(); });
     connect(statusDesk_->sample, &QTimer::timeout, this, [this] { StatusSampleTimer(); });
     connect(statusDesk_->refresh, &QTimer::timeout, this, [this] { ShowSlaveLines(); });
+    connect(statusDesk_->flushLog, &QTimer::timeout, this, [this] { FlushSlaveLog(); });
     statusDesk_->poll->start();
 }
 
@@ -125,16 +128,51 @@ void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
         }
         item->setToolTip(hints[row]);
         if (!desk.shownLines.contains(lines[row])) {
-            qCInfo(lcSync).noquote() << "slave" << lines[row];
+            LogAboutSlave(true, slaves[row]->Host(), QStringLiteral("slave ") + lines[row]);
         }
     }
     for (const QString& name : std::as_const(desk.shownNames)) {
         if (!names.contains(name)) {
-            qCInfo(lcSync).noquote() << "slave" << name << "gone";
+            LogAboutSlave(true, name.section(QLatin1Char(':'), 0, 0),
+                          QStringLiteral("slave ") + name + QStringLiteral(" gone"));
         }
     }
     desk.shownLines = lines;
     desk.shownNames = names;
+}
+
+void TfFrameLock::LogAboutSlave(bool state, const QString& host, const QString& line) {
+    StatusDesk& desk = *statusDesk_;
+    const QStringList lines =
+        (state ? desk.stateLog : desk.linkLog).note(host, line, monotonicMs());
+    for (const QString& text : lines) {
+        if (state) {
+            qCInfo(lcSync).noquote() << text;
+        } else {
+            qCInfo(lcNet).noquote() << text;
+        }
+    }
+    if (!desk.flushLog->isActive()) {
+        FlushSlaveLog();
+    }
+}
+
+void TfFrameLock::FlushSlaveLog() {
+    StatusDesk& desk = *statusDesk_;
+    const std::int64_t now = monotonicMs();
+    for (const QString& text : desk.stateLog.flush(now)) {
+        qCInfo(lcSync).noquote() << text;
+    }
+    for (const QString& text : desk.linkLog.flush(now)) {
+        qCInfo(lcNet).noquote() << text;
+    }
+    std::optional<std::int64_t> due = desk.stateLog.flushDue();
+    if (const std::optional<std::int64_t> link = desk.linkLog.flushDue(); link) {
+        due = due ? std::min(*due, *link) : *link;
+    }
+    if (due) {
+        desk.flushLog->start(static_cast<int>(std::clamp<std::int64_t>(*due - now, 0, 1000)));
+    }
 }
 
 void TfFrameLock::PreflightCheck() {
@@ -168,7 +206,7 @@ void TfFrameLock::PreflightCheck() {
     ui->eServerStatus->setToolTip(text);
 }
 
-void TfFrameLock::StatusSegmentStarted() {
+void TfFrameLock::StatusSegmentStarted(std::optional<std::int64_t> startFrameInFile) {
     if (!IsMaster() || !IsLan() || !player_->MediaOpen()) {
         return;
     }
@@ -177,14 +215,19 @@ void TfFrameLock::StatusSegmentStarted() {
     desk.playSentMs = wallNowMs();
     desk.facts.startedSegment = segment;
     desk.facts.startedAtMs.reset();
-    desk.startFrameInFile = player_->CurrentFrame();
+    desk.startFrameInFile = startFrameInFile.value_or(player_->CurrentFrame());
     desk.startFrame = desk.startFrameInFile - InPoint();
     QStringList names{desk.words.master};
+    // Only Slaves that report have a start to tell; any other connection (an older program, a
+    // remote control, a host that is not obeyed) would only add empty fields.
     for (const TSimpleTCPClient* slave : Server->Clients()) {
-        names << SlaveName(*slave);
+        const SlaveStatus* status = desk.board.find(slave);
+        if (status != nullptr && status->play) {
+            names << SlaveName(*slave);
+        }
     }
     desk.report.begin(QDateTime::currentDateTime(), segment, names);
-    desk.sample->start();
+    desk.sample->start(StatusDesk::SampleMs);
 }
 
 void TfFrameLock::RecordSlaveStart(const TSimpleTCPClient& slave) {
@@ -256,17 +299,12 @@ void TfFrameLock::StatusAfterCommand(const QByteArray& command) {
         desk.startedAtMs.reset();
         desk.stillCueing = false;
     } else if (code == QByteArrayView(SyncCode::Play)) {
-        desk.state = PlayState::Playing;
-        desk.startFrameInFile = open ? player_->CurrentFrame() : 0;
-        desk.startFrame = desk.startFrameInFile - InPoint();
-        desk.startedAtMs.reset();
+        const std::int64_t frame = open ? player_->CurrentFrame() : 0;
+        StatusPlaying(frame, StatusDesk::SampleMs);
         // Started elsewhere than the first frame of the segment it was cued on.
         const std::optional<FrameRange> range = segmentRange(SyncPoints(), std::max(CuedSegment, 0),
                                                              InPoint(), player_->DurationFrames());
-        desk.stillCueing = range && desk.startFrameInFile != range->start;
-        desk.lastPolledFrame.reset();
-        desk.sampling = true;
-        desk.sample->start();
+        desk.stillCueing = range && frame != range->start;
     } else if (code == QByteArrayView(SyncCode::Stop) ||
                code == QByteArrayView(SyncCode::Position)) {
         desk.state = PlayState::Stopped;
@@ -278,6 +316,53 @@ void TfFrameLock::StatusAfterCommand(const QByteArray& command) {
     if (!desk.sampling) {
         ReportStatus();
     }
+}
+
+void TfFrameLock::StatusPlaying(std::int64_t startFrameInFile, int sampleAfterMs) {
+    StatusDesk& desk = *statusDesk_;
+    desk.state = PlayState::Playing;
+    desk.startFrameInFile = startFrameInFile;
+    desk.startFrame = startFrameInFile - InPoint();
+    desk.startedAtMs.reset();
+    desk.stillCueing = false;
+    desk.lastPolledFrame.reset();
+    // Reported once the picture runs, with the time it started; a position that stands still
+    // until then is not an end.
+    desk.sampling = true;
+    desk.sample->start(sampleAfterMs);
+}
+
+void TfFrameLock::StatusLooped() {
+    // Back at the first segment's start while the media runs on; the position read at once may
+    // still be the old one, before the seek.
+    const std::optional<FrameRange> first =
+        firstSegmentRange(SyncPoints(), InPoint(), player_->DurationFrames());
+    const std::int64_t start = first ? first->start : player_->CurrentFrame();
+    if (IsMaster()) {
+        StatusSegmentStarted(start);
+    } else if (IsLan() && player_->MediaOpen()) {
+        StatusPlaying(start, StatusDesk::SampleMs);
+    }
+}
+
+void TfFrameLock::StatusRestarted() {
+    // A Slave still in its last segment when the Master wrapped; one that is cued for the first
+    // segment waits for its "Play".
+    const PlayState state = statusDesk_->state;
+    if (!IsMaster() && (state == PlayState::Playing || state == PlayState::Ended)) {
+        StatusLooped();
+    }
+}
+
+void TfFrameLock::StatusJoined(std::int64_t segmentStartInFile, std::int64_t startsInMs) {
+    if (IsMaster() || !IsLan()) {
+        return;
+    }
+    // Counted from the segment's first frame, as if it had started there with the others: its
+    // start then reads against the Master's like every other Slave's.
+    StatusPlaying(
+        segmentStartInFile,
+        static_cast<int>(std::clamp<std::int64_t>(startsInMs, 0, 60'000)) + StatusDesk::SampleMs);
 }
 
 void TfFrameLock::StatusPollTimer() {

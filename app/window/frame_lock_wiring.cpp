@@ -66,12 +66,12 @@ void TfFrameLock::connectHandlers() {
         ServerError(s, socket, code, text);
     };
     Server->OnClientConnected = [this](QObject* s, TSimpleTCPClient* c) {
-        qCInfo(lcNet).noquote() << "slave connected" << endpoint(*c);
+        LogAboutSlave(false, c->Host(), QStringLiteral("slave connected ") + endpoint(*c));
         ServerClientConnected(s, c);
         JoinSlave(c);
     };
     Server->OnClientDisconnected = [this](QObject* s, TSimpleTCPClient* c) {
-        qCInfo(lcNet).noquote() << "slave disconnected" << endpoint(*c);
+        LogAboutSlave(false, c->Host(), QStringLiteral("slave disconnected ") + endpoint(*c));
         ServerClientConnected(s, c);
     };
     Server->OnClientRead = [this](QObject* s, TSimpleTCPClient* c, const char* b, qint32 n) {

@@ -7,7 +7,8 @@ StatusDesk::StatusDesk(QObject* parent, const QString& reportPath)
       report(reportPath),
       poll(new QTimer(this)),
       sample(new QTimer(this)),
-      refresh(new QTimer(this)) {
+      refresh(new QTimer(this)),
+      flushLog(new QTimer(this)) {
     poll->setInterval(PollMs);
     sample->setSingleShot(true);
     sample->setInterval(SampleMs);
@@ -15,4 +16,5 @@ StatusDesk::StatusDesk(QObject* parent, const QString& reportPath)
     // once per RefreshMs for all of them.
     refresh->setSingleShot(true);
     refresh->setInterval(RefreshMs);
+    flushLog->setSingleShot(true);
 }

@@ -5,6 +5,7 @@
 #include "app/slave_status_reporter.h"
 #include "app/status_line.h"
 #include "app/status_words.h"
+#include "net/host_log_budget.h"
 
 #include <QObject>
 #include <QStringList>
@@ -41,6 +42,11 @@ public:
     StatusWords words;
     QStringList shownLines;
     QStringList shownNames;
+    // The Slaves' link lines (framelock.net) and status lines (framelock.sync), each a few a
+    // second per host at most; flushLog tells the counts.
+    HostLogBudget linkLog;
+    HostLogBudget stateLog;
+    QTimer* flushLog;
 
     // The Slave's own state, as the Master's commands left it.
     PlayState state = PlayState::Stopped;

@@ -1,5 +1,6 @@
 #include "app/event_log.h"
 #include "app/rotating_log_file.h"
+#include "net/host_log_budget.h"
 
 #include <gtest/gtest.h>
 
@@ -97,6 +98,49 @@ TEST_F(EventLogTest, RulesSwitchItOnForFrameLockCategoriesOnly) {
     const double stamped = match.captured(1).toDouble();
     EXPECT_GE(stamped, before - 1e-6);
     EXPECT_LE(stamped, after + 1e-6);
+}
+
+// A host that connects a thousand times a second for ten seconds costs a few lines a second;
+// every one of its events is still counted, and another host's lines go out as they come.
+TEST(HostLogBudget, AFloodingHostIsToldAsACountASecondAndOthersAsTheyCome) {
+    HostLogBudget budget;
+    QStringList logged;
+    std::int64_t told = 0;
+    std::int64_t counted = 0;
+    const QRegularExpression count(
+        QStringLiteral("^10\\.0\\.0\\.9: (\\d+) more lines in the last "
+                       "second, the last: connect \\d+$"));
+    const auto take = [&](const QStringList& lines) {
+        for (const QString& line : lines) {
+            logged << line;
+            const QRegularExpressionMatch match = count.match(line);
+            if (match.hasMatch()) {
+                counted += match.captured(1).toLongLong();
+            } else if (line.startsWith(QStringLiteral("connect "))) {
+                ++told;
+            }
+        }
+    };
+    for (std::int64_t ms = 0; ms < 10'000; ++ms) {
+        if (const auto due = budget.flushDue(); due && *due <= ms) {
+            take(budget.flush(ms));
+        }
+        take(budget.note(QStringLiteral("10.0.0.9"), QStringLiteral("connect %1").arg(ms), ms));
+        if (ms % 2'500 == 0) {
+            const QString line = QStringLiteral("slave 10.0.0.2:4000  seg %1").arg(ms);
+            take(budget.note(QStringLiteral("10.0.0.2"), line, ms));
+            EXPECT_EQ(logged.back(), line);
+        }
+    }
+    take(budget.flush(10'000));
+    EXPECT_EQ(told + counted, 10'000);
+    EXPECT_LE(logged.size(), 10 * (HostLogBudget::Burst + 1) + 4);
+    EXPECT_EQ(logged[HostLogBudget::Burst + 1],
+              QStringLiteral("10.0.0.9: 990 more lines in the last second, the last: connect 999"));
+    EXPECT_EQ(budget.flushDue(), std::nullopt);
+    // After a quiet second the host starts afresh, its first line told at once.
+    EXPECT_EQ(budget.note(QStringLiteral("10.0.0.9"), QStringLiteral("back"), 12'000),
+              QStringList{QStringLiteral("back")});
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTest>
 #include <algorithm>
 
@@ -152,6 +153,41 @@ TEST(RealShow, AnInPointPastTheEndHoldsTheLastFrameAndDoesNotLoop) {
         master.h.ui().eServerStatus->text().contains(QStringLiteral("after the last frame")))
         << master.h.ui().eServerStatus->text().toStdString();
     EXPECT_TRUE(master.h.window().isVisible());
+}
+
+// The show's file fails while it plays (cut short by a copy that is under way) and is whole
+// again a few seconds later: the instance opens it again by itself, under the same name.
+TEST(RealShow, AFileCutShortWhileItPlaysIsOpenedAgainOnceItIsWhole) {
+    ClipSettings settings;
+    settings.frames = 500;
+    QFile source(clipPath(settings));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    const QByteArray whole = source.readAll();
+    const QString clip = tempPath(QStringLiteral("cut-short.avi"));
+    const auto writeClip = [&](const QByteArray& bytes) {
+        QFile file(clip);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    };
+    writeClip(whole);
+    const quint16 port = freePort();
+    Instance master(
+        {QStringLiteral("eFilename_Text=") + clip, QStringLiteral("ComportsNr_ktBoolean=False"),
+         QStringLiteral("Server_Port=%1").arg(port), QStringLiteral("cbRepeat_Checked=True"),
+         QStringLiteral("StartTimer_Interval=50"), QStringLiteral("[System.lbCut_Items]"),
+         QStringLiteral("Count=1"), QStringLiteral("Item0=490")});
+    master.h.show();
+    WireTap tap(port);
+    ASSERT_TRUE(waitFor([&] { return master.h.ui().lbConnected->count() == 1; }));
+    master.h.ui().bPlay->click();
+    ASSERT_TRUE(waitFor([&] { return tap.commands().contains(QStringLiteral("Play")); }));
+    ASSERT_TRUE(waitFor([&] { return master.probe.played().size() > 5; }, 10000));
+
+    writeClip(QByteArray());
+    ASSERT_TRUE(waitFor([&] { return !master.h.window().player().MediaOpen(); }, 20000));
+    writeClip(whole);
+    EXPECT_TRUE(waitFor([&] { return master.h.window().player().MediaOpen(); }, 10000));
+    EXPECT_EQ(master.h.ui().eFilename->text(), clip);
 }
 
 }  // namespace

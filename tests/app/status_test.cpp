@@ -242,8 +242,19 @@ TEST(StatusLines, APlayingSlaveIsMeasuredAgainstTheMastersStartOfTheSameSegment)
     EXPECT_EQ(shortState(SlaveStatus{}, show, words), QString());
     EXPECT_EQ(
         mediaSummary(*slave.media, words),
-        QStringLiteral("Saal_2 *\u00DC|%\t.avi \u00B7 1920x1080 \u00B7 25 fps \u00B7 40 frames "
+        QStringLiteral("Saal_2 *\u00DC|%\\x09.avi \u00B7 1920x1080 \u00B7 25 fps \u00B7 40 frames "
                        "\u00B7 In 0 \u00B7 frameLock PRO 2.20"));
+}
+
+// A Slave's error text goes to the Master's log and list: what a terminal or a list would act on
+// (a line break, an escape sequence, a direction override) must come out as text.
+TEST(StatusLines, APeersTextCannotBreakOrTurnALine) {
+    SlaveStatus slave;
+    slave.error =
+        QStringLiteral("x\r\x1b[2K12.5 received Stop\u2028\u202Epots \\x41 \u00FC\U0001F3A5");
+    const QString line = shortState(slave, ShowFacts{}, StatusWords{});
+    EXPECT_EQ(line, QStringLiteral("x\\x0d\\x1b[2K12.5 received Stop\\u2028\\u202epots \\x5cx41 "
+                                   "\u00FC\U0001F3A5"));
 }
 
 TEST(ShowReportFile, OneLinePerStartWithEveryInstanceAgainstTheMaster) {

@@ -1,5 +1,6 @@
 #include "media/fake_media_service.h"
 #include "media/graph_player.h"
+#include "media/media_service.h"
 #include "net/simple_tcp_server.h"
 #include "storage/kt_language.h"
 #include "window_harness.h"
@@ -42,6 +43,39 @@ TEST(WindowStartUp, AMediaFileMissingAtStartUpIsNamedKeptAndTriedAgain) {
 
     QFile(file).open(QIODevice::WriteOnly);
     show.media().config.render = true;
+    show.window().MediaRetryTimerTimer();
+    EXPECT_TRUE(show.window().player().MediaOpen());
+    EXPECT_EQ(show.ui().eFilename->text(), file);
+    EXPECT_EQ(show.dialogs.messages.size(), 1u);
+}
+
+// A file that fails while the show runs (copied anew, its drive gone for a moment) is looked
+// for again as one missing at start-up, under the name the show had.
+TEST(WindowStartUp, AMediaFileThatFailsWhileTheShowRunsIsTriedAgainUnderItsName) {
+    QTemporaryDir drive;
+    const QString file = drive.filePath(QStringLiteral("film.mp4"));
+    QFile(file).open(QIODevice::WriteOnly);
+    WindowHarness show(masterWith(file));
+    show.show();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(show.window().player().MediaOpen());
+
+    show.media().config.render = false;
+    show.media().queueEvent(EC_ERRORABORT);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(show.window().player().MediaOpen());
+    EXPECT_EQ(show.dialogs.messages.size(), 1u);
+
+    // As it was when it failed, the file is not handed to the media again; restored, it is.
+    show.media().config.render = true;
+    show.mediaLog->clear();
+    show.window().MediaRetryTimerTimer();
+    EXPECT_FALSE(show.mediaLog->join(' ').contains(QStringLiteral("renderFile")));
+    QFile restored(file);
+    ASSERT_TRUE(restored.open(QIODevice::WriteOnly));
+    restored.write("restored");
+    restored.close();
     show.window().MediaRetryTimerTimer();
     EXPECT_TRUE(show.window().player().MediaOpen());
     EXPECT_EQ(show.ui().eFilename->text(), file);

@@ -134,6 +134,21 @@ TEST(SharedClock, ARestartedSlaveJoinsTheRunningSegmentAndTheOtherSeesNothing) {
     for (const std::int64_t lag : lags[1]) {
         EXPECT_LE(std::abs(lag), 1) << "the other Slave: " << listed(lags[1]);
     }
+    // The Master lists the newcomer (the first new line after the kill) as playing the running
+    // segment, as the other Slave.
+    QString newcomer;
+    QString joinedLine;
+    for (const LogLine& line : master.log()) {
+        const QString address = line.message.section(QLatin1Char(' '), 1, 1);
+        if (line.monotonic > killedAt && line.category == "framelock.sync" &&
+            line.message.startsWith(QStringLiteral("slave 127.")) &&
+            !line.message.endsWith(QStringLiteral(" gone")) &&
+            (newcomer.isEmpty() || address == newcomer)) {
+            newcomer = address;
+            joinedLine = line.message;
+        }
+    }
+    EXPECT_TRUE(joinedLine.contains(QStringLiteral(" \u25B6 "))) << logOf(master).toStdString();
     for (const LogLine& line : slave1.log()) {
         if (line.monotonic > killedAt) {
             EXPECT_FALSE(line.message.startsWith(QStringLiteral("received")) ||

@@ -22,6 +22,7 @@ public:
         bool durationOk = true;
         std::int64_t duration = 1000;
         std::int64_t position = 0;
+        FrameRate rate;
     };
 
     explicit FakeMediaService(std::shared_ptr<QStringList> log) : log_(std::move(log)) {}
@@ -60,6 +61,7 @@ public:
     void stop() override;
     // Kept as state, not logged: the call sequences the tests compare stay about the graph.
     void keepDisplayAwake(bool on) override { displayKeptAwake = on; }
+    FrameRate frameRate() override { return config.rate; }
     bool displayKeptAwake = false;
 
     static QString nameOf(MediaRef ref);

@@ -11,7 +11,9 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QVariant>
 #include <algorithm>
 #include <cerrno>
@@ -216,6 +218,57 @@ TEST_F(ServerTest, WithNoDescriptorLeftAWaitingPeerIsToldAtOnceAndTheShortageRep
     EXPECT_TRUE(server.Clients().isEmpty());
     RawPeer later = connectAndAccept(port);
     EXPECT_TRUE(server.Listen());
+}
+
+QStringList netWarnings;
+
+void keepNetWarning(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg && context.category &&
+        QByteArrayView(context.category) == "framelock.net") {
+        netWarnings << message;
+    }
+}
+
+// Every attempt of a host that tries again and again while no descriptor is left is closed;
+// the log hears of them as a few lines a second, every attempt counted.
+TEST_F(ServerTest, WithNoDescriptorLeftAHostTryingAgainAndAgainCostsTheLogAFewLinesASecond) {
+    const quint16 port = listen();
+    constexpr int Attempts = 60;
+    std::vector<RawPeer> peers;
+    for (int i = 0; i < Attempts; ++i) {
+        peers.push_back(RawPeer::from("127.0.0.1"));
+    }
+    netWarnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepNetWarning);
+    QElapsedTimer clock;
+    clock.start();
+    const auto attempts = [] {
+        const QRegularExpression more(QStringLiteral(
+            R"(^127\.0\.0\.1: (\d+) more lines in the last second, the last: out of )"));
+        std::int64_t sum = 0;
+        for (const QString& line : netWarnings) {
+            if (const QRegularExpressionMatch m = more.match(line); m.hasMatch()) {
+                sum += m.captured(1).toLongLong();
+            } else if (line.startsWith(QStringLiteral("out of descriptors: closed the new"))) {
+                ++sum;
+            }
+        }
+        return sum;
+    };
+    {
+        const DescriptorRoom none(0);
+        ASSERT_TRUE(none.ok());
+        for (const RawPeer& peer : peers) {
+            peer.connect(port);
+            EXPECT_EQ(peer.waitForEnd(), ECONNRESET);
+        }
+        EXPECT_TRUE(waitFor([&] { return attempts() == Attempts; }));
+    }
+    const qint64 seconds = clock.elapsed() / 1000 + 1;
+    qInstallMessageHandler(previous);
+    // A burst and a count a second, and the shortage itself once.
+    EXPECT_LE(netWarnings.size(), seconds * (HostLogBudget::Burst + 1) + 1)
+        << netWarnings.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(ServerTest, WithNoDescriptorLeftAReturningSlaveTakesThePlaceOfAnotherHostsIdleConnection) {
