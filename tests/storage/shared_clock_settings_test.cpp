@@ -17,7 +17,7 @@ void recordLog(QtMsgType, const QMessageLogContext&, const QString& message) {
 
 // Loads SharedClock_Port from a settings section holding `text`, then stores it back.
 struct PortRoundTrip {
-    quint16 loaded = 0;
+    int loaded = 0;
     QByteArray saved;
     bool refusalLogged = false;
 };
@@ -58,7 +58,7 @@ TEST(SharedClockSettings, OnlyPortNumbersAreTakenAndZeroSwitchesTheClockOff) {
         EXPECT_EQ(trip.saved, "8235") << text.constData();
         EXPECT_TRUE(trip.refusalLogged) << text.constData();
     }
-    for (const auto& [text, port] : {std::pair<QByteArray, quint16>{"0", 0}, {"9000", 9000}}) {
+    for (const auto& [text, port] : {std::pair<QByteArray, int>{"0", 0}, {"9000", 9000}}) {
         const PortRoundTrip trip = loadPort(text);
         EXPECT_EQ(trip.loaded, port) << text.constData();
         EXPECT_EQ(trip.saved, text);
