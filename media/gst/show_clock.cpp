@@ -167,6 +167,11 @@ GstStateChangeReturn ShowClock::run(GstElement* pipeline, std::optional<GstClock
     }
     if (GstClock* clock = pipelineClock()) {
         gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
+        // A pipeline that ran before may keep the clock it ran on when it runs again (GStreamer
+        // selects its clock anew only in some transitions); after a renewal that is the dropped
+        // clock, on which every frame of the new start would be far late or early. Handed to
+        // every element now, the clock cannot be missed.
+        gst_element_set_clock(pipeline, clock);
         gst_object_unref(clock);
     } else {
         gst_pipeline_auto_clock(GST_PIPELINE(pipeline));
