@@ -138,10 +138,18 @@ void TfFrameLock::RenewSharedClock(const QString& why) {
 }
 
 void TfFrameLock::WatchPublishedClock(const SharedClockState& clock) {
+    const quint16 port = SharedClock->Port();
+    const bool serverReadyShown =
+        linkStatus_.value(ui->eServerStatus).key == QStringLiteral("TxT_ServerOK");
+    // "Ready" while the clock is not published would be a false claim; a link failure the box
+    // shows says more and stays.
+    if (!clock.publishError.isEmpty() && serverReadyShown) {
+        ShowStatus(ui->eServerStatus, QStringLiteral("TxT_ClockCannotPublish"),
+                   QStringLiteral(" UDP %1 (%2)").arg(port).arg(clock.publishError));
+    }
     if (clock.publishError == ClockPublishError) {
         return;
     }
-    const quint16 port = static_cast<quint16>(SharedClock->Port());
     if (clock.publishError.isEmpty()) {
         qCInfo(lcSync) << "shared clock published on UDP port" << port;
         if (linkStatus_.value(ui->eServerStatus).key == QStringLiteral("TxT_ClockCannotPublish")) {
@@ -150,8 +158,6 @@ void TfFrameLock::WatchPublishedClock(const SharedClockState& clock) {
     } else {
         qCWarning(lcSync).noquote() << "shared clock cannot be published on UDP port" << port
                                     << "(" + clock.publishError + "): trying again";
-        ShowStatus(ui->eServerStatus, QStringLiteral("TxT_ClockCannotPublish"),
-                   QStringLiteral(" UDP %1 (%2)").arg(port).arg(clock.publishError));
     }
     ClockPublishError = clock.publishError;
 }

@@ -1,0 +1,50 @@
+// The Master's shared clock as its window reports it, on real GStreamer.
+#include "media/graph_player.h"
+#include "media/gst/gst_media_service.h"
+#include "net/loopback.h"
+#include "ui_fFrameLock.h"
+#include "window_harness.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A port another program took before the Master came: the status box names the port and why,
+// and the Master keeps trying until it has it, then says it is ready again.
+TEST(WindowClock, AClockPortTakenByAnotherProgramIsReportedAndTriedAgain) {
+    const int taker = socket(AF_INET, SOCK_DGRAM, 0);
+    const int on = 1;
+    setsockopt(taker, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(taker, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    ASSERT_EQ(bind(taker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    socklen_t size = sizeof address;
+    getsockname(taker, reinterpret_cast<sockaddr*>(&address), &size);
+    const quint16 clockPort = ntohs(address.sin_port);
+
+    WindowHarness h(systemSection({QStringLiteral("Server_Port=%1").arg(freePort()),
+                                   QStringLiteral("SharedClock_Port=%1").arg(clockPort)}),
+                    QString(), [] { return std::make_unique<GstMediaService>(); });
+    h.show();
+    const QString taken =
+        QStringLiteral("Shared clock not published: UDP %1 (Address already in use)")
+            .arg(clockPort);
+    ASSERT_TRUE(waitFor([&] { return h.ui().eServerStatus->text() == taken; }, 10000))
+        << h.ui().eServerStatus->text().toStdString();
+    close(taker);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return h.ui().eServerStatus->text() ==
+                   QStringLiteral("Server ready, waiting for Slaves");
+        },
+        20000))
+        << h.ui().eServerStatus->text().toStdString();
+    EXPECT_TRUE(h.window().player().SharedClock().shared);
+}
+
+}  // namespace
