@@ -2,6 +2,7 @@
 #include "media/graph_player.h"
 #include "media/gst/gst_media_service.h"
 #include "net/loopback.h"
+#include "net/simple_tcp_client.h"
 #include "ui_fFrameLock.h"
 #include "window_harness.h"
 
@@ -45,6 +46,30 @@ TEST(WindowClock, AClockPortTakenByAnotherProgramIsReportedAndTriedAgain) {
         20000))
         << h.ui().eServerStatus->text().toStdString();
     EXPECT_TRUE(h.window().player().SharedClock().shared);
+}
+
+// A Master named by a host name that only the link's own lookup knows: the Slave's clock asks
+// the address that lookup found, and settles.
+TEST(WindowClock, ASlaveFollowsTheClockAtTheAddressItsLinkLookedUp) {
+    const quint16 port = freePort();
+    const auto real = [] { return std::make_unique<GstMediaService>(); };
+    WindowHarness master(systemSection({QStringLiteral("Server_Port=%1").arg(port),
+                                        QStringLiteral("SharedClock_Port=%1").arg(port)}),
+                         QString(), real);
+    WindowHarness slave(systemSection({QStringLiteral("rbMaster_Checked=False"),
+                                       QStringLiteral("rbSlave_Checked=True"),
+                                       QStringLiteral("Client_Port=%1").arg(port),
+                                       QStringLiteral("SharedClock_Port=%1").arg(port),
+                                       QStringLiteral("eSlaveIP_Text=master.show.invalid")}),
+                        QString(), real);
+    slave.window().Client->SetNameResolver([](const QByteArray& name, in_addr& address) {
+        address.s_addr = htonl(INADDR_LOOPBACK);
+        return name == "master.show.invalid";
+    });
+    master.show();
+    slave.show();
+    EXPECT_TRUE(waitFor([&] { return slave.window().player().SharedClock().settled; }, 20000))
+        << slave.ui().eClientStatus->text().toStdString();
 }
 
 }  // namespace
