@@ -53,11 +53,10 @@ struct SharedClockState {
     std::int64_t roundTripNs = 0;
     // Publishing: why the port could not be had (empty once it could).
     QString publishError;
-    // Following: how often the Master's clock stepped and a new clock was started for it, the
-    // last step's size, and how often the clock was renewed on request.
+    // Following: how often the Master's clock stepped and a new clock was started for it, and
+    // the last step's size.
     int steps = 0;
     std::int64_t lastStepNs = 0;
-    int renewals = 0;
 };
 
 struct MediaEventRecord {

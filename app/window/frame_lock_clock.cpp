@@ -122,7 +122,7 @@ void TfFrameLock::SharedClockLinked() {
     }
     // The same address may be another machine or a restarted Master whose clock starts
     // elsewhere: what the old clock learnt no longer holds.
-    if (ClockSetupKey.startsWith(QString::number(static_cast<int>(ClockSetup::Role::Follow)))) {
+    if (SharedClock->Port() != 0) {
         RenewSharedClock(QStringLiteral("the Master connected again"));
     }
 }

@@ -113,7 +113,6 @@ void ShowClock::renew() {
     }
     if (client_ != nullptr) {
         pastSteps_ += client_->status().steps;
-        ++renewals_;
     }
     // The old client first: a new one may get the same local port.
     client_.reset();
@@ -131,7 +130,6 @@ SharedClockState ShowClock::state() {
     }
     state.publishError = publishError_;
     state.following = setup_.role == ClockSetup::Role::Follow;
-    state.renewals = renewals_;
     state.steps = pastSteps_;
     if (client_ != nullptr) {
         const NetTimeClient::Status status = client_->status();

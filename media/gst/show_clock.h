@@ -55,7 +55,6 @@ private:
     QString publishError_;
     QElapsedTimer publishTried_;
     std::unique_ptr<NetTimeClient> client_;
-    // Steps seen by the clients dropped before the current one, and how often it was renewed.
+    // Steps seen by the clients dropped before the current one.
     int pastSteps_ = 0;
-    int renewals_ = 0;
 };
