@@ -59,9 +59,9 @@ void TfFrameLock::createSharedClock() {
 void TfFrameLock::OpenSharedClock() {
     ClockSetup setup;
     setup.driftPpm = SharedClock->DriftPpm();
-    const int port = SharedClock->Port();
-    if (IsLan() && port > 0 && port <= 0xffff) {
-        setup.port = static_cast<quint16>(port);
+    const quint16 port = SharedClock->Port();
+    if (IsLan() && port != 0) {
+        setup.port = port;
         setup.role = IsMaster() ? ClockSetup::Role::Publish : ClockSetup::Role::Follow;
         // The address the link's own lookup found: a name looked up here would block the
         // window, and one that did not resolve would leave the clock without a Master for good.

@@ -140,10 +140,14 @@ SharedClockState ShowClock::state() {
         state.lastStepNs = status.lastStepNs;
     }
     state.shared = server_ != nullptr || state.settled;
-    if (state.shared) {
-        GstClock* clock = pipelineClock();
+    // The client may have dropped its clock for a step since its status was read.
+    GstClock* clock = state.shared ? pipelineClock() : nullptr;
+    if (clock != nullptr) {
         state.nowNs = static_cast<std::int64_t>(gst_clock_get_time(clock));
         gst_object_unref(clock);
+    } else {
+        state.shared = false;
+        state.settled = false;
     }
     return state;
 }

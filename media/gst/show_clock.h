@@ -23,7 +23,7 @@ class NetTimeServer;
 //
 // A pipeline takes its clock when it is set running, so a switch applies from its next start.
 //
-// Threads: UI thread only (GStreamer's own threads keep the network clock).
+// Threads: UI thread only (the time server and client keep threads of their own).
 class ShowClock {
 public:
     // driftPpm makes the local clock run that many parts per million fast: a diagnostic that
