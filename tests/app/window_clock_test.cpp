@@ -1,4 +1,5 @@
 // The Master's shared clock as its window reports it, on real GStreamer.
+#include "app/sync_command.h"
 #include "media/graph_player.h"
 #include "media/gst/gst_media_service.h"
 #include "net/loopback.h"
@@ -69,6 +70,39 @@ TEST(WindowClock, ASlaveFollowsTheClockAtTheAddressItsLinkLookedUp) {
     master.show();
     slave.show();
     EXPECT_TRUE(waitFor([&] { return slave.window().player().SharedClock().settled; }, 20000))
+        << slave.ui().eClientStatus->text().toStdString();
+}
+
+// A start announced 600 s from the Slave's shared time: the Master's clock is no longer the one
+// the Slave learnt. The Slave drops it, says so in its status box and learns the clock anew.
+TEST(WindowClock, AStartFarFromTheSharedTimeRenewsTheSlavesClock) {
+    const quint16 port = freePort();
+    const auto real = [] { return std::make_unique<GstMediaService>(); };
+    WindowHarness master(systemSection({QStringLiteral("Server_Port=%1").arg(port),
+                                        QStringLiteral("SharedClock_Port=%1").arg(port)}),
+                         QString(), real);
+    WindowHarness slave(systemSection({QStringLiteral("rbMaster_Checked=False"),
+                                       QStringLiteral("rbSlave_Checked=True"),
+                                       QStringLiteral("Client_Port=%1").arg(port),
+                                       QStringLiteral("SharedClock_Port=%1").arg(port)}),
+                        QString(), real);
+    master.show();
+    slave.show();
+    ASSERT_TRUE(waitFor([&] { return slave.window().player().SharedClock().settled; }, 20000));
+    const std::int64_t now = slave.window().player().SharedClock().nowNs;
+    const QByteArray frame = frameCommand(SyncCommand::startAt(now + 600'000'000'000));
+    slave.window().ClientRead(nullptr, frame.constData(), static_cast<qint32>(frame.size()));
+    EXPECT_FALSE(slave.window().player().SharedClock().settled);
+    EXPECT_TRUE(slave.ui().eClientStatus->text().startsWith(
+        QStringLiteral("Shared clock dropped, own clock until a new one settles: a start "
+                       "announced ")))
+        << slave.ui().eClientStatus->text().toStdString();
+    EXPECT_TRUE(waitFor([&] { return slave.window().player().SharedClock().settled; }, 20000));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return slave.ui().eClientStatus->text() == QStringLiteral("Connected to the Master");
+        },
+        5000))
         << slave.ui().eClientStatus->text().toStdString();
 }
 
