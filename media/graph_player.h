@@ -58,6 +58,7 @@ public:
     bool PlayMediaAt(std::int64_t sharedTimeNs);
     void UseClock(const ClockSetup& setup) { service_->useClock(setup); }
     SharedClockState SharedClock() { return service_->sharedClock(); }
+    void RenewClock() { service_->renewClock(); }
     // Nanoseconds per frame; 0 while no video with a known frame rate is open.
     std::int64_t FrameDurationNs() { return mediaOpen_ ? service_->frameDurationNs() : 0; }
     void StopMedia();

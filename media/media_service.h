@@ -51,6 +51,12 @@ struct SharedClockState {
     // Following: the latest measured offset from the local clock and round trip, in ns.
     std::int64_t offsetNs = 0;
     std::int64_t roundTripNs = 0;
+    // Publishing: why the port could not be had (empty once it could).
+    QString publishError;
+    // Following: how often the Master's clock stepped and a new clock was started for it, and
+    // the last step's size.
+    int steps = 0;
+    std::int64_t lastStepNs = 0;
 };
 
 struct MediaEventRecord {
@@ -108,6 +114,7 @@ public:
     // The shared clock. Publishing starts at once; a follower settles within seconds.
     virtual void useClock(const ClockSetup& /*setup*/) {}
     virtual SharedClockState sharedClock() { return {}; }
+    virtual void renewClock() {}
     // Runs so that the frame after the one cued appears at `sharedTimeNs` on the shared clock.
     // False, with nothing done, when the pipelines are not on the shared clock or already run.
     virtual bool runAt(std::int64_t /*sharedTimeNs*/) { return false; }

@@ -99,18 +99,24 @@ qint64 toInteger(const QByteArray& text) {
 // The integers for which 0 or less cannot work, and the reading of "not a number" as 0 would
 // stop the show: a timer with interval 0 fires on every pass of the event loop (or, held back,
 // never: no retry, no automatic start), and a TCP port 0 makes the system choose one that no
-// peer knows. These keep their value when the file holds an unusable one.
-bool needsPositive(const QObject* object, const QMetaProperty& property) {
+// peer knows. These keep their value when the file holds an unusable one. A port 0 is usable
+// where the component says it switches its service off (class information "ZeroPort").
+std::optional<qint64> leastUsable(const QObject* object, const QMetaProperty& property) {
     if (qobject_cast<const QTimer*>(object)) {
-        return qstrcmp(property.name(), "interval") == 0;
+        return qstrcmp(property.name(), "interval") == 0 ? std::optional<qint64>(1) : std::nullopt;
     }
-    return property.metaType().id() == QMetaType::UShort && qstrcmp(property.name(), "Port") == 0;
+    if (property.metaType().id() != QMetaType::UShort || qstrcmp(property.name(), "Port") != 0) {
+        return std::nullopt;
+    }
+    const QMetaObject* meta = object->metaObject();
+    const int zero = meta->indexOfClassInfo("ZeroPort");
+    return zero >= 0 && qstrcmp(meta->classInfo(zero).value(), "off") == 0 ? 0 : 1;
 }
 
-bool usablePositive(const QByteArray& text) {
+bool usable(const QByteArray& text, qint64 least) {
     bool ok = false;
     const qint64 value = text.toLongLong(&ok, 10);
-    return ok && value > 0;
+    return ok && value >= least;
 }
 
 QString integerText(const QVariant& value, const QMetaProperty& property) {
@@ -210,8 +216,8 @@ bool TPropsStorage::TextToProperty(const PropertyRef& ref, const QByteArray& tex
         case Kind::Integer: {
             const QByteArray number = trimControls(text);
             const qint64 value = toInteger(number);
-            if (!fitsProperty(property, value) ||
-                (needsPositive(object, property) && !usablePositive(number))) {
+            const std::optional<qint64> least = leastUsable(object, property);
+            if (!fitsProperty(property, value) || (least && !usable(number, *least))) {
                 return false;
             }
             QVariant converted(value);
@@ -340,7 +346,7 @@ void TPropsStorage::loadOne(const PropertyRef& ref, int depth) {
     const QByteArray key = prefix + encodeWindows1252(ref.keyName);
     const QByteArray text = trimControls(readString(section, key, PropertyToText(ref)));
     if (!TextToProperty(ref, text)) {
-        if (kind == Kind::Integer && needsPositive(object, ref.property)) {
+        if (kind == Kind::Integer && leastUsable(object, ref.property)) {
             qCWarning(lcStorage) << "refused" << key << "=" << text.left(80) << "keeping"
                                  << PropertyToText(ref);
         } else {

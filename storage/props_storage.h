@@ -19,7 +19,8 @@ class QObject;
 // QObject* whose own properties are stored one by one under prefix + property name + nested name.
 // Other kinds are not stored. A QTimer's interval and a TCP port (an unsigned 16-bit "Port")
 // only take a positive number: 0, a negative number or text that is not a number keeps the value
-// they have, and the refusal is logged.
+// they have, and the refusal is logged. A port whose object has the class information
+// "ZeroPort" "off" takes 0 too, the port setting that switches its service off.
 class TPropsStorage {
 public:
     using ReadString = std::function<QByteArray(const QByteArray& section, const QByteArray& key,

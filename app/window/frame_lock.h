@@ -32,6 +32,7 @@ class TfSplash;
 class TktLanguage;
 class TktProps;
 class TktSpinEdit;
+struct SharedClockState;
 class TSharedClockProps;
 
 namespace Ui {
@@ -182,6 +183,12 @@ public:
     void OpenSharedClock();
     void ClockTimerTimer();
     void PlayTimerTimer();
+    // Slave: the link reached the Master; its clock is followed anew, at the link's address.
+    void SharedClockLinked();
+    // Slave: the shared clock disagrees with the Master; it is dropped and built again.
+    void RenewSharedClock(const QString& why);
+    void WatchPublishedClock(const SharedClockState& clock);
+    void WatchFollowedClock(const SharedClockState& clock);
     // On a LAN Master on the shared clock: announces the start, starts itself on that time and
     // sends "Play" when it comes. False (nothing done) otherwise.
     bool StartOnSharedTime();
@@ -385,6 +392,11 @@ private:
     qint64 ClockFollowedSinceMs = 0;
     qint64 ClockStateLoggedMs = 0;
     QString ClockSetupKey;
+    // Slave: the Master's address as the link found it; the clock is asked there.
+    QString ClockMasterAddress;
+    int ClockStepsSeen = 0;
+    // Publishing: the failure said last; none before the first word on it.
+    std::optional<QString> ClockPublishError;
     // The key event the window's key handlers saw last, to tell its offers to parents apart.
     struct {
         const QKeyEvent* event = nullptr;

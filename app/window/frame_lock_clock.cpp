@@ -11,6 +11,10 @@
 #include "net/simple_tcp_client.h"
 #include "ui_fFrameLock.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -55,11 +59,13 @@ void TfFrameLock::createSharedClock() {
 void TfFrameLock::OpenSharedClock() {
     ClockSetup setup;
     setup.driftPpm = SharedClock->DriftPpm();
-    const int port = SharedClock->Port();
-    if (IsLan() && port > 0 && port <= 0xffff) {
-        setup.port = static_cast<quint16>(port);
+    const quint16 port = SharedClock->Port();
+    if (IsLan() && port != 0) {
+        setup.port = port;
         setup.role = IsMaster() ? ClockSetup::Role::Publish : ClockSetup::Role::Follow;
-        setup.masterHost = IsMaster() ? QString() : Client->Host();
+        // The address the link's own lookup found: a name looked up here would block the
+        // window, and one that did not resolve would leave the clock without a Master for good.
+        setup.masterHost = IsMaster() ? QString() : ClockMasterAddress;
     }
     const QString key = QString::number(static_cast<int>(setup.role)) + QLatin1Char(' ') +
                         setup.masterHost + QLatin1Char(':') + QString::number(setup.port) +
@@ -71,15 +77,22 @@ void TfFrameLock::OpenSharedClock() {
     player_->UseClock(setup);
     ClockSettledLogged = false;
     ClockUnreachableLogged = false;
+    ClockStepsSeen = player_->SharedClock().steps;
+    ClockPublishError.reset();
     ClockStateLoggedMs = ClockFollowedSinceMs = monotonicMs();
     switch (setup.role) {
         case ClockSetup::Role::Publish:
-            qCInfo(lcSync) << "shared clock published on UDP port" << setup.port;
-            ClockTimer->stop();
+            WatchPublishedClock(player_->SharedClock());
+            ClockTimer->start();
             break;
         case ClockSetup::Role::Follow:
-            qCInfo(lcSync).noquote() << "shared clock: following" << setup.masterHost << "UDP port"
-                                     << setup.port << "; own clock until it settles";
+            if (setup.masterHost.isEmpty()) {
+                qCInfo(lcSync) << "shared clock: waiting for the link to the Master";
+            } else {
+                qCInfo(lcSync).noquote()
+                    << "shared clock: following" << setup.masterHost << "UDP port" << setup.port
+                    << "; own clock until it settles";
+            }
             ClockTimer->start();
             break;
         case ClockSetup::Role::Own:
@@ -89,15 +102,93 @@ void TfFrameLock::OpenSharedClock() {
     }
 }
 
+void TfFrameLock::SharedClockLinked() {
+    if (IsMaster() || !IsLan()) {
+        return;
+    }
+    sockaddr_in peer{};
+    socklen_t size = sizeof peer;
+    char text[INET_ADDRSTRLEN] = {};
+    if (::getpeername(Client->socketHandle(), reinterpret_cast<sockaddr*>(&peer), &size) != 0 ||
+        ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text) == nullptr) {
+        return;
+    }
+    const QString address = QString::fromLatin1(text);
+    const bool sameMaster = address == ClockMasterAddress;
+    ClockMasterAddress = address;
+    if (!sameMaster) {
+        OpenSharedClock();
+        return;
+    }
+    // The same address may be another machine or a restarted Master whose clock starts
+    // elsewhere: what the old clock learnt no longer holds.
+    if (SharedClock->Port() != 0) {
+        RenewSharedClock(QStringLiteral("the Master connected again"));
+    }
+}
+
+void TfFrameLock::RenewSharedClock(const QString& why) {
+    player_->RenewClock();
+    ClockSettledLogged = false;
+    ClockUnreachableLogged = false;
+    ClockFollowedSinceMs = monotonicMs();
+    qCWarning(lcSync).noquote() << "shared clock dropped (" + why +
+                                       "): playing on its own clock until a new one settles";
+    ShowStatus(ui->eClientStatus, QStringLiteral("TxT_ClockRenewed"), QLatin1Char(' ') + why);
+}
+
+void TfFrameLock::WatchPublishedClock(const SharedClockState& clock) {
+    const quint16 port = SharedClock->Port();
+    const bool serverReadyShown =
+        linkStatus_.value(ui->eServerStatus).key == QStringLiteral("TxT_ServerOK");
+    // "Ready" while the clock is not published would be a false claim; a link failure the box
+    // shows says more and stays.
+    if (!clock.publishError.isEmpty() && serverReadyShown) {
+        ShowStatus(ui->eServerStatus, QStringLiteral("TxT_ClockCannotPublish"),
+                   QStringLiteral(" UDP %1 (%2)").arg(port).arg(clock.publishError));
+    }
+    if (clock.publishError == ClockPublishError) {
+        return;
+    }
+    if (clock.publishError.isEmpty()) {
+        qCInfo(lcSync) << "shared clock published on UDP port" << port;
+        if (linkStatus_.value(ui->eServerStatus).key == QStringLiteral("TxT_ClockCannotPublish")) {
+            ShowStatus(ui->eServerStatus, QStringLiteral("TxT_ServerOK"));
+        }
+    } else {
+        qCWarning(lcSync).noquote() << "shared clock cannot be published on UDP port" << port
+                                    << "(" + clock.publishError + "): trying again";
+    }
+    ClockPublishError = clock.publishError;
+}
+
 void TfFrameLock::ClockTimerTimer() {
     const SharedClockState clock = player_->SharedClock();
+    if (IsMaster()) {
+        WatchPublishedClock(clock);
+        return;
+    }
+    WatchFollowedClock(clock);
+    TryJoin();
+}
+
+void TfFrameLock::WatchFollowedClock(const SharedClockState& clock) {
     const qint64 now = monotonicMs();
+    if (clock.steps != ClockStepsSeen) {
+        ClockStepsSeen = clock.steps;
+        RenewSharedClock(QStringLiteral("the Master's clock stepped by %1 s")
+                             .arg(static_cast<double>(clock.lastStepNs) / 1e9, 0, 'f', 3));
+        return;
+    }
     if (clock.settled && !ClockSettledLogged) {
         ClockSettledLogged = true;
         ClockStateLoggedMs = now;
         qCInfo(lcSync) << "shared clock settled after" << now - ClockFollowedSinceMs << "ms: offset"
                        << ms(clock.offsetNs) << "ms, round trip" << ms(clock.roundTripNs)
                        << "ms; the pipelines run on it from their next start";
+        if (linkStatus_.value(ui->eClientStatus).key == QStringLiteral("TxT_ClockRenewed")) {
+            ShowStatus(ui->eClientStatus, QStringLiteral("TxT_ClientStatusConnect"));
+        }
     } else if (!clock.settled && !ClockUnreachableLogged &&
                now - ClockFollowedSinceMs >= ClockUnreachableMs) {
         ClockUnreachableLogged = true;
@@ -108,7 +199,6 @@ void TfFrameLock::ClockTimerTimer() {
         qCInfo(lcSync) << "shared clock: settled, offset" << ms(clock.offsetNs) << "ms, round trip"
                        << ms(clock.roundTripNs) << "ms";
     }
-    TryJoin();
 }
 
 bool TfFrameLock::StartOnSharedTime() {
@@ -190,6 +280,8 @@ void TfFrameLock::commandStartAt(std::int64_t sharedTimeNs) {
         sharedTimeNs > clock.nowNs + MaxStartSkewNs) {
         qCWarning(lcSync) << "start at" << sharedTimeNs << "ns is" << ms(sharedTimeNs - clock.nowNs)
                           << "ms from now on the shared clock: starting at \"Play\"";
+        RenewSharedClock(QStringLiteral("a start announced %1 s from its now")
+                             .arg(ms(sharedTimeNs - clock.nowNs) / 1000, 0, 'f', 3));
         return;
     }
     StartedOnSharedTime = PlayFromPlace(sharedTimeNs);

@@ -84,6 +84,7 @@ void TfFrameLock::connectHandlers() {
     Client->OnDisconnected = [this](QObject* s) { ClientDisconnected(s); };
     Client->OnConnected = [this](QObject*) {
         qCInfo(lcNet).noquote() << "connected to" << endpoint(*Client);
+        SharedClockLinked();
         StatusConnected();
     };
     ComPort1->OnRxChar = [this](QObject* s, int count) { ComPort1RxChar(s, count); };

@@ -151,6 +151,10 @@ SharedClockState GstMediaService::sharedClock() {
     return options_.clock->state();
 }
 
+void GstMediaService::renewClock() {
+    options_.clock->renew();
+}
+
 bool GstMediaService::runAt(std::int64_t sharedTimeNs) {
     GstGraph* g = graph(MediaRef::MediaControl);
     return g != nullptr && options_.clock->state().shared && g->runAt(sharedTimeNs);

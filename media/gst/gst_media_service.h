@@ -43,6 +43,7 @@ public:
 
     void useClock(const ClockSetup& setup) override;
     SharedClockState sharedClock() override;
+    void renewClock() override;
     bool runAt(std::int64_t sharedTimeNs) override;
     std::int64_t frameDurationNs() override;
 

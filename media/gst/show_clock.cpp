@@ -1,12 +1,8 @@
 #include "media/gst/show_clock.h"
 
+#include "media/gst/net_time_client.h"
+#include "media/gst/net_time_server.h"
 #include "media/media_log.h"
-
-// GIO, which the network clock includes, names struct members "signals", a word Qt defines.
-#pragma push_macro("signals")
-#undef signals
-#include <gst/net/net.h>
-#pragma pop_macro("signals")
 
 #include <QTimer>
 #include <utility>
@@ -17,6 +13,8 @@ constexpr std::int64_t PartsPerMillion = 1'000'000;
 constexpr int RestorePollMs = 10;
 // A pipeline still prerolling when it was told to run gets this long to get there.
 constexpr int RestoreTries = 500;
+// A port another program holds may come free; asking for it costs one system call.
+constexpr qint64 PublishRetryMs = 2000;
 
 GstClock* makeLocalClock(int driftPpm) {
     if (driftPpm == 0) {
@@ -70,18 +68,12 @@ ShowClock::~ShowClock() {
 }
 
 void ShowClock::stopSharing() {
-    if (provider_ != nullptr) {
-        gst_object_unref(std::exchange(provider_, nullptr));
+    server_.reset();
+    publishError_.clear();
+    if (client_ != nullptr) {
+        pastSteps_ += client_->status().steps;
+        client_.reset();
     }
-    if (remote_ != nullptr) {
-        gst_object_unref(std::exchange(remote_, nullptr));
-    }
-    if (statistics_ != nullptr) {
-        gst_object_unref(std::exchange(statistics_, nullptr));
-    }
-    settled_ = false;
-    offsetNs_ = 0;
-    roundTripNs_ = 0;
 }
 
 void ShowClock::setup(const ClockSetup& setup) {
@@ -98,59 +90,77 @@ void ShowClock::setup(const ClockSetup& setup) {
         setup_.role = ClockSetup::Role::Own;
     }
     if (setup_.role == ClockSetup::Role::Publish) {
-        provider_ = gst_net_time_provider_new(local_, nullptr, setup.port);
-        if (provider_ == nullptr) {
-            qCWarning(lcMedia) << "cannot publish the clock on UDP port" << setup.port;
-        }
+        publish();
     } else if (setup_.role == ClockSetup::Role::Follow) {
-        remote_ = gst_net_client_clock_new("show-clock", setup.masterHost.toUtf8().constData(),
-                                           setup.port, 0);
-        statistics_ = gst_bus_new();
-        g_object_set(remote_, "bus", statistics_, nullptr);
+        renew();
     }
 }
 
-void ShowClock::takeStatistics(SharedClockState& state) {
-    while (GstMessage* message = gst_bus_pop(statistics_)) {
-        const GstStructure* s = gst_message_get_structure(message);
-        if (s != nullptr) {
-            gint64 offset = 0;
-            guint64 roundTrip = 0;
-            if (gst_structure_get_int64(s, "local-clock-offset", &offset)) {
-                offsetNs_ = offset;
-            }
-            if (gst_structure_get_uint64(s, "rtt-average", &roundTrip)) {
-                roundTripNs_ = static_cast<std::int64_t>(roundTrip);
-            }
-        }
-        gst_message_unref(message);
+void ShowClock::publish() {
+    QString error;
+    server_ = NetTimeServer::bind(local_, setup_.port, error);
+    publishTried_.start();
+    if (server_ == nullptr && error != publishError_) {
+        qCWarning(lcMedia).noquote()
+            << "cannot publish the clock on UDP port" << setup_.port << ":" << error;
     }
-    state.offsetNs = offsetNs_;
-    state.roundTripNs = roundTripNs_;
+    publishError_ = error;
+}
+
+void ShowClock::renew() {
+    if (setup_.role != ClockSetup::Role::Follow) {
+        return;
+    }
+    if (client_ != nullptr) {
+        pastSteps_ += client_->status().steps;
+    }
+    // The old client first: a new one may get the same local port.
+    client_.reset();
+    client_ = NetTimeClient::follow(setup_.masterHost, setup_.port);
+    if (client_ == nullptr && !setup_.masterHost.isEmpty()) {
+        qCWarning(lcMedia).noquote() << "cannot follow the clock of" << setup_.masterHost;
+    }
 }
 
 SharedClockState ShowClock::state() {
     SharedClockState state;
-    state.following = remote_ != nullptr;
-    if (remote_ != nullptr) {
-        settled_ = settled_ || gst_clock_is_synced(remote_);
-        takeStatistics(state);
+    if (setup_.role == ClockSetup::Role::Publish && server_ == nullptr &&
+        publishTried_.elapsed() >= PublishRetryMs) {
+        publish();
     }
-    state.settled = settled_;
-    state.shared = provider_ != nullptr || settled_;
-    if (state.shared) {
-        state.nowNs = static_cast<std::int64_t>(gst_clock_get_time(pipelineClock()));
+    state.publishError = publishError_;
+    state.following = setup_.role == ClockSetup::Role::Follow;
+    state.steps = pastSteps_;
+    if (client_ != nullptr) {
+        const NetTimeClient::Status status = client_->status();
+        state.settled = status.settled;
+        state.offsetNs = status.offsetNs;
+        state.roundTripNs = status.roundTripNs;
+        state.steps += status.steps;
+        state.lastStepNs = status.lastStepNs;
+    }
+    state.shared = server_ != nullptr || state.settled;
+    // The client may have dropped its clock for a step since its status was read.
+    GstClock* clock = state.shared ? pipelineClock() : nullptr;
+    if (clock != nullptr) {
+        state.nowNs = static_cast<std::int64_t>(gst_clock_get_time(clock));
+        gst_object_unref(clock);
+    } else {
+        state.shared = false;
+        state.settled = false;
     }
     return state;
 }
 
 GstClock* ShowClock::pipelineClock() {
-    if (remote_ != nullptr && settled_) {
-        return remote_;
+    if (client_ != nullptr) {
+        if (GstClock* remote = client_->settledClock()) {
+            return remote;
+        }
     }
     // Unshared and true, the pipeline chooses as it always did: the sound card's clock when
     // it plays sound.
-    return provider_ != nullptr || setup_.driftPpm != 0 ? local_ : nullptr;
+    return server_ != nullptr || setup_.driftPpm != 0 ? GST_CLOCK(gst_object_ref(local_)) : nullptr;
 }
 
 GstStateChangeReturn ShowClock::run(GstElement* pipeline, std::optional<GstClockTime> baseTime) {
@@ -159,6 +169,12 @@ GstStateChangeReturn ShowClock::run(GstElement* pipeline, std::optional<GstClock
     }
     if (GstClock* clock = pipelineClock()) {
         gst_pipeline_use_clock(GST_PIPELINE(pipeline), clock);
+        // A pipeline that ran before may keep the clock it ran on when it runs again (GStreamer
+        // selects its clock anew only in some transitions); after a renewal that is the dropped
+        // clock, on which every frame of the new start would be far late or early. Handed to
+        // every element now, the clock cannot be missed.
+        gst_element_set_clock(pipeline, clock);
+        gst_object_unref(clock);
     } else {
         gst_pipeline_auto_clock(GST_PIPELINE(pipeline));
     }

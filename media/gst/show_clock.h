@@ -4,23 +4,26 @@
 
 #include <gst/gst.h>
 
+#include <QElapsedTimer>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
-typedef struct _GstNetTimeProvider GstNetTimeProvider;
+class NetTimeClient;
+class NetTimeServer;
 
 // The clock the pipelines of one instance run on, shared over the network in a LAN show.
 //
 // A publishing Master runs its pipelines on its own clock and serves that clock's time on a UDP
-// port (GStreamer's network time provider). A following Slave keeps a network client clock of
-// the Master's address; once that clock has settled its pipelines run on it, and so at the
-// Master's rate, whatever their own crystal or sound card does. Until then, and when the Master
-// cannot be reached, they run on the local clock as an unshared show does.
+// port; a port it cannot have is tried again now and then. A following Slave keeps a network
+// client clock of the Master's address; once that clock has settled its pipelines run on it,
+// and so at the Master's rate, whatever their own crystal or sound card does. Until then, and
+// when the Master cannot be reached, they run on the local clock as an unshared show does.
 //
 // A pipeline takes its clock when it is set running, so a switch applies from its next start.
 //
-// Threads: UI thread only (GStreamer's own threads keep the network clock).
+// Threads: UI thread only (the time server and client keep threads of their own).
 class ShowClock {
 public:
     // driftPpm makes the local clock run that many parts per million fast: a diagnostic that
@@ -33,6 +36,8 @@ public:
     // Replaces what was set before; the same setup again keeps the clocks as they are.
     void setup(const ClockSetup& setup);
     SharedClockState state();
+    // Following: drops the clock, which no longer agrees with the Master, and starts a new one.
+    void renew();
 
     // Sets the pipeline running on the clock it is to use now. With a base time the pipeline
     // renders running time r at clock time base + r instead of choosing its own base.
@@ -40,16 +45,16 @@ public:
 
 private:
     void stopSharing();
-    // The clock to give a pipeline; none: it chooses its own.
+    // The clock to give a pipeline, a reference for the caller; none: it chooses its own.
     GstClock* pipelineClock();
-    void takeStatistics(SharedClockState& state);
+    void publish();
 
     ClockSetup setup_;
     GstClock* local_ = nullptr;  // owned
-    GstNetTimeProvider* provider_ = nullptr;
-    GstClock* remote_ = nullptr;  // network client clock, owned
-    GstBus* statistics_ = nullptr;
-    bool settled_ = false;
-    std::int64_t offsetNs_ = 0;
-    std::int64_t roundTripNs_ = 0;
+    std::unique_ptr<NetTimeServer> server_;
+    QString publishError_;
+    QElapsedTimer publishTried_;
+    std::unique_ptr<NetTimeClient> client_;
+    // Steps seen by the clients dropped before the current one.
+    int pastSteps_ = 0;
 };

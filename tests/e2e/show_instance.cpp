@@ -152,10 +152,33 @@ ShowInstance::~ShowInstance() {
 }
 
 void ShowInstance::start() {
+    launched_ = false;
     process_.start(dir_.filePath(QFileInfo(QStringLiteral(FL_PROGRAM)).fileName()), {});
     if (!process_.waitForStarted(10000)) {
         throw std::runtime_error("cannot start " + name_.toStdString());
     }
+}
+
+void ShowInstance::startWithClockBehind(int seconds) {
+    launched_ = true;
+    process_.start(QStringLiteral("unshare"),
+                   {QStringLiteral("--time"), QStringLiteral("--monotonic=-%1").arg(seconds),
+                    QStringLiteral("--fork"), QStringLiteral("--kill-child"),
+                    dir_.filePath(QFileInfo(QStringLiteral(FL_PROGRAM)).fileName())});
+    if (!process_.waitForStarted(10000) || !waitUntil([this] { return pid() != 0; }, 10)) {
+        throw std::runtime_error("cannot start " + name_.toStdString() + " behind");
+    }
+}
+
+qint64 ShowInstance::pid() const {
+    const qint64 own = process_.processId();
+    if (!launched_ || own == 0) {
+        return own;
+    }
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(own));
+    return children.open(QIODevice::ReadOnly)
+               ? children.readAll().trimmed().split(' ')[0].toLongLong()
+               : 0;
 }
 
 int ShowInstance::stop() {

@@ -65,6 +65,9 @@ public:
     ShowInstance& operator=(const ShowInstance&) = delete;
 
     void start();
+    // Starts it in a time namespace whose monotonic clock is `seconds` behind the machine's, as
+    // on a machine booted that much later (root only). Its log's times are that far behind.
+    void startWithClockBehind(int seconds);
     // SIGTERM, as a service manager ends it: the exit code, or -1 when it crashed or hung.
     int stop();
     // SIGKILL, as a power cut or a crash would end it; its settings are not written.
@@ -73,7 +76,8 @@ public:
     // The exit code once it has ended within `ms`, or -1 when it crashed or still runs.
     int waitForExit(int ms);
     bool running() const;
-    qint64 pid() const { return process_.processId(); }
+    // The program's process (the child of the namespace's launcher where there is one).
+    qint64 pid() const;
     const QString& name() const { return name_; }
     std::int32_t inPoint() const { return settings_.in; }
     QString dir() const { return dir_.path(); }
@@ -95,6 +99,7 @@ private:
     ShowSettings settings_;
     QTemporaryDir dir_;
     QProcess process_;
+    bool launched_ = false;
 };
 
 // The instance's log and output, and several instances' one after the other, for failure

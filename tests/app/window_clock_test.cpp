@@ -1,0 +1,109 @@
+// The Master's shared clock as its window reports it, on real GStreamer.
+#include "app/sync_command.h"
+#include "media/graph_player.h"
+#include "media/gst/gst_media_service.h"
+#include "net/loopback.h"
+#include "net/simple_tcp_client.h"
+#include "ui_fFrameLock.h"
+#include "window_harness.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A port another program took before the Master came: the status box names the port and why,
+// and the Master keeps trying until it has it, then says it is ready again.
+TEST(WindowClock, AClockPortTakenByAnotherProgramIsReportedAndTriedAgain) {
+    const int taker = socket(AF_INET, SOCK_DGRAM, 0);
+    const int on = 1;
+    setsockopt(taker, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    setsockopt(taker, SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    ASSERT_EQ(bind(taker, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    socklen_t size = sizeof address;
+    getsockname(taker, reinterpret_cast<sockaddr*>(&address), &size);
+    const quint16 clockPort = ntohs(address.sin_port);
+
+    WindowHarness h(systemSection({QStringLiteral("Server_Port=%1").arg(freePort()),
+                                   QStringLiteral("SharedClock_Port=%1").arg(clockPort)}),
+                    QString(), [] { return std::make_unique<GstMediaService>(); });
+    h.show();
+    const QString taken =
+        QStringLiteral("Shared clock not published: UDP %1 (Address already in use)")
+            .arg(clockPort);
+    ASSERT_TRUE(waitFor([&] { return h.ui().eServerStatus->text() == taken; }, 10000))
+        << h.ui().eServerStatus->text().toStdString();
+    close(taker);
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return h.ui().eServerStatus->text() ==
+                   QStringLiteral("Server ready, waiting for Slaves");
+        },
+        20000))
+        << h.ui().eServerStatus->text().toStdString();
+    EXPECT_TRUE(h.window().player().SharedClock().shared);
+}
+
+// A Master named by a host name that only the link's own lookup knows: the Slave's clock asks
+// the address that lookup found, and settles.
+TEST(WindowClock, ASlaveFollowsTheClockAtTheAddressItsLinkLookedUp) {
+    const quint16 port = freePort();
+    const auto real = [] { return std::make_unique<GstMediaService>(); };
+    WindowHarness master(systemSection({QStringLiteral("Server_Port=%1").arg(port),
+                                        QStringLiteral("SharedClock_Port=%1").arg(port)}),
+                         QString(), real);
+    WindowHarness slave(systemSection({QStringLiteral("rbMaster_Checked=False"),
+                                       QStringLiteral("rbSlave_Checked=True"),
+                                       QStringLiteral("Client_Port=%1").arg(port),
+                                       QStringLiteral("SharedClock_Port=%1").arg(port),
+                                       QStringLiteral("eSlaveIP_Text=master.show.invalid")}),
+                        QString(), real);
+    slave.window().Client->SetNameResolver([](const QByteArray& name, in_addr& address) {
+        address.s_addr = htonl(INADDR_LOOPBACK);
+        return name == "master.show.invalid";
+    });
+    master.show();
+    slave.show();
+    EXPECT_TRUE(waitFor([&] { return slave.window().player().SharedClock().settled; }, 20000))
+        << slave.ui().eClientStatus->text().toStdString();
+}
+
+// A start announced 600 s from the Slave's shared time: the Master's clock is no longer the one
+// the Slave learnt. The Slave drops it, says so in its status box and learns the clock anew.
+TEST(WindowClock, AStartFarFromTheSharedTimeRenewsTheSlavesClock) {
+    const quint16 port = freePort();
+    const auto real = [] { return std::make_unique<GstMediaService>(); };
+    WindowHarness master(systemSection({QStringLiteral("Server_Port=%1").arg(port),
+                                        QStringLiteral("SharedClock_Port=%1").arg(port)}),
+                         QString(), real);
+    WindowHarness slave(systemSection({QStringLiteral("rbMaster_Checked=False"),
+                                       QStringLiteral("rbSlave_Checked=True"),
+                                       QStringLiteral("Client_Port=%1").arg(port),
+                                       QStringLiteral("SharedClock_Port=%1").arg(port)}),
+                        QString(), real);
+    master.show();
+    slave.show();
+    ASSERT_TRUE(waitFor([&] { return slave.window().player().SharedClock().settled; }, 20000));
+    const std::int64_t now = slave.window().player().SharedClock().nowNs;
+    const QByteArray frame = frameCommand(SyncCommand::startAt(now + 600'000'000'000));
+    slave.window().ClientRead(nullptr, frame.constData(), static_cast<qint32>(frame.size()));
+    EXPECT_FALSE(slave.window().player().SharedClock().settled);
+    EXPECT_TRUE(slave.ui().eClientStatus->text().startsWith(
+        QStringLiteral("Shared clock dropped, own clock until a new one settles: a start "
+                       "announced ")))
+        << slave.ui().eClientStatus->text().toStdString();
+    EXPECT_TRUE(waitFor([&] { return slave.window().player().SharedClock().settled; }, 20000));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return slave.ui().eClientStatus->text() == QStringLiteral("Connected to the Master");
+        },
+        5000))
+        << slave.ui().eClientStatus->text().toStdString();
+}
+
+}  // namespace
