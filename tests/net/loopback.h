@@ -17,8 +17,11 @@ void settle(int ms = 100);
 
 // The port the listening server was given by the kernel (it listens on Port 0).
 quint16 boundPort(const TSimpleTCPServer& server);
-// A port on loopback where nothing listens.
-quint16 unusedPort();
+// A port on loopback where nothing listens (bound once and given back): for a server to take,
+// or for a connection to be refused.
+quint16 freePort();
+// How many received bytes wait unread in a socket.
+int bytesWaiting(int socket);
 
 struct ErrorRecord {
     int socket;
