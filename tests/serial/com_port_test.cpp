@@ -247,10 +247,7 @@ TEST_F(PortOnPty, ReadTimeoutsWaitAsConfigured) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         pty.writeMaster("late");
     });
-    {
-        const ReadWatchdog watchdog(port);
-        EXPECT_GE(port.ReadStr(str, 10), 1);
-    }
+    EXPECT_GE(watchedRead(port, str, 10), 1);
     late.join();
     EXPECT_TRUE(QByteArray("late").startsWith(str));
 }

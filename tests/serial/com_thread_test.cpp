@@ -493,10 +493,7 @@ TEST_F(PortOnPty, AWaitingReadSeesBytesTheEventThreadTookFirst) {
             pty.writeMaster(QByteArray(1, c));
         });
         QByteArray str;
-        {
-            const ReadWatchdog watchdog(port);
-            EXPECT_EQ(port.ReadStr(str, 1), 1);
-        }
+        EXPECT_EQ(watchedRead(port, str, 1), 1);
         writer.join();
         EXPECT_EQ(str, QByteArray(1, c));
     }

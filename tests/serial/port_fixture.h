@@ -84,3 +84,13 @@ private:
     bool done_ = false;
     std::thread thread_;
 };
+
+// ReadStr under a ReadWatchdog: -1 when the read failed or the watchdog ended it.
+inline int watchedRead(TComPort& port, QByteArray& str, int count) {
+    const ReadWatchdog watchdog(port);
+    try {
+        return port.ReadStr(str, count);
+    } catch (const EComPort&) {
+        return -1;
+    }
+}
