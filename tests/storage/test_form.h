@@ -58,7 +58,8 @@ public:
     void setItems(const QStringList& items);
 };
 
-// The main window's controls and components under their names, with the design values.
+// A form like the main window, with its controls and components under their names, for the
+// storage's workings; RealComponentsTest reads the real window's stored properties.
 class TestFrameLock : public QWidget {
     Q_OBJECT
 
