@@ -334,20 +334,28 @@ TEST(GstMediaServiceWindow, PauseHoldsTheFrameOnScreen) {
     VideoWindow* window = service.graph()->videoWindow();
     service.pause();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    for (int wait : {130, 250, 410}) {
+    for (int frames : {3, 6, 10}) {
         service.setPositions(10, 100);
         ASSERT_TRUE(QTest::qWaitFor([&] { return frameInWindow(window) == 10; }, 5000));
         service.run();
-        QTest::qWait(wait);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return frameInWindow(window).value_or(0) >= 10 + frames; }, 10000));
         service.pause();
-        QTest::qWait(150);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                GstState state = GST_STATE_VOID_PENDING;
+                return gst_element_get_state(service.graph()->pipeline(), &state, nullptr, 0) ==
+                           GST_STATE_CHANGE_SUCCESS &&
+                       state == GST_STATE_PAUSED;
+            },
+            5000));
         const std::int64_t position = service.currentPosition();
-        EXPECT_GT(position, 10);
+        EXPECT_GE(position, 10 + frames);
         // Never the next frame (which the sink already holds for the resume); on a loaded
         // machine the frame due at the pause may not have been drawn yet.
         const std::int64_t shown = frameInWindow(window).value_or(-1);
-        EXPECT_LE(shown, position) << "paused after " << wait << " ms";
-        EXPECT_GE(shown, position - 1) << "paused after " << wait << " ms";
+        EXPECT_LE(shown, position) << "paused after " << frames << " frames";
+        EXPECT_GE(shown, position - 1) << "paused after " << frames << " frames";
     }
 
     // The controller's cue after a completed range: new range, then pause, while running.
