@@ -1,6 +1,8 @@
 #include "media/gst/gst_media_service.h"
 #include "media_test_support.h"
 
+#include "support/log_capture.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -389,20 +391,6 @@ TEST(GstMediaServiceWindow, PauseHoldsTheFrameOnScreen) {
 
 namespace {
 
-// Log lines arrive from GStreamer's threads.
-std::mutex capturedMutex;
-QStringList capturedLog;
-
-void captureMessage(QtMsgType, const QMessageLogContext& context, const QString& message) {
-    std::lock_guard lock(capturedMutex);
-    capturedLog.append(QString::fromUtf8(context.category) + QStringLiteral(": ") + message);
-}
-
-QStringList capturedFailures() {
-    std::lock_guard lock(capturedMutex);
-    return capturedLog.filter(QStringLiteral("failed in"));
-}
-
 // A graph that breaks while it plays: the failure is logged with the file and the element,
 // reported to the player, and the service keeps answering.
 TEST(GstMediaService, PlaybackErrorIsLoggedWithFileAndElement) {
@@ -419,17 +407,21 @@ TEST(GstMediaService, PlaybackErrorIsLoggedWithFileAndElement) {
     service.setNotifyWindow(&target, GraphNotifyEvent, 0);
     service.pause();
 
-    const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
-    service.run();
-    const bool logged = QTest::qWaitFor([] { return !capturedFailures().isEmpty(); }, 5000);
-    // The player hears of it once, however many elements stop streaming.
-    const bool reported = waitForEvent(service, target, EC_ERRORABORT, 5000);
-    const std::vector<long> later = drainEvents(service);
-    qInstallMessageHandler(previous);
-    ASSERT_TRUE(logged);
+    QStringList failures;
+    bool reported = false;
+    std::vector<long> later;
+    {
+        const LogCapture log;
+        service.run();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !(failures = log.lines(QStringLiteral("failed in"))).isEmpty(); }, 5000));
+        // The player hears of it once, however many elements stop streaming.
+        reported = waitForEvent(service, target, EC_ERRORABORT, 5000);
+        later = drainEvents(service);
+    }
     EXPECT_TRUE(reported);
     EXPECT_EQ(std::count(later.begin(), later.end(), EC_ERRORABORT), 0);
-    const QString line = capturedFailures().first();
+    const QString line = failures.first();
     EXPECT_TRUE(line.startsWith(QStringLiteral("framelock.media: "))) << line.toStdString();
     EXPECT_TRUE(line.contains(path)) << line.toStdString();
     EXPECT_TRUE(line.contains(QStringLiteral("breaker"))) << line.toStdString();

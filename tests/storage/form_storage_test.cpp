@@ -5,6 +5,7 @@
 #include "storage/profile_file.h"
 #include "storage/props_storage.h"
 #include "storage/stored_props.h"
+#include "support/log_capture.h"
 #include "support/recording_dialogs.h"
 #include "test_form.h"
 #include "window_harness.h"
@@ -318,12 +319,6 @@ TEST_F(FormStorageTest, BadValuesFollowTheirKindsRules) {
     EXPECT_EQ(form->eIn->text(), "0");
 }
 
-std::vector<QString> gLogged;
-
-void recordLog(QtMsgType, const QMessageLogContext&, const QString& message) {
-    gLogged.push_back(message);
-}
-
 // With a port of 0 the Master would listen where no Slave looks; with an interval of 0 a timer
 // would never retry or start the show.
 TEST_F(FormStorageTest, UnusablePortsAndIntervalsKeepTheirDesignValuesAndAreLogged) {
@@ -339,10 +334,8 @@ TEST_F(FormStorageTest, UnusablePortsAndIntervalsKeepTheirDesignValuesAndAreLogg
         "ComportsNr_ktInteger1=abc\n"
         "eIn_Value=12abc\n");
     form->eIn->setValue(7);
-    gLogged.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(recordLog);
+    LogCapture log;
     form->show();
-    qInstallMessageHandler(previous);
 
     EXPECT_EQ(form->Server->Port(), 8234);
     EXPECT_EQ(form->Client->Port(), 8234);
@@ -354,12 +347,8 @@ TEST_F(FormStorageTest, UnusablePortsAndIntervalsKeepTheirDesignValuesAndAreLogg
     // Every other integer keeps the rule that text which is not a number reads as 0.
     EXPECT_EQ(form->eIn->Value(), 0);
     EXPECT_EQ(form->ComportsNr->ktInteger1, 0);
-    const auto logged = [](const QString& text) {
-        return std::any_of(gLogged.begin(), gLogged.end(),
-                           [&](const QString& line) { return line.contains(text); });
-    };
-    EXPECT_TRUE(logged(QStringLiteral("\"Server_Port\" = \"0\" keeping \"8234\"")));
-    EXPECT_TRUE(logged(QStringLiteral("\"OpenTimer_Interval\" = \"abc\" keeping \"2000\"")));
+    EXPECT_TRUE(log.contains(QStringLiteral("\"Server_Port\" = \"0\" keeping \"8234\"")));
+    EXPECT_TRUE(log.contains(QStringLiteral("\"OpenTimer_Interval\" = \"abc\" keeping \"2000\"")));
 
     // A usable number is taken as before.
     writeFile("[System]\nServer_Port=1\nOpenTimer_Interval=1\n");
