@@ -117,11 +117,11 @@ RawPeer RawPeer::startConnect(quint16 port) {
     return peer;
 }
 
-RawPeer RawPeer::listenOn(bool reuseAddress) {
+RawPeer RawPeer::listenOn(bool reuseAddress, quint16 port) {
     RawPeer peer(::socket(AF_INET, SOCK_STREAM, 0));
     const int reuse = reuseAddress ? 1 : 0;
     ::setsockopt(peer.fd_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof(reuse));
-    const sockaddr_in address = loopbackAddress(0);
+    const sockaddr_in address = loopbackAddress(port);
     if (::bind(peer.fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
         ::listen(peer.fd_, 5) != 0) {
         throw std::runtime_error("listen failed");

@@ -49,8 +49,9 @@ public:
     void connect(quint16 port) const;
     // Starts connecting without waiting for the handshake.
     static RawPeer startConnect(quint16 port);
-    // Listens on 127.0.0.1 on an ephemeral port; reuseAddress as the server sets it.
-    static RawPeer listenOn(bool reuseAddress = false);
+    // Listens on 127.0.0.1 on the port (0: an ephemeral one); reuseAddress as the server sets
+    // it.
+    static RawPeer listenOn(bool reuseAddress = false, quint16 port = 0);
 
     int fd() const { return fd_; }
     quint16 localPort() const;
