@@ -12,7 +12,8 @@ class TSimpleTCPServer;
 
 // Runs the event loop until the condition holds or the time is up; returns the condition.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
-// Runs the event loop for a while, for checks that something does not happen.
+// Runs the event loop for a while, for checks that something does not happen: on loopback
+// whatever a socket action sets off is ready at the loop's next pass, well within the default.
 void settle(int ms = 100);
 
 // The port the listening server was given by the kernel (it listens on Port 0).
