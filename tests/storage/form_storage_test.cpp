@@ -280,8 +280,8 @@ TEST_F(FormStorageTest, LoadAssignsThroughSettersInListOrderIgnoringCase) {
     EXPECT_TRUE(form->ComPort1->Parity()->Check());
     EXPECT_EQ(form->ComPort1->Parity()->ReplaceChar(), 63);
     EXPECT_EQ(form->StartTimer->interval(), 250);
-    EXPECT_EQ(form->ComportsNr->ktInteger1, 3);
-    EXPECT_FALSE(form->ComportsNr->ktBoolean);
+    EXPECT_EQ(form->ComportsNr->ktInteger1(), 3);
+    EXPECT_FALSE(form->ComportsNr->ktBoolean());
     EXPECT_EQ(form->eIn->Value(), 1500);
     EXPECT_EQ(form->Server->Port(), 9000);
 
@@ -314,7 +314,7 @@ TEST_F(FormStorageTest, BadValuesFollowTheirKindsRules) {
     EXPECT_EQ(form->Client->Port(), 8234);
     EXPECT_EQ(form->Server->Port(), 8234);
     EXPECT_EQ(form->ComPort1->Parity()->ReplaceChar(), 0);
-    EXPECT_EQ(form->ComportsNr->ktInteger2, 0);
+    EXPECT_EQ(form->ComportsNr->ktInteger2(), 0);
     EXPECT_EQ(form->eIn->Value(), 0);  // the spin edit holds it within its range
     EXPECT_EQ(form->eIn->text(), "0");
 }
@@ -346,7 +346,7 @@ TEST_F(FormStorageTest, UnusablePortsAndIntervalsKeepTheirDesignValuesAndAreLogg
     EXPECT_EQ(form->StatusTimer->interval(), 1000);
     // Every other integer keeps the rule that text which is not a number reads as 0.
     EXPECT_EQ(form->eIn->Value(), 0);
-    EXPECT_EQ(form->ComportsNr->ktInteger1, 0);
+    EXPECT_EQ(form->ComportsNr->ktInteger1(), 0);
     EXPECT_TRUE(log.contains(QStringLiteral("\"Server_Port\" = \"0\" keeping \"8234\"")));
     EXPECT_TRUE(log.contains(QStringLiteral("\"OpenTimer_Interval\" = \"abc\" keeping \"2000\"")));
 
@@ -392,7 +392,7 @@ TEST_F(FormStorageTest, TextsWindows1252CannotHoldKeepTheirLetters) {
     restore.setStoredProps(frameLockStoredProps());
     restore.LoadSettings();
     EXPECT_EQ(next.eFilename->text(), QStringLiteral("/media/Видео.avi"));
-    EXPECT_EQ(next.lbCut->items(),
+    EXPECT_EQ(next.lbCut->Items(),
               (QStringList{QStringLiteral("Ã¤ stays two letters"), QStringLiteral("Ω")}));
 }
 
@@ -415,28 +415,28 @@ TEST_F(FormStorageTest, ListCountRulesGapsAndBadCounts) {
     writeFile("[System.lbCut_Items]\nCount=3\nItem0=10\nItem2=30\n");
     form->lbCut->setItems({"keep"});
     storage->LoadSettings();
-    EXPECT_EQ(form->lbCut->items(), (QStringList{"10", "", "30"}));
+    EXPECT_EQ(form->lbCut->Items(), (QStringList{"10", "", "30"}));
 
     for (const QByteArray count : {"0", "-2", "abc", ""}) {
         writeFile("[System.lbCut_Items]\nCount=" + count + "\nItem0=10\n");
         form->lbCut->setItems({"keep"});
         storage->LoadSettings();
-        EXPECT_EQ(form->lbCut->items(), QStringList{"keep"}) << count.constData();
+        EXPECT_EQ(form->lbCut->Items(), QStringList{"keep"}) << count.constData();
     }
 }
 
 TEST_F(FormStorageTest, DamagedListCountReadsNoFurtherThanTheItemsPresent) {
     writeFile("[System.lbCut_Items]\nCount=65536\nItem0=10\nitem1=20\nItem07=x\nItem+9=x\n");
     storage->LoadSettings();
-    EXPECT_EQ(form->lbCut->items(), (QStringList{"10", "20"}));
+    EXPECT_EQ(form->lbCut->Items(), (QStringList{"10", "20"}));
 
     writeFile("[System.lbCut_Items]\nCount=2147483647\nItem1=x\nItem3000000000=y\n");
     storage->LoadSettings();
-    EXPECT_EQ(form->lbCut->items(), (QStringList{"", "x"}));
+    EXPECT_EQ(form->lbCut->Items(), (QStringList{"", "x"}));
 
     writeFile("[System.lbCut_Items]\nCount=2\nItem1=a\nItem5=beyond the count\n");
     storage->LoadSettings();
-    EXPECT_EQ(form->lbCut->items(), (QStringList{"", "a"}));
+    EXPECT_EQ(form->lbCut->Items(), (QStringList{"", "a"}));
 
     // Item keys far out are still bounded.
     writeFile("[System.lbCut_Items]\nCount=2147483647\nItem65535=z\nItem70000=w\n");
@@ -448,7 +448,7 @@ TEST_F(FormStorageTest, DamagedListCountReadsNoFurtherThanTheItemsPresent) {
     writeFile("[System.lbCut_Items]\nCount=3\n");
     form->lbCut->setItems({"keep"});
     storage->LoadSettings();
-    EXPECT_EQ(form->lbCut->items(), QStringList{"keep"});
+    EXPECT_EQ(form->lbCut->Items(), QStringList{"keep"});
 }
 
 TEST_F(FormStorageTest, EntriesWithoutComponentAreDroppedAndWriteNothing) {
