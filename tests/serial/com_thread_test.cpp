@@ -57,6 +57,7 @@ TEST_F(PortOnPty, NoEventsMeansNoThreadAndAChangeWaitsForTheNextOpen) {
     port.SetEvents(ComTypes::AllEvents);
     EXPECT_FALSE(port.HasEventThread());
     pty.writeMaster("abc");
+    // An event thread would have reported the bytes at once.
     settle(200);
     EXPECT_EQ(calls, 0);
     port.Close();
@@ -146,6 +147,7 @@ TEST_F(PortOnPty, CloseServesAHandOffThatIsWaitingForTheUiThread) {
     QThread::msleep(300);
     port.Close();
     EXPECT_EQ(calls, QStringList({"rx late", "close"}));
+    // The posted hand-off runs on the loop's next pass.
     settle(100);
     EXPECT_EQ(calls.size(), 2) << "the posted call must find nothing left to do";
 }
@@ -185,6 +187,7 @@ TEST_F(PortOnPty, CloseRacingWithArrivingBytesNeverHangs) {
         ASSERT_FALSE(port.HasEventThread()) << "cycle " << i;
         ASSERT_FALSE(port.Connected()) << "cycle " << i;
     }
+    // Hand-offs posted before the last Close run on the loop's next pass.
     settle(50);
     EXPECT_EQ(onClosedPort, 0) << "of " << calls << " handler calls";
     EXPECT_EQ(readFailures, 0);
@@ -212,6 +215,7 @@ TEST_F(PortOnPty, DestroyingThePortWithAHandOffWaitingDoesNotHang) {
     QThread::msleep(200);
     doomed.reset();
     EXPECT_EQ(calls, 1);
+    // The posted hand-off runs on the loop's next pass and must find the port gone.
     settle(50);
 }
 
