@@ -115,8 +115,15 @@ TEST(RealShow, AnEndOfTheRangeBeforeTheCueDoesNotEndTheCuedSegment) {
     slave.window().DispatchCommand("Play");
     QTest::qWait(40);
     slave.window().DispatchCommand("DoNC2");
-    // Long enough for the old segment's end, the standby's preparation and the one after it.
-    QTest::qWait(3000);
+    // The old segment's end comes while the cue waits; then the cue is made and the standby
+    // prepares the range after it. A Slave that took the end for the new segment's has looped
+    // back by then and never gets here.
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return !service->graph()->cuePending() && service->graph()->nextRangeReady() &&
+                   slave.window().player().CurrentFrame() == 240;
+        },
+        20000));
     EXPECT_EQ(slave.ui().lbCut->currentRow(), 2);
     EXPECT_EQ(slave.window().player().CurrentFrame(), 240);
 }

@@ -4,9 +4,6 @@
 #include "net/loopback.h"
 
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -61,18 +58,6 @@ QByteArray WindowHarness::settingsFile() const {
 QByteArray systemSection(const QStringList& lines) {
     return ("[System]\r\n" + lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"))
         .toLatin1();
-}
-
-quint16 freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 struct WireTap::Peer {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/window/frame_lock.h"
+#include "net/loopback.h"
 #include "support/recording_dialogs.h"
 #include "ui_fFrameLock.h"
 
@@ -73,6 +74,3 @@ private:
 
 // A settings file's text: "[System]" and the given lines, joined with CR LF.
 QByteArray systemSection(const QStringList& lines);
-
-// A free TCP port on loopback for a Master to listen on.
-quint16 freePort();

@@ -47,18 +47,24 @@ TEST(WindowProtocol, AMasterSendsEachFrameToEverySlaveAndOneBurstLightsSendOnce)
     ASSERT_TRUE(waitFor([&] { return h.ui().lbConnected->count() == 2; }));
     EXPECT_TRUE(h.ui().lbConnected->item(0)->text().startsWith(QStringLiteral("127.0.0.1:")));
 
+    // A lamp time no loaded machine outlasts, kept to the millisecond, so that a restart shows
+    // as time given back.
+    h.window().ledtimer->setInterval(600000);
+    h.window().ledtimer->setTimerType(Qt::PreciseTimer);
     h.window().SendCommand("Play");
     const int remaining = h.window().ledtimer->remainingTime();
+    ASSERT_TRUE(waitFor([&] { return h.window().ledtimer->remainingTime() < remaining; }));
     for (int i = 0; i < 9; ++i) {
         h.window().SendCommand("Stop");
     }
     EXPECT_TRUE(h.ui().masterled->Value());
-    // The burst did not restart the timer: the lamp goes dark 150 ms after the first flash.
-    EXPECT_LE(h.window().ledtimer->remainingTime(), remaining);
+    // The burst did not restart the timer: the lamp goes dark one lamp time after the first flash.
+    EXPECT_LT(h.window().ledtimer->remainingTime(), remaining);
     EXPECT_EQ(first.readExactly(6 + 9 * 6),
               QByteArray("_Play*") + QByteArray("_Stop*").repeated(9));
     EXPECT_EQ(second.readExactly(6).left(6), QByteArray("_Play*"));
-    ASSERT_TRUE(waitFor([&] { return !h.ui().masterled->Value(); }, 1000));
+    h.window().ledtimer->setInterval(1);
+    ASSERT_TRUE(waitFor([&] { return !h.ui().masterled->Value(); }));
 }
 
 TEST(WindowProtocol, AReceivedPositionIsRelativeToTheOwnInPointAndABadOneStopsNothing) {
@@ -104,13 +110,21 @@ TEST(WindowProtocol, ASlaveFollowsWithoutEchoAndTheNextReadWaitsForAModalBox) {
     h.window().player().CloseMedia();
     h.media().config.render = false;
     bool ranInsideBox = false;
+    bool arrived = false;
     h.dialogs.whileMessageShows = [&] {
+        h.ui().slaveled->setValue(false);
         link.send("_Rep1*");
-        settle(200);
+        // Held in the socket or in the window, they have come.
+        arrived = waitFor([&] {
+            return bytesWaiting(h.window().Client->socketHandle()) >= 6 || h.ui().slaveled->Value();
+        });
+        // A command that is not held runs in the loop's next pass.
+        settle(100);
         ranInsideBox = h.ui().cbRepeat->isChecked();
     };
     link.send("_Play*");
     ASSERT_TRUE(waitFor([&] { return h.ui().cbRepeat->isChecked(); }));
+    EXPECT_TRUE(arrived);
     EXPECT_FALSE(ranInsideBox);
     EXPECT_EQ(h.dialogs.messages.size(), 1u);
 }
@@ -196,24 +210,41 @@ TEST(WindowProtocol, AMasterWhoseServerCannotListenSendsNothingAndRetries) {
     EXPECT_EQ(h.dialogs.beeps.size(), 1u);
     h.window().SendCommand("Play");
     EXPECT_FALSE(h.ui().masterled->Value());
-    // The retry keeps trying and succeeds once the port is free.
+    // The retry keeps trying (each failure beeps) and succeeds once the port is free.
+    ASSERT_TRUE(waitFor([&] { return h.dialogs.beeps.size() >= 2; }));
     other.setListen(false);
     ASSERT_TRUE(waitFor([&] { return h.window().Server->Listen(); }));
-    EXPECT_GE(h.dialogs.beeps.size(), 1u);
+    const std::size_t beeps = h.dialogs.beeps.size();
+    // Four retry intervals: a retry still running would have failed and beeped by now.
+    settle(4 * h.window().ClientStatusTimer->interval());
+    EXPECT_EQ(h.dialogs.beeps.size(), beeps);
+    EXPECT_TRUE(h.window().Server->Listen());
 }
 
 TEST(WindowProtocol, AnyReceivedCommandClosesTheSplashButASlavesReportDoesNot) {
     WindowHarness h(systemSection({QStringLiteral("Server_Port=%1").arg(freePort())}));
     h.window().CountdownTimer->setInterval(10);
-    bool closedByCommand = false;
-    // Slaves report as they connect; that must not take the Master's splash away.
-    QTimer::singleShot(200, [&] { h.window().ReceiveData("_sStacued|1|0|||0|0|1*_sErrx*"); });
-    QTimer::singleShot(400, [&] {
-        closedByCommand = h.window().splashShowing();
+    bool upAfterReport = false;
+    bool upAfterCommand = true;
+    // The splash runs its own event loop; this looks in from there once it is up.
+    QTimer inside;
+    inside.setInterval(5);
+    QObject::connect(&inside, &QTimer::timeout, [&] {
+        if (!h.window().splashShowing()) {
+            return;
+        }
+        inside.stop();
+        // Slaves report as they connect; that must not take the Master's splash away.
+        h.window().ReceiveData("_sStacued|1|0|||0|0|1*_sErrx*");
+        upAfterReport = h.window().splash()->isVisible();
         h.window().ReceiveData("_Nope*");
+        upAfterCommand = h.window().splash()->isVisible();
     });
+    inside.start();
     h.show();
-    ASSERT_TRUE(waitFor([&] { return closedByCommand && !h.window().splashShowing(); }));
+    ASSERT_TRUE(waitFor([&] { return !inside.isActive() && !h.window().splashShowing(); }));
+    EXPECT_TRUE(upAfterReport);
+    EXPECT_FALSE(upAfterCommand);
 }
 
 }  // namespace

@@ -1,9 +1,6 @@
 #include "e2e/show_instance.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -48,20 +45,6 @@ bool waitUntil(const std::function<bool()>& done, double seconds) {
         QThread::msleep(20);
     }
     return true;
-}
-
-quint16 freePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        throw std::runtime_error("no free port");
-    }
-    close(fd);
-    return ntohs(address.sin_port);
 }
 
 void makeClip(const QString& path, int frames) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/loopback.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
@@ -14,9 +16,6 @@ double monotonicNow();
 
 // Runs the event loop until `done` holds or `seconds` passed; returns what `done` said last.
 bool waitUntil(const std::function<bool()>& done, double seconds);
-
-// A free TCP port on the loopback address (bound once and given back).
-quint16 freePort();
 
 // Writes a frame-numbered MJPEG clip of `frames` frames at 25 frames a second, 320x240.
 void makeClip(const QString& path, int frames);

@@ -5,10 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -177,13 +173,7 @@ TEST(StatusShow, AFloodOfReportsFromAPeerDoesNotDisturbTheShow) {
     master.start();
     ASSERT_TRUE(master.waitFor(QStringLiteral("listening on port"), 0, 30))
         << logOf(master).toStdString();
-    const int peer = socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_GE(peer, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(peer, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const RawPeer peer = RawPeer::connectTo(port);
     const auto firstStart = master.waitFor(QStringLiteral("started frame"), 0, 30);
     ASSERT_TRUE(firstStart) << logOf(master).toStdString();
     const double from = monotonicNow();
@@ -197,12 +187,7 @@ TEST(StatusShow, AFloodOfReportsFromAPeerDoesNotDisturbTheShow) {
     while (flood.size() < 4 << 20) {
         flood += burst;
     }
-    for (qsizetype written = 0; written < flood.size();) {
-        const ssize_t n = ::send(peer, flood.constData() + written,
-                                 static_cast<std::size_t>(flood.size() - written), MSG_NOSIGNAL);
-        ASSERT_GT(n, 0);
-        written += n;
-    }
+    peer.send(flood);
     // The show goes on: the Master starts segment after segment as before.
     const auto later = [&] {
         return master.frames(QStringLiteral("started frame"), from).size() >= 3;
@@ -213,7 +198,6 @@ TEST(StatusShow, AFloodOfReportsFromAPeerDoesNotDisturbTheShow) {
         << logOf(master).toStdString();
     EXPECT_TRUE(logged(master, QStringLiteral("slave 127.0.0.1:"), QStringLiteral("cued 1")))
         << logOf(master).toStdString();
-    ::close(peer);
 }
 
 }  // namespace

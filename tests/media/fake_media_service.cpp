@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QObject>
+#include <algorithm>
 
 QString FakeMediaService::nameOf(MediaRef ref) {
     switch (ref) {
@@ -32,6 +33,14 @@ void FakeMediaService::queueEvent(long code, std::intptr_t param1, std::intptr_t
     }
 }
 
+bool FakeMediaService::holdsAll() const {
+    return std::all_of(held_.begin(), held_.end(), [](bool held) { return held; });
+}
+
+bool FakeMediaService::holdsNone() const {
+    return std::none_of(held_.begin(), held_.end(), [](bool held) { return held; });
+}
+
 bool FakeMediaService::createGraph() {
     record(QStringLiteral("createGraph"));
     EXPECT_FALSE(holds(MediaRef::GraphBuilder)) << "graph builder overwritten while held";
@@ -54,11 +63,15 @@ void FakeMediaService::release(MediaRef ref) {
 
 bool FakeMediaService::renderFile(const QString& name) {
     record(QStringLiteral("renderFile ") + name);
+    if (config.render) {
+        state.file = name;
+    }
     return config.render;
 }
 
 bool FakeMediaService::putCaption(const QString& caption) {
     record(QStringLiteral("putCaption ") + caption);
+    state.caption = caption;
     return config.caption;
 }
 
@@ -69,10 +82,12 @@ int FakeMediaService::width() {
 
 void FakeMediaService::putLeft(int left) {
     record(QStringLiteral("putLeft %1").arg(left));
+    state.left = left;
 }
 
 void FakeMediaService::putTop(int top) {
     record(QStringLiteral("putTop %1").arg(top));
+    state.top = top;
 }
 
 WindowHandle FakeMediaService::messageDrain() {
@@ -107,11 +122,13 @@ bool FakeMediaService::getEvent(MediaEventRecord& event, int timeoutMs) {
     event = events_.front();
     events_.pop_front();
     record(QStringLiteral("getEvent %1").arg(event.code));
+    ++state.unfreedEvents;
     return true;
 }
 
 void FakeMediaService::freeEventParams(const MediaEventRecord& event) {
     record(QStringLiteral("freeEventParams %1").arg(event.code));
+    --state.unfreedEvents;
 }
 
 bool FakeMediaService::setTimeFormatFrame() {
@@ -134,6 +151,8 @@ std::int64_t FakeMediaService::currentPosition() {
 
 void FakeMediaService::setPositions(std::int64_t current, std::int64_t stop) {
     record(QStringLiteral("setPositions %1 %2").arg(current).arg(stop));
+    state.start = current;
+    state.stop = stop;
 }
 
 void FakeMediaService::setNextRange(std::int64_t current, std::int64_t stop) {
@@ -146,12 +165,15 @@ void FakeMediaService::clearNextRange() {
 
 void FakeMediaService::run() {
     record(QStringLiteral("run"));
+    state.transport = Transport::Running;
 }
 
 void FakeMediaService::pause() {
     record(QStringLiteral("pause"));
+    state.transport = Transport::Paused;
 }
 
 void FakeMediaService::stop() {
     record(QStringLiteral("stop"));
+    state.transport = Transport::Stopped;
 }

@@ -29,6 +29,23 @@ public:
 
     Config config;
 
+    // Where the calls left the graph, for tests about the outcome rather than the calls.
+    enum class Transport { Stopped, Paused, Running };
+    struct State {
+        QString file;
+        QString caption;
+        int left = 0;
+        int top = 0;
+        std::int64_t start = -1;
+        std::int64_t stop = -1;
+        Transport transport = Transport::Stopped;
+        int unfreedEvents = 0;
+    };
+    State state;
+    // Every reference the player can hold is held.
+    bool holdsAll() const;
+    bool holdsNone() const;
+
     // Queues an event and, like the real service, notifies the notify window.
     void queueEvent(long code, std::intptr_t param1 = 0, std::intptr_t param2 = 0);
     std::size_t queuedEvents() const { return events_.size(); }

@@ -1,6 +1,7 @@
 // The player on the real GStreamer service, with an owner window as the program has one.
 
 #include "player_on_gstreamer.h"
+#include "support/log_capture.h"
 
 #include <QApplication>
 #include <QFile>
@@ -151,18 +152,6 @@ TEST_F(GraphPlayerOnGstreamer, TheLargestFrameNumbersReachTheGraphWithoutOverflo
     }
 }
 
-QStringList& capturedWarnings() {
-    static QStringList lines;
-    return lines;
-}
-
-void captureWarning(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type == QtWarningMsg) {
-        capturedWarnings() << QStringLiteral("%1: %2").arg(QLatin1String(context.category),
-                                                           message);
-    }
-}
-
 // The sink refuses a picture in the middle of a range (a display gone, a decoder failing): the
 // show goes on. The failure is logged with the file and the element, the file is opened again,
 // the range counts as complete so the controller moves on, and its next range plays at once.
@@ -177,11 +166,9 @@ TEST_F(GraphPlayerOnGstreamer, AFailureWhilePlayingReopensTheFileAndTheShowMoves
     };
     player->SetPlayRange(10, 50);
     probe.failOnceFrom(30);
-    capturedWarnings().clear();
-    const QtMessageHandler previous = qInstallMessageHandler(captureWarning);
+    const LogCapture log;
     player->PlayMedia();
     const bool completed = QTest::qWaitFor([&] { return owner.completions == 2; }, 15000);
-    qInstallMessageHandler(previous);
     ASSERT_TRUE(completed) << "completions " << owner.completions;
 
     const std::vector<std::int64_t> played = probe.played();
@@ -194,11 +181,11 @@ TEST_F(GraphPlayerOnGstreamer, AFailureWhilePlayingReopensTheFileAndTheShowMoves
     EXPECT_EQ(fileBox, clipPath(clip(ClipFormat::MjpegAvi, 100)));
     EXPECT_TRUE(dialogs.messages.empty());
     // Each element that stops streaming reports; the first names the file and the element.
-    const QStringList failures = capturedWarnings().filter(QStringLiteral("failed in"));
-    ASSERT_FALSE(failures.isEmpty()) << capturedWarnings().join(QLatin1Char('\n')).toStdString();
+    const QStringList failures = log.lines(QStringLiteral("failed in"));
+    ASSERT_FALSE(failures.isEmpty()) << log.lines().join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(failures[0].contains(fileBox)) << failures[0].toStdString();
     EXPECT_TRUE(failures[0].contains(QStringLiteral("/GstPlayBin"))) << failures[0].toStdString();
-    EXPECT_EQ(capturedWarnings().filter(QStringLiteral("opened again")).size(), 1);
+    EXPECT_EQ(log.lines(QStringLiteral("opened again")).size(), 1);
 }
 
 // The file is cut short while a range plays: the range ends far before its frames. That is a
@@ -212,21 +199,19 @@ TEST_F(GraphPlayerOnGstreamer, AFileCutShortWhilePlayingIsReopenedAsAFailure) {
     player->OpenMedia();
     ASSERT_TRUE(player->MediaOpen());
     player->SetPlayRange(0, 240);
-    capturedWarnings().clear();
-    const QtMessageHandler previous = qInstallMessageHandler(captureWarning);
+    const LogCapture log;
     player->PlayMedia();
     const bool playing = QTest::qWaitFor([&] { return probe.played().size() >= 5; }, 10000);
     QFile file(copy);
     const bool cut = file.resize(file.size() / 5);
     const bool completed = QTest::qWaitFor([&] { return owner.completions == 1; }, 15000);
     QTest::qWait(200);
-    qInstallMessageHandler(previous);
     ASSERT_TRUE(playing && cut && completed) << "completions " << owner.completions;
 
     EXPECT_TRUE(player->MediaOpen());
-    EXPECT_EQ(capturedWarnings().filter(QStringLiteral("file changed")).size(), 1)
-        << capturedWarnings().join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(capturedWarnings().filter(QStringLiteral("opened again")).size(), 1);
+    EXPECT_EQ(log.lines(QStringLiteral("file changed")).size(), 1)
+        << log.lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(log.lines(QStringLiteral("opened again")).size(), 1);
     EXPECT_EQ(owner.completions, 1);
 }
 

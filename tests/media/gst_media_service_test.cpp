@@ -1,6 +1,8 @@
 #include "media/gst/gst_media_service.h"
 #include "media_test_support.h"
 
+#include "support/log_capture.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -334,20 +336,28 @@ TEST(GstMediaServiceWindow, PauseHoldsTheFrameOnScreen) {
     VideoWindow* window = service.graph()->videoWindow();
     service.pause();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-    for (int wait : {130, 250, 410}) {
+    for (int frames : {3, 6, 10}) {
         service.setPositions(10, 100);
         ASSERT_TRUE(QTest::qWaitFor([&] { return frameInWindow(window) == 10; }, 5000));
         service.run();
-        QTest::qWait(wait);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return frameInWindow(window).value_or(0) >= 10 + frames; }, 10000));
         service.pause();
-        QTest::qWait(150);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                GstState state = GST_STATE_VOID_PENDING;
+                return gst_element_get_state(service.graph()->pipeline(), &state, nullptr, 0) ==
+                           GST_STATE_CHANGE_SUCCESS &&
+                       state == GST_STATE_PAUSED;
+            },
+            5000));
         const std::int64_t position = service.currentPosition();
-        EXPECT_GT(position, 10);
+        EXPECT_GE(position, 10 + frames);
         // Never the next frame (which the sink already holds for the resume); on a loaded
         // machine the frame due at the pause may not have been drawn yet.
         const std::int64_t shown = frameInWindow(window).value_or(-1);
-        EXPECT_LE(shown, position) << "paused after " << wait << " ms";
-        EXPECT_GE(shown, position - 1) << "paused after " << wait << " ms";
+        EXPECT_LE(shown, position) << "paused after " << frames << " frames";
+        EXPECT_GE(shown, position - 1) << "paused after " << frames << " frames";
     }
 
     // The controller's cue after a completed range: new range, then pause, while running.
@@ -381,20 +391,6 @@ TEST(GstMediaServiceWindow, PauseHoldsTheFrameOnScreen) {
 
 namespace {
 
-// Log lines arrive from GStreamer's threads.
-std::mutex capturedMutex;
-QStringList capturedLog;
-
-void captureMessage(QtMsgType, const QMessageLogContext& context, const QString& message) {
-    std::lock_guard lock(capturedMutex);
-    capturedLog.append(QString::fromUtf8(context.category) + QStringLiteral(": ") + message);
-}
-
-QStringList capturedFailures() {
-    std::lock_guard lock(capturedMutex);
-    return capturedLog.filter(QStringLiteral("failed in"));
-}
-
 // A graph that breaks while it plays: the failure is logged with the file and the element,
 // reported to the player, and the service keeps answering.
 TEST(GstMediaService, PlaybackErrorIsLoggedWithFileAndElement) {
@@ -411,23 +407,29 @@ TEST(GstMediaService, PlaybackErrorIsLoggedWithFileAndElement) {
     service.setNotifyWindow(&target, GraphNotifyEvent, 0);
     service.pause();
 
-    const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
-    service.run();
-    const bool logged = QTest::qWaitFor([] { return !capturedFailures().isEmpty(); }, 5000);
-    // The player hears of it once, however many elements stop streaming.
-    const bool reported = waitForEvent(service, target, EC_ERRORABORT, 5000);
-    const std::vector<long> later = drainEvents(service);
-    qInstallMessageHandler(previous);
-    ASSERT_TRUE(logged);
+    QStringList failures;
+    bool reported = false;
+    std::vector<long> later;
+    {
+        const LogCapture log;
+        service.run();
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !(failures = log.lines(QStringLiteral("failed in"))).isEmpty(); }, 5000));
+        // The player hears of it once, however many elements stop streaming.
+        reported = waitForEvent(service, target, EC_ERRORABORT, 5000);
+        later = drainEvents(service);
+    }
     EXPECT_TRUE(reported);
     EXPECT_EQ(std::count(later.begin(), later.end(), EC_ERRORABORT), 0);
-    const QString line = capturedFailures().first();
+    const QString line = failures.first();
     EXPECT_TRUE(line.startsWith(QStringLiteral("framelock.media: "))) << line.toStdString();
     EXPECT_TRUE(line.contains(path)) << line.toStdString();
     EXPECT_TRUE(line.contains(QStringLiteral("breaker"))) << line.toStdString();
+    // A place that is neither where it broke nor the start: the service still seeks.
     service.pause();
-    service.setPositions(0, 100);
-    EXPECT_GE(service.currentPosition(), 0);
+    service.setPositions(3, 100);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return service.currentPosition() == 3; }, 10000))
+        << service.currentPosition();
     releaseGraph(service);
 }
 

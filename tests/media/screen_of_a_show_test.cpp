@@ -5,10 +5,10 @@
 
 #include "fake_desktop_screen_saver.h"
 #include "player_on_gstreamer.h"
+#include "support/log_capture.h"
 
 #include <QDBusConnection>
 #include <QElapsedTimer>
-#include <QLoggingCategory>
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
@@ -84,43 +84,6 @@ private:
     bool saver_ = false;
 };
 
-// Records what the program logs in the media category, passing every message on as before.
-class MediaLog {
-public:
-    // The media category logs which way held the screen saver off only while switched on, as an
-    // installer switches it on.
-    MediaLog() : previous_(qInstallMessageHandler(&MediaLog::handle)) {
-        instance_ = this;
-        QLoggingCategory::setFilterRules(QStringLiteral("framelock.media*=true"));
-    }
-    ~MediaLog() {
-        QLoggingCategory::setFilterRules(QString());
-        qInstallMessageHandler(previous_);
-        instance_ = nullptr;
-    }
-    MediaLog(const MediaLog&) = delete;
-    MediaLog& operator=(const MediaLog&) = delete;
-
-    bool contains(const QString& text) const {
-        return std::any_of(lines_.begin(), lines_.end(),
-                           [&](const QString& line) { return line.contains(text); });
-    }
-
-private:
-    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        if (instance_ != nullptr && QLatin1String(context.category) == "framelock.media") {
-            instance_->lines_ << text;
-        }
-        if (instance_ != nullptr && instance_->previous_ != nullptr) {
-            instance_->previous_(type, context, text);
-        }
-    }
-
-    static inline MediaLog* instance_ = nullptr;
-    QtMessageHandler previous_;
-    QStringList lines_;
-};
-
 // True when `condition` held at every look over `ms` milliseconds, with the event loop running.
 template <typename Condition>
 bool holdsFor(int ms, Condition condition) {
@@ -174,7 +137,9 @@ protected:
     static inline std::unique_ptr<QProcess> bus;
     static inline QString busAddress;
     XServer x;
-    MediaLog log;
+    // The media category logs which way held the screen saver off only while switched on, as an
+    // installer switches it on.
+    const LogCapture log{QStringLiteral("framelock.media*=true")};
 };
 
 TEST_F(ScreenOfAShow, XScreenSaverStaysOffWhileMediaIsOpenAndReturnsAfterItCloses) {

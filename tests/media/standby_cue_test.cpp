@@ -132,11 +132,16 @@ TEST(StandbyAudio, TheSoundOfTheSwappedPipelineRunsFromTheCuedFrameAndTheOtherIs
     ASSERT_TRUE(cueShows(service, 50, 110));
     ASSERT_EQ(graph->shownPipeline(), 1);
     service.run();
-    QTest::qWait(400);
-    gint64 position = -1;
-    ASSERT_TRUE(gst_element_query_position(sinks.made[1], GST_FORMAT_TIME, &position));
-    EXPECT_GE(position, 2000 * GST_MSECOND);  // frame 50 at 25 fps
-    EXPECT_LT(position, 4400 * GST_MSECOND);  // the range's end, frame 110
+    const auto soundAt = [&](gint64& position) {
+        return gst_element_query_position(sinks.made[1], GST_FORMAT_TIME, &position) &&
+               position >= 0;
+    };
+    gint64 first = -1;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return soundAt(first); }, 10000));
+    EXPECT_GE(first, 2000 * GST_MSECOND);  // frame 50 at 25 fps
+    EXPECT_LT(first, 4400 * GST_MSECOND);  // the range's end, frame 110
+    gint64 later = -1;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return soundAt(later) && later > first; }, 10000));
     EXPECT_EQ(stateOf(sinks.made[1]), GST_STATE_PLAYING);
     EXPECT_EQ(stateOf(sinks.made[0]), GST_STATE_PAUSED);
     service.pause();

@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QTest>
@@ -43,13 +44,18 @@ quint16 boundPort(const TSimpleTCPServer& server) {
     return portOf(server.socketHandle());
 }
 
-quint16 unusedPort() {
+quint16 freePort() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     const sockaddr_in address = loopbackAddress(0);
     ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
     const quint16 port = portOf(fd);
     ::close(fd);
     return port;
+}
+
+int bytesWaiting(int socket) {
+    int count = 0;
+    return ::ioctl(socket, FIONREAD, &count) == 0 ? count : 0;
 }
 
 RawPeer::RawPeer(RawPeer&& other) noexcept : fd_(other.fd_) {
@@ -111,11 +117,11 @@ RawPeer RawPeer::startConnect(quint16 port) {
     return peer;
 }
 
-RawPeer RawPeer::listenOn(bool reuseAddress) {
+RawPeer RawPeer::listenOn(bool reuseAddress, quint16 port) {
     RawPeer peer(::socket(AF_INET, SOCK_STREAM, 0));
     const int reuse = reuseAddress ? 1 : 0;
     ::setsockopt(peer.fd_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof(reuse));
-    const sockaddr_in address = loopbackAddress(0);
+    const sockaddr_in address = loopbackAddress(port);
     if (::bind(peer.fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
         ::listen(peer.fd_, 5) != 0) {
         throw std::runtime_error("listen failed");

@@ -12,13 +12,17 @@ class TSimpleTCPServer;
 
 // Runs the event loop until the condition holds or the time is up; returns the condition.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 5000);
-// Runs the event loop for a while, for checks that something does not happen.
+// Runs the event loop for a while, for checks that something does not happen: on loopback
+// whatever a socket action sets off is ready at the loop's next pass, well within the default.
 void settle(int ms = 100);
 
 // The port the listening server was given by the kernel (it listens on Port 0).
 quint16 boundPort(const TSimpleTCPServer& server);
-// A port on loopback where nothing listens.
-quint16 unusedPort();
+// A port on loopback where nothing listens (bound once and given back): for a server to take,
+// or for a connection to be refused.
+quint16 freePort();
+// How many received bytes wait unread in a socket.
+int bytesWaiting(int socket);
 
 struct ErrorRecord {
     int socket;
@@ -46,8 +50,9 @@ public:
     void connect(quint16 port) const;
     // Starts connecting without waiting for the handshake.
     static RawPeer startConnect(quint16 port);
-    // Listens on 127.0.0.1 on an ephemeral port; reuseAddress as the server sets it.
-    static RawPeer listenOn(bool reuseAddress = false);
+    // Listens on 127.0.0.1 on the port (0: an ephemeral one); reuseAddress as the server sets
+    // it.
+    static RawPeer listenOn(bool reuseAddress = false, quint16 port = 0);
 
     int fd() const { return fd_; }
     quint16 localPort() const;

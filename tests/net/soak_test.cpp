@@ -60,7 +60,7 @@ TEST(NetSoak, RetryingAMasterThatIsDownGivesBackEveryDescriptor) {
     std::vector<int> codes;
     slave.OnError = [&](QObject*, qint32, qint32 code, const QString&) { codes.push_back(code); };
     slave.setHost(QStringLiteral("127.0.0.1"));
-    slave.setPort(unusedPort());
+    slave.setPort(freePort());
 
     const auto attempt = [&] {
         const std::size_t expected = codes.size() + 1;

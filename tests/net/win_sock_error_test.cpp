@@ -4,8 +4,12 @@
 #include "net/simple_tcp_server.h"
 #include "net/win_sock_error.h"
 
+#include <sched.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -39,16 +43,55 @@ TEST(LocalAddress, ALoopbackResultGivesWayToAnInterfaceAddress) {
     EXPECT_FALSE(LocalAddress::isLoopback("128.0.0.1"));
 }
 
+// What the server offers as its address on a machine whose name resolves to loopback (as
+// Debian's /etc/hosts has it) and that has one network interface, 10.200.0.7: run in a child
+// with a network and a host name of its own, so the answer does not hang on this machine's set-up.
+// Returns the address, or why it could not be tried.
+std::string offeredAddressBesideAnInterface() {
+    int out[2];
+    if (::pipe(out) != 0) {
+        return "no pipe";
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(out[0]);
+        if (::unshare(CLONE_NEWNET | CLONE_NEWUTS) != 0 || ::sethostname("localhost", 9) != 0 ||
+            std::system("ip link set lo up && ip tuntap add fl0 mode tun && "
+                        "ip addr add 10.200.0.7/24 dev fl0 && ip link set fl0 up") != 0) {
+            ::_exit(2);
+        }
+        TSimpleTCPServer server;
+        const QByteArray address = server.LocalIP().toLatin1();
+        ::_exit(::write(out[1], address.constData(), address.size()) == address.size() ? 0 : 3);
+    }
+    ::close(out[1]);
+    std::string address;
+    char buffer[64];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+        address.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) == 2) {
+        return "skip";
+    }
+    return address;
+}
+
 TEST(LocalAddress, TheServerShowsThisMachinesNameAndAnAddressSlavesCanReach) {
     TSimpleTCPServer server;
     char name[256] = {};
     ASSERT_EQ(::gethostname(name, sizeof(name) - 1), 0);
     EXPECT_EQ(server.LocalHostName(), QString::fromLocal8Bit(name));
-    const QString address = server.LocalIP();
-    if (!LocalAddress::firstInterfaceIPv4().isEmpty()) {
-        EXPECT_FALSE(LocalAddress::isLoopback(address)) << address.toStdString();
+    EXPECT_FALSE(server.LocalIP().isEmpty());
+
+    const std::string offered = offeredAddressBesideAnInterface();
+    if (offered == "skip") {
+        GTEST_SKIP() << "no network namespace of its own (needs CAP_SYS_ADMIN and /dev/net/tun):"
+                        " the interface address a Slave can reach is untested";
     }
-    EXPECT_FALSE(address.isEmpty());
+    EXPECT_EQ(offered, "10.200.0.7");
 }
 
 }  // namespace

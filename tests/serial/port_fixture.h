@@ -4,7 +4,11 @@
 
 #include <QString>
 #include <QTest>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "pty_pair.h"
 #include "serial/com_error.h"
@@ -49,4 +53,44 @@ EComPort comErrorOf(Action&& action) {
         return e;
     }
     return EComPort(0);
+}
+
+// Ends the port's waiting read as failed when it has not returned within a minute of this
+// object's making: a read that waits for its time-out instead of its bytes then fails its check
+// instead of passing late.
+class ReadWatchdog {
+public:
+    explicit ReadWatchdog(TComPort& port)
+        : thread_([this, &port] {
+              std::unique_lock lock(mutex_);
+              if (!changed_.wait_for(lock, std::chrono::minutes(1), [this] { return done_; })) {
+                  port.AbortPending();
+              }
+          }) {}
+    ~ReadWatchdog() {
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    ReadWatchdog(const ReadWatchdog&) = delete;
+    ReadWatchdog& operator=(const ReadWatchdog&) = delete;
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+// ReadStr under a ReadWatchdog: -1 when the read failed or the watchdog ended it.
+inline int watchedRead(TComPort& port, QByteArray& str, int count) {
+    const ReadWatchdog watchdog(port);
+    try {
+        return port.ReadStr(str, count);
+    } catch (const EComPort&) {
+        return -1;
+    }
 }

@@ -3,7 +3,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QThread>
-#include <ctime>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -90,10 +89,4 @@ NullModem::~NullModem() {
             socat_.waitForFinished(3000);
         }
     }
-}
-
-double processCpuMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
 }

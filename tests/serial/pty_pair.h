@@ -45,6 +45,3 @@ private:
     QProcess socat_;
     bool ok_ = false;
 };
-
-// CPU time used by this process so far, in milliseconds.
-double processCpuMs();

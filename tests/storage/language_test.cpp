@@ -69,7 +69,7 @@ TEST_F(LanguageTest, ShippedFilesEachSetExactlyTheSharedEntries) {
             shipped.TextByKey(QStringLiteral("Msg_Unlock")).contains(QChar(kUnlockCharacter)));
     }
     shipped.ApplyLanguage(&form, 1);
-    EXPECT_EQ(form.cbCom1->items(),
+    EXPECT_EQ(form.cbCom1->Items(),
               (QStringList{QStringLiteral("Kein Gerät"), "COM1", "COM2", "COM3", "COM4"}));
     EXPECT_EQ(form.findChild<QWidget*>("masterled")->toolTip(),
               QStringLiteral("Blinkt, wenn Daten gesendet werden"));
@@ -80,7 +80,7 @@ TEST_F(LanguageTest, ShippedFilesEachSetExactlyTheSharedEntries) {
     EXPECT_EQ(shipped.TextByKey(QStringLiteral("Msg_SetInPoint")),
               QStringLiteral("Soll das aktuelle Bild der neue In-Punkt werden?"));
     shipped.ApplyLanguage(&form, 0);
-    EXPECT_EQ(form.cbCom2->items().front(), QStringLiteral("No Device"));
+    EXPECT_EQ(form.cbCom2->Items().front(), QStringLiteral("No Device"));
     EXPECT_EQ(form.sbUSA->text(), QStringLiteral("Eng."));
     EXPECT_EQ(form.findChild<QGroupBox*>("gbSync")->title(), QStringLiteral("Sync. Points:"));
     EXPECT_EQ(shipped.TextByKey(QStringLiteral("ErrMsg_SetComPort1")).count(u'\n'), 1);
@@ -158,7 +158,7 @@ TEST_F(LanguageTest, EntriesFollowTheKeyRules) {
     EXPECT_EQ(form.toolTip(), "Form hint");
     EXPECT_EQ(form.findChild<QPushButton*>("bStop")->text(), "");
     EXPECT_EQ(form.findChild<QPushButton*>("bPlay")->text(), "Go = now");
-    EXPECT_EQ(form.cbCom1->items(), (QStringList{"A", "B", "~C"}));
+    EXPECT_EQ(form.cbCom1->Items(), (QStringList{"A", "B", "~C"}));
     EXPECT_EQ(memo->toPlainText(), "one\ntwo");
     EXPECT_EQ(form.findChild<QPushButton*>("bRewind")->text(), "Rewind");
     EXPECT_FALSE(form.cbLock->isChecked());

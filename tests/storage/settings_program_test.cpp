@@ -8,9 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -69,30 +66,6 @@ void pause(double seconds) {
     waitUntil([] { return false; }, seconds);
 }
 
-// A listening socket on the loopback address, standing in for a Master that starts late.
-class LateMaster {
-public:
-    explicit LateMaster(quint16 port) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        listening_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                     ::listen(fd_, 8) == 0;
-    }
-    ~LateMaster() { ::close(fd_); }
-    LateMaster(const LateMaster&) = delete;
-    LateMaster& operator=(const LateMaster&) = delete;
-    bool listening() const { return listening_; }
-
-private:
-    int fd_ = -1;
-    bool listening_ = false;
-};
-
 // With a port of 0 the Master would listen where no Slave looks, with a start interval of 0 it
 // would never start on its own.
 TEST(SettingsInTheProgram, MasterWithPortAndStartIntervalOfZeroListensOnItsPortAndStarts) {
@@ -129,8 +102,8 @@ TEST(SettingsInTheProgram, SlavesWithUnusableRetryIntervalsJoinAMasterThatStarts
         ASSERT_TRUE(slave->waitFor(QStringLiteral("error"), 0, 30)) << logOf(*slave).toStdString();
     }
     const double masterUp = monotonicNow();
-    const LateMaster master(settings.port);
-    ASSERT_TRUE(master.listening());
+    // A Master that starts late.
+    const RawPeer master = RawPeer::listenOn(true, settings.port);
     for (const ShowInstance* slave : {&slaveAtZero, &slaveAtText}) {
         // The design's retry time, and room for a loaded machine.
         EXPECT_TRUE(slave->waitFor(QStringLiteral("connected to"), masterUp, 2.0 + 10))

@@ -6,32 +6,6 @@
 #include <QVBoxLayout>
 #include <limits>
 
-QStringList TestListBox::items() const {
-    QStringList texts;
-    for (int i = 0; i < count(); ++i) {
-        texts << item(i)->text();
-    }
-    return texts;
-}
-
-void TestListBox::setItems(const QStringList& items) {
-    clear();
-    addItems(items);
-}
-
-QStringList TestComboBox::items() const {
-    QStringList texts;
-    for (int i = 0; i < count(); ++i) {
-        texts << itemText(i);
-    }
-    return texts;
-}
-
-void TestComboBox::setItems(const QStringList& items) {
-    clear();
-    addItems(items);
-}
-
 QTimer* TestFrameLock::timer(const QString& name, int interval) {
     auto* t = new QTimer(this);
     t->setObjectName(name);
@@ -89,10 +63,10 @@ TestFrameLock::TestFrameLock() {
     syncLed = add<TLedIndicator>(QStringLiteral("syncLed"));
     slaveled = add<TLedIndicator>(QStringLiteral("slaveled"));
     thruled = add<TLedIndicator>(QStringLiteral("thruled"));
-    lbCut = add<TestListBox>(QStringLiteral("lbCut"));
-    lbConnected = add<TestListBox>(QStringLiteral("lbConnected"));
-    cbCom1 = add<TestComboBox>(QStringLiteral("cbCom1"));
-    cbCom2 = add<TestComboBox>(QStringLiteral("cbCom2"));
+    lbCut = add<TListBox>(QStringLiteral("lbCut"));
+    lbConnected = add<TListBox>(QStringLiteral("lbConnected"));
+    cbCom1 = add<TComboBox>(QStringLiteral("cbCom1"));
+    cbCom2 = add<TComboBox>(QStringLiteral("cbCom2"));
 
     // Every remaining control the language files name.
     for (const std::string_view entry : kInterfaceEntries) {
@@ -125,7 +99,8 @@ TestFrameLock::TestFrameLock() {
     ComPort1->setObjectName(QStringLiteral("ComPort1"));
     ComPort2 = new TComPort(this);
     ComPort2->setObjectName(QStringLiteral("ComPort2"));
-    ComportsNr = new TestProps(QStringLiteral("ComportsNr"), this);
+    ComportsNr = new TktProps(this);
+    ComportsNr->setObjectName(QStringLiteral("ComportsNr"));
     StatusTimer = timer(QStringLiteral("StatusTimer"), 1000);
     ClientStatusTimer = timer(QStringLiteral("ClientStatusTimer"), 2000);
     OpenTimer = timer(QStringLiteral("OpenTimer"), 2000);

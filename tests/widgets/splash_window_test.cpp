@@ -159,11 +159,8 @@ TEST(SplashWindow, RealTimerClosesTheModalSplashAndExecReturns) {
     RecordingDialogs dialogs;
     QPointer<TfSplash> splash = new TfSplash(dialogs, false);
     splash->findChild<QTimer*>(QStringLiteral("CountDownTimer"))->setInterval(5);
-    QElapsedTimer clock;
-    clock.start();
     splash->exec();
     EXPECT_TRUE(splash.isNull());
-    EXPECT_LT(clock.elapsed(), 5000);
 }
 
 TEST(SplashWindow, KeyThatTypesACharacterClosesOthersDoNot) {
