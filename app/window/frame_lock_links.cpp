@@ -12,8 +12,10 @@
 #include "storage/kt_language.h"
 #include "storage/profile_file.h"
 #include "storage/windows1252.h"
+#include "storage/wording.h"
 #include "ui_fFrameLock.h"
 #include "widgets/dialog_service.h"
+#include "widgets/gui/status_box.h"
 
 #include <QTimer>
 #include <optional>
@@ -193,9 +195,12 @@ bool TfFrameLock::eSlaveIPKeyPress(QObject* Sender, QChar Key) {
 void TfFrameLock::ServerError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
                               const QString& ErrorMsg) {
     Q_UNUSED(Sender);
-    const QString text = LinkFailureText::forServer(ErrorCode, ErrorMsg, Server->Port());
+    const quint16 port = Server->Port();
+    const QString text = LinkFailureText::forServer(ErrorCode, ErrorMsg, port);
     qCWarning(lcNet).noquote() << "error" << ErrorCode << text << "on server socket" << Socket;
-    ShowStatus(ui->eServerStatus, QString(), text);
+    ShowStatus(ui->eServerStatus, [ErrorCode, ErrorMsg, port](const Wording& say) {
+        return LinkFailureText::forServer(ErrorCode, ErrorMsg, port, say);
+    });
     services_.dialogs->beep(BeepKind::Exclamation);
     // A failed connection is already dropped by the server alone; restarting the server would
     // throw every other Slave off the Master. Only a server that no longer listens retries.
@@ -207,10 +212,13 @@ void TfFrameLock::ServerError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
 void TfFrameLock::ClientError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
                               const QString& ErrorMsg) {
     Q_UNUSED(Sender);
-    const QString text =
-        LinkFailureText::forClient(ErrorCode, ErrorMsg, Client->Host(), Client->Port());
+    const QString host = Client->Host();
+    const quint16 port = Client->Port();
+    const QString text = LinkFailureText::forClient(ErrorCode, ErrorMsg, host, port);
     qCWarning(lcNet).noquote() << "error" << ErrorCode << text << "on client socket" << Socket;
-    ShowStatus(ui->eClientStatus, QString(), text);
+    ShowStatus(ui->eClientStatus, [ErrorCode, ErrorMsg, host, port](const Wording& say) {
+        return LinkFailureText::forClient(ErrorCode, ErrorMsg, host, port, say);
+    });
     services_.dialogs->beep(BeepKind::Exclamation);
     if (!Closing) {
         ClientStatusTimer->start();
@@ -280,33 +288,45 @@ void TfFrameLock::ComRetryTimerTimer() {
     }
 }
 
-void TfFrameLock::ShowStatus(QLineEdit* box, const QString& key, const QString& detail) {
-    linkStatus_[box] = {key, detail};
+void TfFrameLock::ShowStatus(TStatusBox* box, const QString& key, const QString& detail) {
+    linkStatus_[box] = {key, detail, {}};
     box->setText(LinkStatusText(linkStatus_[box]));
-    // The beginning of a message says the most.
-    box->setCursorPosition(0);
+    FitToContents();
+}
+
+void TfFrameLock::ShowStatus(TStatusBox* box, std::function<QString(const Wording&)> worded) {
+    linkStatus_[box] = {QString(), QString(), std::move(worded)};
+    box->setText(LinkStatusText(linkStatus_[box]));
+    FitToContents();
 }
 
 void TfFrameLock::ShowComFailure(const QString& key, const QString& detail) {
-    linkStatus_[ui->lComStatus] = {key, detail};
-    const QString text = LinkStatusText(linkStatus_[ui->lComStatus]);
-    ui->lComStatus->setText(text);
-    ui->lComStatus->setToolTip(text);
+    ShowStatus(ui->lComStatus, key, detail);
 }
 
 QString TfFrameLock::LinkStatusText(const LinkStatus& status) const {
+    if (status.worded) {
+        return status.worded(OperatorWording());
+    }
     return (status.key.isEmpty() ? QString() : lang->TextByKey(status.key)) + status.detail;
 }
 
+Wording TfFrameLock::OperatorWording() const {
+    return Wording([this](const QString& key) { return lang->TextByKey(key); });
+}
+
+TStatusBox* TfFrameLock::ShownStatusBox() const {
+    if (!IsLan()) {
+        return ui->lComStatus;
+    }
+    return IsMaster() ? ui->eServerStatus : ui->eClientStatus;
+}
+
 void TfFrameLock::RefreshLinkStatus() {
-    for (QLineEdit* box : {ui->eServerStatus, ui->eClientStatus}) {
+    for (TStatusBox* box : {ui->eServerStatus, ui->eClientStatus, ui->lComStatus}) {
         if (linkStatus_.contains(box)) {
-            const LinkStatus shown = linkStatus_.value(box);
-            ShowStatus(box, shown.key, shown.detail);
+            box->setText(LinkStatusText(linkStatus_.value(box)));
         }
     }
-    if (linkStatus_.contains(ui->lComStatus)) {
-        const LinkStatus shown = linkStatus_.value(ui->lComStatus);
-        ShowComFailure(shown.key, shown.detail);
-    }
+    FitToContents();
 }

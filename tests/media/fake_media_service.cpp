@@ -54,7 +54,7 @@ void FakeMediaService::release(MediaRef ref) {
 
 bool FakeMediaService::renderFile(const QString& name) {
     record(QStringLiteral("renderFile ") + name);
-    return config.render;
+    return config.render && !config.unplayable.contains(name);
 }
 
 bool FakeMediaService::putCaption(const QString& caption) {

@@ -71,7 +71,8 @@ QPixmap logoPixmap() {
 TfktWAbout::TfktWAbout(DialogService& dialogs, QWidget* parent)
     : QDialog(parent),
       webLink_(new TktWURLLabel(dialogs, this)),
-      mailLink_(new TktWURLLabel(dialogs, this)) {
+      mailLink_(new TktWURLLabel(dialogs, this)),
+      mailFailure_(new QLabel(this)) {
     setObjectName(QStringLiteral("fktWAbout"));
     setWindowTitle(QStringLiteral("About"));
     setFont(dialogFont(kSansFamilies, 11));
@@ -134,6 +135,14 @@ TfktWAbout::TfktWAbout(DialogService& dialogs, QWidget* parent)
     description->setWordWrap(true);
     description->setFixedWidth(409);
     description->adjustSize();
+    // Hidden until a mail could not be started: the address, to be copied.
+    mailFailure_->setObjectName(QStringLiteral("lNoMail"));
+    mailFailure_->setWordWrap(true);
+    mailFailure_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    mailFailure_->setGeometry(kMargin, kMargin + 300, 409, 34);
+    mailFailure_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    mailFailure_->hide();
+    mailLink_->OnOpenFailed = [this](TktWURLLabel&) { showMailFailure(); };
     auto* rule = new QFrame(this);
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
@@ -159,4 +168,9 @@ TfktWAbout::TfktWAbout(DialogService& dialogs, QWidget* parent)
 
 void TfktWAbout::bReportClick() {
     mailLink_->Click();
+}
+
+void TfktWAbout::showMailFailure() {
+    mailFailure_->setText(mailFailureText_.arg(product::kSupportMail));
+    mailFailure_->show();
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class DialogService;
+class QLabel;
 class TktWURLLabel;
 
 // The About dialog: logo, product title and subtitle, the maker's web and support-mail links, a
@@ -18,9 +19,17 @@ public:
     TktWURLLabel* mailLink() const { return mailLink_; }
 
     // "Send a Bug Report/Suggestion": a new mail to the support address; the dialog stays open.
+    // Where no mail program takes it, the dialog shows the address to write to.
     void bReportClick();
+    // What the dialog says then; "%1" stands for the address.
+    void setMailFailureText(const QString& text) { mailFailureText_ = text; }
 
 private:
+    void showMailFailure();
+
     TktWURLLabel* webLink_;
     TktWURLLabel* mailLink_;
+    QLabel* mailFailure_;
+    QString mailFailureText_ =
+        QStringLiteral("No mail program opened the message. Please write to %1");
 };
