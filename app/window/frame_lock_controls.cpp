@@ -173,9 +173,7 @@ void TfFrameLock::bHelpClick() {
 }
 
 void TfFrameLock::bAboutClick() {
-    TfktWAbout about(*services_.dialogs, this);
-    about.setMailFailureText(OperatorWording()(
-        "TxT_NoMailProgram", "No mail program opened the message. Please write to %1"));
+    TfktWAbout about(*services_.dialogs, OperatorWording(), this);
     about.exec();
 }
 

