@@ -157,7 +157,7 @@ for german in 0 1; do
 
     click "$window" 40 24
     sleep 1.5
-    about=$(xdotool search --all --onlyvisible --name '^About$' | head -1)
+    about=$(xdotool search --all --onlyvisible --name '^(About|Info)$' | head -1)
     click "$about" 241 373
     sleep 3
     snap "about_nomail_$lang"
