@@ -29,27 +29,34 @@ constexpr int kSlaveLinkTop = 336;
 constexpr int kHighestComPort = 8;
 
 struct ComFailure {
+    EComPort error;
+    QString devicePath;
     // The port's own wording ("Unable to open com port (win error code: 13)"), for the log.
-    QString raw;
-    // The device and the Linux reason, for the operator.
-    QString reason;
+    QString raw() const { return QString::fromUtf8(error.what()); }
+    // The device and the Linux reason, for the operator; English for the log.
+    QString reason(const Wording& say = Wording()) const {
+        return ComFailureText(error, devicePath, say);
+    }
 };
 
 // Opens the port as COMnumber; what went wrong when it cannot be opened.
 std::optional<ComFailure> tryOpenComPort(TComPort& port, int number) {
     if (number > kHighestComPort) {
-        const EComPort failure(ComErrorCode::OpenFailed);
-        return ComFailure{QString::fromUtf8(failure.what()),
-                          ComFailureText(failure, QStringLiteral("COM%1").arg(number))};
+        return ComFailure{EComPort(ComErrorCode::OpenFailed), QStringLiteral("COM%1").arg(number)};
     }
     try {
         port.SetPort(static_cast<TPortType>(number - 1));
         port.Open();
         return std::nullopt;
     } catch (const EComPort& e) {
-        return ComFailure{QString::fromUtf8(e.what()),
-                          ComFailureText(e, port.DevicePaths().PathFor(port.Port()))};
+        return ComFailure{e, port.DevicePaths().PathFor(port.Port())};
     }
+}
+
+// The language file's value loses its trailing space when it is read.
+QString ComPortLostText(const Wording& say, const QString& device) {
+    return say("TxT_ComPortLost", "Serial port lost, trying again:").trimmed() + QLatin1Char(' ') +
+           device;
 }
 
 }  // namespace
@@ -151,13 +158,13 @@ void TfFrameLock::OpenComPort(TComPort& port, int number, const char* errorKey) 
     if (const std::optional<ComFailure> failure = tryOpenComPort(port, number)) {
         qCWarning(lcSerial).noquote()
             << port.objectName() << QStringLiteral("COM%1").arg(number)
-            << "cannot be opened:" << failure->raw << "-" << failure->reason;
+            << "cannot be opened:" << failure->raw() << "-" << failure->reason();
         port.Close();
         // The language file's text first, then what it is in this case.
-        services_.dialogs->messageBox(lang->TextByKey(QString::fromLatin1(errorKey)) +
-                                          QStringLiteral("\n\n") + failure->reason,
-                                      lang->TextByKey(QStringLiteral("ErrTitel_SetComPort")),
-                                      MessageBoxFlags::IconError);
+        services_.dialogs->messageBox(
+            lang->TextByKey(QString::fromLatin1(errorKey)) + QStringLiteral("\n\n") +
+                failure->reason(OperatorWording()),
+            lang->TextByKey(QStringLiteral("ErrTitel_SetComPort")), MessageBoxFlags::IconError);
     }
 }
 
@@ -254,7 +261,9 @@ void TfFrameLock::ComPortClose(QObject* Sender) {
     // The device went away (an adapter pulled, a line hung up): try again until it is back.
     qCWarning(lcSerial, "lost %s (reopening every %d ms)", qPrintable(port->DeviceName()),
               ComRetryTimer->interval());
-    ShowComFailure(QStringLiteral("TxT_ComPortLost"), port->DeviceName());
+    ShowStatus(ui->lComStatus, [device = port->DeviceName()](const Wording& say) {
+        return ComPortLostText(say, device);
+    });
     services_.dialogs->beep(BeepKind::Exclamation);
     ComRetryTimer->start();
 }
@@ -274,9 +283,11 @@ void TfFrameLock::ComRetryTimerTimer() {
         }
         if (const std::optional<ComFailure> failure = tryOpenComPort(*port, number)) {
             missing = true;
-            ShowComFailure(
-                QStringLiteral("TxT_ComPortLost"),
-                port->DeviceName() + QStringLiteral(" (") + failure->reason + QLatin1Char(')'));
+            ShowStatus(ui->lComStatus,
+                       [device = port->DeviceName(), failed = *failure](const Wording& say) {
+                           return ComPortLostText(say, device) + QStringLiteral(" (") +
+                                  failed.reason(say) + QLatin1Char(')');
+                       });
         } else {
             qCInfo(lcSerial) << port->objectName() << "is back";
         }
