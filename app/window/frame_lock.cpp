@@ -53,6 +53,7 @@ TfFrameLock::TfFrameLock(FrameLockServices services, QWidget* parent)
       ui(std::make_unique<Ui::TfFrameLock>()),
       assembler_([this](const QByteArray& command) { DispatchCommand(command); }) {
     ui->setupUi(this);
+    DesignWidth = width();
     createComponents();
     createPlayer();
     connectHandlers();
@@ -179,15 +180,15 @@ void TfFrameLock::FormCreate() {
 void TfFrameLock::FitToContents() {
     FitStatusBoxes();
     int bottom = 0;
-    int right = 0;
     for (QObject* child : children()) {
         auto* widget = qobject_cast<QWidget*>(child);
         if (widget && !widget->isWindow() && widget->isVisibleTo(this)) {
             bottom = std::max(bottom, widget->geometry().bottom() + 1);
-            right = std::max(right, widget->geometry().right() + 1);
         }
     }
-    setFixedSize(right, bottom + 4);
+    // As high as its groups; as wide as the operator likes, for long status lines.
+    setMinimumSize(DesignWidth, bottom + 4);
+    setMaximumSize(QWIDGETSIZE_MAX, bottom + 4);
 }
 
 QString TfFrameLock::TitleSuffixText() const {
@@ -245,6 +246,11 @@ void TfFrameLock::FormShow() {
     }
     ApplyRoleLayout();
     FormStorage->setActive(false);
+}
+
+void TfFrameLock::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    StretchToWidth();
 }
 
 void TfFrameLock::closeEvent(QCloseEvent* event) {

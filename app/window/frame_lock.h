@@ -218,6 +218,7 @@ protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -249,6 +250,8 @@ private:
     TStatusBox* ShownStatusBox() const;
     // Each status box takes the height its whole text needs; its group grows with it.
     void FitStatusBoxes();
+    // The groups, the status boxes and the Master's list take the window's width.
+    void StretchToWidth();
     // The list's selection is the current segment; -1 selects nothing.
     void SelectSyncPoint(int row);
     std::int32_t InPoint() const;
@@ -347,6 +350,8 @@ private:
     // "[Window] TitleSuffix=": an installer with several instances on one screen, or several
     // screens, tells the windows apart by it. Read once, at the first show.
     QString TitleSuffix;
+    // The width the window was designed for; it may be widened, not narrowed.
+    int DesignWidth = 0;
     // What each link status box shows.
     QHash<QWidget*, LinkStatus> linkStatus_;
 

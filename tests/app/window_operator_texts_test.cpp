@@ -101,6 +101,13 @@ TEST(WindowOperatorTexts, ALinkFailureIsShownWholeInTheLanguageAndLoggedInEnglis
     EXPECT_GE(box->height(), box->heightForWidth(box->width()));
     EXPECT_LE(slave.ui().gbLanSlave->geometry().bottom(), slave.window().height());
     EXPECT_TRUE(box->toolTip().startsWith(german));
+    // A window the operator widens gives the text a wider box, and the lines it needs fewer.
+    const int narrow = box->height();
+    slave.window().resize(slave.window().width() + 400, slave.window().height());
+    EXPECT_EQ(slave.ui().gbLanSlave->width(), slave.window().width());
+    EXPECT_EQ(box->geometry().right() + 1 + 8, slave.window().width());
+    EXPECT_LT(box->height(), narrow);
+    EXPECT_GE(box->height(), box->heightForWidth(box->width()));
 
     QTest::mouseClick(slave.ui().sbUSA, Qt::LeftButton);
     EXPECT_EQ(box->text(), QStringLiteral("Connection refused: nothing listens on 127.0.0.1 port "

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Saves what an installer meets in the real program, in English (_en) and German (_ge): a Slave
 # without its Master (slave_refused) and with a Master's name that does not resolve
-# (slave_badname), a Master whose check at Start fails (master_check), a media file missing at
-# start (missing_media, and missing_media_opened once it is there), a file choice that cannot be
-# played (file_choice), Help without a browser (help_failed) and a bug report without a mail
-# program (about_nomail), on a machine whose desktop has no browser and no mail program (or
-# refuses them to root). Runs as root in a private network namespace under a private Xvfb.
+# (slave_badname), a Master whose check at Start fails (master_check, and master_check_wide in a
+# widened window), a media file missing at start (missing_media, and missing_media_opened once it
+# is there), a file choice that cannot be played (file_choice), Help without a browser
+# (help_failed) and a bug report without a mail program (about_nomail), on a machine whose
+# desktop has no browser and no mail program (or refuses them to root). Runs as root in a
+# private network namespace under a private Xvfb.
 #   tools/screenshots/installer_shots.sh [build directory] [output directory]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -124,6 +125,9 @@ for german in 0 1; do
     window=$(main_window "$last")
     xdotool windowactivate --sync "$window" 2>/dev/null || true
     snap "master_check_$lang"
+    # Widened by the operator: the status box and the list take the room.
+    xdotool windowsize "$window" 600 700
+    snap "master_check_wide_$lang"
     stop_all
 
     instance "$work/$lang/missing" False "$work/$lang/late.avi" "$german"
