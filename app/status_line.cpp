@@ -75,7 +75,10 @@ StatusText statusText(const SlaveStatus& slave, const ShowFacts& show, const Sta
                                &show.master, words);
     }
     if (!slave.error.isEmpty()) {
-        parts << printableText(slave.error);
+        const QString mediaFailed = StatusWords{}.mediaFailed;
+        parts << printableText(slave.error.startsWith(mediaFailed)
+                                   ? words.mediaFailed + slave.error.mid(mediaFailed.size())
+                                   : slave.error);
     }
     return result;
 }

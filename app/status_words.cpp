@@ -1,8 +1,14 @@
 #include "app/status_words.h"
 
+#include "storage/wording.h"
+
 #include <utility>
 
 StatusWords StatusWords::fromLanguage(const std::function<QString(const QString&)>& textByKey) {
+    return fromWording(Wording(textByKey));
+}
+
+StatusWords StatusWords::fromWording(const Wording& say) {
     StatusWords words;
     const std::pair<const char*, QString*> keys[] = {
         {"TxT_StatusSegment", &words.segment},
@@ -18,12 +24,10 @@ StatusWords StatusWords::fromLanguage(const std::function<QString(const QString&
         {"TxT_StatusFrames", &words.frames},
         {"TxT_StatusMaster", &words.master},
         {"TxT_StatusCheckFailed", &words.checkFailed},
+        {"TxT_StatusMediaFailed", &words.mediaFailed},
     };
     for (const auto& [key, word] : keys) {
-        const QString text = textByKey(QString::fromLatin1(key));
-        if (text != QLatin1String(key) && !text.isEmpty()) {
-            *word = text;
-        }
+        *word = say(QString::fromLatin1(key), *word);
     }
     return words;
 }

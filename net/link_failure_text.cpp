@@ -16,54 +16,73 @@ constexpr int kConnectionRefused = 10061;
 constexpr int kHostUnreachable = 10065;
 constexpr int kPrivilegedPorts = 1024;
 
-QString joined(const QString& text, const QString& reason) {
-    return text + QStringLiteral(": ") + reason;
+QString joined(const Wording& say, int code, const QString& text, const QString& reason) {
+    return say(QStringLiteral("TxT_WinSock%1").arg(code), text) + QStringLiteral(": ") + reason;
 }
 
 }  // namespace
 
-QString forServer(int code, const QString& text, quint16 port) {
-    const QString where = QStringLiteral("port %1").arg(port);
+QString forServer(int code, const QString& text, quint16 port, const Wording& say) {
+    const QString p = QString::number(port);
     switch (code) {
         case kAddressInUse:
-            return joined(text, where + QStringLiteral(" is in use by another program"));
+            return joined(say, code, text,
+                          say("TxT_LinkPortInUse", "port %1 is in use by another program").arg(p));
         case kPermissionDenied:
-            return joined(text, port < kPrivilegedPorts
-                                    ? where + QStringLiteral(" is reserved for the system; "
-                                                             "choose a port from 1024 up")
-                                    : where + QStringLiteral(" is not allowed to this user"));
+            return joined(
+                say, code, text,
+                port < kPrivilegedPorts
+                    ? say("TxT_LinkPortReserved",
+                          "port %1 is reserved for the system; choose a port from 1024 "
+                          "up")
+                          .arg(p)
+                    : say("TxT_LinkPortDenied", "port %1 is not allowed to this user").arg(p));
         case kTooManyOpenFiles:
-            return joined(text, QStringLiteral("no descriptor left for more connections on ") +
-                                    where + QStringLiteral("; Slaves are turned away meanwhile"));
+            return joined(say, code, text,
+                          say("TxT_LinkNoDescriptor",
+                              "no descriptor left for more connections on port %1; Slaves are "
+                              "turned away meanwhile")
+                              .arg(p));
         case WinSockError::TimedOut:
-            return joined(text, QStringLiteral("a Slave on ") + where +
-                                    QStringLiteral(" stopped answering and was dropped"));
+            return joined(
+                say, code, text,
+                say("TxT_LinkSlaveDropped", "a Slave on port %1 stopped answering and was dropped")
+                    .arg(p));
         default:
-            return joined(text, where);
+            return joined(say, code, text, say("TxT_LinkPort", "port %1").arg(p));
     }
 }
 
-QString forClient(int code, const QString& text, const QString& host, quint16 port) {
-    const QString where = QStringLiteral("%1 port %2").arg(host).arg(port);
+QString forClient(int code, const QString& text, const QString& host, quint16 port,
+                  const Wording& say) {
+    const QString p = QString::number(port);
     switch (code) {
         case WinSockError::BadAddress:
-            return joined(text, QStringLiteral("the name \"%1\" cannot be resolved").arg(host));
+            return joined(
+                say, code, text,
+                say("TxT_LinkNameUnknown", "the name \"%1\" cannot be resolved").arg(host));
         case kConnectionRefused:
-            return joined(text, QStringLiteral("nothing listens on ") + where +
-                                    QStringLiteral(" (is the Master running?)"));
+            return joined(say, code, text,
+                          say("TxT_LinkNothingListens",
+                              "nothing listens on %1 port %2 (is the Master running?)")
+                              .arg(host, p));
         case WinSockError::TimedOut:
-            return joined(text, where + QStringLiteral(" does not answer"));
+            return joined(say, code, text,
+                          say("TxT_LinkNoAnswer", "%1 port %2 does not answer").arg(host, p));
         case kNetworkDown:
         case kNetworkUnreachable:
         case kHostUnreachable:
         case kAddressNotAvailable:
-            return joined(text, host + QStringLiteral(" cannot be reached from this computer"));
+            return joined(
+                say, code, text,
+                say("TxT_LinkUnreachable", "%1 cannot be reached from this computer").arg(host));
         case WinSockError::ConnectionReset:
         case WinSockError::NotConnected:
             return joined(
-                text, QStringLiteral("the Master at ") + where + QStringLiteral(" ended the link"));
+                say, code, text,
+                say("TxT_LinkMasterEnded", "the Master at %1 port %2 ended the link").arg(host, p));
         default:
-            return joined(text, where);
+            return joined(say, code, text, say("TxT_LinkHostPort", "%1 port %2").arg(host, p));
     }
 }
 

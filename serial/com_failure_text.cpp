@@ -22,27 +22,28 @@ QString deviceGroup(const QString& devicePath) {
     return QStringLiteral("dialout");
 }
 
-QString reason(int systemCode, const QString& devicePath) {
+QString reason(int systemCode, const QString& devicePath, const Wording& say) {
     switch (systemCode) {
         case ENOENT:
-            return QStringLiteral(
-                "no such device: is the adapter plugged in, and does the "
-                "section \"Ports\" of frameLock.ini name it?");
+            return say("TxT_ComNoDevice",
+                       "no such device: is the adapter plugged in, and does the section \"Ports\" "
+                       "of frameLock.ini name it?");
         case EACCES:
         case EPERM:
-            return QStringLiteral("permission denied: add the user to the group ") +
-                   deviceGroup(devicePath);
+            return say("TxT_ComDenied", "permission denied: add the user to the group %1")
+                .arg(deviceGroup(devicePath));
         case EBUSY:
         case EWOULDBLOCK:
-            return QStringLiteral("in use by another program");
+            return say("TxT_ComBusy", "in use by another program");
         case ENXIO:
         case ENODEV:
-            return QStringLiteral("the device does not answer: unplugged or switched off?");
+            return say("TxT_ComNoAnswer", "the device does not answer: unplugged or switched off?");
         case ENOTTY:
         case EINVAL:
-            return QStringLiteral("not a serial device");
+            return say("TxT_ComNotSerial", "not a serial device");
         case EIO:
-            return QStringLiteral("input/output error: the adapter or its cable may be failing");
+            return say("TxT_ComIoError",
+                       "input/output error: the adapter or its cable may be failing");
         default:
             return QString::fromLocal8Bit(std::strerror(systemCode));
     }
@@ -50,9 +51,9 @@ QString reason(int systemCode, const QString& devicePath) {
 
 }  // namespace
 
-QString ComFailureText(const EComPort& failure, const QString& devicePath) {
+QString ComFailureText(const EComPort& failure, const QString& devicePath, const Wording& say) {
     if (failure.SystemCode() == EComPort::NoSystemCode) {
         return devicePath + QStringLiteral(": ") + QString::fromUtf8(failure.what());
     }
-    return devicePath + QStringLiteral(": ") + reason(failure.SystemCode(), devicePath);
+    return devicePath + QStringLiteral(": ") + reason(failure.SystemCode(), devicePath, say);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Message-box style bits and answers, numbered as the language files and callers use them.
@@ -49,8 +50,16 @@ public:
     virtual int messageBox(const QString& text, const QString& caption, int flags) = 0;
     // Returns the chosen path, or nothing when the operator cancels.
     virtual std::optional<QString> openFile(const OpenFileRequest& request) = 0;
+    // A message box that waits for nobody: it is up when the call returns and stays until the
+    // operator closes it or closeNotice is called with the number returned. For a state the
+    // program may leave by itself (a file that opens after all).
+    virtual int showNotice(const QString& text, const QString& caption, int flags) = 0;
+    // Closes the notice if it is still up.
+    virtual void closeNotice(int notice) = 0;
     // Opens a document, a web address or a "mailto:" address with the desktop's default handler.
-    virtual bool shellOpen(const QString& target) = 0;
+    // False when it cannot be handed over; when the handler gives up later (no program for the
+    // kind, a browser that refuses to run for this user), failed is called then.
+    virtual bool shellOpen(const QString& target, const std::function<void()>& failed) = 0;
     virtual void beep(BeepKind kind) = 0;
 };
 

@@ -24,9 +24,12 @@ LocatedFile LocateFile(DialogService& dialogs, const QString& title, const QStri
     return {false, fileName};
 }
 
-void OpenDocument(DialogService& dialogs, const QString& document) {
+void OpenDocument(DialogService& dialogs, const QString& document,
+                  const std::function<void()>& failed) {
     // The whole name is handed over: a path in a deep directory must not be cut short.
-    dialogs.shellOpen(document);
+    if (!dialogs.shellOpen(document, failed) && failed) {
+        failed();
+    }
 }
 
 QString helpPageName(bool english) {
@@ -34,12 +37,17 @@ QString helpPageName(bool english) {
 }
 
 void LaunchHelp(DialogService& dialogs, const TextLookup& textByKey, bool english,
-                const QString& programDirectory) {
+                const QString& programDirectory,
+                const std::function<void(const QString& page)>& failed) {
     const QString page = helpPageName(english);
     const QString title = textByKey(QStringLiteral("TxT_WhereisFile")) + QLatin1Char(' ') + page;
     const QString expected = QDir(programDirectory).filePath(page);
     const LocatedFile located = LocateFile(dialogs, title, expected);
     if (located.found) {
-        OpenDocument(dialogs, located.name);
+        OpenDocument(dialogs, located.name, [failed, name = located.name] {
+            if (failed) {
+                failed(name);
+            }
+        });
     }
 }

@@ -19,14 +19,17 @@ struct LocatedFile {
 // all files. A cancelled dialog gives the given name, not found.
 LocatedFile LocateFile(DialogService& dialogs, const QString& title, const QString& fileName);
 
-// Hands a document, web address or mail address to the desktop's "open"; the result is not looked
-// at: a target that cannot be opened shows nothing.
-void OpenDocument(DialogService& dialogs, const QString& document);
+// Hands a document, web address or mail address to the desktop's "open"; failed is called when it
+// does not open (at once, or when the desktop's handler gives up later).
+void OpenDocument(DialogService& dialogs, const QString& document,
+                  const std::function<void()>& failed);
 
 // "help.htm" for English, "dhelp.htm" for German.
 QString helpPageName(bool english);
 
 // The main window's Help: the page for the chosen language beside the program, or wherever the
-// operator points to, opened with the desktop's viewer. Nothing is remembered between calls.
+// operator points to, opened with the desktop's viewer; failed gets the page's name when no
+// viewer shows it. Nothing is remembered between calls.
 void LaunchHelp(DialogService& dialogs, const TextLookup& textByKey, bool english,
-                const QString& programDirectory);
+                const QString& programDirectory,
+                const std::function<void(const QString& page)>& failed);

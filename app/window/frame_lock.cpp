@@ -1,6 +1,7 @@
 #include "app/window/frame_lock.h"
 
 #include "app/kt_props.h"
+#include "app/status_words.h"
 #include "media/graph_player.h"
 #include "media/media_log.h"
 #include "media/media_service.h"
@@ -12,6 +13,7 @@
 #include "storage/kt_language.h"
 #include "storage/profile_file.h"
 #include "storage/windows1252.h"
+#include "storage/wording.h"
 #include "ui_fFrameLock.h"
 #include "widgets/dialog_service.h"
 #include "widgets/gui/splash_window.h"
@@ -64,6 +66,7 @@ TfFrameLock::TfFrameLock(FrameLockServices services, QWidget* parent)
       ui(std::make_unique<Ui::TfFrameLock>()),
       assembler_([this](const QByteArray& command) { DispatchCommand(command); }) {
     ui->setupUi(this);
+    DesignWidth = width();
     createComponents();
     createPlayer();
     connectHandlers();
@@ -143,7 +146,10 @@ void TfFrameLock::createPlayer() {
         }
     };
     owner.showMessageByKey = [this](const QString& message, const QString& title, int flags) {
-        StatusNoteError(lang->TextByKey(message));
+        // The player reports nothing but a file that cannot be opened. Told to the Master in
+        // English, as its event log keeps it.
+        StatusNoteError(StatusWords{}.mediaFailed + QLatin1Char(' ') +
+                        QFileInfo(FailedMediaFile).fileName());
         return ShowMediaMessage(message, title, flags);
     };
     owner.rewindLocal = [this] { RewindLocal(); };
@@ -185,16 +191,17 @@ void TfFrameLock::FormCreate() {
 }
 
 void TfFrameLock::FitToContents() {
+    FitStatusBoxes();
     int bottom = 0;
-    int right = 0;
     for (QObject* child : children()) {
         auto* widget = qobject_cast<QWidget*>(child);
         if (widget && !widget->isWindow() && widget->isVisibleTo(this)) {
             bottom = std::max(bottom, widget->geometry().bottom() + 1);
-            right = std::max(right, widget->geometry().right() + 1);
         }
     }
-    setFixedSize(right, bottom + 4);
+    // As high as its groups; as wide as the operator likes, for long status lines.
+    setMinimumSize(DesignWidth, bottom + 4);
+    setMaximumSize(QWIDGETSIZE_MAX, bottom + 4);
 }
 
 QString TfFrameLock::TitleSuffixText() const {
@@ -215,7 +222,6 @@ bool TfFrameLock::IsLan() const {
 
 bool TfFrameLock::event(QEvent* event) {
     if (event->type() == GraphNotifyEvent) {
-        const QScopedValueRollback recovering(HandlingMediaEvent, true);
         player_->HandleMediaEvent();
         return true;
     }
@@ -247,12 +253,14 @@ void TfFrameLock::FormShow() {
     Client->setConnected(false);
     Client->setHost(ui->eSlaveIP->text());
     ui->eFilename->setToolTip(ui->eFilename->text());
-    {
-        const QScopedValueRollback atStart(OpeningMediaAtStart, true);
-        player_->OpenMedia();
-    }
+    player_->OpenMedia();
     ApplyRoleLayout();
     FormStorage->setActive(false);
+}
+
+void TfFrameLock::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    StretchToWidth();
 }
 
 void TfFrameLock::closeEvent(QCloseEvent* event) {
@@ -268,6 +276,7 @@ void TfFrameLock::FormClose() {
     }
     Closing = true;
     MediaRetryTimer->stop();
+    CloseMediaNotice();
     // Back to the control window first: the video goes with the media, and the window's place
     // is saved from its frame.
     if (player_->FullScreenActive()) {
@@ -336,30 +345,60 @@ void TfFrameLock::MediaFileFailed() {
     SetFileBoxQuietly(QString());
 }
 
+QString TfFrameLock::MediaFailureText(const QString& messageKey) const {
+    const Wording say = OperatorWording();
+    QString text = lang->TextByKey(messageKey);
+    if (FailedMediaFile.isEmpty()) {
+        return text;
+    }
+    text += QLatin1Char('\n') + (QFileInfo::exists(FailedMediaFile)
+                                     ? say("TxT_MediaUnplayable",
+                                           "It is there, but its content cannot be played "
+                                           "(an unknown format or a damaged file):")
+                                     : say("TxT_MediaNotFound", "Not found:"));
+    return text + QLatin1Char('\n') + FailedMediaFile;
+}
+
 int TfFrameLock::ShowMediaMessage(const QString& messageKey, const QString& titleKey, int flags) {
-    if (RetryingMedia) {
-        // Reported once, when the file first failed.
+    // Reported once, when the file first failed; a file being chosen is reported by the choice.
+    if (RetryingMedia || ChoosingMediaFile) {
         return MessageBoxResult::Ok;
     }
     const QString title = lang->TextByKey(titleKey);
-    QString text = lang->TextByKey(messageKey);
-    if (!FailedMediaFile.isEmpty()) {
-        text += QLatin1Char('\n') + (QFileInfo::exists(FailedMediaFile)
-                                         ? FailedMediaFile
-                                         : QStringLiteral("not found: ") + FailedMediaFile);
+    const QString text = MediaFailureText(messageKey);
+    if (!MediaRetryTimer->isActive()) {
+        return services_.dialogs->messageBox(
+            text + QStringLiteral("\n\n") +
+                OperatorWording()("TxT_MediaChooseAnother", "Please choose another file."),
+            title, flags);
     }
-    if (!OpeningMediaAtStart && !HandlingMediaEvent) {
-        return services_.dialogs->messageBox(text, title, flags);
-    }
-    // A box at start-up or in the running show waits for an operator who may never come: it is
-    // shown once the media has let go, so the link is open and the retry can find the file while
-    // it is up.
-    QTimer::singleShot(0, this, [this, text, title, flags] {
-        if (!Closing) {
-            services_.dialogs->messageBox(text, title, flags);
+    // The program deals with it by itself: the box says so, waits for nobody and goes when the
+    // file opens. At start-up it comes once the start is done, so that the link is open.
+    const QString retried =
+        text + QStringLiteral("\n\n") +
+        OperatorWording()("TxT_MediaRetry",
+                          "The program tries it again every 3 seconds and plays it as soon as "
+                          "it opens; this box then closes by itself.");
+    QTimer::singleShot(0, this, [this, retried, title, flags] {
+        if (!Closing && !player_->MediaOpen()) {
+            CloseMediaNotice();
+            MediaNotice = services_.dialogs->showNotice(retried, title, flags);
         }
     });
     return MessageBoxResult::Ok;
+}
+
+void TfFrameLock::CloseMediaNotice() {
+    if (MediaNotice >= 0) {
+        services_.dialogs->closeNotice(MediaNotice);
+        MediaNotice = -1;
+    }
+}
+
+void TfFrameLock::MediaOpened() {
+    CloseMediaNotice();
+    // What the Slave told its Master about the failure is over.
+    StatusNoteError(QString());
 }
 
 void TfFrameLock::MediaRetryTimerTimer() {
@@ -383,6 +422,7 @@ void TfFrameLock::MediaRetryTimerTimer() {
         MissingMediaFile.clear();
         MediaRetryTimer->stop();
         ui->eFilename->setToolTip(ui->eFilename->text());
+        MediaOpened();
     }
 }
 

@@ -22,6 +22,8 @@ class QKeyEvent;
 class QLineEdit;
 class StatusDesk;
 class QTimer;
+class TStatusBox;
+class Wording;
 class TComPort;
 class TFormStorage;
 class TGraphPlayer;
@@ -237,6 +239,7 @@ protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -251,15 +254,25 @@ private:
     void ApplyLinkDevicePaths();
     void OpenComPort(TComPort& port, int number, const char* errorKey);
     void ChooseComPort(QComboBox& box, int otherPort, const std::function<void(int)>& store);
-    // A link status: the language text of key (none when empty) followed by an untranslated
-    // detail. Kept, so that it follows a change of language.
+    // A link status: the language text of key (none when empty) followed by a detail, or a text
+    // worded anew in each language. Kept, so that it follows a change of language.
     struct LinkStatus {
         QString key;
         QString detail;
+        std::function<QString(const Wording&)> worded;
     };
-    void ShowStatus(QLineEdit* box, const QString& key, const QString& detail = QString());
+    void ShowStatus(TStatusBox* box, const QString& key, const QString& detail = QString());
+    void ShowStatus(TStatusBox* box, std::function<QString(const Wording&)> worded);
     void ShowComFailure(const QString& key, const QString& detail);
     QString LinkStatusText(const LinkStatus& status) const;
+    // The operator's language; the event log is written in Wording's default, English.
+    Wording OperatorWording() const;
+    // The status box of the role and link shown.
+    TStatusBox* ShownStatusBox() const;
+    // Each status box takes the height its whole text needs; its group grows with it.
+    void FitStatusBoxes();
+    // The groups, the status boxes and the Master's list take the window's width.
+    void StretchToWidth();
     // The list's selection is the current segment; -1 selects nothing.
     void SelectSyncPoint(int row);
     std::int32_t InPoint() const;
@@ -269,7 +282,7 @@ private:
     // Sync points or an In point that do not fit the media: in the log and the link's status
     // box, each text once per Start.
     void ReportRangeFit(int index, const FrameRange& range, const FittedRange& fitted);
-    void ReportMediaMismatch(const QString& text);
+    void ReportMediaMismatch(const std::function<QString(const Wording&)>& worded);
     // Runs the media, at once or so that the frame after the cued one appears at the given time
     // on the shared clock (false when it could not be timed so and runs at once); a place at the
     // segment's start becomes one within it.
@@ -314,6 +327,11 @@ private:
     void EndProgram();
     void MediaFileFailed();
     int ShowMediaMessage(const QString& messageKey, const QString& titleKey, int flags);
+    // The language's message, then why the file failed and its name.
+    QString MediaFailureText(const QString& messageKey) const;
+    void CloseMediaNotice();
+    // The media file opened: its failure is over, on screen and in the Slave's report.
+    void MediaOpened();
     void SetFileBoxQuietly(const QString& text);
 
     // The Slaves' status (frame_lock_status.cpp).
@@ -358,6 +376,8 @@ private:
     // "[Window] TitleSuffix=": an installer with several instances on one screen, or several
     // screens, tells the windows apart by it. Read once, at the first show.
     QString TitleSuffix;
+    // The width the window was designed for; it may be widened, not narrowed.
+    int DesignWidth = 0;
     // What each link status box shows.
     QHash<QWidget*, LinkStatus> linkStatus_;
 
@@ -372,12 +392,12 @@ private:
     // The failed file as it was then (see fileStamp): it is tried again once it changed.
     QString FailedMediaStamp;
     QTimer* MediaRetryTimer = nullptr;
-    bool OpeningMediaAtStart = false;
-    // A failure found while the media's events are handled (the show running) asks nothing
-    // until they are done.
-    bool HandlingMediaEvent = false;
     bool RetryingMedia = false;
     bool UpdatingFileBox = false;
+    // The operator is choosing a file: its failure is told by the choice.
+    bool ChoosingMediaFile = false;
+    // The box that says a media file is tried again, while it is up; -1: none.
+    int MediaNotice = -1;
     // Master: the segment playing and when its first frame after the cue appeared.
     std::optional<JoinOrder> ShowStarted;
     // Slave: a join not yet carried out; whether the coming "Play" was already acted on.

@@ -5,11 +5,15 @@
 #include "media/graph_player.h"
 #include "storage/interface_entries.h"
 #include "storage/kt_language.h"
+#include "storage/wording.h"
 #include "ui_fFrameLock.h"
 #include "widgets/dialog_service.h"
 #include "widgets/gui/about_dialog.h"
 #include "widgets/help_launch.h"
+#include "widgets/widgets_log.h"
 
+#include <QPointer>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 void TfFrameLock::FormKeyDown(QObject* Sender, int Key, Qt::KeyboardModifiers Shift) {
@@ -149,32 +153,76 @@ void TfFrameLock::ledtimerTimer() {
 }
 
 void TfFrameLock::bHelpClick() {
+    // The desktop's viewer may give up long after the click.
+    const QPointer<TfFrameLock> self(this);
     LaunchHelp(
         *services_.dialogs, [this](const QString& key) { return lang->TextByKey(key); },
-        ui->sbUSA->isChecked(), services_.programDir);
+        ui->sbUSA->isChecked(), services_.programDir,
+        [self](const QString& page) {
+            if (!self || self->Closing) {
+                return;
+            }
+            qCWarning(lcWidgets).noquote() << "no viewer opened the help page" << page;
+            self->ShowStatus(self->ShownStatusBox(), [page](const Wording& say) {
+                return say("TxT_HelpNotOpened",
+                           "The help did not open: no web browser shows it for this user (a "
+                           "browser refuses to run as root). Open it in a browser by hand: %1")
+                    .arg(page);
+            });
+        });
 }
 
 void TfFrameLock::bAboutClick() {
-    TfktWAbout about(*services_.dialogs, this);
+    TfktWAbout about(*services_.dialogs, OperatorWording(), this);
     about.exec();
 }
 
 void TfFrameLock::bFileClick() {
-    if (player_->MediaOpen()) {
-        player_->CloseMedia();
-    }
     OpenFileRequest request;
     request.filter = QStringLiteral(
         "AVI Files (*.avi)|*.avi|WAV Files (*.wav)|*.wav|MP3 Files (*.mp3)|*.mp3|"
         "Filter Graph Editor Files (*.grf)|*.grf|All Files (*.*)|*.*");
     request.defaultExtension = QStringLiteral("avi");
-    request.fileName = ui->eFilename->text();
+    // A file missing since the start stands in the settings and the retry, not in the box.
+    const bool previousAwaited = ui->eFilename->text().isEmpty() && !MissingMediaFile.isEmpty();
+    const QString previous = previousAwaited ? MissingMediaFile : ui->eFilename->text();
+    request.fileName = previous;
     request.mustExist = true;
-    if (const std::optional<QString> chosen = services_.dialogs->openFile(request)) {
-        ui->eFilename->setText(*chosen);
+    const std::optional<QString> chosen = services_.dialogs->openFile(request);
+    // A cancelled choice keeps the file, open as it was.
+    if (!chosen) {
+        return;
+    }
+    if (player_->MediaOpen()) {
+        player_->CloseMedia();
+    }
+    ui->eFilename->setText(*chosen);
+    {
+        const QScopedValueRollback choosing(ChoosingMediaFile, true);
         player_->OpenMedia();
+    }
+    if (player_->MediaOpen()) {
+        MissingMediaFile.clear();
+        MediaRetryTimer->stop();
+        MediaOpened();
     } else {
-        ui->eFilename->clear();
+        // The file that played (or is awaited) stays, with everything set for it.
+        const QString failure = MediaFailureText(QStringLiteral("ErrMsg_OpenFile"));
+        if (previousAwaited) {
+            SetFileBoxQuietly(QString());
+            MissingMediaFile = previous;
+            MediaRetryTimer->start();
+        } else {
+            ui->eFilename->setText(previous);
+            player_->OpenMedia();
+        }
+        const Wording say = OperatorWording();
+        services_.dialogs->messageBox(
+            failure + QStringLiteral("\n\n") +
+                (previous.isEmpty() ? say("TxT_MediaChooseAnother", "Please choose another file.")
+                                    : say("TxT_MediaKept", "The previous file stays chosen:") +
+                                          QLatin1Char('\n') + previous),
+            lang->TextByKey(QStringLiteral("ErrTitel_SetOpenFile")), MessageBoxFlags::IconError);
     }
     ui->eFilename->setToolTip(ui->eFilename->text());
 }

@@ -12,8 +12,10 @@
 #include "storage/kt_language.h"
 #include "storage/profile_file.h"
 #include "storage/windows1252.h"
+#include "storage/wording.h"
 #include "ui_fFrameLock.h"
 #include "widgets/dialog_service.h"
+#include "widgets/gui/status_box.h"
 
 #include <QTimer>
 #include <optional>
@@ -27,27 +29,34 @@ constexpr int kSlaveLinkTop = 336;
 constexpr int kHighestComPort = 8;
 
 struct ComFailure {
+    EComPort error;
+    QString devicePath;
     // The port's own wording ("Unable to open com port (win error code: 13)"), for the log.
-    QString raw;
-    // The device and the Linux reason, for the operator.
-    QString reason;
+    QString raw() const { return QString::fromUtf8(error.what()); }
+    // The device and the Linux reason, for the operator; English for the log.
+    QString reason(const Wording& say = Wording()) const {
+        return ComFailureText(error, devicePath, say);
+    }
 };
 
 // Opens the port as COMnumber; what went wrong when it cannot be opened.
 std::optional<ComFailure> tryOpenComPort(TComPort& port, int number) {
     if (number > kHighestComPort) {
-        const EComPort failure(ComErrorCode::OpenFailed);
-        return ComFailure{QString::fromUtf8(failure.what()),
-                          ComFailureText(failure, QStringLiteral("COM%1").arg(number))};
+        return ComFailure{EComPort(ComErrorCode::OpenFailed), QStringLiteral("COM%1").arg(number)};
     }
     try {
         port.SetPort(static_cast<TPortType>(number - 1));
         port.Open();
         return std::nullopt;
     } catch (const EComPort& e) {
-        return ComFailure{QString::fromUtf8(e.what()),
-                          ComFailureText(e, port.DevicePaths().PathFor(port.Port()))};
+        return ComFailure{e, port.DevicePaths().PathFor(port.Port())};
     }
+}
+
+// The language file's value loses its trailing space when it is read.
+QString ComPortLostText(const Wording& say, const QString& device) {
+    return say("TxT_ComPortLost", "Serial port lost, trying again:").trimmed() + QLatin1Char(' ') +
+           device;
 }
 
 }  // namespace
@@ -152,13 +161,13 @@ void TfFrameLock::OpenComPort(TComPort& port, int number, const char* errorKey) 
     if (const std::optional<ComFailure> failure = tryOpenComPort(port, number)) {
         qCWarning(lcSerial).noquote()
             << port.objectName() << QStringLiteral("COM%1").arg(number)
-            << "cannot be opened:" << failure->raw << "-" << failure->reason;
+            << "cannot be opened:" << failure->raw() << "-" << failure->reason();
         port.Close();
         // The language file's text first, then what it is in this case.
-        services_.dialogs->messageBox(lang->TextByKey(QString::fromLatin1(errorKey)) +
-                                          QStringLiteral("\n\n") + failure->reason,
-                                      lang->TextByKey(QStringLiteral("ErrTitel_SetComPort")),
-                                      MessageBoxFlags::IconError);
+        services_.dialogs->messageBox(
+            lang->TextByKey(QString::fromLatin1(errorKey)) + QStringLiteral("\n\n") +
+                failure->reason(OperatorWording()),
+            lang->TextByKey(QStringLiteral("ErrTitel_SetComPort")), MessageBoxFlags::IconError);
     }
 }
 
@@ -196,9 +205,12 @@ bool TfFrameLock::eSlaveIPKeyPress(QObject* Sender, QChar Key) {
 void TfFrameLock::ServerError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
                               const QString& ErrorMsg) {
     Q_UNUSED(Sender);
-    const QString text = LinkFailureText::forServer(ErrorCode, ErrorMsg, Server->Port());
+    const quint16 port = Server->Port();
+    const QString text = LinkFailureText::forServer(ErrorCode, ErrorMsg, port);
     qCWarning(lcNet).noquote() << "error" << ErrorCode << text << "on server socket" << Socket;
-    ShowStatus(ui->eServerStatus, QString(), text);
+    ShowStatus(ui->eServerStatus, [ErrorCode, ErrorMsg, port](const Wording& say) {
+        return LinkFailureText::forServer(ErrorCode, ErrorMsg, port, say);
+    });
     services_.dialogs->beep(BeepKind::Exclamation);
     // A failed connection is already dropped by the server alone; restarting the server would
     // throw every other Slave off the Master. Only a server that no longer listens retries.
@@ -210,10 +222,13 @@ void TfFrameLock::ServerError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
 void TfFrameLock::ClientError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
                               const QString& ErrorMsg) {
     Q_UNUSED(Sender);
-    const QString text =
-        LinkFailureText::forClient(ErrorCode, ErrorMsg, Client->Host(), Client->Port());
+    const QString host = Client->Host();
+    const quint16 port = Client->Port();
+    const QString text = LinkFailureText::forClient(ErrorCode, ErrorMsg, host, port);
     qCWarning(lcNet).noquote() << "error" << ErrorCode << text << "on client socket" << Socket;
-    ShowStatus(ui->eClientStatus, QString(), text);
+    ShowStatus(ui->eClientStatus, [ErrorCode, ErrorMsg, host, port](const Wording& say) {
+        return LinkFailureText::forClient(ErrorCode, ErrorMsg, host, port, say);
+    });
     services_.dialogs->beep(BeepKind::Exclamation);
     if (!Closing) {
         ClientStatusTimer->start();
@@ -253,7 +268,9 @@ void TfFrameLock::ComPortClose(QObject* Sender) {
     // The device went away (an adapter pulled, a line hung up): try again until it is back.
     qCWarning(lcSerial, "lost %s (reopening every %d ms)", qPrintable(port->DeviceName()),
               ComRetryTimer->interval());
-    ShowComFailure(QStringLiteral("TxT_ComPortLost"), port->DeviceName());
+    ShowStatus(ui->lComStatus, [device = port->DeviceName()](const Wording& say) {
+        return ComPortLostText(say, device);
+    });
     services_.dialogs->beep(BeepKind::Exclamation);
     ComRetryTimer->start();
 }
@@ -273,9 +290,11 @@ void TfFrameLock::ComRetryTimerTimer() {
         }
         if (const std::optional<ComFailure> failure = tryOpenComPort(*port, number)) {
             missing = true;
-            ShowComFailure(
-                QStringLiteral("TxT_ComPortLost"),
-                port->DeviceName() + QStringLiteral(" (") + failure->reason + QLatin1Char(')'));
+            ShowStatus(ui->lComStatus,
+                       [device = port->DeviceName(), failed = *failure](const Wording& say) {
+                           return ComPortLostText(say, device) + QStringLiteral(" (") +
+                                  failed.reason(say) + QLatin1Char(')');
+                       });
         } else {
             qCInfo(lcSerial) << port->objectName() << "is back";
         }
@@ -287,33 +306,45 @@ void TfFrameLock::ComRetryTimerTimer() {
     }
 }
 
-void TfFrameLock::ShowStatus(QLineEdit* box, const QString& key, const QString& detail) {
-    linkStatus_[box] = {key, detail};
+void TfFrameLock::ShowStatus(TStatusBox* box, const QString& key, const QString& detail) {
+    linkStatus_[box] = {key, detail, {}};
     box->setText(LinkStatusText(linkStatus_[box]));
-    // The beginning of a message says the most.
-    box->setCursorPosition(0);
+    FitToContents();
+}
+
+void TfFrameLock::ShowStatus(TStatusBox* box, std::function<QString(const Wording&)> worded) {
+    linkStatus_[box] = {QString(), QString(), std::move(worded)};
+    box->setText(LinkStatusText(linkStatus_[box]));
+    FitToContents();
 }
 
 void TfFrameLock::ShowComFailure(const QString& key, const QString& detail) {
-    linkStatus_[ui->lComStatus] = {key, detail};
-    const QString text = LinkStatusText(linkStatus_[ui->lComStatus]);
-    ui->lComStatus->setText(text);
-    ui->lComStatus->setToolTip(text);
+    ShowStatus(ui->lComStatus, key, detail);
 }
 
 QString TfFrameLock::LinkStatusText(const LinkStatus& status) const {
+    if (status.worded) {
+        return status.worded(OperatorWording());
+    }
     return (status.key.isEmpty() ? QString() : lang->TextByKey(status.key)) + status.detail;
 }
 
+Wording TfFrameLock::OperatorWording() const {
+    return Wording([this](const QString& key) { return lang->TextByKey(key); });
+}
+
+TStatusBox* TfFrameLock::ShownStatusBox() const {
+    if (!IsLan()) {
+        return ui->lComStatus;
+    }
+    return IsMaster() ? ui->eServerStatus : ui->eClientStatus;
+}
+
 void TfFrameLock::RefreshLinkStatus() {
-    for (QLineEdit* box : {ui->eServerStatus, ui->eClientStatus}) {
+    for (TStatusBox* box : {ui->eServerStatus, ui->eClientStatus, ui->lComStatus}) {
         if (linkStatus_.contains(box)) {
-            const LinkStatus shown = linkStatus_.value(box);
-            ShowStatus(box, shown.key, shown.detail);
+            box->setText(LinkStatusText(linkStatus_.value(box)));
         }
     }
-    if (linkStatus_.contains(ui->lComStatus)) {
-        const LinkStatus shown = linkStatus_.value(ui->lComStatus);
-        ShowComFailure(shown.key, shown.detail);
-    }
+    FitToContents();
 }

@@ -6,6 +6,7 @@
 #include "app/segment_math.h"
 #include "media/graph_player.h"
 #include "storage/kt_language.h"
+#include "storage/wording.h"
 #include "ui_fFrameLock.h"
 #include "widgets/dialog_service.h"
 
@@ -56,31 +57,37 @@ void TfFrameLock::SelectSegment() {
 
 void TfFrameLock::ReportRangeFit(int index, const FrameRange& range, const FittedRange& fitted) {
     if (fitted.startsPastEnd) {
-        ReportMediaMismatch(QStringLiteral("segment %1 begins at frame %2, after the last frame "
-                                           "%3 of the media: it holds the last frame")
-                                .arg(index)
-                                .arg(range.start)
-                                .arg(lastFrame(player_->DurationFrames())));
+        const std::int64_t last = lastFrame(player_->DurationFrames());
+        ReportMediaMismatch([index, start = range.start, last](const Wording& say) {
+            return say("TxT_SegmentPastEnd",
+                       "segment %1 begins at frame %2, after the last frame %3 of the media: it "
+                       "holds the last frame")
+                .arg(index)
+                .arg(start)
+                .arg(last);
+        });
     } else if (fitted.stopsPastEnd) {
-        ReportMediaMismatch(QStringLiteral("segment %1 ends at frame %2, after the end of the "
-                                           "media at frame %3: it stops there")
-                                .arg(index)
-                                .arg(range.stop)
-                                .arg(player_->DurationFrames()));
+        const std::int64_t end = player_->DurationFrames();
+        ReportMediaMismatch([index, stop = range.stop, end](const Wording& say) {
+            return say("TxT_SegmentStopsAtEnd",
+                       "segment %1 ends at frame %2, after the end of the media at frame %3: it "
+                       "stops there")
+                .arg(index)
+                .arg(stop)
+                .arg(end);
+        });
     }
 }
 
-void TfFrameLock::ReportMediaMismatch(const QString& text) {
+void TfFrameLock::ReportMediaMismatch(const std::function<QString(const Wording&)>& worded) {
+    // Logged and compared in English, whatever the operator reads.
+    const QString text = worded(Wording());
     if (ReportedMismatches.contains(text)) {
         return;
     }
     ReportedMismatches.insert(text);
     qCWarning(lcSync).noquote() << text;
-    if (!IsLan()) {
-        ShowComFailure(QString(), text);
-    } else {
-        ShowStatus(IsMaster() ? ui->eServerStatus : ui->eClientStatus, QString(), text);
-    }
+    ShowStatus(ShownStatusBox(), worded);
 }
 
 void TfFrameLock::HintNextSegment() {
@@ -144,10 +151,14 @@ void TfFrameLock::EndOfList() {
     const std::optional<FrameRange> first =
         firstSegmentRange(SyncPoints(), InPoint(), player_->DurationFrames());
     if (first && fitToMedia(*first, player_->DurationFrames()).startsPastEnd) {
-        ReportMediaMismatch(QStringLiteral("the loop does not restart: its first segment begins "
-                                           "at frame %1, after the last frame %2 of the media")
-                                .arg(first->start)
-                                .arg(lastFrame(player_->DurationFrames())));
+        const std::int64_t last = lastFrame(player_->DurationFrames());
+        ReportMediaMismatch([start = first->start, last](const Wording& say) {
+            return say("TxT_LoopPastEnd",
+                       "the loop does not restart: its first segment begins at frame %1, after "
+                       "the last frame %2 of the media")
+                .arg(start)
+                .arg(last);
+        });
         return;
     }
     if (!listStartsAtInPoint(SyncPoints())) {

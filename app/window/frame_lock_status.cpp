@@ -12,6 +12,7 @@
 #include "net/simple_tcp_client.h"
 #include "net/simple_tcp_server.h"
 #include "storage/kt_language.h"
+#include "storage/wording.h"
 #include "ui_fFrameLock.h"
 #include "widgets/product_info.h"
 
@@ -107,14 +108,15 @@ void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
         const SlaveStatus* status = desk.board.find(slave);
         const StatusText text =
             status != nullptr ? statusText(*status, desk.facts, desk.words) : StatusText{};
+        // The log's lines are English in every language, to be found by the same words.
         const QString state =
-            status != nullptr ? shortState(*status, desk.facts, desk.words) : QString();
+            status != nullptr ? shortState(*status, desk.facts, StatusWords{}) : QString();
         lines << (state.isEmpty() ? names.back() : names.back() + QStringLiteral("  ") + state);
         entries << listEntry(names.back(), text);
         hints << (status != nullptr && status->media ? mediaSummary(*status->media, desk.words)
                                                      : QString());
     }
-    if (lines == desk.shownLines) {
+    if (lines == desk.shownLines && entries == ui->lbConnected->Items()) {
         return;
     }
     if (ui->lbConnected->count() != entries.size()) {
@@ -126,7 +128,9 @@ void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
         if (item->text() != entries[row]) {
             item->setText(entries[row]);
         }
-        item->setToolTip(hints[row]);
+        // The whole entry too: a long one may still be cut at the list's edge.
+        item->setToolTip(hints[row].isEmpty() ? entries[row]
+                                              : entries[row] + QLatin1Char('\n') + hints[row]);
         if (!desk.shownLines.contains(lines[row])) {
             LogAboutSlave(true, slaves[row]->Host(), QStringLiteral("slave ") + lines[row]);
         }
@@ -188,11 +192,12 @@ void TfFrameLock::PreflightCheck() {
             instances.push_back(instanceMedia(SlaveName(*slave), *status->media));
         }
     }
-    const QStringList problems = preflightProblems(instances, desk.facts.syncPoints, desk.words);
+    const QStringList syncPoints = desk.facts.syncPoints;
+    const QStringList problems = preflightProblems(instances, syncPoints, StatusWords{});
     if (problems.isEmpty()) {
         qCInfo(lcSync) << "check at Start passed for" << instances.size() << "instances";
         if (ui->eServerStatus->text().startsWith(desk.words.checkFailed) && Server->Listen()) {
-            ShowStatus(ui->eServerStatus, lang->TextByKey(QStringLiteral("TxT_ServerOK")));
+            ShowStatus(ui->eServerStatus, QStringLiteral("TxT_ServerOK"));
         }
         return;
     }
@@ -200,10 +205,11 @@ void TfFrameLock::PreflightCheck() {
         qCWarning(lcSync).noquote() << "check at Start:" << problem;
     }
     // Shown, not asked: an unattended Auto Start must not wait for a click.
-    const QString text =
-        desk.words.checkFailed + QLatin1Char(' ') + problems.join(QStringLiteral("; "));
-    ShowStatus(ui->eServerStatus, text);
-    ui->eServerStatus->setToolTip(text);
+    ShowStatus(ui->eServerStatus, [instances, syncPoints](const Wording& say) {
+        const StatusWords words = StatusWords::fromWording(say);
+        return words.checkFailed + QLatin1Char(' ') +
+               preflightProblems(instances, syncPoints, words).join(QStringLiteral("; "));
+    });
 }
 
 void TfFrameLock::StatusSegmentStarted(std::optional<std::int64_t> startFrameInFile) {
@@ -217,7 +223,7 @@ void TfFrameLock::StatusSegmentStarted(std::optional<std::int64_t> startFrameInF
     desk.facts.startedAtMs.reset();
     desk.startFrameInFile = startFrameInFile.value_or(player_->CurrentFrame());
     desk.startFrame = desk.startFrameInFile - InPoint();
-    QStringList names{desk.words.master};
+    QStringList names{StatusWords{}.master};
     // Only Slaves that report have a start to tell; any other connection (an older program, a
     // remote control, a host that is not obeyed) would only add empty fields.
     for (const TSimpleTCPClient* slave : Server->Clients()) {
@@ -261,7 +267,7 @@ void TfFrameLock::StatusSampleTimer() {
     if (IsMaster()) {
         desk.facts.startedAtMs = started;
         if (started) {
-            desk.report.record(desk.words.master, desk.facts.startedSegment, *desk.startFrame,
+            desk.report.record(StatusWords{}.master, desk.facts.startedSegment, *desk.startFrame,
                                *started);
         }
         for (const TSimpleTCPClient* slave : Server->Clients()) {
@@ -401,8 +407,10 @@ void TfFrameLock::ReportStatus() {
         media.durationFrames = player_->DurationFrames();
         media.rateNumerator = numerator;
         media.rateDenominator = denominator;
-        media.width = player_->VideoSize().width();
-        media.height = player_->VideoSize().height();
+        // Sound alone has no picture: its size is invalid (-1), which no Master accepts.
+        const QSize size = player_->VideoSize().isValid() ? player_->VideoSize() : QSize(0, 0);
+        media.width = size.width();
+        media.height = size.height();
     }
     StatusPlay play;
     play.state = open ? desk.state : PlayState::NoMedia;

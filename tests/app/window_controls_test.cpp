@@ -5,6 +5,7 @@
 #include "storage/interface_entries.h"
 #include "storage/kt_language.h"
 #include "widgets/gui/about_dialog.h"
+#include "widgets/gui/status_box.h"
 #include "window_harness.h"
 
 #include <gtest/gtest.h>
@@ -124,7 +125,15 @@ TEST(WindowControls, LanguageLoopAndFullScreenSettingsReachTheSlaves) {
 TEST(WindowControls, HelpOpensThePageOfTheLanguageOrAsksWhereItIs) {
     Master m;
     m.h.ui().bHelp->click();
-    EXPECT_EQ(m.h.dialogs.opened, QStringList(m.h.programDir() + QStringLiteral("help.htm")));
+    const QString page = m.h.programDir() + QStringLiteral("help.htm");
+    EXPECT_EQ(m.h.dialogs.opened, QStringList(page));
+    // No browser shows it (one refusing to run as root): the status box says what to do.
+    ASSERT_EQ(m.h.dialogs.openFailures.size(), 1u);
+    m.h.dialogs.openFailures[0]();
+    EXPECT_EQ(m.h.ui().eServerStatus->text(),
+              QStringLiteral("The help did not open: no web browser shows it for this user (a "
+                             "browser refuses to run as root). Open it in a browser by hand: ") +
+                  page);
     QFile::remove(m.h.programDir() + QStringLiteral("dhelp.htm"));
     QTest::mouseClick(m.h.ui().sbGerman, Qt::LeftButton);
     m.h.ui().bHelp->click();

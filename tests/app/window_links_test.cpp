@@ -260,6 +260,16 @@ TEST(WindowLinks, APulledSerialDeviceIsReopenedWhenItComesBack) {
     EXPECT_FALSE(h.ui().lComStatus->text().isEmpty());
     EXPECT_FALSE(h.dialogs.beeps.empty());
     EXPECT_TRUE(h.dialogs.messages.empty());
+    // Why, in the language chosen after the loss too.
+    QTest::mouseClick(h.ui().sbGerman, Qt::LeftButton);
+    EXPECT_TRUE(waitFor([&] {
+        return h.ui().lComStatus->text() ==
+               QStringLiteral(
+                   "Serieller Port verloren, neuer Versuch: COM1 (%1: kein solches Gerät: "
+                   "ist der Adapter eingesteckt, und nennt ihn der Abschnitt „Ports“ "
+                   "der frameLock.ini?)")
+                   .arg(device);
+    })) << h.ui().lComStatus->text().toStdString();
 
     QProcess replugged;
     ASSERT_TRUE(plug(replugged));

@@ -11,42 +11,45 @@
 
 namespace {
 
-QByteArray masterWith(const QString& file) {
-    return systemSection({QStringLiteral("Server_Port=%1").arg(freePort()),
-                          QStringLiteral("ComportsNr_ktBoolean=False"),
-                          QStringLiteral("eFilename_Text=") + file});
-}
-
-// A show whose drive is not mounted yet when the program starts.
+// A show whose drive is not mounted yet when the program starts: the box says so in the
+// operator's language, waits for nobody and goes when the file opens.
 TEST(WindowStartUp, AMediaFileMissingAtStartUpIsNamedKeptAndTriedAgain) {
     QTemporaryDir drive;
     const QString file = drive.filePath(QStringLiteral("film.mp4"));
-    WindowHarness show(masterWith(file));
+    WindowHarness show(systemSection(
+        {QStringLiteral("Server_Port=%1").arg(freePort()),
+         QStringLiteral("ComportsNr_ktBoolean=False"), QStringLiteral("sbGerman_Down=True"),
+         QStringLiteral("sbUSA_Down=False"), QStringLiteral("eFilename_Text=") + file}));
     show.media().config.render = false;
-    bool listeningWhileBoxUp = false;
-    show.dialogs.whileMessageShows = [&] { listeningWhileBoxUp = show.window().Server->Listen(); };
     show.show();
     // The box comes once the start is done, not from within it.
-    EXPECT_TRUE(show.dialogs.messages.empty());
+    EXPECT_TRUE(show.dialogs.notices.empty());
     QCoreApplication::processEvents();
-    ASSERT_EQ(show.dialogs.messages.size(), 1u);
-    const QString text = show.dialogs.messages[0].text;
-    EXPECT_TRUE(text.startsWith(show.window().lang->TextByKey(QStringLiteral("ErrMsg_OpenFile"))))
-        << text.toStdString();
-    EXPECT_TRUE(text.endsWith(QStringLiteral("\nnot found: ") + file)) << text.toStdString();
-    EXPECT_TRUE(listeningWhileBoxUp);
+    ASSERT_EQ(show.dialogs.notices.size(), 1u);
+    EXPECT_TRUE(show.dialogs.messages.empty());
+    const QString text = show.dialogs.notices[0].text;
+    EXPECT_EQ(text,
+              QStringLiteral("Die Mediendatei lässt sich nicht abspielen.\nNicht gefunden:\n") +
+                  file +
+                  QStringLiteral("\n\nDas Programm versucht es alle 3 Sekunden erneut und "
+                                 "spielt sie ab, sobald sie sich öffnen lässt; diese "
+                                 "Meldung schließt sich dann von selbst."));
+    EXPECT_TRUE(show.window().Server->Listen());
 
-    // Still missing: nothing is handed to the media, nothing is asked.
+    // Still missing: nothing is handed to the media, the box stays.
     show.mediaLog->clear();
     show.window().MediaRetryTimerTimer();
     EXPECT_FALSE(show.mediaLog->join(' ').contains(QStringLiteral("renderFile")));
+    EXPECT_TRUE(show.dialogs.notices[0].open);
 
     QFile(file).open(QIODevice::WriteOnly);
     show.media().config.render = true;
     show.window().MediaRetryTimerTimer();
     EXPECT_TRUE(show.window().player().MediaOpen());
     EXPECT_EQ(show.ui().eFilename->text(), file);
-    EXPECT_EQ(show.dialogs.messages.size(), 1u);
+    EXPECT_FALSE(show.dialogs.notices[0].open);
+    EXPECT_EQ(show.dialogs.notices.size(), 1u);
+    EXPECT_TRUE(show.dialogs.messages.empty());
 }
 
 // A file that fails while the show runs (copied anew, its drive gone for a moment) is looked

@@ -158,12 +158,17 @@ TEST(Shutdown, AMediaFileMissingAtStartUpKeepsTheShowAndTheLinkWhileItsBoxIsUp) 
     makeClip(late, 100);
     EXPECT_NE(waiting.waitFor(QStringLiteral("opened ") + late, 0, AppearsWithin), std::nullopt)
         << report(waiting);
+    // Its box goes by itself once the file opens; waited for, so that no window comes or goes
+    // while the other box is watched.
+    EXPECT_TRUE(waitUntil([&] { return desktop::findWindow(waiting.pid(), MediaBoxTitle) == 0; },
+                          AppearsWithin))
+        << report(waiting);
     std::size_t retries = 0;
     for (const LogLine& line : lost.log()) {
         retries += line.message.contains(QStringLiteral("trying again")) ? 1 : 0;
     }
     EXPECT_EQ(retries, 1u) << report(lost);
-    // A box at start-up stays until it is answered.
+    // The box of a file that never comes stays until it is answered.
     EXPECT_TRUE(stillShows(lost, MediaBoxTitle, 2)) << report(lost);
 
     // Stopped with the box unanswered, the Slave still names its file in its settings.

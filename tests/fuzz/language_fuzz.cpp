@@ -38,7 +38,9 @@ class CountingDialogs final : public DialogService {
 public:
     int messageBox(const QString&, const QString&, int) override { return ++shown, 1; }
     std::optional<QString> openFile(const OpenFileRequest&) override { return std::nullopt; }
-    bool shellOpen(const QString&) override { return false; }
+    int showNotice(const QString&, const QString&, int) override { return 0; }
+    void closeNotice(int) override {}
+    bool shellOpen(const QString&, const std::function<void()>&) override { return false; }
     void beep(BeepKind) override {}
     int shown = 0;
 };

@@ -63,10 +63,11 @@ void FakeMediaService::release(MediaRef ref) {
 
 bool FakeMediaService::renderFile(const QString& name) {
     record(QStringLiteral("renderFile ") + name);
-    if (config.render) {
+    const bool playable = config.render && !config.unplayable.contains(name);
+    if (playable) {
         state.file = name;
     }
-    return config.render;
+    return playable;
 }
 
 bool FakeMediaService::putCaption(const QString& caption) {

@@ -15,6 +15,8 @@ public:
     struct Config {
         bool createGraph = true;
         bool render = true;
+        // Files that fail to render whatever render says.
+        QStringList unplayable;
         bool caption = true;
         int width = 640;
         WindowHandle drain = nullptr;

@@ -16,6 +16,17 @@ int RecordingDialogs::messageBox(const QString& text, const QString& caption, in
                : MessageBoxResult::Ok;
 }
 
+int RecordingDialogs::showNotice(const QString& text, const QString& caption, int flags) {
+    notices.push_back({text, caption, flags, true});
+    return static_cast<int>(notices.size()) - 1;
+}
+
+void RecordingDialogs::closeNotice(int notice) {
+    if (notice >= 0 && notice < static_cast<int>(notices.size())) {
+        notices[static_cast<std::size_t>(notice)].open = false;
+    }
+}
+
 std::optional<QString> RecordingDialogs::openFile(const OpenFileRequest& request) {
     fileRequests.push_back(request);
     if (fileAnswers.empty()) {
@@ -27,8 +38,9 @@ std::optional<QString> RecordingDialogs::openFile(const OpenFileRequest& request
     return chosen ? std::optional<QString>(path) : std::nullopt;
 }
 
-bool RecordingDialogs::shellOpen(const QString& target) {
+bool RecordingDialogs::shellOpen(const QString& target, const std::function<void()>& failed) {
     opened << target;
+    openFailures.push_back(failed);
     return shellOpenResult;
 }
 

@@ -4,17 +4,21 @@
 #include "storage/windows1252.h"
 #include "support/recording_dialogs.h"
 #include "widgets/gui/about_dialog.h"
+#include "widgets/gui/qt_dialog_service.h"
 #include "widgets/gui/url_label.h"
 #include "widgets/help_launch.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -33,7 +37,7 @@ void touch(const QString& path) {
 TEST(Help, MissingGermanPageAsksWithTitleAndHtmFilterAndCancelOpensNothing) {
     QTemporaryDir dir;
     RecordingDialogs dialogs;
-    LaunchHelp(dialogs, germanText, false, dir.path());
+    LaunchHelp(dialogs, germanText, false, dir.path(), {});
     ASSERT_EQ(dialogs.fileRequests.size(), 1u);
     const OpenFileRequest& request = dialogs.fileRequests[0];
     EXPECT_EQ(request.title, QStringLiteral("Wo ist die Datei dhelp.htm"));
@@ -50,10 +54,10 @@ TEST(Help, PageChosenElsewhereOpensAndIsNotRemembered) {
     RecordingDialogs dialogs;
     const QString elsewhere = dir.filePath(QStringLiteral("docs/dhelp.htm"));
     dialogs.fileAnswers.push_back(elsewhere);
-    LaunchHelp(dialogs, germanText, false, dir.path());
+    LaunchHelp(dialogs, germanText, false, dir.path(), {});
     ASSERT_EQ(dialogs.opened.size(), 1);
     EXPECT_EQ(dialogs.opened[0], elsewhere);
-    LaunchHelp(dialogs, germanText, false, dir.path());
+    LaunchHelp(dialogs, germanText, false, dir.path(), {});
     EXPECT_EQ(dialogs.fileRequests.size(), 2u);
     EXPECT_EQ(dialogs.opened.size(), 1);
 }
@@ -66,11 +70,29 @@ TEST(Help, PageBesideTheProgramOpensWithoutAskingEvenOnADeepPath) {
     ASSERT_TRUE(QDir().mkpath(deep));
     touch(deep + QStringLiteral("/help.htm"));
     RecordingDialogs dialogs;
-    LaunchHelp(dialogs, germanText, true, deep);
+    LaunchHelp(dialogs, germanText, true, deep, {});
     EXPECT_TRUE(dialogs.fileRequests.empty());
     ASSERT_EQ(dialogs.opened.size(), 1);
     EXPECT_EQ(dialogs.opened[0], deep + QStringLiteral("/help.htm"));
     EXPECT_GT(dialogs.opened[0].size(), 120);
+}
+
+// A page that no viewer shows is told, whether the desktop refuses it at once or its viewer
+// gives up later.
+TEST(Help, APageThatDoesNotOpenIsToldByName) {
+    QTemporaryDir dir;
+    touch(dir.filePath(QStringLiteral("help.htm")));
+    RecordingDialogs dialogs;
+    QStringList failed;
+    const auto tell = [&](const QString& page) { failed << page; };
+    LaunchHelp(dialogs, germanText, true, dir.path(), tell);
+    EXPECT_TRUE(failed.isEmpty());
+    ASSERT_EQ(dialogs.openFailures.size(), 1u);
+    dialogs.openFailures[0]();
+    EXPECT_EQ(failed, QStringList(dir.filePath(QStringLiteral("help.htm"))));
+    dialogs.shellOpenResult = false;
+    LaunchHelp(dialogs, germanText, true, dir.path(), tell);
+    EXPECT_EQ(failed.size(), 2);
 }
 
 TEST(Help, LocateFileWithoutExtensionOffersAllFiles) {
@@ -157,10 +179,18 @@ TEST(AboutDialog, ReportButtonStartsAMailAndStaysOkCloses) {
     TfktWAbout about(dialogs);
     about.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    auto* noMail = about.findChild<QLabel*>(QStringLiteral("lNoMail"));
+    ASSERT_NE(noMail, nullptr);
     about.findChild<QPushButton*>(QStringLiteral("bReport"))->click();
     ASSERT_EQ(dialogs.opened.size(), 1);
     EXPECT_TRUE(dialogs.opened[0].startsWith(QStringLiteral("mailto:")));
     EXPECT_TRUE(about.isVisible());
+    EXPECT_FALSE(noMail->isVisible());
+    // The desktop finds no mail program after all: the address to write to is shown.
+    dialogs.openFailures[0]();
+    EXPECT_TRUE(noMail->isVisible());
+    EXPECT_TRUE(noMail->text().endsWith(QStringLiteral("write to ") + about.mailLink()->text()));
+    EXPECT_TRUE(about.rect().contains(noMail->geometry()));
     about.findChild<QPushButton*>(QStringLiteral("bOK"))->click();
     EXPECT_FALSE(about.isVisible());
     EXPECT_EQ(about.result(), QDialog::Accepted);
@@ -193,7 +223,7 @@ TEST(HelpPages, BothPagesLieBesideTheProgramNameTheirOwnCaptionsAndCoverTheOpera
                                   "bStop",        "bRewind",  "bSet",        "bSetIn"};
     RecordingDialogs dialogs;
     for (const bool english : {true, false}) {
-        LaunchHelp(dialogs, germanText, english, programDir.path());
+        LaunchHelp(dialogs, germanText, english, programDir.path(), {});
         QFile page(programDir.filePath(helpPageName(english)));
         ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << page.fileName().toStdString();
         const QString html = QString::fromUtf8(page.readAll());
@@ -244,4 +274,65 @@ TEST(HelpPages, BothPagesLieBesideTheProgramNameTheirOwnCaptionsAndCoverTheOpera
     }
     EXPECT_TRUE(dialogs.fileRequests.empty());
     EXPECT_EQ(dialogs.opened.size(), 2);
+}
+
+namespace {
+
+// The desktop's opener, replaced by a script.
+class FakeOpener {
+public:
+    explicit FakeOpener(const QByteArray& body) : path_(qgetenv("PATH")) {
+        QFile script(dir_.filePath(QStringLiteral("xdg-open")));
+        EXPECT_TRUE(script.open(QIODevice::WriteOnly));
+        script.write("#!/bin/sh\n" + body + "\n");
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        script.close();
+        qputenv("PATH", dir_.path().toUtf8() + ':' + path_);
+    }
+    ~FakeOpener() { qputenv("PATH", path_); }
+    FakeOpener(const FakeOpener&) = delete;
+    FakeOpener& operator=(const FakeOpener&) = delete;
+
+private:
+    QTemporaryDir dir_;
+    QByteArray path_;
+};
+
+}  // namespace
+
+// The desktop's opener only starts: a failure shows in its exit code, after the call. One that
+// succeeds, started a second before one that fails, has long ended when the failure is told.
+TEST(QtDialogs, AnOpenerThatGivesUpIsToldAndOneThatOpensIsNot) {
+    QtDialogService dialogs;
+    bool succeededToldFailed = false;
+    bool failedTold = false;
+    // Each script must outlive its opener: the shell reads it after the start.
+    const FakeOpener succeeds("exit 0");
+    ASSERT_TRUE(dialogs.shellOpen(QStringLiteral("mailto:help@example.org"),
+                                  [&] { succeededToldFailed = true; }));
+    const FakeOpener fails("sleep 1; exit 3");
+    ASSERT_TRUE(
+        dialogs.shellOpen(QStringLiteral("mailto:help@example.org"), [&] { failedTold = true; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return failedTold; }, 30000));
+    EXPECT_FALSE(succeededToldFailed);
+}
+
+// A notice waits for nobody and goes when told.
+TEST(QtDialogs, ANoticeIsUpWithoutBlockingAndClosesOnRequest) {
+    QtDialogService dialogs;
+    const int notice = dialogs.showNotice(QStringLiteral("tried again"), QStringLiteral("File"),
+                                          MessageBoxFlags::IconError);
+    QMessageBox* box = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* candidate = qobject_cast<QMessageBox*>(window);
+            candidate && candidate->isVisible()) {
+            box = candidate;
+        }
+    }
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("tried again"));
+    EXPECT_FALSE(box->isModal());
+    const QPointer<QMessageBox> watched(box);
+    dialogs.closeNotice(notice);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return watched.isNull(); }, 5000));
 }

@@ -4,8 +4,9 @@
 #include "storage/property_lookup.h"
 #include "ui_fFrameLock.h"
 
+#include "widgets/gui/status_box.h"
+
 #include <QAbstractButton>
-#include <QLineEdit>
 #include <QPushButton>
 
 namespace {
@@ -15,13 +16,10 @@ constexpr int kMasterLinkTop = 428;
 constexpr int kSlaveLinkTop = 336;
 constexpr int kBottomMargin = 4;
 
-// A status box must be read whole; a path in the file box may be longer than its box, whose
-// hint shows it whole.
-const QLineEdit* statusBox(const QWidget* w) {
-    const auto* edit = qobject_cast<const QLineEdit*>(w);
-    return edit && edit->isReadOnly() && edit->objectName() != QStringLiteral("eFilename")
-               ? edit
-               : nullptr;
+// A status box must be read whole: it wraps, so its height must hold every line; a path in the
+// file box may be longer than its box, whose hint shows it whole.
+const TStatusBox* statusBox(const QWidget* w) {
+    return qobject_cast<const TStatusBox*>(w);
 }
 
 QString textOf(const QWidget* w) {
@@ -30,9 +28,6 @@ QString textOf(const QWidget* w) {
     }
     if (const auto* label = qobject_cast<const QLabel*>(w)) {
         return label->text();
-    }
-    if (const QLineEdit* status = statusBox(w)) {
-        return status->text();
     }
     return {};
 }
@@ -109,9 +104,14 @@ QStringList cutTexts(const QWidget& form) {
         if (qobject_cast<const QPushButton*>(w)) {
             // A push button's size hint has a floor far above what its text needs.
             needed = w->fontMetrics().horizontalAdvance(text) + 12;
-        } else if (statusBox(w)) {
-            // The frame and the box's own margins of two pixels on each side.
-            needed = w->fontMetrics().horizontalAdvance(text) + 8;
+        } else if (const TStatusBox* status = statusBox(w)) {
+            if (status->neededHeight(0) > status->height()) {
+                cut.append(QStringLiteral("%1 \"%2\" needs %3 px height, has %4")
+                               .arg(w->objectName(), text)
+                               .arg(status->neededHeight(0))
+                               .arg(status->height()));
+            }
+            continue;
         } else if (!text.isEmpty()) {
             needed = w->sizeHint().width();
         } else if (const auto* group = qobject_cast<const QGroupBox*>(w)) {

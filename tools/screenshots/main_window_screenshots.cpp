@@ -26,7 +26,9 @@ class SilentDialogs final : public DialogService {
 public:
     int messageBox(const QString&, const QString&, int) override { return MessageBoxResult::Ok; }
     std::optional<QString> openFile(const OpenFileRequest&) override { return std::nullopt; }
-    bool shellOpen(const QString&) override { return true; }
+    int showNotice(const QString&, const QString&, int) override { return 0; }
+    void closeNotice(int) override {}
+    bool shellOpen(const QString&, const std::function<void()>&) override { return true; }
     void beep(BeepKind) override {}
 };
 

@@ -68,12 +68,13 @@ QPixmap logoPixmap() {
 
 }  // namespace
 
-TfktWAbout::TfktWAbout(DialogService& dialogs, QWidget* parent)
+TfktWAbout::TfktWAbout(DialogService& dialogs, const Wording& say, QWidget* parent)
     : QDialog(parent),
       webLink_(new TktWURLLabel(dialogs, this)),
-      mailLink_(new TktWURLLabel(dialogs, this)) {
+      mailLink_(new TktWURLLabel(dialogs, this)),
+      mailFailure_(new QLabel(this)) {
     setObjectName(QStringLiteral("fktWAbout"));
-    setWindowTitle(QStringLiteral("About"));
+    setWindowTitle(say("TxT_AboutTitle", "About"));
     setFont(dialogFont(kSansFamilies, 11));
 
     auto* ilogo = new QLabel(this);
@@ -121,11 +122,12 @@ TfktWAbout::TfktWAbout(DialogService& dialogs, QWidget* parent)
     gst_version(&major, &minor, &micro, &nano);
     auto* description = placeLabel(
         this, QStringLiteral("lBeschreibung"),
-        QStringLiteral("frameLock PRO plays video and audio in step on several computers. One "
-                       "Master starts, stops and positions every Slave over the network "
-                       "(TCP/IP) or over serial lines, and lines them all up again at each Sync "
-                       "point, so that every screen begins each part of the show on the same "
-                       "frame.\n\nBuilt with Qt %1 and GStreamer %2.%3.%4.")
+        say("TxT_AboutText",
+            "frameLock PRO plays video and audio in step on several computers. One Master "
+            "starts, stops and positions every Slave over the network (TCP/IP) or over serial "
+            "lines, and lines them all up again at each Sync point, so that every screen begins "
+            "each part of the show on the same frame.\n\nBuilt with Qt %1 and GStreamer "
+            "%2.%3.%4.")
             .arg(QString::fromLatin1(qVersion()))
             .arg(major)
             .arg(minor)
@@ -134,12 +136,23 @@ TfktWAbout::TfktWAbout(DialogService& dialogs, QWidget* parent)
     description->setWordWrap(true);
     description->setFixedWidth(409);
     description->adjustSize();
+    // Hidden until a mail could not be started: the address, to be copied.
+    mailFailure_->setObjectName(QStringLiteral("lNoMail"));
+    mailFailure_->setWordWrap(true);
+    mailFailure_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    mailFailure_->setGeometry(kMargin, kMargin + 300, 409, 34);
+    mailFailure_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+    mailFailure_->hide();
+    mailFailure_->setText(
+        say("TxT_NoMailProgram", "No mail program opened the message. Please write to %1")
+            .arg(product::kSupportMail));
+    mailLink_->OnOpenFailed = [this](TktWURLLabel&) { mailFailure_->show(); };
     auto* rule = new QFrame(this);
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
     rule->setGeometry(kMargin, kMargin + 338, 409, 2);
 
-    auto* bReport = new QPushButton(QStringLiteral("&Send a Bug Report/Suggestion"), this);
+    auto* bReport = new QPushButton(say("TxT_AboutReport", "&Send a Bug Report/Suggestion"), this);
     bReport->setObjectName(QStringLiteral("bReport"));
     bReport->setGeometry(kMargin + 149, kMargin + 351, 164, 25);
     connect(bReport, &QPushButton::clicked, this, &TfktWAbout::bReportClick);

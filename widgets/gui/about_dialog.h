@@ -1,8 +1,11 @@
 #pragma once
 
+#include "storage/wording.h"
+
 #include <QDialog>
 
 class DialogService;
+class QLabel;
 class TktWURLLabel;
 
 // The About dialog: logo, product title and subtitle, the maker's web and support-mail links, a
@@ -12,15 +15,19 @@ class TfktWAbout : public QDialog {
     Q_OBJECT
 
 public:
-    explicit TfktWAbout(DialogService& dialogs, QWidget* parent = nullptr);
+    // Its texts in the wording given: the operator's language, English by default.
+    explicit TfktWAbout(DialogService& dialogs, const Wording& say = Wording(),
+                        QWidget* parent = nullptr);
 
     TktWURLLabel* webLink() const { return webLink_; }
     TktWURLLabel* mailLink() const { return mailLink_; }
 
     // "Send a Bug Report/Suggestion": a new mail to the support address; the dialog stays open.
+    // Where no mail program takes it, the dialog shows the address to write to.
     void bReportClick();
 
 private:
     TktWURLLabel* webLink_;
     TktWURLLabel* mailLink_;
+    QLabel* mailFailure_;
 };

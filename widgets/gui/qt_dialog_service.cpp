@@ -1,10 +1,10 @@
 #include "widgets/gui/qt_dialog_service.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProcess>
 #include <QUrl>
 
 namespace {
@@ -65,6 +65,23 @@ int QtDialogService::messageBox(const QString& text, const QString& caption, int
     return choices.size() == 1 ? MessageBoxResult::Ok : choices.back().result;
 }
 
+int QtDialogService::showNotice(const QString& text, const QString& caption, int flags) {
+    auto* box = new QMessageBox(iconFor(flags), caption, text, QMessageBox::Ok, parent_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+    // Closed boxes delete themselves; their entries go with the next notice.
+    notices_.removeIf([](const auto& entry) { return entry.value().isNull(); });
+    notices_.insert(++lastNotice_, box);
+    return lastNotice_;
+}
+
+void QtDialogService::closeNotice(int notice) {
+    if (const QPointer<QMessageBox> box = notices_.take(notice)) {
+        box->close();
+    }
+}
+
 std::optional<QString> QtDialogService::openFile(const OpenFileRequest& request) {
     QFileDialog dialog(parent_, request.title, request.initialDirectory,
                        qtFileFilter(request.filter));
@@ -81,10 +98,26 @@ std::optional<QString> QtDialogService::openFile(const OpenFileRequest& request)
     return dialog.selectedFiles().constFirst();
 }
 
-bool QtDialogService::shellOpen(const QString& target) {
+bool QtDialogService::shellOpen(const QString& target, const std::function<void()>& failed) {
     const QUrl url =
         QFileInfo::exists(target) ? QUrl::fromLocalFile(target) : QUrl::fromUserInput(target);
-    return QDesktopServices::openUrl(url);
+    // The desktop's opener is watched to its end: QDesktopServices only says that it started,
+    // and an opener that finds no program (or a browser that refuses to run as root) tells
+    // nobody but the standard error output.
+    auto* opener = new QProcess(qApp);
+    QObject::connect(opener, &QProcess::finished, opener,
+                     [opener, failed](int exitCode, QProcess::ExitStatus status) {
+                         if ((status != QProcess::NormalExit || exitCode != 0) && failed) {
+                             failed();
+                         }
+                         opener->deleteLater();
+                     });
+    opener->start(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)});
+    if (!opener->waitForStarted()) {
+        opener->deleteLater();
+        return false;
+    }
+    return true;
 }
 
 void QtDialogService::beep(BeepKind) {

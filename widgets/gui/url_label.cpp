@@ -5,6 +5,7 @@
 #include "widgets/product_info.h"
 
 #include <QMouseEvent>
+#include <QPointer>
 
 TktWURLLabel::TktWURLLabel(DialogService& dialogs, QWidget* parent)
     : QLabel(parent), dialogs_(dialogs), webPage_(product::kPlaceholderWebPage) {
@@ -35,7 +36,18 @@ bool TktWURLLabel::Click() {
     if (OnClick) {
         OnClick(*this);
     }
-    return dialogs_.shellOpen(webPage_);
+    // The handler may give up after the label is gone.
+    const QPointer<TktWURLLabel> self(this);
+    const auto failed = [self] {
+        if (self && self->OnOpenFailed) {
+            self->OnOpenFailed(*self);
+        }
+    };
+    const bool handedOver = dialogs_.shellOpen(webPage_, failed);
+    if (!handedOver) {
+        failed();
+    }
+    return handedOver;
 }
 
 void TktWURLLabel::mousePressEvent(QMouseEvent* event) {

@@ -25,11 +25,13 @@ public:
     void setFontColor(TColor color);
 
     // What a click does: OnClick first, then the desktop's "open" of ktWebPage. Returns whether
-    // the desktop took the target; a failure is not shown to the operator.
+    // the desktop took the target.
     bool Click();
 
     // The label's ordinary click notification, run before the target is opened.
     std::function<void(TktWURLLabel& sender)> OnClick;
+    // The target did not open: the desktop did not take it, or its handler gave up later.
+    std::function<void(TktWURLLabel& sender)> OnOpenFailed;
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
