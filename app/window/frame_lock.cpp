@@ -238,6 +238,7 @@ void TfFrameLock::FormShow() {
         player_->OpenMedia();
     }
     ApplyRoleLayout();
+    ReportSettingsAccess();
     FormStorage->setActive(false);
 }
 

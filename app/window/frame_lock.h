@@ -5,6 +5,8 @@
 #include "app/rejected_commands.h"
 #include "app/segment_math.h"
 #include "app/sync_command.h"
+#include "app/watchdog_picture.h"
+#include "app/watchdog_status_line.h"
 
 #include <QHash>
 #include <QPointer>
@@ -211,6 +213,13 @@ public:
     void StatusSegmentStarted();
     void StatusNoteError(const QString& text);
     void PreflightCheck();
+
+    // What a service manager hears of the instance (frame_lock_service.cpp): whether its
+    // picture moves, and its state in one line; and, at start, a settings file that could not
+    // be written at the end.
+    PictureWatch::Sample WatchdogPicture() const;
+    InstanceState WatchdogState() const;
+    void ReportSettingsAccess();
 
 protected:
     bool event(QEvent* event) override;

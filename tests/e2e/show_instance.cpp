@@ -158,6 +158,20 @@ void ShowInstance::start() {
     }
 }
 
+void ShowInstance::start(const QStringList& wrapper) {
+    process_.start(wrapper.front(), wrapper.mid(1) << dir_.filePath(
+                                        QFileInfo(QStringLiteral(FL_PROGRAM)).fileName()));
+    if (!process_.waitForStarted(10000)) {
+        throw std::runtime_error("cannot start " + name_.toStdString());
+    }
+}
+
+void ShowInstance::setEnvironment(const QString& name, const QString& value) {
+    QProcessEnvironment environment = process_.processEnvironment();
+    environment.insert(name, value);
+    process_.setProcessEnvironment(environment);
+}
+
 int ShowInstance::stop() {
     process_.terminate();
     if (!process_.waitForFinished(30000)) {

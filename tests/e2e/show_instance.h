@@ -65,6 +65,9 @@ public:
     ShowInstance& operator=(const ShowInstance&) = delete;
 
     void start();
+    // Through `wrapper`, a command with its arguments that ends by running the program.
+    void start(const QStringList& wrapper);
+    void setEnvironment(const QString& name, const QString& value);
     // SIGTERM, as a service manager ends it: the exit code, or -1 when it crashed or hung.
     int stop();
     // SIGKILL, as a power cut or a crash would end it; its settings are not written.
