@@ -197,4 +197,37 @@ TEST(Service, AProgramDirectoryOnAReadOnlyMountIsReportedAtStart) {
     EXPECT_EQ(show.stop(), 0) << report(show);
 }
 
+TEST(Service, NoDisplayEndsWithItsOwnExitCodeAndOtherPlatformsStillStart) {
+    ShowSettings settings;
+    settings.port = freePort();
+    ShowInstance show(QStringLiteral("no display"), settings);
+    const QString program = show.dir() + QStringLiteral("/frameLock");
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    for (const QString& display : {QString(), QStringLiteral(":97")}) {
+        environment.remove(QStringLiteral("DISPLAY"));
+        if (!display.isEmpty()) {
+            environment.insert(QStringLiteral("DISPLAY"), display);
+        }
+        run.setProcessEnvironment(environment);
+        run.start(program, {});
+        ASSERT_TRUE(run.waitForFinished(EndsWithinMs));
+        EXPECT_EQ(run.exitStatus(), QProcess::NormalExit) << display.toStdString();
+        EXPECT_EQ(run.exitCode(), 4) << display.toStdString();
+        EXPECT_TRUE(QString::fromLocal8Bit(run.readAllStandardError())
+                        .startsWith(QStringLiteral("frameLock PRO: no display: ")));
+    }
+
+    // Qt's offscreen platform needs no display.
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    run.setProcessEnvironment(environment);
+    run.start(program, {});
+    ASSERT_TRUE(run.waitForStarted(EndsWithinMs));
+    EXPECT_FALSE(run.waitForFinished(2000)) << run.readAllStandardError().toStdString();
+    run.terminate();
+    ASSERT_TRUE(run.waitForFinished(EndsWithinMs));
+    EXPECT_EQ(run.exitCode(), 0);
+}
+
 }  // namespace
