@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "app/exit_codes.h"
 #include "widgets/product_info.h"
 
 #include <string_view>
@@ -26,12 +27,18 @@ std::string helpText() {
            "  frameLock.ini       the settings, written when the window closes\n"
            "  frameLock.log       the event log, when it is switched on\n"
            "  frameLock-show.csv  the Master's show report, one line per segment start\n"
+           "  frameLock.lock      locked while the program runs, against a second copy\n"
            "\n"
            "Environment:\n"
            "  QT_LOGGING_RULES=\"framelock.*=true\"  switches the event log on for this run\n"
            "\n"
            "Exit status: 0 when the window is closed, on \"Q\", SIGTERM or SIGINT; 1 when a\n"
-           "language file is missing or damaged.\n"
+           "language file is missing or damaged; " +
+           std::to_string(kExitAlreadyRunning) +
+           " when a copy already runs from the same\n"
+           "directory; " +
+           std::to_string(kExitNoDisplay) +
+           " when there is no display.\n"
            "\n"
            "The help pages help.htm and dhelp.htm beside the program describe the show.\n";
 }

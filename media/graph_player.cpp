@@ -201,6 +201,7 @@ void TGraphPlayer::setPositions(std::int64_t current, std::int64_t stop) {
         service_->setPositions(current, stop);
         cuedRange_ = {current, stop};
         ++positionsSet_;
+        rangeEnded_ = false;
     }
 }
 
@@ -235,6 +236,7 @@ void TGraphPlayer::HandleMediaEvent() {
         service_->freeEventParams(event);
         switch (event.code) {
             case EC_COMPLETE:
+                rangeEnded_ = true;
                 // The graph keeps running: a range set now at the old stop plays at once.
                 callIfAssigned(owner_.segmentComplete);
                 break;

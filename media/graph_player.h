@@ -90,6 +90,11 @@ public:
     bool FullScreenActive() const { return fullScreenActive_; }
     // Last run rather than paused or stopped.
     bool Running() const { return running_; }
+    // Running and not held at the end of its range: the picture should move.
+    bool PictureShouldMove() const { return running_ && !rangeEnded_; }
+    std::optional<std::int64_t> ShownPicture() const {
+        return mediaOpen_ ? service_->shownPicture() : std::nullopt;
+    }
     // What the open file declares; unknown or empty when nothing is open.
     FrameRate VideoFrameRate() const { return mediaOpen_ ? service_->frameRate() : FrameRate{}; }
     QSize VideoSize() const { return mediaOpen_ ? service_->videoSize() : QSize(); }
@@ -126,6 +131,8 @@ private:
     // Whether the graph was last run rather than paused or stopped, the last positions set in
     // media time, and how many times positions were set.
     bool running_ = false;
+    // The range set last has played to its stop; the last frame stays until the next one.
+    bool rangeEnded_ = false;
     std::optional<std::pair<std::int64_t, std::int64_t>> cuedRange_;
     std::uint64_t positionsSet_ = 0;
 };

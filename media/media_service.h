@@ -6,6 +6,7 @@
 #include <QSize>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
 class QObject;
 
@@ -134,4 +135,6 @@ public:
     // or a service that cannot tell) and its picture size (empty without video).
     virtual FrameRate frameRate() { return {}; }
     virtual QSize videoSize() { return {}; }
+    // The time stamp of the frame the video sink shows now; nothing when it cannot tell.
+    virtual std::optional<std::int64_t> shownPicture() { return std::nullopt; }
 };

@@ -255,6 +255,7 @@ void TfFrameLock::FormShow() {
     ui->eFilename->setToolTip(ui->eFilename->text());
     player_->OpenMedia();
     ApplyRoleLayout();
+    ReportSettingsAccess();
     FormStorage->setActive(false);
 }
 

@@ -5,6 +5,8 @@
 #include "app/rejected_commands.h"
 #include "app/segment_math.h"
 #include "app/sync_command.h"
+#include "app/watchdog_picture.h"
+#include "app/watchdog_status_line.h"
 
 #include <QHash>
 #include <QPointer>
@@ -234,6 +236,13 @@ public:
     // A line about a Slave's link (framelock.net) or its state (framelock.sync), within what
     // its host may cost the log.
     void LogAboutSlave(bool state, const QString& host, const QString& line);
+
+    // What a service manager hears of the instance (frame_lock_service.cpp): whether its
+    // picture moves, and its state in one line; and, at start, a settings file that could not
+    // be written at the end.
+    PictureWatch::Sample WatchdogPicture() const;
+    InstanceState WatchdogState() const;
+    void ReportSettingsAccess();
 
 protected:
     bool event(QEvent* event) override;

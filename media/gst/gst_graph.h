@@ -91,6 +91,10 @@ public:
     // False, with nothing done, when it already runs or has no show clock.
     bool runAt(std::int64_t clockTimeNs);
     FrameRate frameRate() const { return frameRate_; }
+    // The stream time of the frame the shown pipeline's sink holds or showed last.
+    std::optional<std::int64_t> shownStreamTime() const {
+        return front_ != nullptr ? front_->heldStreamTime() : std::nullopt;
+    }
 
     // The range setPositions() is expected to get next. A second pipeline of the same file,
     // drawing into a surface stacked in the video window, stands paused on its first frame;

@@ -192,6 +192,11 @@ FrameRate GstMediaService::frameRate() {
     return g != nullptr ? g->frameRate() : FrameRate{};
 }
 
+std::optional<std::int64_t> GstMediaService::shownPicture() {
+    GstGraph* g = graph(MediaRef::GraphBuilder);
+    return g != nullptr ? g->shownStreamTime() : std::nullopt;
+}
+
 QSize GstMediaService::videoSize() {
     VideoWindow* w = window();
     return w != nullptr ? w->naturalSize() : QSize();

@@ -54,6 +54,7 @@ public:
     void keepDisplayAwake(bool on) override;
 
     FrameRate frameRate() override;
+    std::optional<std::int64_t> shownPicture() override;
     QSize videoSize() override;
 
     // The graph behind a held reference (nullptr when not held), for tests and benchmarks

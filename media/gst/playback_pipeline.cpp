@@ -127,6 +127,10 @@ bool PlaybackPipeline::settled() const {
 }
 
 std::optional<std::int64_t> PlaybackPipeline::heldStreamTime() const {
+    // A graph built from a description is no playbin and has no such property.
+    if (g_object_class_find_property(G_OBJECT_GET_CLASS(pipeline_), "sample") == nullptr) {
+        return std::nullopt;
+    }
     GstSample* sample = nullptr;
     g_object_get(pipeline_, "sample", &sample, nullptr);
     if (sample == nullptr) {

@@ -142,13 +142,26 @@ void ShowInstance::start() {
     }
 }
 
+void ShowInstance::start(const QStringList& wrapper) {
+    process_.start(wrapper.front(), wrapper.mid(1) << dir_.filePath(
+                                        QFileInfo(QStringLiteral(FL_PROGRAM)).fileName()));
+    if (!process_.waitForStarted(10000)) {
+        throw std::runtime_error("cannot start " + name_.toStdString());
+    }
+}
+
+void ShowInstance::setEnvironment(const QString& name, const QString& value) {
+    QProcessEnvironment environment = process_.processEnvironment();
+    environment.insert(name, value);
+    process_.setProcessEnvironment(environment);
+}
+
 void ShowInstance::startWithClockBehind(int seconds) {
     launched_ = true;
-    process_.start(QStringLiteral("unshare"),
-                   {QStringLiteral("--time"), QStringLiteral("--monotonic=-%1").arg(seconds),
-                    QStringLiteral("--fork"), QStringLiteral("--kill-child"),
-                    dir_.filePath(QFileInfo(QStringLiteral(FL_PROGRAM)).fileName())});
-    if (!process_.waitForStarted(10000) || !waitUntil([this] { return pid() != 0; }, 10)) {
+    start({QStringLiteral("unshare"), QStringLiteral("--time"),
+           QStringLiteral("--monotonic=-%1").arg(seconds), QStringLiteral("--fork"),
+           QStringLiteral("--kill-child")});
+    if (!waitUntil([this] { return pid() != 0; }, 10)) {
         throw std::runtime_error("cannot start " + name_.toStdString() + " behind");
     }
 }

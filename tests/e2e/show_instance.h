@@ -64,6 +64,9 @@ public:
     ShowInstance& operator=(const ShowInstance&) = delete;
 
     void start();
+    // Through `wrapper`, a command with its arguments that ends by running the program.
+    void start(const QStringList& wrapper);
+    void setEnvironment(const QString& name, const QString& value);
     // Starts it in a time namespace whose monotonic clock is `seconds` behind the machine's, as
     // on a machine booted that much later (root only). Its log's times are that far behind.
     void startWithClockBehind(int seconds);

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTest>
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -384,6 +385,48 @@ TEST(GstMediaServiceWindow, PauseHoldsTheFrameOnScreen) {
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return frameInWindow(window) == 60 && service.currentPosition() == 60; }, 5000))
         << "at " << service.currentPosition();
+    releaseGraph(service);
+}
+
+// What the watchdog takes for the picture on screen: it moves while the graph plays and stands
+// still once the frames stop reaching the sink, although the graph and its clock still run.
+TEST(GstMediaServiceWindow, ShownPictureFollowsTheFramesThatReachTheSink) {
+    GstGraphOptions options;
+    options.audioSink = [] { return gst_element_factory_make("fakesink", nullptr); };
+    GstMediaService service(options);
+    ASSERT_TRUE(openGraph(service, clipPath(videoClip(ClipFormat::MjpegAvi, 250))));
+    ASSERT_TRUE(service.setTimeFormatFrame());
+    service.pause();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(service.graph()->videoWindow()));
+    service.setPositions(0, 250);
+    service.run();
+    const std::optional<std::int64_t> first = service.shownPicture();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return service.shownPicture().has_value() && service.shownPicture() != first; },
+        5000));
+
+    GstElement* sink = nullptr;
+    g_object_get(service.graph()->pipeline(), "video-sink", &sink, nullptr);
+    ASSERT_NE(sink, nullptr);
+    GstPad* pad = gst_element_get_static_pad(sink, "sink");
+    std::atomic<bool> stalled = false;
+    const gulong stall = gst_pad_add_probe(
+        pad, static_cast<GstPadProbeType>(GST_PAD_PROBE_TYPE_BLOCK | GST_PAD_PROBE_TYPE_BUFFER),
+        [](GstPad*, GstPadProbeInfo*, gpointer flag) {
+            static_cast<std::atomic<bool>*>(flag)->store(true);
+            return GST_PAD_PROBE_OK;
+        },
+        &stalled, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stalled.load(); }, 5000));
+    // The streaming thread waits in the probe, so the frame before it has been rendered.
+    const std::optional<std::int64_t> held = service.shownPicture();
+    QTest::qWait(500);
+    EXPECT_EQ(service.shownPicture(), held);
+
+    gst_pad_remove_probe(pad, stall);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return service.shownPicture() != held; }, 5000));
+    gst_object_unref(pad);
+    gst_object_unref(sink);
     releaseGraph(service);
 }
 
