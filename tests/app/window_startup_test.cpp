@@ -11,6 +11,12 @@
 
 namespace {
 
+QByteArray masterWith(const QString& file) {
+    return systemSection({QStringLiteral("Server_Port=%1").arg(freePort()),
+                          QStringLiteral("ComportsNr_ktBoolean=False"),
+                          QStringLiteral("eFilename_Text=") + file});
+}
+
 // A show whose drive is not mounted yet when the program starts: the box says so in the
 // operator's language, waits for nobody and goes when the file opens.
 TEST(WindowStartUp, AMediaFileMissingAtStartUpIsNamedKeptAndTriedAgain) {
