@@ -74,7 +74,8 @@ TEST(WindowStartUp, AMediaFileThatFailsWhileTheShowRunsIsTriedAgainUnderItsName)
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     ASSERT_FALSE(show.window().player().MediaOpen());
-    EXPECT_EQ(show.dialogs.messages.size(), 1u);
+    ASSERT_EQ(show.dialogs.notices.size(), 1u);
+    EXPECT_TRUE(show.dialogs.notices[0].open);
 
     // As it was when it failed, the file is not handed to the media again; restored, it is.
     show.media().config.render = true;
@@ -88,7 +89,8 @@ TEST(WindowStartUp, AMediaFileThatFailsWhileTheShowRunsIsTriedAgainUnderItsName)
     show.window().MediaRetryTimerTimer();
     EXPECT_TRUE(show.window().player().MediaOpen());
     EXPECT_EQ(show.ui().eFilename->text(), file);
-    EXPECT_EQ(show.dialogs.messages.size(), 1u);
+    EXPECT_FALSE(show.dialogs.notices[0].open);
+    EXPECT_TRUE(show.dialogs.messages.empty());
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QTest>
@@ -51,11 +50,6 @@ quint16 freePort() {
     const quint16 port = portOf(fd);
     ::close(fd);
     return port;
-}
-
-int bytesWaiting(int socket) {
-    int count = 0;
-    return ::ioctl(socket, FIONREAD, &count) == 0 ? count : 0;
 }
 
 RawPeer::RawPeer(RawPeer&& other) noexcept : fd_(other.fd_) {

@@ -21,8 +21,6 @@ quint16 boundPort(const TSimpleTCPServer& server);
 // A port on loopback where nothing listens (bound once and given back): for a server to take,
 // or for a connection to be refused.
 quint16 freePort();
-// How many received bytes wait unread in a socket.
-int bytesWaiting(int socket);
 
 struct ErrorRecord {
     int socket;
