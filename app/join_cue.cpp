@@ -35,3 +35,16 @@ bool onShowFrame(const JoinOrder& order, std::int64_t nowNs, std::int64_t frameN
     return current && !__builtin_sub_overflow(current->frameFromIn, shownFromIn, &apart) &&
            apart >= -1 && apart <= 1;
 }
+
+bool joinDisagreesWithClock(const JoinOrder& order, std::int64_t nowNs, std::int64_t frameNs,
+                            std::int64_t outFromIn, std::int64_t skewNs) {
+    if (frameNs <= 0) {
+        return false;
+    }
+    std::int64_t ahead = 0;
+    if (__builtin_sub_overflow(order.shownAtNs, nowNs, &ahead) || ahead > skewNs) {
+        return true;
+    }
+    const std::optional<JoinCue> current = joinCue(order, nowNs, 0, frameNs);
+    return current && current->frameFromIn > outFromIn + skewNs / frameNs;
+}

@@ -19,3 +19,9 @@ std::optional<JoinCue> joinCue(const JoinOrder& order, std::int64_t nowNs, std::
 // side for the moment its position was read: such a Slave is in step and is not cued again.
 bool onShowFrame(const JoinOrder& order, std::int64_t nowNs, std::int64_t frameNs,
                  std::int64_t shownFromIn);
+
+// Whether a join order cannot come from a Master whose clock agrees with this one: the frame it
+// names is shown more than `skewNs` from now in the future, or the show it describes would by now
+// be more than `skewNs` past its Out point `outFromIn`, where no Master plays.
+bool joinDisagreesWithClock(const JoinOrder& order, std::int64_t nowNs, std::int64_t frameNs,
+                            std::int64_t outFromIn, std::int64_t skewNs);

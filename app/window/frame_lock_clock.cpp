@@ -327,6 +327,22 @@ void TfFrameLock::TryJoin() {
     const int index = effectiveSegmentIndex(items, order.segment);
     const std::optional<FrameRange> range =
         segmentRange(items, index, InPoint(), player_->DurationFrames());
+    // A join far from the clock's now is the clock's fault, not the show's: it waits for a new
+    // clock instead of holding a segment that seems over.
+    const std::vector<std::optional<std::int32_t>> points = parseSyncPoints(items);
+    const std::int64_t outFromIn =
+        points.empty() || !points.back() ? player_->DurationFrames() : *points.back();
+    if (joinDisagreesWithClock(order, clock.nowNs, player_->FrameDurationNs(), outFromIn,
+                               MaxStartSkewNs)) {
+        PendingJoin = order;
+        // From the wire: a difference of doubles cannot overflow.
+        const double apartMs = ms(order.shownAtNs) - ms(clock.nowNs);
+        qCWarning(lcSync) << "join: frame" << order.frameFromIn << "is shown" << apartMs
+                          << "ms from now on the shared clock";
+        RenewSharedClock(
+            QStringLiteral("a join announced %1 s from its now").arg(apartMs / 1000, 0, 'f', 3));
+        return;
+    }
     const std::optional<JoinCue> cue =
         joinCue(order, clock.nowNs, JoinLeadNs, player_->FrameDurationNs());
     const std::int64_t frame = cue ? frameFromOffset(InPoint(), cue->frameFromIn) : 0;

@@ -39,4 +39,22 @@ TEST(JoinCue, OnlyASlaveWithinAFrameOfTheShowIsOnItsFrame) {
     EXPECT_FALSE(onShowFrame(order, now, 0, 150));
 }
 
+// A Slave whose clock jumped (its Master rebooted, forged time packets) reads a join as a show far
+// in the past or the future; a join of a show that plays, or starts shortly, is no such sign.
+TEST(JoinCue, AJoinFarFromTheClocksNowShowsAClockThatDisagrees) {
+    constexpr std::int64_t frame = 40'000'000;
+    constexpr std::int64_t skew = 5'000'000'000;
+    constexpr std::int64_t now = 1'000'000'000'000;
+    constexpr std::int64_t out = 750;  // 30 s of show
+    const auto shownAgo = [&](std::int64_t ns) { return JoinOrder{1, 100, now - ns}; };
+    EXPECT_FALSE(joinDisagreesWithClock(shownAgo(10'000'000'000), now, frame, out, skew));
+    EXPECT_FALSE(joinDisagreesWithClock(shownAgo(-1'000'000'000), now, frame, out, skew));
+    // By now 2 s past the Out point: a Master that stands there, within the skew.
+    EXPECT_FALSE(joinDisagreesWithClock(shownAgo(28'000'000'000), now, frame, out, skew));
+    EXPECT_TRUE(joinDisagreesWithClock(shownAgo(600'000'000'000), now, frame, out, skew));
+    EXPECT_TRUE(joinDisagreesWithClock(shownAgo(-600'000'000'000), now, frame, out, skew));
+    EXPECT_TRUE(joinDisagreesWithClock(JoinOrder{1, 100, INT64_MAX}, -now, frame, out, skew));
+    EXPECT_FALSE(joinDisagreesWithClock(shownAgo(600'000'000'000), now, 0, out, skew));
+}
+
 }  // namespace
