@@ -1,9 +1,8 @@
 // Slaves that come into a running show at awkward moments, through a link the test opens and
 // drops: during the sync pause, in the last moments before the loop wraps, and back after a
 // short break while in step. What the screens show is read from their pixels.
-#include "e2e/held_link.h"
+#include "e2e/join_show.h"
 #include "e2e/screen_frames.h"
-#include "e2e/show_instance.h"
 
 #include <gtest/gtest.h>
 
@@ -12,53 +11,6 @@
 #include <memory>
 
 namespace {
-
-// A Master with Auto Start and a Slave that reaches it through `link` only, while its shared
-// clock goes to the Master directly: it has settled before the Slave is let in.
-struct JoinShow {
-    JoinShow(const QString& clip, const QStringList& syncPoints, int syncTimeMs) {
-        ShowSettings m;
-        m.clip = clip;
-        m.port = freePort();
-        m.syncPoints = syncPoints;
-        m.autoStart = true;
-        m.openTimerMs = 4000;
-        m.syncTimeMs = syncTimeMs;
-        link = std::make_unique<HeldLink>(m.port);
-        ShowSettings s = m;
-        s.master = false;
-        s.autoStart = false;
-        s.port = link->port();
-        s.clockPort = m.port;
-        master = std::make_unique<ShowInstance>(QStringLiteral("Master"), m);
-        slave = std::make_unique<ShowInstance>(QStringLiteral("Slave"), s);
-        slave->start();
-        master->start();
-        windows = {placeVideo(*master, 0, 0), placeVideo(*slave, 340, 0)};
-    }
-    // The windows are up, the Slave's clock has settled and the show has started.
-    std::optional<LogLine> ready() const {
-        for (const QRect& window : windows) {
-            if (window.isEmpty()) {
-                return std::nullopt;
-            }
-        }
-        if (!slave->waitFor(QStringLiteral("shared clock settled"), 0, 30)) {
-            return std::nullopt;
-        }
-        return master->waitFor(QStringLiteral("started frame 0"), 0, 30);
-    }
-    std::string logs() const { return logsOf({master.get(), slave.get()}).toStdString(); }
-    // How far the Slave's picture is behind the Master's, sample by sample.
-    std::vector<std::int64_t> lags(int samples) const {
-        return lagSamples(windows, {{0, 1}}, samples)[0];
-    }
-
-    std::unique_ptr<HeldLink> link;
-    std::unique_ptr<ShowInstance> master;
-    std::unique_ptr<ShowInstance> slave;
-    std::vector<QRect> windows;
-};
 
 void expectInStep(const std::vector<std::int64_t>& lags, std::size_t samples,
                   const std::string& logs) {

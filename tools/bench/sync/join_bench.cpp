@@ -8,9 +8,8 @@
 //   unshare --net sh -c 'ip link set lo up && tests/support/run-with-xvfb build/join_bench 10'
 //
 // A second argument picks moments by name: "pause,wrap,mid,drop" (all of them by default).
-#include "e2e/held_link.h"
+#include "e2e/join_show.h"
 #include "e2e/screen_frames.h"
-#include "e2e/show_instance.h"
 
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -31,131 +30,99 @@ struct Trial {
     std::int64_t worstLag = 0;
 };
 
-struct Pair {
-    Pair(const QString& clip, const QStringList& syncPoints, int syncTimeMs) {
-        ShowSettings m;
-        m.clip = clip;
-        m.port = freePort();
-        m.syncPoints = syncPoints;
-        m.autoStart = true;
-        m.openTimerMs = 4000;
-        m.syncTimeMs = syncTimeMs;
-        link = std::make_unique<HeldLink>(m.port);
-        ShowSettings s = m;
-        s.master = false;
-        s.autoStart = false;
-        s.port = link->port();
-        s.clockPort = m.port;
-        master = std::make_unique<ShowInstance>(QStringLiteral("Master"), m);
-        slave = std::make_unique<ShowInstance>(QStringLiteral("Slave"), s);
-        slave->start();
-        master->start();
-        windows = {placeVideo(*master, 0, 0), placeVideo(*slave, 340, 0)};
-    }
-    std::optional<LogLine> started() const {
-        if (windows[0].isEmpty() || windows[1].isEmpty() ||
-            !slave->waitFor(QStringLiteral("shared clock settled"), 0, 30)) {
-            return std::nullopt;
+// Reads both pictures of `show` from `from` on until they have been in step for a second (with
+// `whole`, on to the end), or `seconds`. A second: a Slave held on one frame matches a running
+// Master for a read or two.
+Trial measure(const JoinShow& show, double from, double seconds, bool whole = false) {
+    Trial trial;
+    std::optional<double> inStepSince;
+    while (monotonicNow() < from + seconds) {
+        const double at = monotonicNow();
+        const auto frames = framesOnScreen(show.windows);
+        QCoreApplication::processEvents();
+        if (!frames[0] || !frames[1]) {
+            continue;
         }
-        return master->waitFor(QStringLiteral("started frame 0"), 0, 30);
-    }
-    // Reads both pictures from `from` on until they have been in step for a second (with
-    // `whole`, on to the end), or `seconds`. A second: a Slave held on one frame matches a
-    // running Master for a read or two.
-    Trial measure(double from, double seconds, bool whole = false) const {
-        Trial trial;
-        std::optional<double> inStepSince;
-        while (monotonicNow() < from + seconds) {
-            const double at = monotonicNow();
-            const auto frames = framesOnScreen(windows);
-            QCoreApplication::processEvents();
-            if (!frames[0] || !frames[1]) {
-                continue;
-            }
-            const std::int64_t lag = std::abs(*frames[0] - *frames[1]);
-            trial.worstLag = std::max(trial.worstLag, lag);
-            if (lag > 1) {
-                inStepSince.reset();
-                continue;
-            }
-            if (!inStepSince) {
-                inStepSince = at;
-            }
-            if (at - *inStepSince >= 1 && !trial.toInStep) {
-                trial.toInStep = *inStepSince - from;
-                if (!whole) {
-                    break;
-                }
+        const std::int64_t lag = std::abs(*frames[0] - *frames[1]);
+        trial.worstLag = std::max(trial.worstLag, lag);
+        if (lag > 1) {
+            inStepSince.reset();
+            continue;
+        }
+        if (!inStepSince) {
+            inStepSince = at;
+        }
+        if (at - *inStepSince >= 1 && !trial.toInStep) {
+            trial.toInStep = *inStepSince - from;
+            if (!whole) {
+                break;
             }
         }
-        return trial;
     }
-
-    std::unique_ptr<HeldLink> link;
-    std::unique_ptr<ShowInstance> master;
-    std::unique_ptr<ShowInstance> slave;
-    std::vector<QRect> windows;
-};
+    return trial;
+}
 
 using Moment = std::function<std::optional<Trial>(const QString& dir)>;
 
 std::optional<Trial> inThePause(const QString& dir) {
-    Pair pair(dir + QStringLiteral("/clip.avi"),
-              {QStringLiteral("0"), QStringLiteral("50"), QStringLiteral("100")}, 1500);
-    const auto first = pair.started();
-    const auto cue = first ? pair.master->waitFor(QStringLiteral("sent DoNC"), first->monotonic, 10)
+    JoinShow show(dir + QStringLiteral("/clip.avi"),
+                  {QStringLiteral("0"), QStringLiteral("50"), QStringLiteral("100")}, 1500);
+    const auto first = show.ready();
+    const auto cue = first ? show.master->waitFor(QStringLiteral("sent DoNC"), first->monotonic, 10)
                            : std::nullopt;
     if (!cue) {
         return std::nullopt;
     }
     const double opened = monotonicNow();
-    pair.link->open();
-    return pair.measure(opened, 5);
+    show.link->open();
+    return measure(show, opened, 5);
 }
 
 std::optional<Trial> beforeTheWrap(const QString& dir) {
-    Pair pair(dir + QStringLiteral("/clip.avi"), {QStringLiteral("100"), QStringLiteral("115")},
-              200);
-    const auto first = pair.started();
+    JoinShow show(dir + QStringLiteral("/clip.avi"), {QStringLiteral("100"), QStringLiteral("115")},
+                  200);
+    const auto first = show.ready();
     const auto cue = first
-                         ? pair.master->waitFor(QStringLiteral("sent DoNC1"), first->monotonic, 10)
+                         ? show.master->waitFor(QStringLiteral("sent DoNC1"), first->monotonic, 10)
                          : std::nullopt;
     const auto play =
-        cue ? pair.master->waitFor(QStringLiteral("sent Play"), cue->monotonic, 10) : std::nullopt;
+        cue ? show.master->waitFor(QStringLiteral("sent Play"), cue->monotonic, 10) : std::nullopt;
     if (!play) {
         return std::nullopt;
     }
     const double opened = monotonicNow();
-    pair.link->open();
-    return pair.measure(opened, 4);
+    show.link->open();
+    return measure(show, opened, 4);
 }
 
 std::optional<Trial> midSegment(const QString& dir) {
-    Pair pair(dir + QStringLiteral("/clip.avi"), {QStringLiteral("0"), QStringLiteral("700")}, 200);
-    const auto first = pair.started();
+    JoinShow show(dir + QStringLiteral("/clip.avi"), {QStringLiteral("0"), QStringLiteral("700")},
+                  200);
+    const auto first = show.ready();
     if (!first) {
         return std::nullopt;
     }
     waitUntil([&] { return monotonicNow() >= first->monotonic + 3; }, 10);
     const double opened = monotonicNow();
-    pair.link->open();
-    return pair.measure(opened, 5);
+    show.link->open();
+    return measure(show, opened, 5);
 }
 
 std::optional<Trial> afterALinkDrop(const QString& dir) {
-    Pair pair(dir + QStringLiteral("/clip.avi"), {QStringLiteral("0"), QStringLiteral("700")}, 200);
-    pair.link->open();
-    const auto first = pair.started();
+    JoinShow show(dir + QStringLiteral("/clip.avi"), {QStringLiteral("0"), QStringLiteral("700")},
+                  200);
+    show.link->open();
+    const auto first = show.ready();
     if (!first) {
         return std::nullopt;
     }
     waitUntil([&] { return monotonicNow() >= first->monotonic + 4; }, 10);
     const double dropped = monotonicNow();
-    pair.link->drop();
+    show.link->drop();
     waitUntil([&] { return monotonicNow() >= dropped + 1; }, 10);
     const double opened = monotonicNow();
-    pair.link->open();
-    return pair.measure(opened, 4, true);
+    show.link->open();
+    return measure(show, opened, 4, true);
 }
 
 double median(std::vector<double> values) {
