@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/join_cue.h"
+#include "app/operator_table.h"
 #include "app/receive_assembler.h"
 #include "app/rejected_commands.h"
 #include "app/segment_math.h"
@@ -24,6 +25,7 @@ class QKeyEvent;
 class QLineEdit;
 class StatusDesk;
 class QTimer;
+class ShowStatusModel;
 class TStatusBox;
 class Wording;
 class TComPort;
@@ -73,6 +75,11 @@ public:
     ~TfFrameLock() override;
 
     Ui::TfFrameLock& form() const { return *ui; }
+    // The operator's operations by name: the keys, buttons and menus run them, and so do the
+    // remote surfaces.
+    OperatorTable& operators() { return operators_; }
+    // The show as this instance sees it, for everything that renders it.
+    ShowStatusModel& statusModel() const { return *statusModel_; }
     TGraphPlayer& player() const { return *player_; }
     const ReceiveAssembler& assembler() const { return assembler_; }
     bool splashShowing() const { return SplashShowing; }
@@ -358,6 +365,8 @@ private:
     std::unique_ptr<Ui::TfFrameLock> ui;
     std::unique_ptr<TGraphPlayer> player_;
     ReceiveAssembler assembler_;
+    OperatorTable operators_;
+    ShowStatusModel* statusModel_ = nullptr;
 
     bool UpdatingPositionBar = false;
     bool FrameBoxEdited = false;

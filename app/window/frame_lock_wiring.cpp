@@ -1,9 +1,11 @@
 // Binds the window's handlers to its controls, components and timers, and routes every key typed
 // in the window through the window's key handlers before the focused control sees it.
 #include "app/window/frame_lock.h"
+
 #include "net/net_log.h"
 
 #include "app/app_log.h"
+#include "app/show_status.h"
 #include "net/simple_tcp_client.h"
 #include "net/simple_tcp_server.h"
 #include "serial/com_port.h"
@@ -31,6 +33,8 @@ void onChecked(Button* button, Handler handler) {
 }  // namespace
 
 void TfFrameLock::connectHandlers() {
+    statusModel_ = new ShowStatusModel(this);
+    statusModel_->setObjectName(QStringLiteral("StatusModel"));
     createStatusDesk();
     onChecked(ui->rbMaster, [this] { rbMasterClick(); });
     onChecked(ui->rbSlave, [this] { rbSlaveClick(); });
