@@ -201,3 +201,51 @@ bool dispatchSyncCommand(QByteArrayView command, SyncCommandTarget& target) {
     }
     return false;
 }
+
+namespace {
+
+QByteArray encodeHelloText(const QString& text) {
+    return text.left(MasterHello::MaxTextLength).toUtf8().toPercentEncoding(QByteArray(), "_*");
+}
+
+std::optional<QString> decodeHelloText(QByteArrayView text) {
+    if (text.size() > MasterHello::MaxTextLength * 4 * 3) {
+        return std::nullopt;
+    }
+    const QByteArray bytes = QByteArray::fromPercentEncoding(text.toByteArray());
+    const QString decoded = QString::fromUtf8(bytes);
+    // Invalid UTF-8 would come back changed.
+    if (decoded.toUtf8() != bytes) {
+        return std::nullopt;
+    }
+    return decoded;
+}
+
+}  // namespace
+
+QByteArray SyncCommand::hello(const MasterHello& hello) {
+    return SyncCode::Hello + encodeHelloText(hello.version) + ',' + encodeHelloText(hello.showName);
+}
+
+std::optional<MasterHello> parseHello(QByteArrayView command) {
+    if (!command.startsWith(SyncCode::Hello)) {
+        return std::nullopt;
+    }
+    const QByteArrayView argument = command.sliced(4);
+    const qsizetype comma = argument.indexOf(',');
+    if (comma < 0) {
+        return std::nullopt;
+    }
+    const std::optional<QString> version = decodeHelloText(argument.first(comma));
+    const std::optional<QString> showName = decodeHelloText(argument.sliced(comma + 1));
+    if (!version || !showName) {
+        return std::nullopt;
+    }
+    return MasterHello{*version, *showName};
+}
+
+bool sameShow(const QString& mine, const QString& theirs) {
+    const QString a = mine.trimmed();
+    const QString b = theirs.trimmed();
+    return a.isEmpty() || b.isEmpty() || a.compare(b, Qt::CaseInsensitive) == 0;
+}

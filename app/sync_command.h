@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 #include <cstdint>
 #include <optional>
 
@@ -118,3 +119,29 @@ public:
 // Splits the command into its code (the first four characters) and argument, finds the code in
 // the command table and runs it on target. Returns false for a code that is not in the table.
 bool dispatchSyncCommand(QByteArrayView command, SyncCommandTarget& target);
+
+// Who the Master is: sent to every new connection before anything else. An older Slave takes it
+// for an unknown command, notes it once as it notes any, and goes on; the texts are
+// percent-encoded (UTF-8), so they never hold a "_" or "*" that would break a receiver's framing.
+namespace SyncCode {
+inline constexpr char Hello[] = "Helo";
+}  // namespace SyncCode
+
+struct MasterHello {
+    // Longest version and show name that go out; longer ones are cut there.
+    static constexpr qsizetype MaxTextLength = 64;
+    QString version;
+    // Empty: the show has no name.
+    QString showName;
+    bool operator==(const MasterHello&) const = default;
+};
+
+namespace SyncCommand {
+QByteArray hello(const MasterHello& hello);
+}  // namespace SyncCommand
+
+// The whole command; none when it is no hello or its texts are not sound.
+std::optional<MasterHello> parseHello(QByteArrayView command);
+// Whether a Slave of show `mine` may follow a Master of show `theirs`: yes when either has no
+// name, or both have the same one (blanks around it and the letters' case aside).
+bool sameShow(const QString& mine, const QString& theirs);

@@ -61,10 +61,7 @@ QTimer* makeTimer(QObject* owner, const char* name, int interval, bool running) 
 }  // namespace
 
 TfFrameLock::TfFrameLock(FrameLockServices services, QWidget* parent)
-    : QWidget(parent),
-      services_(std::move(services)),
-      ui(std::make_unique<Ui::TfFrameLock>()),
-      assembler_([this](const QByteArray& command) { DispatchCommand(command); }) {
+    : QWidget(parent), services_(std::move(services)), ui(std::make_unique<Ui::TfFrameLock>()) {
     ui->setupUi(this);
     DesignWidth = width();
     createComponents();

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "app/join_cue.h"
+#include "app/lan_master_link.h"
+#include "app/lan_slave_link.h"
 #include "app/operator_table.h"
-#include "app/receive_assembler.h"
 #include "app/rejected_commands.h"
 #include "app/segment_math.h"
+#include "app/serial_chain_link.h"
 #include "app/sync_command.h"
 #include "app/watchdog_picture.h"
 #include "app/watchdog_status_line.h"
@@ -19,6 +21,7 @@
 #include <optional>
 
 class DialogService;
+class ProfileDocument;
 class MediaService;
 class QComboBox;
 class QKeyEvent;
@@ -81,7 +84,6 @@ public:
     // The show as this instance sees it, for everything that renders it.
     ShowStatusModel& statusModel() const { return *statusModel_; }
     TGraphPlayer& player() const { return *player_; }
-    const ReceiveAssembler& assembler() const { return assembler_; }
     bool splashShowing() const { return SplashShowing; }
     TfSplash* splash() const;
 
@@ -138,16 +140,20 @@ public:
     void ComRetryTimerTimer();
     // Shows the link status texts again in the language now chosen.
     void RefreshLinkStatus();
+    // The link the role and link chosen use; none before the first show.
+    SyncLink* ActiveLink() const { return link_; }
+    LanMasterLink& MasterLink() const { return *masterLink_; }
+    LanSlaveLink& SlaveLink() const { return *slaveLink_; }
+    SerialChainLink& SerialLink() const { return *serialLink_; }
+    // Slave: what the Master said of itself, or that it said nothing.
+    void MasterAnswered(LanSlaveLink::MasterState state, const MasterHello& hello);
+    // Slave: the link status that says which Master it follows.
+    void ShowLinkedMaster();
 
     // Protocol.
+    // Hands the command to the active link (see SyncLink::send).
     void SendCommand(const QByteArray& command);
-    // A chunk of one link (its connection object or port; none: a source of its own).
-    void ReceiveData(QByteArrayView chunk, ReceiveAssembler::Link link = nullptr);
     void DispatchCommand(const QByteArray& command);
-    void ClientRead(QObject* Sender, const char* Buffer, qint32 BufLength);
-    void ServerClientRead(QObject* Sender, TSimpleTCPClient* Client, const char* Buffer,
-                          qint32 Length);
-    void ComPort1RxChar(QObject* Sender, int Count);
 
     // Sync points and sequencing.
     void SelectSegment();
@@ -267,7 +273,8 @@ private:
     void createPlayer();
     // The window takes the size of its visible groups.
     void FitToContents();
-    void ApplyLinkDevicePaths();
+    void BuildLinks();
+    void ApplyLinkDevicePaths(const ProfileDocument& settings);
     void OpenComPort(TComPort& port, int number, const char* errorKey);
     void ChooseComPort(QComboBox& box, int otherPort, const std::function<void(int)>& store);
     // A link status: the language text of key (none when empty) followed by a detail, or a text
@@ -364,7 +371,6 @@ private:
     FrameLockServices services_;
     std::unique_ptr<Ui::TfFrameLock> ui;
     std::unique_ptr<TGraphPlayer> player_;
-    ReceiveAssembler assembler_;
     OperatorTable operators_;
     ShowStatusModel* statusModel_ = nullptr;
 
@@ -398,6 +404,17 @@ private:
     int DesignWidth = 0;
     // What each link status box shows.
     QHash<QWidget*, LinkStatus> linkStatus_;
+    // One backend per kind of link, for the window's life; link_ is the one in use.
+    std::unique_ptr<LanMasterLink> masterLink_;
+    std::unique_ptr<LanSlaveLink> slaveLink_;
+    std::unique_ptr<SerialChainLink> serialLink_;
+    SyncLink* link_ = nullptr;
+    // The show this instance plays, from the settings file's optional "[System] ShowName=": a
+    // Master tells its Slaves, a Slave follows no Master of another show.
+    QString ShowName;
+    // Slave: what the Master said of itself last, and the refusal logged last.
+    std::optional<MasterHello> LinkedMaster;
+    QString MasterRefusalLogged;
 
     // 0 for an orderly end; EXIT_FAILURE after a damaged language file.
     int ExitStatus = 0;

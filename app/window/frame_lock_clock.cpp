@@ -187,7 +187,7 @@ void TfFrameLock::WatchFollowedClock(const SharedClockState& clock) {
                        << ms(clock.offsetNs) << "ms, round trip" << ms(clock.roundTripNs)
                        << "ms; the pipelines run on it from their next start";
         if (linkStatus_.value(ui->eClientStatus).key == QStringLiteral("TxT_ClockRenewed")) {
-            ShowStatus(ui->eClientStatus, QStringLiteral("TxT_ClientStatusConnect"));
+            ShowLinkedMaster();
         }
     } else if (!clock.settled && !ClockUnreachableLogged &&
                now - ClockFollowedSinceMs >= ClockUnreachableMs) {
@@ -251,8 +251,7 @@ void TfFrameLock::JoinSlave(TSimpleTCPClient* slave) {
     }
     commands.append(place);
     for (const QByteArray& command : commands) {
-        const QByteArray frame = frameCommand(command);
-        slave->Send(frame.constData(), static_cast<qint32>(frame.size()));
+        MasterLink().sendTo(*slave, command);
     }
     if (playing) {
         qCInfo(lcSync).noquote() << "join:" << SlaveName(*slave) << "sent segment"

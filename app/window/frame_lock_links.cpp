@@ -3,6 +3,7 @@
 #include "net/net_log.h"
 
 #include "app/kt_props.h"
+#include "app/printable_text.h"
 #include "net/link_failure_text.h"
 #include "net/simple_tcp_client.h"
 #include "net/simple_tcp_server.h"
@@ -16,6 +17,7 @@
 #include "ui_fFrameLock.h"
 #include "widgets/dialog_service.h"
 #include "widgets/gui/status_box.h"
+#include "widgets/product_info.h"
 
 #include <QTimer>
 #include <optional>
@@ -99,6 +101,12 @@ void TfFrameLock::ApplyRoleLayout() {
     OpenLink();
 }
 
+void TfFrameLock::BuildLinks() {
+    masterLink_ = std::make_unique<LanMasterLink>(*Server);
+    slaveLink_ = std::make_unique<LanSlaveLink>(*Client);
+    serialLink_ = std::make_unique<SerialChainLink>(*ComPort1, *ComPort2);
+}
+
 void TfFrameLock::OpenLink() {
     // Restored settings switch role and link before the first show; the first show opens the
     // link once, after the language is known to be sound.
@@ -106,20 +114,36 @@ void TfFrameLock::OpenLink() {
         return;
     }
     OpenSharedClock();
-    // Whatever half a frame the links held belongs to connections that are closed now.
-    assembler_.EndLink(Client);
-    assembler_.EndLink(ComPort1);
+    // Read anew at every opening, so that a show name or a port mapping edited by hand needs no
+    // restart.
+    const ProfileDocument settings =
+        readProfileFile(services_.programDir + QStringLiteral("frameLock.ini"));
+    ShowName = decodeWindows1252(settings.readString("System", "ShowName", QByteArray()).trimmed());
     const bool master = IsMaster();
+    SyncLink* const wanted = !IsLan() ? static_cast<SyncLink*>(serialLink_.get())
+                             : master ? static_cast<SyncLink*>(masterLink_.get())
+                                      : static_cast<SyncLink*>(slaveLink_.get());
+    for (SyncLink* link :
+         {static_cast<SyncLink*>(masterLink_.get()), static_cast<SyncLink*>(slaveLink_.get()),
+          static_cast<SyncLink*>(serialLink_.get())}) {
+        if (link != wanted) {
+            link->close();
+        }
+    }
+    link_ = wanted;
+    LinkedMaster.reset();
     if (IsLan()) {
         ComRetryTimer->stop();
-        ComPort1->Close();
-        ComPort2->Close();
-        Client->setConnected(false);
-        Server->setListen(false);
-        Server->setListen(master);
-        Client->setConnected(!master);
+        masterLink_->setGreeting(SyncCommand::hello({product::kTitleWithVersion, ShowName}));
+        slaveLink_->setShowName(ShowName);
+        link_->open();
         if (Client->Connected()) {
-            ShowStatus(ui->eClientStatus, QStringLiteral("TxT_ClientStatusConnect"));
+            ShowStatus(ui->eClientStatus,
+                       [host = Client->Host(), port = Client->Port()](const Wording& say) {
+                           return say("TxT_ClientConnecting", "Connecting to the Master on %1:%2")
+                               .arg(host)
+                               .arg(port);
+                       });
         }
         if (Server->Listen()) {
             qCInfo(lcNet) << "listening on port" << Server->Port();
@@ -127,23 +151,73 @@ void TfFrameLock::OpenLink() {
         }
         return;
     }
-    Server->setListen(false);
-    Client->setConnected(false);
     ClientStatusTimer->stop();
     const int p1 = ComportsNr->ktInteger1();
     const int p2 = ComportsNr->ktInteger2();
     ui->cbCom1->setCurrentIndex(p1);
     ui->cbCom2->setCurrentIndex(p2);
-    ApplyLinkDevicePaths();
+    ApplyLinkDevicePaths(settings);
     ShowComFailure(QString(), QString());
+    serialLink_->setHead(master);
+    serialLink_->open();
     OpenComPort(*ComPort1, p1, "ErrMsg_SetComPort1");
     OpenComPort(*ComPort2, p2, "ErrMsg_SetComPort2");
 }
 
-void TfFrameLock::ApplyLinkDevicePaths() {
-    // Read anew at every opening, so that a mapping edited for a new adapter needs no restart.
-    const ProfileDocument settings =
-        readProfileFile(services_.programDir + QStringLiteral("frameLock.ini"));
+void TfFrameLock::MasterAnswered(LanSlaveLink::MasterState state, const MasterHello& hello) {
+    const QString where = Client->Host() + QLatin1Char(':') + QString::number(Client->Port());
+    switch (state) {
+        case LanSlaveLink::MasterState::Confirmed:
+            LinkedMaster = hello;
+            MasterRefusalLogged.clear();
+            qCInfo(lcNet).noquote()
+                << "the Master on" << where << "is" << printableText(hello.version) << "of the show"
+                << printableText(hello.showName);
+            ShowLinkedMaster();
+            return;
+        case LanSlaveLink::MasterState::Silent:
+            qCWarning(lcNet).noquote() << "connected, but no frameLock Master answers on" << where;
+            ShowStatus(ui->eClientStatus, [where](const Wording& say) {
+                return say("TxT_MasterSilent", "Connected, but no frameLock Master answers on %1")
+                    .arg(where);
+            });
+            return;
+        case LanSlaveLink::MasterState::Refused: {
+            const QString theirs = printableText(hello.showName);
+            const QString mine = printableText(ShowName);
+            const QString line = QStringLiteral(
+                                     "refused the Master on %1: it plays the show \"%2\", "
+                                     "this Slave belongs to \"%3\"")
+                                     .arg(where, theirs, mine);
+            if (std::exchange(MasterRefusalLogged, line) != line) {
+                qCWarning(lcNet).noquote() << line;
+            }
+            ShowStatus(ui->eClientStatus, [where, theirs, mine](const Wording& say) {
+                return say("TxT_MasterRefused",
+                           "Refused the Master on %1: it plays the show \"%2\", this Slave belongs "
+                           "to \"%3\"; trying again")
+                    .arg(where, theirs, mine);
+            });
+            if (!Closing) {
+                ClientStatusTimer->start();
+            }
+            return;
+        }
+    }
+}
+
+void TfFrameLock::ShowLinkedMaster() {
+    if (!LinkedMaster || LinkedMaster->showName.trimmed().isEmpty()) {
+        ShowStatus(ui->eClientStatus, QStringLiteral("TxT_ClientStatusConnect"));
+        return;
+    }
+    ShowStatus(ui->eClientStatus,
+               [name = printableText(LinkedMaster->showName)](const Wording& say) {
+                   return say("TxT_MasterConnected", "Connected with Master %1").arg(name);
+               });
+}
+
+void TfFrameLock::ApplyLinkDevicePaths(const ProfileDocument& settings) {
     TComDevicePaths paths;
     for (const QByteArray& key : settings.keys("Ports")) {
         paths.SetPath(QString::fromLatin1(key),
@@ -236,7 +310,8 @@ void TfFrameLock::ClientError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
 }
 
 void TfFrameLock::ClientDisconnected(QObject* Sender) {
-    assembler_.EndLink(Sender);
+    Q_UNUSED(Sender);
+    LinkedMaster.reset();
     // A Master that stopped in an orderly way (or whose process ended) raises no error; without
     // this a Slave would never try again.
     qCInfo(lcNet) << "the Master closed the connection";
@@ -252,15 +327,12 @@ void TfFrameLock::ClientStatusTimerTimer() {
 
 void TfFrameLock::ServerClientConnected(QObject* Sender, TSimpleTCPClient* Client) {
     Q_UNUSED(Sender);
-    // Called as a connection comes and as it goes: a new connection object may stand where an
-    // old one stood, and must not finish the old one's frame.
-    assembler_.EndLink(Client);
+    // Called as a connection comes and as it goes.
     ShowSlaveLines(Client);
 }
 
 void TfFrameLock::ComPortClose(QObject* Sender) {
     auto* port = static_cast<TComPort*>(Sender);
-    assembler_.EndLink(port);
     // Our own closes raise OnClose too; only a port whose device went away is retried.
     if (!port->DeviceLost() || Closing || IsLan()) {
         return;
@@ -280,7 +352,7 @@ void TfFrameLock::ComRetryTimerTimer() {
     if (Closing || IsLan()) {
         return;
     }
-    ApplyLinkDevicePaths();
+    ApplyLinkDevicePaths(readProfileFile(services_.programDir + QStringLiteral("frameLock.ini")));
     bool missing = false;
     const std::pair<TComPort*, int> wanted[] = {{ComPort1, ComportsNr->ktInteger1()},
                                                 {ComPort2, ComportsNr->ktInteger2()}};

@@ -423,7 +423,6 @@ void TfFrameLock::ReportStatus() {
     play.sentAtMs = wallNowMs();
     StatusError error{desk.lastError.isEmpty() ? ui->lComStatus->text() : desk.lastError};
     for (const QByteArray& command : desk.reporter.changes(media, play, error)) {
-        const QByteArray frame = frameCommand(command);
-        Client->Send(frame.constData(), static_cast<qint32>(frame.size()));
+        SendCommand(command);
     }
 }

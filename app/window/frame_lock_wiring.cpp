@@ -69,31 +69,42 @@ void TfFrameLock::connectHandlers() {
     Server->OnError = [this](QObject* s, qint32 socket, qint32 code, const QString& text) {
         ServerError(s, socket, code, text);
     };
-    Server->OnClientConnected = [this](QObject* s, TSimpleTCPClient* c) {
-        LogAboutSlave(false, c->Host(), QStringLiteral("slave connected ") + endpoint(*c));
-        ServerClientConnected(s, c);
-        JoinSlave(c);
-    };
-    Server->OnClientDisconnected = [this](QObject* s, TSimpleTCPClient* c) {
-        LogAboutSlave(false, c->Host(), QStringLiteral("slave disconnected ") + endpoint(*c));
-        ServerClientConnected(s, c);
-    };
-    Server->OnClientRead = [this](QObject* s, TSimpleTCPClient* c, const char* b, qint32 n) {
-        ServerClientRead(s, c, b, n);
-    };
     Client->OnError = [this](QObject* s, qint32 socket, qint32 code, const QString& text) {
         ClientError(s, socket, code, text);
     };
-    Client->OnRead = [this](QObject* s, const char* b, qint32 n) { ClientRead(s, b, n); };
-    Client->OnDisconnected = [this](QObject* s) { ClientDisconnected(s); };
-    Client->OnConnected = [this](QObject*) {
+    BuildLinks();
+    for (SyncLink* link :
+         {static_cast<SyncLink*>(&MasterLink()), static_cast<SyncLink*>(&SlaveLink()),
+          static_cast<SyncLink*>(&SerialLink())}) {
+        link->onCommand = [this](const QByteArray& command, QObject*) { DispatchCommand(command); };
+        link->onLamp = [this](SyncLink::Lamp lamp) {
+            FlashLed(lamp == SyncLink::Lamp::Sent       ? ui->masterled
+                     : lamp == SyncLink::Lamp::PassedOn ? ui->thruled
+                                                        : ui->slaveled);
+        };
+    }
+    MasterLink().onBytes = [this](QObject* from, QByteArrayView bytes) {
+        StatusReceived(static_cast<TSimpleTCPClient*>(from), bytes);
+    };
+    MasterLink().onPeerJoined = [this](TSimpleTCPClient& c) {
+        LogAboutSlave(false, c.Host(), QStringLiteral("slave connected ") + endpoint(c));
+        ServerClientConnected(Server, &c);
+        JoinSlave(&c);
+    };
+    MasterLink().onPeerLeft = [this](TSimpleTCPClient& c) {
+        LogAboutSlave(false, c.Host(), QStringLiteral("slave disconnected ") + endpoint(c));
+        ServerClientConnected(Server, &c);
+    };
+    SlaveLink().onDisconnected = [this] { ClientDisconnected(Client); };
+    SlaveLink().onConnected = [this] {
         qCInfo(lcNet).noquote() << "connected to" << endpoint(*Client);
         SharedClockLinked();
         StatusConnected();
     };
-    ComPort1->OnRxChar = [this](QObject* s, int count) { ComPort1RxChar(s, count); };
-    ComPort1->OnClose = [this](QObject* s) { ComPortClose(s); };
-    ComPort2->OnClose = ComPort1->OnClose;
+    SlaveLink().onMaster = [this](LanSlaveLink::MasterState state, const MasterHello& hello) {
+        MasterAnswered(state, hello);
+    };
+    SerialLink().onPortClosed = [this](TComPort& port) { ComPortClose(&port); };
 
     connect(StatusTimer, &QTimer::timeout, this, [this] { StatusTimerTimer(); });
     connect(CountdownTimer, &QTimer::timeout, this, [this] { CountdownTimerTimer(); });

@@ -90,8 +90,7 @@ TEST(WindowClock, AStartFarFromTheSharedTimeRenewsTheSlavesClock) {
     slave.show();
     ASSERT_TRUE(waitFor([&] { return slave.window().player().SharedClock().settled; }, 20000));
     const std::int64_t now = slave.window().player().SharedClock().nowNs;
-    const QByteArray frame = frameCommand(SyncCommand::startAt(now + 600'000'000'000));
-    slave.window().ClientRead(nullptr, frame.constData(), static_cast<qint32>(frame.size()));
+    slave.window().DispatchCommand(SyncCommand::startAt(now + 600'000'000'000));
     EXPECT_FALSE(slave.window().player().SharedClock().settled);
     EXPECT_TRUE(slave.ui().eClientStatus->text().startsWith(
         QStringLiteral("Shared clock dropped, own clock until a new one settles: a start "

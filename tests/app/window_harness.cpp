@@ -1,7 +1,9 @@
 #include "window_harness.h"
 
+#include "app/sync_command.h"
 #include "media/fake_media_service.h"
 #include "net/loopback.h"
+#include "widgets/product_info.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
@@ -60,6 +62,10 @@ QByteArray systemSection(const QStringList& lines) {
         .toLatin1();
 }
 
+QByteArray masterHello(const QString& showName) {
+    return frameCommand(SyncCommand::hello({product::kTitleWithVersion, showName}));
+}
+
 struct WireTap::Peer {
     RawPeer raw;
 };
@@ -74,7 +80,8 @@ QStringList WireTap::commands(int count) {
         bytes_ += peer_->raw.readAvailable();
         list.clear();
         for (const QByteArray& frame : bytes_.split('*')) {
-            if (frame.startsWith('_')) {
+            // The Master's hello is the link's, no command of the show.
+            if (frame.startsWith('_') && !frame.startsWith(QByteArray("_") + SyncCode::Hello)) {
                 list << QString::fromLatin1(frame.mid(1));
             }
         }

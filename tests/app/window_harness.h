@@ -72,5 +72,8 @@ private:
     qsizetype taken_ = 0;
 };
 
+// What a Master of this version sends first on every connection.
+QByteArray masterHello(const QString& showName = QString());
+
 // A settings file's text: "[System]" and the given lines, joined with CR LF.
 QByteArray systemSection(const QStringList& lines);

@@ -86,7 +86,7 @@ TEST(WindowSequencing, AWholeShowLoopsOnTheMasterAndASlaveFedItsBytesMovesTheSam
     slave.show();
     const qsizetype slaveStart = slave.mediaLog->size();
     for (const QString& command : show.tap->commands()) {
-        slave.window().ReceiveData(QByteArray("_" + command.toLatin1() + "*"));
+        slave.window().DispatchCommand(command.toLatin1());
     }
     // Wherever it stood, the Slave was cued to the Master's segment before it ran.
     EXPECT_EQ(transport(*slave.mediaLog, slaveStart),
@@ -144,7 +144,7 @@ TEST(WindowSequencing, EveryCueOfAShowWasNamedAsTheNextRangeBeforeIt) {
     // The Start's cue names where the Master stands, which no Slave can foresee.
     qsizetype slaveStart = 0;
     for (const QString& command : commands) {
-        slave.window().ReceiveData(QByteArray("_" + command.toLatin1() + "*"));
+        slave.window().DispatchCommand(command.toLatin1());
         if (slaveStart == 0 && command == QStringLiteral("DoNC0")) {
             slaveStart = slave.mediaLog->size();
         }
@@ -334,7 +334,7 @@ struct FedSlave {
     }
     void feed(const QStringList& commands) {
         for (const QString& command : commands) {
-            h.window().ReceiveData(QByteArray("_" + command.toLatin1() + "*"));
+            h.window().DispatchCommand(command.toLatin1());
         }
     }
     // What the media was told since the last call.

@@ -168,6 +168,8 @@ TEST(WindowStatus, AHostThatConnectsWithoutEndCostsTheLogAFewLinesASecond) {
     for (int i = 0; i < Connects; ++i) {
         RawPeer peer = RawPeer::connectTo(port);
         ASSERT_TRUE(waitFor([&] { return h.ui().lbConnected->count() == 1; }));
+        // Read, so that the peer's end is an orderly one.
+        ASSERT_EQ(peer.readExactly(masterHello().size()), masterHello());
     }
     ASSERT_TRUE(waitFor([&] { return h.ui().lbConnected->count() == 0; }));
     const QStringList burst = hostLines;

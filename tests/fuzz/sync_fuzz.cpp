@@ -153,22 +153,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(&inPoint, data, sizeof inPoint);
     const std::int64_t length = static_cast<std::int64_t>(data[4]) << (data[5] % 56);
     FuzzReceiver receiver(inPoint & 0x7fffffff, length);
-    ReceiveAssembler assembler([&](const QByteArray& command) {
+    const auto dispatch = [&](const QByteArray& command) {
         dispatchSyncCommand(command, receiver);
         checkStatusRoundTrip(command);
-    });
+    };
+    // Two connections, one assembler each.
+    ReceiveAssembler assemblers[2] = {ReceiveAssembler(dispatch), ReceiveAssembler(dispatch)};
     SlaveStatusBoard board;
-    int connections[2] = {0, 0};
     const std::size_t chunk = 1 + data[5] % 97;
     for (std::size_t at = 6; at < size; at += chunk) {
         const std::size_t n = std::min(chunk, size - at);
         const QByteArrayView bytes(reinterpret_cast<const char*>(data + at),
                                    static_cast<qsizetype>(n));
-        const int* link = &connections[(at / chunk) % 2];
-        assembler.Receive(link, bytes);
+        ReceiveAssembler& assembler = assemblers[(at / chunk) % 2];
+        assembler.Receive(bytes);
         const std::int64_t now = static_cast<std::int64_t>(at);
-        board.receive(link, bytes, now, now);
-        if (assembler.ReceiveBuffer(link).size() > ReceiveAssembler::MaxFrameLength) {
+        board.receive(&assembler, bytes, now, now);
+        if (assembler.ReceiveBuffer().size() > ReceiveAssembler::MaxFrameLength) {
             std::abort();
         }
     }

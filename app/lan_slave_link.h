@@ -1,0 +1,58 @@
+#pragma once
+
+#include "app/receive_assembler.h"
+#include "app/sync_command.h"
+#include "app/sync_link.h"
+
+#include <QTimer>
+#include <memory>
+
+class TSimpleTCPClient;
+
+// The LAN Slave's end: one connection to the Master. It sends the Slave's status reports and
+// nothing else (a Slave's own Sync commands stay at home). It waits for the Master's hello: a
+// Master of this show is confirmed; one of another show (both named, the names differ) is
+// refused and the connection closed, before any of its commands runs; a peer that says nothing
+// within HelloTimeoutMs is reported silent, and its commands are still followed (an older
+// Master sends no hello). The client's OnError stays the owner's.
+class LanSlaveLink : public SyncLink {
+public:
+    static constexpr int HelloTimeoutMs = 3000;
+    enum class MasterState { Confirmed, Silent, Refused };
+
+    explicit LanSlaveLink(TSimpleTCPClient& client);
+    ~LanSlaveLink() override;
+
+    void open() override;
+    void close() override;
+    bool isOpen() const override;
+    void send(QByteArrayView command) override;
+
+    // The show this Slave belongs to; empty: any.
+    void setShowName(const QString& name) { showName_ = name; }
+    void setHelloTimeout(int ms) { helloTimer_.setInterval(ms); }
+
+    // The connection is established (not yet confirmed).
+    std::function<void()> onConnected;
+    // The Master closed the connection.
+    std::function<void()> onDisconnected;
+    // What the Master turned out to be; a refused one is already disconnected.
+    std::function<void(MasterState state, const MasterHello& hello)> onMaster;
+
+    // Handlers of the client's events, named as the main window had them.
+    void ClientConnected();
+    void ClientDisconnected();
+    void ClientRead(const char* Buffer, qint32 BufLength);
+
+protected:
+    void handle(Peer from, const QByteArray& command) override;
+
+private:
+    void Reset();
+    void Tell(MasterState state, const MasterHello& hello) const;
+
+    TSimpleTCPClient& client_;
+    QString showName_;
+    std::unique_ptr<ReceiveAssembler> assembler_;
+    QTimer helloTimer_;
+};
