@@ -86,6 +86,9 @@ QByteArray settingsFile(const ShowSettings& s) {
     add("ClientStatusTimer_Interval", QByteArray::number(s.retryMs));
     add("ComportsNr_ktInteger1", QByteArray::number(s.com1));
     add("ComportsNr_ktInteger2", QByteArray::number(s.com2));
+    if (!s.showName.isEmpty()) {
+        add("ShowName", s.showName.toLatin1());
+    }
     ini += "[System.lbCut_Items]\r\n";
     add("Count", QByteArray::number(s.syncPoints.size()));
     for (int i = 0; i < s.syncPoints.size(); ++i) {
