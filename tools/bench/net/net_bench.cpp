@@ -2,12 +2,15 @@
 //
 //   net_bench [sends=1000] [connect-rounds=20]
 //
-// Fan-out: the time from SendToAll of one 6-byte frame until the last of N Slaves (a separate
-// process, net_bench_slaves) has read it, for N = 1, 10, 100 (and 200), over `sends` frames
-// sent one after the other. Connect-and-accept: the time from the start of 200 simultaneous
-// connects until the server has accepted all 200, with the longest stall of the server's event
-// loop meanwhile (a 1 ms timer's worst gap). Prints medians and percentiles in microseconds.
+// Fan-out: the time from the Master link's send of one command (a 6-byte frame) until the last of
+// N Slaves (a separate process, net_bench_slaves) has read it, for N = 1, 10, 100 (and 200), over
+// `sends` commands sent one after the other. Connect-and-accept: the time from the start of 200
+// simultaneous connects until the server has accepted all 200, with the longest stall of the
+// server's event loop meanwhile (a 1 ms timer's worst gap). Prints medians and percentiles in
+// microseconds.
 
+#include "app/lan_master_link.h"
+#include "app/sync_command.h"
 #include "net/simple_tcp_server.h"
 
 #include <arpa/inet.h>
@@ -124,10 +127,11 @@ void waitForClients(TSimpleTCPServer& server, int count) {
     }
 }
 
-void fanOut(TSimpleTCPServer& server, int slaves, int sends) {
+void fanOut(LanMasterLink& link, TSimpleTCPServer& server, int slaves, int sends) {
     const quint16 port = listenOnAnyPort(server);
     constexpr int kWarmUp = 50;
-    const QByteArray frame("_Play*");
+    const QByteArray command = SyncCommand::play();
+    const QByteArray frame = frameCommand(command);
     SlavesProcess process({"fanout", std::to_string(port), std::to_string(slaves),
                            std::to_string(kWarmUp + sends), std::to_string(frame.size())});
     waitForClients(server, slaves);
@@ -135,7 +139,7 @@ void fanOut(TSimpleTCPServer& server, int slaves, int sends) {
     std::vector<double> calls;
     for (int i = 0; i < kWarmUp + sends; ++i) {
         const std::int64_t start = nowNs();
-        server.SendToAll(frame.constData(), static_cast<qint32>(frame.size()));
+        link.send(command);
         const std::int64_t returned = nowNs();
         const std::int64_t lastRead = process.nextTime();
         if (i >= kWarmUp) {
@@ -145,8 +149,8 @@ void fanOut(TSimpleTCPServer& server, int slaves, int sends) {
         QCoreApplication::processEvents();
     }
     const std::string label = "fan-out N=" + std::to_string(slaves);
-    printStats((label + ", SendToAll to last read").c_str(), delivered);
-    printStats((label + ", SendToAll call").c_str(), calls);
+    printStats((label + ", send to last read").c_str(), delivered);
+    printStats((label + ", send call").c_str(), calls);
     server.setListen(false);
 }
 
@@ -190,8 +194,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "server error on socket %d: %d %s\n", socket, code,
                      text.toLocal8Bit().constData());
     };
+    LanMasterLink link(server);
     for (const int slaves : {1, 10, 100, 200}) {
-        fanOut(server, slaves, sends);
+        fanOut(link, server, slaves, sends);
     }
     connectAndAccept(server, 200, rounds);
     return 0;
