@@ -165,6 +165,9 @@ void TfFrameLock::OpenLink() {
 }
 
 void TfFrameLock::MasterAnswered(LanSlaveLink::MasterState state, const MasterHello& hello) {
+    if (Closing) {
+        return;
+    }
     const QString where = Client->Host() + QLatin1Char(':') + QString::number(Client->Port());
     switch (state) {
         case LanSlaveLink::MasterState::Confirmed:

@@ -135,6 +135,37 @@ TEST(WindowLinks, TwoSlavesFollowAndAResetOnOneLeavesTheOtherConnected) {
     EXPECT_EQ(master.ui().lbConnected->count(), 1);
 }
 
+// The Slave's status names the Master once it has said who it is; a Master of another show is
+// refused in the operator's language, and the Slave follows none of its commands.
+TEST(WindowLinks, ASlaveNamesItsMasterAndRefusesOneOfAnotherShow) {
+    const quint16 port = freePort();
+    WindowHarness master(systemSection(masterOn(port) << QStringLiteral("ShowName=Hall B")));
+    master.show();
+    WindowHarness own(systemSection(slaveOf(port) << QStringLiteral("ShowName=hall b ")));
+    WindowHarness stray(systemSection(slaveOf(port) << QStringLiteral("ShowName=Hall A")
+                                                    << QStringLiteral("sbGerman_Down=True")
+                                                    << QStringLiteral("sbUSA_Down=False")));
+    own.show();
+    stray.show();
+    stray.window().ClientStatusTimer->setInterval(60000);
+    EXPECT_TRUE(waitFor([&] {
+        return own.ui().eClientStatus->text() == QStringLiteral("Connected with Master Hall B");
+    })) << own.ui().eClientStatus->text().toStdString();
+    EXPECT_TRUE(waitFor([&] {
+        return stray.ui().eClientStatus->text() ==
+               QStringLiteral(
+                   "Master auf 127.0.0.1:%1 abgelehnt: er spielt die Show \"Hall B\", "
+                   "dieser Slave gehört zu \"Hall A\"; neuer Versuch folgt")
+                   .arg(port);
+    })) << stray.ui().eClientStatus->text().toStdString();
+    EXPECT_FALSE(stray.window().Client->Connected());
+    EXPECT_TRUE(stray.window().ClientStatusTimer->isActive());
+
+    master.window().SendCommand("Rep0");
+    ASSERT_TRUE(waitFor([&] { return !own.ui().cbRepeat->isChecked(); }));
+    EXPECT_TRUE(stray.ui().cbRepeat->isChecked());
+}
+
 TEST(WindowLinks, AMasterObeysOnlyItsCommandHosts) {
     const quint16 port = freePort();
     QStringList settings = masterOn(port);
