@@ -34,7 +34,7 @@ bool LanSlaveLink::isOpen() const {
 }
 
 void LanSlaveLink::send(QByteArrayView command) {
-    if (!isStatusCommand(command)) {
+    if (!following_ || !isStatusCommand(command)) {
         return;
     }
     const QByteArray frame = frameCommand(command);
@@ -86,13 +86,15 @@ void LanSlaveLink::handle(Peer from, const QByteArray& command) {
 }
 
 void LanSlaveLink::Reset() {
+    following_ = false;
     helloTimer_.stop();
     forget(&client_);
     assembler_ = std::make_unique<ReceiveAssembler>(
         [this](const QByteArray& command) { take(&client_, command); });
 }
 
-void LanSlaveLink::Tell(MasterState state, const MasterHello& hello) const {
+void LanSlaveLink::Tell(MasterState state, const MasterHello& hello) {
+    following_ = state != MasterState::Refused;
     if (onMaster) {
         onMaster(state, hello);
     }

@@ -9,12 +9,13 @@
 
 class TSimpleTCPClient;
 
-// The LAN Slave's end: one connection to the Master. It sends the Slave's status reports and
-// nothing else (a Slave's own Sync commands stay at home). It waits for the Master's hello: a
-// Master of this show is confirmed; one of another show (both named, the names differ) is
-// refused and the connection closed, before any of its commands runs; a peer that says nothing
-// within HelloTimeoutMs is reported silent, and its commands are still followed (an older
-// Master sends no hello). The client's OnError stays the owner's.
+// The LAN Slave's end: one connection to the Master. It waits for the Master's hello: a Master of
+// this show is confirmed; one of another show (both named, the names differ) is refused and the
+// connection closed, before any of its commands runs; a peer that says nothing within
+// HelloTimeoutMs is reported silent, and its commands are still followed (an older Master sends
+// no hello). It sends the Slave's status reports, once the Master is confirmed or found silent,
+// and nothing else (a Slave's own Sync commands stay at home), so a Master of another show learns
+// nothing of it. The client's OnError stays the owner's.
 class LanSlaveLink : public SyncLink {
 public:
     static constexpr int HelloTimeoutMs = 3000;
@@ -36,7 +37,8 @@ public:
     std::function<void()> onConnected;
     // The Master closed the connection.
     std::function<void()> onDisconnected;
-    // What the Master turned out to be; a refused one is already disconnected.
+    // What the Master turned out to be; a refused one is already disconnected. A hello after
+    // the Master was found silent confirms it.
     std::function<void(MasterState state, const MasterHello& hello)> onMaster;
 
     // Handlers of the client's events, named as the main window had them.
@@ -49,10 +51,12 @@ protected:
 
 private:
     void Reset();
-    void Tell(MasterState state, const MasterHello& hello) const;
+    void Tell(MasterState state, const MasterHello& hello);
 
     TSimpleTCPClient& client_;
     QString showName_;
     std::unique_ptr<ReceiveAssembler> assembler_;
     QTimer helloTimer_;
+    // The Master was confirmed or found silent: the reports may go to it.
+    bool following_ = false;
 };

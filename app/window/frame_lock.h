@@ -414,6 +414,8 @@ private:
     QString ShowName;
     // Slave: what the Master said of itself last, and the refusal logged last.
     std::optional<MasterHello> LinkedMaster;
+    // Slave: the shared clock and the reports follow the Master of this connection.
+    bool FollowingMaster = false;
     QString MasterRefusalLogged;
 
     // 0 for an orderly end; EXIT_FAILURE after a damaged language file.

@@ -132,6 +132,7 @@ void TfFrameLock::OpenLink() {
     }
     link_ = wanted;
     LinkedMaster.reset();
+    FollowingMaster = false;
     if (IsLan()) {
         ComRetryTimer->stop();
         masterLink_->setGreeting(SyncCommand::hello({product::kTitleWithVersion, ShowName}));
@@ -169,6 +170,11 @@ void TfFrameLock::MasterAnswered(LanSlaveLink::MasterState state, const MasterHe
         return;
     }
     const QString where = Client->Host() + QLatin1Char(':') + QString::number(Client->Port());
+    // The clock and the reports follow a Master once it is known not to be another show's.
+    if (state != LanSlaveLink::MasterState::Refused && !std::exchange(FollowingMaster, true)) {
+        SharedClockLinked();
+        StatusConnected();
+    }
     switch (state) {
         case LanSlaveLink::MasterState::Confirmed:
             LinkedMaster = hello;
@@ -186,6 +192,7 @@ void TfFrameLock::MasterAnswered(LanSlaveLink::MasterState state, const MasterHe
             });
             return;
         case LanSlaveLink::MasterState::Refused: {
+            FollowingMaster = false;
             const QString theirs = printableText(hello.showName);
             const QString mine = printableText(ShowName);
             const QString line = QStringLiteral(
@@ -315,6 +322,7 @@ void TfFrameLock::ClientError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
 void TfFrameLock::ClientDisconnected(QObject* Sender) {
     Q_UNUSED(Sender);
     LinkedMaster.reset();
+    FollowingMaster = false;
     // A Master that stopped in an orderly way (or whose process ended) raises no error; without
     // this a Slave would never try again.
     qCInfo(lcNet) << "the Master closed the connection";

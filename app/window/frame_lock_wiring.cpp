@@ -98,8 +98,6 @@ void TfFrameLock::connectHandlers() {
     SlaveLink().onDisconnected = [this] { ClientDisconnected(Client); };
     SlaveLink().onConnected = [this] {
         qCInfo(lcNet).noquote() << "connected to" << endpoint(*Client);
-        SharedClockLinked();
-        StatusConnected();
     };
     SlaveLink().onMaster = [this](LanSlaveLink::MasterState state, const MasterHello& hello) {
         MasterAnswered(state, hello);

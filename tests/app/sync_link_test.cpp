@@ -147,13 +147,17 @@ TEST(LanSlaveLink, TheMastersHelloDecidesWhetherItIsFollowed) {
     }
 }
 
-// A Slave speaks to its Master only on the status channel.
-TEST(LanSlaveLink, SendsItsReportsAndNoSyncCommand) {
+// A Slave speaks to its Master only on the status channel, and only once it has heard who the
+// Master is: a Master of another show learns nothing of it.
+TEST(LanSlaveLink, ReportsGoOnlyToAMasterItFollowsAndNoSyncCommandGoes) {
     RawPeer listener = RawPeer::listenOn();
-    SlaveEnd slave(listener.localPort(), QString());
+    SlaveEnd slave(listener.localPort(), QStringLiteral("Hall A"));
     slave.link.open();
     RawPeer master = listener.accept();
     ASSERT_TRUE(waitFor([&] { return slave.connected; }));
+    slave.link.send("sErrbefore the hello");
+    master.send(frameCommand(SyncCommand::hello({QStringLiteral("v"), QStringLiteral("Hall A")})));
+    ASSERT_TRUE(waitFor([&] { return !slave.events.isEmpty(); }));
     slave.link.send(SyncCommand::stop());
     slave.link.send("sErrdisk full");
     EXPECT_EQ(master.readExactly(15), "_sErrdisk full*");

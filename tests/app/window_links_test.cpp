@@ -146,6 +146,9 @@ TEST(WindowLinks, ASlaveNamesItsMasterAndRefusesOneOfAnotherShow) {
                                                     << QStringLiteral("sbGerman_Down=True")
                                                     << QStringLiteral("sbUSA_Down=False")));
     own.show();
+    // Asked for, not yet there: nothing is said to be connected before the Master has answered.
+    EXPECT_EQ(own.ui().eClientStatus->text(),
+              QStringLiteral("Connecting to the Master on 127.0.0.1:%1").arg(port));
     stray.show();
     stray.window().ClientStatusTimer->setInterval(60000);
     EXPECT_TRUE(waitFor([&] {
