@@ -147,7 +147,7 @@ public:
     SerialChainLink& SerialLink() const { return *serialLink_; }
     // Slave: what the Master said of itself, or that it said nothing.
     void MasterAnswered(LanSlaveLink::MasterState state, const MasterHello& hello);
-    // Slave: the link status that says which Master it follows.
+    // Slave: the link status that says which Master it follows, or that none answers.
     void ShowLinkedMaster();
 
     // Protocol.
@@ -412,7 +412,7 @@ private:
     // The show this instance plays, from the settings file's optional "[System] ShowName=": a
     // Master tells its Slaves, a Slave follows no Master of another show.
     QString ShowName;
-    // Slave: what the Master said of itself last, and the refusal logged last.
+    // Slave: what the Master said of itself (none: it said nothing), and the refusal logged last.
     std::optional<MasterHello> LinkedMaster;
     // Slave: the shared clock and the reports follow the Master of this connection.
     bool FollowingMaster = false;

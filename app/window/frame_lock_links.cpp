@@ -185,11 +185,9 @@ void TfFrameLock::MasterAnswered(LanSlaveLink::MasterState state, const MasterHe
             ShowLinkedMaster();
             return;
         case LanSlaveLink::MasterState::Silent:
+            LinkedMaster.reset();
             qCWarning(lcNet).noquote() << "connected, but no frameLock Master answers on" << where;
-            ShowStatus(ui->eClientStatus, [where](const Wording& say) {
-                return say("TxT_MasterSilent", "Connected, but no frameLock Master answers on %1")
-                    .arg(where);
-            });
+            ShowLinkedMaster();
             return;
         case LanSlaveLink::MasterState::Refused: {
             FollowingMaster = false;
@@ -208,16 +206,23 @@ void TfFrameLock::MasterAnswered(LanSlaveLink::MasterState state, const MasterHe
                            "to \"%3\"; trying again")
                     .arg(where, theirs, mine);
             });
-            if (!Closing) {
-                ClientStatusTimer->start();
-            }
+            ClientStatusTimer->start();
             return;
         }
     }
 }
 
 void TfFrameLock::ShowLinkedMaster() {
-    if (!LinkedMaster || LinkedMaster->showName.trimmed().isEmpty()) {
+    if (!LinkedMaster) {
+        ShowStatus(
+            ui->eClientStatus, [where = Client->Host() + QLatin1Char(':') +
+                                        QString::number(Client->Port())](const Wording& say) {
+                return say("TxT_MasterSilent", "Connected, but no frameLock Master answers on %1")
+                    .arg(where);
+            });
+        return;
+    }
+    if (LinkedMaster->showName.trimmed().isEmpty()) {
         ShowStatus(ui->eClientStatus, QStringLiteral("TxT_ClientStatusConnect"));
         return;
     }

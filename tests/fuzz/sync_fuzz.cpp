@@ -4,7 +4,7 @@
 // overflow or grow past the assembler's cap, and every range handed to the media lies in 64 bits.
 // The chunks come from two interleaved links, framed apart; the same bytes go to the Master's
 // status board as those two connections, and every status report that parses must be built
-// again into a report that parses to the same.
+// again into a report that parses to the same; so must every Master's hello.
 #include "app/join_cue.h"
 #include "app/receive_assembler.h"
 #include "app/segment_math.h"
@@ -118,6 +118,22 @@ private:
     std::unique_ptr<TGraphPlayer> player_;
 };
 
+// A Master's hello built again from what was parsed frames whole (no "_" or "*", within the
+// assembler's cap) and parses back to the same texts, cut to their longest.
+void checkHelloRoundTrip(const QByteArray& command) {
+    const std::optional<MasterHello> hello = parseHello(command);
+    if (!hello) {
+        return;
+    }
+    const QByteArray again = SyncCommand::hello(*hello);
+    if (again.contains('_') || again.contains('*') ||
+        again.size() > ReceiveAssembler::MaxFrameLength ||
+        parseHello(again) != MasterHello{hello->version.left(MasterHello::MaxTextLength),
+                                         hello->showName.left(MasterHello::MaxTextLength)}) {
+        std::abort();
+    }
+}
+
 void checkStatusRoundTrip(const QByteArray& command) {
     const std::optional<StatusReport> report = parseStatus(command);
     if (!report) {
@@ -156,6 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto dispatch = [&](const QByteArray& command) {
         dispatchSyncCommand(command, receiver);
         checkStatusRoundTrip(command);
+        checkHelloRoundTrip(command);
     };
     // Two connections, one assembler each.
     ReceiveAssembler assemblers[2] = {ReceiveAssembler(dispatch), ReceiveAssembler(dispatch)};
