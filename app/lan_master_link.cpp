@@ -28,7 +28,7 @@ void LanMasterLink::open() {
 void LanMasterLink::close() {
     // The server closes its connections without raising OnClientDisconnected.
     for (const auto& [peer, assembler] : peers_) {
-        forget(const_cast<TSimpleTCPClient*>(peer));
+        forget(peer);
     }
     peers_.clear();
     server_.setListen(false);

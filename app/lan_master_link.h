@@ -41,5 +41,5 @@ private:
     TSimpleTCPServer& server_;
     QByteArray greeting_;
     // One per connection; a connection object that stands where an old one stood starts anew.
-    std::map<const TSimpleTCPClient*, std::unique_ptr<ReceiveAssembler>> peers_;
+    std::map<TSimpleTCPClient*, std::unique_ptr<ReceiveAssembler>> peers_;
 };
