@@ -140,8 +140,7 @@ public:
     void ComRetryTimerTimer();
     // Shows the link status texts again in the language now chosen.
     void RefreshLinkStatus();
-    // The link the role and link chosen use; none before the first show.
-    SyncLink* ActiveLink() const { return link_; }
+    // The backends, one per kind of link.
     LanMasterLink& MasterLink() const { return *masterLink_; }
     LanSlaveLink& SlaveLink() const { return *slaveLink_; }
     SerialChainLink& SerialLink() const { return *serialLink_; }
