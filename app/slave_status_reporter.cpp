@@ -20,7 +20,16 @@ std::vector<QByteArray> StatusReporter::changes(const StatusMedia& media, const 
     return out;
 }
 
+std::optional<QByteArray> StatusReporter::beat(const StatusBeat& beat, std::int64_t nowMs) {
+    if (beatAtMs_ && nowMs - *beatAtMs_ < BeatEveryMs) {
+        return std::nullopt;
+    }
+    beatAtMs_ = nowMs;
+    return buildStatus(beat);
+}
+
 void StatusReporter::reset() {
+    beatAtMs_.reset();
     media_.reset();
     play_.reset();
     error_.reset();
