@@ -49,6 +49,8 @@ struct ShowSettings {
     // The shared clock's UDP port (0: none); unset, the TCP port's number.
     std::optional<quint16> clockPort;
     int driftPpm = 0;
+    // "[Window] TitleSuffix=", the instance's name; none when empty.
+    QString titleSuffix;
 };
 
 QByteArray settingsFile(const ShowSettings& settings);
