@@ -1,6 +1,7 @@
 #include "app/status_line.h"
 
 #include "app/printable_text.h"
+#include "app/status_snapshot.h"
 
 namespace {
 
@@ -47,7 +48,9 @@ StatusText screenText(const ScreenStatus& screen, const ShowFacts& show, const S
     QStringList& parts = result.notes;
     const bool stuck =
         screen.health == ScreenHealth::NotResponding || screen.health == ScreenHealth::Frozen;
-    const QString segment = QString::number(screen.segment.value_or(0));
+    const QString segment = screen.segment
+                                ? QString::number(segmentIndex(show.syncPoints, *screen.segment))
+                                : QStringLiteral("-1");
     switch (screen.playState) {
         case PlayState::NoMedia:
             break;

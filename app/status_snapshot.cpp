@@ -46,12 +46,24 @@ ScreenHealth slaveHealth(const SlaveStatus& slave, std::int64_t nowMs) {
     return slave.play ? ScreenHealth::Ok : ScreenHealth::Starting;
 }
 
+namespace {
+
+// A list that begins with 0 has an empty part 0: its first segment is index 1.
+bool startsAtZero(const QStringList& syncPoints) {
+    return !syncPoints.isEmpty() && syncPoints.front().trimmed() == QLatin1String("0");
+}
+
+}  // namespace
+
 std::optional<std::int32_t> segmentOrdinal(const QStringList& syncPoints, std::int32_t index) {
     if (index < 0) {
         return std::nullopt;
     }
-    const bool startsAtZero = !syncPoints.isEmpty() && syncPoints.front().trimmed() == "0";
-    return startsAtZero ? index : index + 1;
+    return startsAtZero(syncPoints) ? index : index + 1;
+}
+
+std::int32_t segmentIndex(const QStringList& syncPoints, std::int32_t ordinal) {
+    return startsAtZero(syncPoints) ? ordinal : ordinal - 1;
 }
 
 QString slaveId(const SlaveStatus& slave) {

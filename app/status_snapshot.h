@@ -18,6 +18,9 @@ ScreenHealth slaveHealth(const SlaveStatus& slave, std::int64_t nowMs);
 // The segment as the operator counts it, 1 for the first, from its index in the Sync point list
 // (a list that begins with 0 has no segment 0); none before the first cue.
 std::optional<std::int32_t> segmentOrdinal(const QStringList& syncPoints, std::int32_t index);
+// The other way: the index the lines show ("seg 0" ends at the first Sync point, as the list's
+// rows count).
+std::int32_t segmentIndex(const QStringList& syncPoints, std::int32_t ordinal);
 
 // A Slave's id in the snapshot: "slave-<n>", n numbering the connections in the order they came.
 QString slaveId(const SlaveStatus& slave);

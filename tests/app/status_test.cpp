@@ -280,6 +280,7 @@ TEST(StatusSnapshot, EachSlaveKeepsItsIdNameAndLatenessHistory) {
                       StatusBeat{playing(1, 10'020, 0), 5, true, QStringLiteral("Wall\nleft")})),
                   0, 0);
     const ScreenStatus first = slaveScreen(*board.find(&a), address, show, 0, nullptr);
+    // The operator's count, 1 for the first: index 1 of a list that begins with 0.
     EXPECT_EQ(first.id, slaveId(*board.find(&a)));
     EXPECT_NE(first.id, slaveId(*board.find(&b)));
     EXPECT_EQ(first.segment, 1);
@@ -346,18 +347,19 @@ TEST(StatusLines, APlayingSlaveIsMeasuredAgainstTheMastersStartOfTheSameSegment)
     const auto line = [&] {
         return shortState(slaveScreen(slave, {}, show, 0, nullptr), show, words);
     };
-    // Index 1 of a list that does not begin with 0 is the second segment.
-    EXPECT_EQ(line(), QStringLiteral("seg 2 \u25B6 30 \u2713"));
+    EXPECT_EQ(line(), QStringLiteral("seg 1 \u25B6 30 \u2713"));
+    // The lines count as the list's rows do; the snapshot counts 1 for the first segment.
+    EXPECT_EQ(slaveScreen(slave, {}, show, 0, nullptr).segment, 2);
     slave.play->startedAtMs = 10'080;
-    EXPECT_EQ(line(), QStringLiteral("seg 2 \u25B6 30 late 80 ms"));
+    EXPECT_EQ(line(), QStringLiteral("seg 1 \u25B6 30 late 80 ms"));
     // Against another segment's start there is nothing to measure.
     slave.play->segment = 0;
-    EXPECT_EQ(line(), QStringLiteral("seg 1 \u25B6 30"));
+    EXPECT_EQ(line(), QStringLiteral("seg 0 \u25B6 30"));
     slave.play->state = PlayState::Cued;
     slave.media->durationFrames = 40;
     slave.error = QStringLiteral("COM1 gone");
     EXPECT_EQ(line(),
-              QStringLiteral("cued 1 \u00B7 file too short for Sync point 60 \u00B7 COM1 gone"));
+              QStringLiteral("cued 0 \u00B7 file too short for Sync point 60 \u00B7 COM1 gone"));
     EXPECT_EQ(shortState(slaveScreen(SlaveStatus{}, {}, show, 0, nullptr), show, words), QString());
     EXPECT_EQ(
         mediaSummary(*slave.media, words),
