@@ -523,7 +523,9 @@ void TfFrameLock::ReportStatus() {
         const StatusError error{own.lastError.isEmpty() ? ui->lComStatus->text() : own.lastError};
         commands = own.reporter.changes(media, play, error);
     }
-    const StatusBeat beat{play, ShownFrame(), player_->PictureShouldMove(),
+    // A start timed on the shared clock runs the player before its first frame is due (a join
+    // may wait for the loop's wrap): until the start is sampled the picture may stand.
+    const StatusBeat beat{play, ShownFrame(), player_->PictureShouldMove() && !own.sampling,
                           TitleSuffix.isEmpty() ? QSysInfo::machineHostName() : TitleSuffix};
     if (std::optional<QByteArray> command = own.reporter.beat(beat, monotonicMs())) {
         commands.push_back(std::move(*command));
