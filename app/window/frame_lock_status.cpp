@@ -386,6 +386,7 @@ void TfFrameLock::StatusNoteError(const QString& text) {
 }
 
 void TfFrameLock::StatusConnected() {
+    slaveStatus_->linked = true;
     slaveStatus_->reporter.reset();
     ReportStatus();
 }
@@ -488,10 +489,10 @@ void TfFrameLock::StatusPollTimer() {
 }
 
 void TfFrameLock::ReportStatus() {
-    if (Closing || IsMaster() || !IsLan() || !Client->Connected()) {
+    SlaveStatusDesk& own = *slaveStatus_;
+    if (Closing || IsMaster() || !IsLan() || !Client->Connected() || !own.linked) {
         return;
     }
-    SlaveStatusDesk& own = *slaveStatus_;
     const bool open = player_->MediaOpen();
     StatusMedia media;
     media.open = open;
@@ -532,6 +533,9 @@ void TfFrameLock::ReportStatus() {
     }
     for (const QByteArray& command : commands) {
         const QByteArray frame = frameCommand(command);
-        Client->Send(frame.constData(), static_cast<qint32>(frame.size()));
+        if (Client->Send(frame.constData(), static_cast<qint32>(frame.size())) < 0) {
+            own.linked = false;
+            return;
+        }
     }
 }

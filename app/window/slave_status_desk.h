@@ -24,6 +24,10 @@ public:
     explicit SlaveStatusDesk(QObject* parent);
 
     StatusReporter reporter;
+    // The link to the Master is up: from its connection until a send fails. The client reads
+    // connected from the moment it tries, and a send into a refused or lost connection would
+    // report an error each time and put the retry off again, for ever at a heartbeat's pace.
+    bool linked = false;
     QTimer* poll;
     QTimer* sample;
 
