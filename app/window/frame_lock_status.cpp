@@ -51,8 +51,9 @@ std::pair<std::int64_t, std::int64_t> rateOf(const TGraphPlayer& player) {
 void TfFrameLock::createStatusDesk() {
     statusDesk_ = new StatusDesk(this, services_.programDir + QStringLiteral("frameLock-show.csv"));
     slaveStatus_ = new SlaveStatusDesk(this);
+    // A Master on serial lines has no Slaves to list, but its own screen is watched all the same.
     connect(statusDesk_->poll, &QTimer::timeout, this, [this] {
-        if (!Closing && IsMaster() && IsLan()) {
+        if (!Closing && IsMaster()) {
             ShowSlaveLines();
         }
     });
