@@ -105,7 +105,7 @@ ScreenStatus slaveScreen(const SlaveStatus& slave, const QString& address, const
 
 ScreenStatus masterScreen(const QString& name, const StatusMedia& media, const StatusPlay& play,
                           std::optional<std::int64_t> shownFrame, bool frozen,
-                          const ShowFacts& show, std::int64_t wallMs) {
+                          const ShowFacts& show) {
     ScreenStatus screen;
     screen.id = QStringLiteral("master");
     screen.master = true;
@@ -116,7 +116,6 @@ ScreenStatus masterScreen(const QString& name, const StatusMedia& media, const S
     takePlace(screen, play, show);
     screen.shownFrame = shownFrame;
     screen.startedAtMs = show.startedAtMs;
-    screen.lastHeardMs = wallMs;
     screen.media = media;
     screen.fileName = media.fileName;
     screen.problems = screenText(screen, show, StatusWords{}).notes;

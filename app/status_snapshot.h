@@ -31,10 +31,10 @@ ScreenStatus slaveScreen(const SlaveStatus& slave, const QString& address, const
                          std::int64_t nowMs, const ScreenStatus* previous);
 
 // The Master's own entry from what it plays; it is frozen when its own picture stood still
-// while it should have moved.
+// while it should have moved. It has no time last heard: it is the one that hears.
 ScreenStatus masterScreen(const QString& name, const StatusMedia& media, const StatusPlay& play,
                           std::optional<std::int64_t> shownFrame, bool frozen,
-                          const ShowFacts& show, std::int64_t wallMs);
+                          const ShowFacts& show);
 
 // "127.0.0.1:40212 (Slave 1)": the address and the name a screen reports, as the list, the log
 // and the show report name it.

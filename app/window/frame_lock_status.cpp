@@ -139,7 +139,7 @@ ScreenStatus TfFrameLock::MasterScreen() {
     play.startFrame = desk.startFrame;
     play.fullScreen = player_->FullScreenActive();
     const QString name = TitleSuffix.isEmpty() ? QSysInfo::machineHostName() : TitleSuffix;
-    return masterScreen(name, media, play, ShownFrame(), frozen, desk.facts, wallNowMs());
+    return masterScreen(name, media, play, ShownFrame(), frozen, desk.facts);
 }
 
 void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
