@@ -19,8 +19,9 @@ public:
     std::vector<QByteArray> changes(const StatusMedia& media, const StatusPlay& play,
                                     const StatusError& error);
     // The heartbeat's command text when one is due at nowMs (a monotonic clock); it counts as
-    // sent.
-    std::optional<QByteArray> beat(const StatusBeat& beat, std::int64_t nowMs);
+    // sent. It tells the place last reported, not a newer one (a start is told once its time is
+    // known), on the clock of now.
+    std::optional<QByteArray> beat(StatusBeat beat, std::int64_t nowMs);
     // A new connection: everything is sent again, the heartbeat at once.
     void reset();
 

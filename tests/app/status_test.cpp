@@ -177,9 +177,16 @@ TEST(StatusReporting, ASlaveSendsOnlyWhatChangedAndEverythingOnANewConnection) {
     const StatusBeat beat{playing(2, 100, 4), 7, true, QStringLiteral("Saal 2")};
     ASSERT_TRUE(reporter.beat(beat, 5'000));
     EXPECT_FALSE(reporter.beat(beat, 5'000 + StatusReporter::BeatEveryMs - 1));
-    const std::optional<QByteArray> next = reporter.beat(beat, 5'000 + StatusReporter::BeatEveryMs);
+    // A place not reported yet (a start whose time is still sampled) waits for its report.
+    StatusBeat later = beat;
+    later.play = playing(3, 200, 9);
+    const std::optional<QByteArray> next =
+        reporter.beat(later, 5'000 + StatusReporter::BeatEveryMs);
     ASSERT_TRUE(next);
-    EXPECT_TRUE(std::holds_alternative<StatusBeat>(*parseStatus(*next)));
+    const std::optional<StatusReport> told = parseStatus(*next);
+    ASSERT_TRUE(told && std::holds_alternative<StatusBeat>(*told));
+    EXPECT_TRUE(std::get<StatusBeat>(*told).play.sameStateAs(playing(2, 100, 4)));
+    EXPECT_EQ(std::get<StatusBeat>(*told).play.sentAtMs, 9);
     reporter.reset();
     EXPECT_TRUE(reporter.beat(beat, 5'000 + StatusReporter::BeatEveryMs + 1));
 
