@@ -186,7 +186,8 @@ TEST(StatusShow, MasterNamesSlavesThatDoNotFitAndFollowsEachThroughTheShow) {
 
 // A Slave whose process stops is "not responding" on the Master, and one whose pipeline stalls
 // (the backend's test hook holds frames back from its sink) is "frozen"; each is back in step
-// once it recovers. The Slave is named in every line.
+// once it recovers. The Slave is named in every line. The Master's own stalled picture is told
+// too.
 TEST(StatusShow, ASlaveThatStopsOrFreezesIsToldAndBackOnceItRecovers) {
     const QTemporaryDir clips;
     const QString clip = clips.filePath(QStringLiteral("long.avi"));
@@ -203,6 +204,8 @@ TEST(StatusShow, ASlaveThatStopsOrFreezesIsToldAndBackOnceItRecovers) {
     ShowInstance slave(QStringLiteral("Slave"), s);
     const QString stall = clips.filePath(QStringLiteral("stall"));
     slave.setEnvironment(QStringLiteral("FL_TEST_SINK_STALL_FILE"), stall);
+    const QString masterStall = clips.filePath(QStringLiteral("master-stall"));
+    master.setEnvironment(QStringLiteral("FL_TEST_SINK_STALL_FILE"), masterStall);
     master.start();
     ASSERT_TRUE(master.waitFor(QStringLiteral("listening on port"), 0, 30))
         << logOf(master).toStdString();
@@ -234,6 +237,16 @@ TEST(StatusShow, ASlaveThatStopsOrFreezesIsToldAndBackOnceItRecovers) {
     QFile::remove(stall);
     EXPECT_TRUE(lineWith(QStringLiteral("\u2713"), released))
         << logsOf({&master, &slave}).toStdString();
+
+    // The Master watches its own picture the same way.
+    const double masterStalled = monotonicNow();
+    QFile(masterStall).open(QIODevice::WriteOnly);
+    EXPECT_TRUE(master.waitFor(QStringLiteral("master frozen"), masterStalled, 30))
+        << logOf(master).toStdString();
+    const double masterReleased = monotonicNow();
+    QFile::remove(masterStall);
+    EXPECT_TRUE(master.waitFor(QStringLiteral("master picture moves again"), masterReleased, 30))
+        << logOf(master).toStdString();
 }
 
 TEST(StatusShow, AFloodOfReportsFromAPeerDoesNotDisturbTheShow) {
