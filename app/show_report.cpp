@@ -6,7 +6,8 @@
 
 namespace {
 
-// Names are addresses and "Master"; anything that would break a field is replaced.
+// Names are addresses, names Slaves give themselves and "Master"; anything that would break a field
+// is replaced.
 QString field(QString text) {
     for (QChar& c : text) {
         if (c == QLatin1Char(',') || c == QLatin1Char('"') || c < QLatin1Char(' ')) {
@@ -45,26 +46,40 @@ QByteArray ShowReport::formatLine(const QDateTime& time, std::int32_t segment,
     return fields.join(QLatin1Char(',')).toUtf8() + '\n';
 }
 
-void ShowReport::begin(const QDateTime& time, std::int32_t segment, const QStringList& instances) {
+void ShowReport::begin(const QDateTime& time, std::int32_t segment,
+                       const std::vector<Instance>& instances) {
     finish();
     Pending pending{time, segment, {}};
-    for (const QString& name : instances) {
-        pending.entries.push_back({name, std::nullopt, std::nullopt});
+    for (const Instance& instance : instances) {
+        pending.entries.push_back({instance.id, instance.name, std::nullopt, std::nullopt});
     }
     pending_ = std::move(pending);
 }
 
-void ShowReport::record(const QString& instance, std::int32_t segment, std::int64_t startFrame,
+ShowReport::Entry* ShowReport::pendingEntry(const QString& id) {
+    if (!pending_) {
+        return nullptr;
+    }
+    auto& entries = pending_->entries;
+    const auto it =
+        std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.id == id; });
+    return it != entries.end() ? &*it : nullptr;
+}
+
+void ShowReport::markUnwell(const QString& id, const QString& health) {
+    Entry* entry = pendingEntry(id);
+    if (entry != nullptr && !entry->name.endsWith(QLatin1Char(' ') + health)) {
+        entry->name += QLatin1Char(' ') + health;
+    }
+}
+
+void ShowReport::record(const QString& id, std::int32_t segment, std::int64_t startFrame,
                         std::int64_t startedAtMs) {
-    if (!pending_ || pending_->segment != segment) {
+    Entry* it = pendingEntry(id);
+    if (it == nullptr || pending_->segment != segment) {
         return;
     }
     auto& entries = pending_->entries;
-    const auto it = std::find_if(entries.begin(), entries.end(),
-                                 [&](const Entry& e) { return e.name == instance; });
-    if (it == entries.end()) {
-        return;
-    }
     it->startFrame = startFrame;
     it->startedAtMs = startedAtMs;
     if (std::all_of(entries.begin(), entries.end(), [](const Entry& e) { return e.startedAtMs; })) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/status_frame.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -49,6 +51,16 @@ struct ScreenStatus {
     QString fileName;
     // What is wrong, in the operator's words; empty when nothing is.
     QStringList problems;
+
+    // What its lines are drawn from: its place in the show as reported, how late its picture
+    // started at the start it plays now (none while not known), when that picture started on
+    // the Master's wall clock (tells one start from the next), its media and its last error.
+    PlayState playState = PlayState::NoMedia;
+    bool stillCueing = false;
+    std::optional<std::int64_t> startLateMs;
+    std::optional<std::int64_t> startedAtMs;
+    std::optional<StatusMedia> media;
+    QString error;
 
     static constexpr int LateHistory = 8;
     bool operator==(const ScreenStatus&) const = default;

@@ -19,14 +19,19 @@ bool SlaveStatusBoard::refill(Connection& connection, std::int64_t nowMs) {
     return connection.budget >= 1.0;
 }
 
-bool SlaveStatusBoard::receive(Key key, QByteArrayView bytes, std::int64_t nowMs,
-                               std::int64_t wallMs) {
+SlaveStatusBoard::Connection& SlaveStatusBoard::connection(Key key, std::int64_t nowMs) {
     std::unique_ptr<Connection>& slot = connections_[key];
     if (!slot) {
         slot = std::make_unique<Connection>();
         slot->budgetAtMs = nowMs;
+        slot->status.serial = ++serials_;
     }
-    Connection& connection = *slot;
+    return *slot;
+}
+
+bool SlaveStatusBoard::receive(Key key, QByteArrayView bytes, std::int64_t nowMs,
+                               std::int64_t wallMs) {
+    Connection& connection = this->connection(key, nowMs);
     if (!refill(connection, nowMs)) {
         connection.inFrame = false;
         connection.partial.clear();
@@ -92,22 +97,39 @@ bool SlaveStatusBoard::take(Connection& connection, QByteArrayView command, std:
     }
     bool changed = false;
     SlaveStatus& status = connection.status;
+    status.heardAtMs = nowMs;
+    status.heardAtWallMs = wallMs;
     if (const auto* media = std::get_if<StatusMedia>(&*report)) {
-        changed = changed || status.media != *media;
+        changed = status.media != *media;
         status.media = *media;
     } else if (const auto* play = std::get_if<StatusPlay>(&*report)) {
-        connection.offsets.push_back(wallMs - play->sentAtMs);
-        if (connection.offsets.size() > OffsetSamples) {
-            connection.offsets.pop_front();
-        }
-        status.clockOffsetMs =
-            *std::min_element(connection.offsets.begin(), connection.offsets.end());
-        changed = changed || !status.play || !status.play->sameStateAs(*play);
-        status.play = *play;
+        changed = takePlay(connection, *play, wallMs);
     } else if (const auto* error = std::get_if<StatusError>(&*report)) {
-        changed = changed || status.error != error->text;
+        changed = status.error != error->text;
         status.error = error->text;
+    } else if (const auto* beat = std::get_if<StatusBeat>(&*report)) {
+        changed = takePlay(connection, beat->play, wallMs);
+        const bool frozen =
+            !connection.picture.healthy(nowMs, {beat->pictureShouldMove, beat->shownFrame});
+        changed = changed || !status.beats || status.name != beat->name || status.frozen != frozen;
+        status.beats = true;
+        status.name = beat->name;
+        status.shownFrame = beat->shownFrame;
+        status.frozen = frozen;
     }
+    return changed;
+}
+
+bool SlaveStatusBoard::takePlay(Connection& connection, const StatusPlay& play,
+                                std::int64_t wallMs) {
+    SlaveStatus& status = connection.status;
+    connection.offsets.push_back(wallMs - play.sentAtMs);
+    if (connection.offsets.size() > OffsetSamples) {
+        connection.offsets.pop_front();
+    }
+    status.clockOffsetMs = *std::min_element(connection.offsets.begin(), connection.offsets.end());
+    const bool changed = !status.play || !status.play->sameStateAs(play);
+    status.play = play;
     return changed;
 }
 
@@ -115,10 +137,13 @@ void SlaveStatusBoard::forget(Key connection) {
     connections_.erase(connection);
 }
 
-void SlaveStatusBoard::retain(const std::vector<Key>& connected) {
+void SlaveStatusBoard::retain(const std::vector<Key>& connected, std::int64_t nowMs) {
     std::erase_if(connections_, [&](const auto& entry) {
         return std::find(connected.begin(), connected.end(), entry.first) == connected.end();
     });
+    for (const Key key : connected) {
+        connection(key, nowMs);
+    }
 }
 
 const SlaveStatus* SlaveStatusBoard::find(Key connection) const {

@@ -20,7 +20,21 @@ std::vector<QByteArray> StatusReporter::changes(const StatusMedia& media, const 
     return out;
 }
 
+std::optional<QByteArray> StatusReporter::beat(StatusBeat beat, std::int64_t nowMs) {
+    if (beatAtMs_ && nowMs - *beatAtMs_ < BeatEveryMs) {
+        return std::nullopt;
+    }
+    beatAtMs_ = nowMs;
+    if (play_) {
+        const std::int64_t sentAtMs = beat.play.sentAtMs;
+        beat.play = *play_;
+        beat.play.sentAtMs = sentAtMs;
+    }
+    return buildStatus(beat);
+}
+
 void StatusReporter::reset() {
+    beatAtMs_.reset();
     media_.reset();
     play_.reset();
     error_.reset();

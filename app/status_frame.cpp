@@ -179,10 +179,10 @@ std::optional<StatusReport> parseMedia(const QList<QByteArrayView>& f) {
     return m;
 }
 
-std::optional<StatusReport> parsePlay(const QList<QByteArrayView>& f) {
-    if (f.size() != 8) {
-        return std::nullopt;
-    }
+constexpr qsizetype kPlayFields = 8;
+constexpr qsizetype kBeatFields = kPlayFields + 3;
+
+std::optional<StatusPlay> parsePlayFields(const QList<QByteArrayView>& f) {
     StatusPlay p;
     bool known = false;
     for (const auto& [state, word] : kStates) {
@@ -204,6 +204,28 @@ std::optional<StatusReport> parsePlay(const QList<QByteArrayView>& f) {
     p.fullScreen = *full;
     p.sentAtMs = *sent;
     return p;
+}
+
+std::optional<StatusReport> parsePlay(const QList<QByteArrayView>& f) {
+    if (f.size() != kPlayFields && f.size() != kBeatFields) {
+        return std::nullopt;
+    }
+    const std::optional<StatusPlay> play = parsePlayFields(f);
+    if (!play) {
+        return std::nullopt;
+    }
+    if (f.size() == kPlayFields) {
+        return *play;
+    }
+    StatusBeat beat{*play, std::nullopt, false, QString()};
+    const std::optional<bool> moving = flag(f[kPlayFields + 1]);
+    const std::optional<QString> name = unescapeText(f[kPlayFields + 2]);
+    if (!optionalField(f[kPlayFields], beat.shownFrame) || !moving || !name) {
+        return std::nullopt;
+    }
+    beat.pictureShouldMove = *moving;
+    beat.name = *name;
+    return beat;
 }
 
 }  // namespace
@@ -232,6 +254,11 @@ QByteArray buildStatus(const StatusPlay& p) {
                 {word, number(p.segment), optionalNumber(p.cueFrame), optionalNumber(p.startFrame),
                  optionalNumber(p.startedAtMs), p.stillCueing ? "1" : "0", p.fullScreen ? "1" : "0",
                  number(p.sentAtMs)});
+}
+
+QByteArray buildStatus(const StatusBeat& b) {
+    return join("", {buildStatus(b.play), optionalNumber(b.shownFrame),
+                     b.pictureShouldMove ? "1" : "0", escapeText(b.name)});
 }
 
 QByteArray buildStatus(const StatusError& e) {

@@ -54,7 +54,21 @@ struct StatusError {
     bool operator==(const StatusError&) const = default;
 };
 
-using StatusReport = std::variant<StatusMedia, StatusPlay, StatusError>;
+// A LAN Slave's heartbeat, at least once a second: its place in the show as in StatusPlay, what
+// its screen shows now and its name. It goes under the play report's code with three fields
+// more, which an older Master refuses whole and silently, as it does any malformed report; the
+// plain play report still goes out on every change for such a Master.
+struct StatusBeat {
+    StatusPlay play;
+    // The frame the video sink shows, counted from the In point; none without a picture.
+    std::optional<std::int64_t> shownFrame;
+    // The player runs within its range, so the shown frame should change.
+    bool pictureShouldMove = false;
+    // The window's title suffix, else the host name.
+    QString name;
+};
+
+using StatusReport = std::variant<StatusMedia, StatusPlay, StatusError, StatusBeat>;
 
 // Longest status command a Master takes; longer ones are refused whole.
 inline constexpr qsizetype MaxStatusLength = 600;
@@ -65,6 +79,7 @@ inline constexpr qsizetype MaxStatusText = 160;
 QByteArray buildStatus(const StatusMedia& media);
 QByteArray buildStatus(const StatusPlay& play);
 QByteArray buildStatus(const StatusError& error);
+QByteArray buildStatus(const StatusBeat& beat);
 
 // True when the command carries one of the status codes.
 bool isStatusCommand(QByteArrayView command);

@@ -1,6 +1,7 @@
 #include "app/status_line.h"
 
 #include "app/printable_text.h"
+#include "app/status_snapshot.h"
 
 namespace {
 
@@ -29,62 +30,79 @@ InstanceMedia instanceMedia(const QString& name, const StatusMedia& media) {
         media.inPoint};
 }
 
-StatusText statusText(const SlaveStatus& slave, const ShowFacts& show, const StatusWords& words) {
+ShowFacts factsOf(const ShowSnapshot& snapshot) {
+    ShowFacts show;
+    for (const std::int32_t point : snapshot.syncPoints) {
+        show.syncPoints << QString::number(point);
+    }
+    for (const ScreenStatus& screen : snapshot.screens) {
+        if (screen.master && screen.media) {
+            show.master = instanceMedia(StatusWords{}.master, *screen.media);
+        }
+    }
+    return show;
+}
+
+StatusText screenText(const ScreenStatus& screen, const ShowFacts& show, const StatusWords& words) {
     StatusText result;
     QStringList& parts = result.notes;
-    if (slave.play) {
-        const StatusPlay& play = *slave.play;
-        const QString segment = QString::number(play.segment);
-        switch (play.state) {
-            case PlayState::NoMedia:
-                break;
-            case PlayState::Stopped:
-                parts << words.stopped;
-                break;
-            case PlayState::Cued:
-                parts << words.cued + QLatin1Char(' ') + segment;
-                break;
-            case PlayState::Ended:
-                parts << words.ended;
-                break;
-            case PlayState::Playing: {
-                QString text =
-                    words.segment + QLatin1Char(' ') + segment + QStringLiteral(" \u25B6");
-                if (play.startFrame) {
-                    text += QLatin1Char(' ') + QString::number(*play.startFrame);
-                }
-                const std::optional<std::int64_t> late = lateness(slave, show);
-                if (play.stillCueing) {
-                    text += QLatin1Char(' ') + words.stillCueing;
-                } else if (late && *late > frameMs(show.master)) {
-                    text += QLatin1Char(' ') + words.late + QLatin1Char(' ') +
-                            QString::number(*late) + QStringLiteral(" ms");
-                } else if (late) {
-                    text += QStringLiteral(" \u2713");
-                }
-                parts << text;
-                break;
+    const bool stuck =
+        screen.health == ScreenHealth::NotResponding || screen.health == ScreenHealth::Frozen;
+    const QString segment = screen.segment
+                                ? QString::number(segmentIndex(show.syncPoints, *screen.segment))
+                                : QStringLiteral("-1");
+    switch (screen.playState) {
+        case PlayState::NoMedia:
+            break;
+        case PlayState::Stopped:
+            parts << words.stopped;
+            break;
+        case PlayState::Cued:
+            parts << words.cued + QLatin1Char(' ') + segment;
+            break;
+        case PlayState::Ended:
+            parts << words.ended;
+            break;
+        case PlayState::Playing: {
+            QString text = words.segment + QLatin1Char(' ') + segment + QStringLiteral(" \u25B6");
+            if (screen.startFrame) {
+                text += QLatin1Char(' ') + QString::number(*screen.startFrame);
             }
+            const std::optional<std::int64_t> late = screen.startLateMs;
+            if (screen.stillCueing) {
+                text += QLatin1Char(' ') + words.stillCueing;
+            } else if (late && *late > frameMs(show.master)) {
+                text += QLatin1Char(' ') + words.late + QLatin1Char(' ') + QString::number(*late) +
+                        QStringLiteral(" ms");
+            } else if (late && !stuck) {
+                text += QStringLiteral(" \u2713");
+            }
+            parts << text;
+            break;
         }
+    }
+    // What it last said is no longer what it shows: the health goes first.
+    if (stuck) {
+        parts.prepend(screen.health == ScreenHealth::Frozen ? words.frozen : words.notResponding);
     }
     if (!parts.isEmpty()) {
         result.state = parts.takeFirst();
     }
-    if (slave.media) {
-        parts << mediaProblems(instanceMedia(QString(), *slave.media), show.syncPoints,
+    if (screen.media && !screen.master) {
+        parts << mediaProblems(instanceMedia(QString(), *screen.media), show.syncPoints,
                                &show.master, words);
     }
-    if (!slave.error.isEmpty()) {
+    if (!screen.error.isEmpty()) {
         const QString mediaFailed = StatusWords{}.mediaFailed;
-        parts << printableText(slave.error.startsWith(mediaFailed)
-                                   ? words.mediaFailed + slave.error.mid(mediaFailed.size())
-                                   : slave.error);
+        parts << printableText(screen.error.startsWith(mediaFailed)
+                                   ? words.mediaFailed + screen.error.mid(mediaFailed.size())
+                                   : screen.error);
     }
     return result;
 }
 
-QString shortState(const SlaveStatus& slave, const ShowFacts& show, const StatusWords& words) {
-    const StatusText text = statusText(slave, show, words);
+QString shortState(const ScreenStatus& screen, const ShowFacts& show, const StatusWords& words) {
+    const StatusText text = screenText(screen, show, words);
     QStringList parts = text.notes;
     if (!text.state.isEmpty()) {
         parts.prepend(text.state);
@@ -92,9 +110,9 @@ QString shortState(const SlaveStatus& slave, const ShowFacts& show, const Status
     return parts.join(QStringLiteral(" \u00B7 "));
 }
 
-QString listEntry(const QString& address, const StatusText& text) {
+QString listEntry(const QString& label, const StatusText& text) {
     QStringList notes = text.notes;
-    QString entry = address;
+    QString entry = label;
     const QString first = !text.state.isEmpty() ? text.state
                           : !notes.isEmpty()    ? notes.takeFirst()
                                                 : QString();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/preflight.h"
+#include "app/show_status.h"
 #include "app/slave_status_board.h"
 #include "app/status_words.h"
 
@@ -23,19 +24,23 @@ struct ShowFacts {
 // start is not known or they are not the same segment.
 std::optional<std::int64_t> lateness(const SlaveStatus& slave, const ShowFacts& show);
 
-// The Slave's short state, e.g. "seg 3 ▶ 1200 ✓", "cued 3", "seg 2 ▶ 600 late 80 ms", and
-// the notes after it: what is wrong with its media, its last error. All empty for a Slave that
-// has not reported (an older program).
+// The facts a snapshot holds for its Slaves' lines: the Sync points and the Master's media.
+ShowFacts factsOf(const ShowSnapshot& snapshot);
+
+// A screen's short state, e.g. "seg 3 ▶ 1200 ✓", "cued 3", "seg 2 ▶ 600 late 80 ms",
+// "not responding", and the notes after it: its last place when it is not responding or frozen,
+// what is wrong with its media, its last error. All empty for a Slave that has not reported (an
+// older program).
 struct StatusText {
     QString state;
     QStringList notes;
 };
-StatusText statusText(const SlaveStatus& slave, const ShowFacts& show, const StatusWords& words);
+StatusText screenText(const ScreenStatus& screen, const ShowFacts& show, const StatusWords& words);
 // The same on one line, as the event log has it: "cued 3 · file too short for Sync point 500".
-QString shortState(const SlaveStatus& slave, const ShowFacts& show, const StatusWords& words);
-// As the Master's list shows it: the address and the state, then each note on a line of its own
-// (the list is narrow), the first one beside the address when there is no state.
-QString listEntry(const QString& address, const StatusText& text);
+QString shortState(const ScreenStatus& screen, const ShowFacts& show, const StatusWords& words);
+// As the Master's list shows it: the label and the state, then each note on a line of its own
+// (the list is narrow), the first one beside the label when there is no state.
+QString listEntry(const QString& label, const StatusText& text);
 
 // What the Slave plays and runs, for the line's hint: "clip.avi · 1280x720 · 25 fps ·
 // 3000 frames · In 50 · frameLock PRO 2.20".

@@ -25,6 +25,8 @@ StatusWords StatusWords::fromWording(const Wording& say) {
         {"TxT_StatusMaster", &words.master},
         {"TxT_StatusCheckFailed", &words.checkFailed},
         {"TxT_StatusMediaFailed", &words.mediaFailed},
+        {"TxT_StatusNotResponding", &words.notResponding},
+        {"TxT_StatusFrozen", &words.frozen},
     };
     for (const auto& [key, word] : keys) {
         *word = say(QString::fromLatin1(key), *word);

@@ -22,6 +22,8 @@ struct StatusWords {
     QString frames = QStringLiteral("frames");
     QString master = QStringLiteral("Master");
     QString checkFailed = QStringLiteral("Check at Start:");
+    QString notResponding = QStringLiteral("not responding");
+    QString frozen = QStringLiteral("frozen");
     // Begins a Slave's report of a media file it cannot open; the Slave reports it in English,
     // and the Master shows it in its own language.
     QString mediaFailed = QStringLiteral("cannot play:");

@@ -27,8 +27,10 @@ class QComboBox;
 class QKeyEvent;
 class QLineEdit;
 class StatusDesk;
+class SlaveStatusDesk;
 class QTimer;
 class ShowStatusModel;
+struct ScreenStatus;
 class TStatusBox;
 class Wording;
 class TComPort;
@@ -366,6 +368,11 @@ private:
     void RecordSlaveStart(const TSimpleTCPClient& slave);
     void RefreshStatusWords();
     QString SlaveName(const TSimpleTCPClient& slave) const;
+    // The Master's own entry of the show's snapshot, and the snapshot drawn in the list and log.
+    ScreenStatus MasterScreen();
+    void RenderSlaveLines(const QList<TSimpleTCPClient*>& slaves);
+    // The shown frame counted from the In point; none without a picture.
+    std::optional<std::int64_t> ShownFrame() const;
 
     FrameLockServices services_;
     std::unique_ptr<Ui::TfFrameLock> ui;
@@ -393,6 +400,7 @@ private:
     bool RejectedFlushArmed = false;
     QPointer<TfSplash> Splash;
     StatusDesk* statusDesk_ = nullptr;
+    SlaveStatusDesk* slaveStatus_ = nullptr;
     // Set from the close on: nothing is sent or opened any more.
     bool Closing = false;
     // What the window titles carry after the program's own, from the settings file's optional

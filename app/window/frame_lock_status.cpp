@@ -1,13 +1,18 @@
 // The status back channel: a LAN Slave reports its media and its place in the show to its
-// Master; the Master shows one line per Slave, checks the show at Start and keeps the show
-// report.
+// Master, and beats at least once a second with the frame its screen shows; the Master builds
+// the show's snapshot from what it knows and draws its list, its log lines and the show report
+// from it, and checks the show at Start.
 #include "app/monotonic_time.h"
 #include "app/window/frame_lock.h"
 
 #include "app/app_log.h"
 #include "app/segment_math.h"
+#include "app/show_status.h"
+#include "app/status_snapshot.h"
+#include "app/window/slave_status_desk.h"
 #include "app/window/status_desk.h"
 #include "media/graph_player.h"
+#include "media/stream_time.h"
 #include "net/net_log.h"
 #include "net/simple_tcp_client.h"
 #include "net/simple_tcp_server.h"
@@ -21,6 +26,7 @@
 #include <sys/socket.h>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QSysInfo>
 #include <QTimer>
 #include <algorithm>
 
@@ -44,11 +50,20 @@ std::pair<std::int64_t, std::int64_t> rateOf(const TGraphPlayer& player) {
 
 void TfFrameLock::createStatusDesk() {
     statusDesk_ = new StatusDesk(this, services_.programDir + QStringLiteral("frameLock-show.csv"));
-    connect(statusDesk_->poll, &QTimer::timeout, this, [this] { StatusPollTimer(); });
+    slaveStatus_ = new SlaveStatusDesk(this);
+    // A Master on serial lines has no Slaves to list, but its own screen is watched all the same.
+    connect(statusDesk_->poll, &QTimer::timeout, this, [this] {
+        if (!Closing && IsMaster()) {
+            ShowSlaveLines();
+        }
+    });
+    connect(slaveStatus_->poll, &QTimer::timeout, this, [this] { StatusPollTimer(); });
     connect(statusDesk_->sample, &QTimer::timeout, this, [this] { StatusSampleTimer(); });
+    connect(slaveStatus_->sample, &QTimer::timeout, this, [this] { StatusSampleTimer(); });
     connect(statusDesk_->refresh, &QTimer::timeout, this, [this] { ShowSlaveLines(); });
     connect(statusDesk_->flushLog, &QTimer::timeout, this, [this] { FlushSlaveLog(); });
     statusDesk_->poll->start();
+    slaveStatus_->poll->start();
 }
 
 void TfFrameLock::RefreshStatusWords() {
@@ -85,36 +100,116 @@ void TfFrameLock::StatusReceived(TSimpleTCPClient* Client, QByteArrayView bytes)
     }
 }
 
+std::optional<std::int64_t> TfFrameLock::ShownFrame() const {
+    const std::optional<std::int64_t> shown = player_->ShownPicture();
+    const FrameRate rate = player_->VideoFrameRate();
+    if (!shown || !rate.known()) {
+        return std::nullopt;
+    }
+    return stream_time::frameAt(*shown, rate) - InPoint();
+}
+
+ScreenStatus TfFrameLock::MasterScreen() {
+    StatusDesk& desk = *statusDesk_;
+    const bool frozen =
+        !desk.picture.healthy(monotonicMs(), {player_->PictureShouldMove(), ShownFrame()});
+    if (frozen != desk.pictureFrozen) {
+        desk.pictureFrozen = frozen;
+        if (frozen) {
+            qCWarning(lcSync).noquote() << "master frozen:" << desk.picture.reason();
+        } else {
+            qCInfo(lcSync) << "master picture moves again";
+        }
+    }
+    StatusMedia media;
+    media.open = player_->MediaOpen();
+    media.fileName = QFileInfo(ui->eFilename->text()).fileName();
+    media.durationFrames = desk.facts.master.durationFrames;
+    media.rateNumerator = desk.facts.master.rateNumerator;
+    media.rateDenominator = desk.facts.master.rateDenominator;
+    media.inPoint = InPoint();
+    media.version = product::kTitleWithVersion;
+    StatusPlay play;
+    play.state = !media.open                         ? PlayState::NoMedia
+                 : player_->PictureShouldMove()      ? PlayState::Playing
+                 : player_->Running()                ? PlayState::Ended
+                 : MediaPlace == Place::SegmentStart ? PlayState::Cued
+                                                     : PlayState::Stopped;
+    play.segment = CuedSegment;
+    play.startFrame = desk.startFrame;
+    play.fullScreen = player_->FullScreenActive();
+    const QString name = TitleSuffix.isEmpty() ? QSysInfo::machineHostName() : TitleSuffix;
+    return masterScreen(name, media, play, ShownFrame(), frozen, desk.facts);
+}
+
 void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
     StatusDesk& desk = *statusDesk_;
     const QList<TSimpleTCPClient*> slaves = Server->Clients();
-    std::vector<SlaveStatusBoard::Key> keys(slaves.begin(), slaves.end());
-    desk.board.retain(keys);
     if (Client != nullptr && slaves.contains(Client)) {
         // Just connected: whatever an earlier connection at the same place said is not its.
         desk.board.forget(Client);
     }
+    desk.board.retain(std::vector<SlaveStatusBoard::Key>(slaves.begin(), slaves.end()),
+                      monotonicMs());
     RefreshStatusWords();
     const auto [numerator, denominator] = rateOf(*player_);
     desk.facts.syncPoints = SyncPoints();
     desk.facts.master = {desk.words.master, player_->MediaOpen(), player_->DurationFrames(),
                          numerator,         denominator,          InPoint()};
+
+    const ShowSnapshot& previous = statusModel_->snapshot();
+    ShowSnapshot snapshot;
+    snapshot.master = IsMaster();
+    snapshot.lan = IsLan();
+    snapshot.running = player_->Running();
+    snapshot.loop = ui->cbRepeat->isChecked();
+    snapshot.fullScreen = ui->cbFullscreen->isChecked();
+    snapshot.locked = ui->cbLock->isChecked();
+    snapshot.segment = segmentOrdinal(desk.facts.syncPoints, CuedSegment);
+    snapshot.inPoint = InPoint();
+    for (const std::optional<std::int32_t>& point : parseSyncPoints(desk.facts.syncPoints)) {
+        if (point) {
+            snapshot.syncPoints.push_back(*point);
+        }
+    }
+    snapshot.screens.push_back(MasterScreen());
+    const std::int64_t now = monotonicMs();
+    for (const TSimpleTCPClient* slave : slaves) {
+        const SlaveStatus* status = desk.board.find(slave);
+        snapshot.screens.push_back(slaveScreen(*status, SlaveName(*slave), desk.facts, now,
+                                               previous.screen(slaveId(*status))));
+    }
+    statusModel_->setSnapshot(std::move(snapshot));
+    RenderSlaveLines(slaves);
+}
+
+void TfFrameLock::RenderSlaveLines(const QList<TSimpleTCPClient*>& slaves) {
+    StatusDesk& desk = *statusDesk_;
+    const ShowSnapshot& snapshot = statusModel_->snapshot();
+    const ShowFacts facts = factsOf(snapshot);
     QStringList lines;
     QStringList entries;
     QStringList hints;
-    QStringList names;
-    for (const TSimpleTCPClient* slave : slaves) {
-        names << SlaveName(*slave);
-        const SlaveStatus* status = desk.board.find(slave);
-        const StatusText text =
-            status != nullptr ? statusText(*status, desk.facts, desk.words) : StatusText{};
+    QStringList labels;
+    QStringList ids;
+    for (const ScreenStatus& screen : snapshot.screens) {
+        if (screen.master) {
+            continue;
+        }
+        ids << screen.id;
+        labels << screenLabel(screen);
         // The log's lines are English in every language, to be found by the same words.
-        const QString state =
-            status != nullptr ? shortState(*status, desk.facts, StatusWords{}) : QString();
-        lines << (state.isEmpty() ? names.back() : names.back() + QStringLiteral("  ") + state);
-        entries << listEntry(names.back(), text);
-        hints << (status != nullptr && status->media ? mediaSummary(*status->media, desk.words)
-                                                     : QString());
+        const QString state = shortState(screen, facts, StatusWords{});
+        lines << (state.isEmpty() ? labels.back() : labels.back() + QStringLiteral("  ") + state);
+        entries << listEntry(labels.back(), screenText(screen, facts, desk.words));
+        hints << (screen.media ? mediaSummary(*screen.media, desk.words) : QString());
+        if (screen.health == ScreenHealth::NotResponding || screen.health == ScreenHealth::Frozen) {
+            desk.report.markUnwell(screen.id, screenHealthName(screen.health));
+        }
+    }
+    if (const ScreenStatus* master = snapshot.screen(QStringLiteral("master"));
+        master != nullptr && master->health == ScreenHealth::Frozen) {
+        desk.report.markUnwell(master->id, screenHealthName(master->health));
     }
     if (lines == desk.shownLines && entries == ui->lbConnected->Items()) {
         return;
@@ -135,14 +230,16 @@ void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
             LogAboutSlave(true, slaves[row]->Host(), QStringLiteral("slave ") + lines[row]);
         }
     }
-    for (const QString& name : std::as_const(desk.shownNames)) {
-        if (!names.contains(name)) {
-            LogAboutSlave(true, name.section(QLatin1Char(':'), 0, 0),
-                          QStringLiteral("slave ") + name + QStringLiteral(" gone"));
+    for (int row = 0; row < desk.shownIds.size(); ++row) {
+        if (!ids.contains(desk.shownIds[row])) {
+            const QString& label = desk.shownLabels[row];
+            LogAboutSlave(true, label.section(QLatin1Char(':'), 0, 0),
+                          QStringLiteral("slave ") + label + QStringLiteral(" gone"));
         }
     }
     desk.shownLines = lines;
-    desk.shownNames = names;
+    desk.shownIds = ids;
+    desk.shownLabels = labels;
 }
 
 void TfFrameLock::LogAboutSlave(bool state, const QString& host, const QString& line) {
@@ -186,10 +283,9 @@ void TfFrameLock::PreflightCheck() {
     ShowSlaveLines();
     const StatusDesk& desk = *statusDesk_;
     std::vector<InstanceMedia> instances{desk.facts.master};
-    for (const TSimpleTCPClient* slave : Server->Clients()) {
-        const SlaveStatus* status = desk.board.find(slave);
-        if (status != nullptr && status->media) {
-            instances.push_back(instanceMedia(SlaveName(*slave), *status->media));
+    for (const ScreenStatus& screen : statusModel_->snapshot().screens) {
+        if (!screen.master && screen.media) {
+            instances.push_back(instanceMedia(screenLabel(screen), *screen.media));
         }
     }
     const QStringList syncPoints = desk.facts.syncPoints;
@@ -223,17 +319,19 @@ void TfFrameLock::StatusSegmentStarted(std::optional<std::int64_t> startFrameInF
     desk.facts.startedAtMs.reset();
     desk.startFrameInFile = startFrameInFile.value_or(player_->CurrentFrame());
     desk.startFrame = desk.startFrameInFile - InPoint();
-    QStringList names{StatusWords{}.master};
+    std::vector<ShowReport::Instance> instances{{QStringLiteral("master"), StatusWords{}.master}};
     // Only Slaves that report have a start to tell; any other connection (an older program, a
     // remote control, a host that is not obeyed) would only add empty fields.
     for (const TSimpleTCPClient* slave : Server->Clients()) {
         const SlaveStatus* status = desk.board.find(slave);
         if (status != nullptr && status->play) {
-            names << SlaveName(*slave);
+            const ScreenStatus* screen = statusModel_->snapshot().screen(slaveId(*status));
+            instances.push_back(
+                {slaveId(*status), screen != nullptr ? screenLabel(*screen) : SlaveName(*slave)});
         }
     }
-    desk.report.begin(QDateTime::currentDateTime(), segment, names);
-    desk.sample->start(StatusDesk::SampleMs);
+    desk.report.begin(QDateTime::currentDateTime(), segment, instances);
+    desk.sample->start();
 }
 
 void TfFrameLock::RecordSlaveStart(const TSimpleTCPClient& slave) {
@@ -245,30 +343,33 @@ void TfFrameLock::RecordSlaveStart(const TSimpleTCPClient& slave) {
     if (!started || !status->play->startFrame || *started < desk.playSentMs - 1000) {
         return;
     }
-    desk.report.record(SlaveName(slave), status->play->segment, *status->play->startFrame,
+    desk.report.record(slaveId(*status), status->play->segment, *status->play->startFrame,
                        *started);
 }
 
 void TfFrameLock::StatusSampleTimer() {
-    StatusDesk& desk = *statusDesk_;
-    desk.sampling = false;
+    SlaveStatusDesk& own = *slaveStatus_;
+    own.sampling = false;
     if (!player_->MediaOpen()) {
         return;
     }
     const auto [numerator, denominator] = rateOf(*player_);
     const std::int64_t now = wallNowMs();
     const std::int64_t frame = player_->CurrentFrame();
+    const std::int64_t startFrameInFile =
+        IsMaster() ? statusDesk_->startFrameInFile : own.startFrameInFile;
     std::optional<std::int64_t> started;
     // A position that stands still at the start tells nothing (the picture has not moved yet, or
     // the segment is shorter than the sample's delay and has ended).
-    if (frame > desk.startFrameInFile) {
-        started = pictureStartMs(now, frame - desk.startFrameInFile, numerator, denominator);
+    if (frame > startFrameInFile) {
+        started = pictureStartMs(now, frame - startFrameInFile, numerator, denominator);
     }
     if (IsMaster()) {
+        StatusDesk& desk = *statusDesk_;
         desk.facts.startedAtMs = started;
         if (started) {
-            desk.report.record(StatusWords{}.master, desk.facts.startedSegment, *desk.startFrame,
-                               *started);
+            desk.report.record(QStringLiteral("master"), desk.facts.startedSegment,
+                               *desk.startFrame, *started);
         }
         for (const TSimpleTCPClient* slave : Server->Clients()) {
             RecordSlaveStart(*slave);
@@ -276,17 +377,17 @@ void TfFrameLock::StatusSampleTimer() {
         ShowSlaveLines();
         return;
     }
-    desk.startedAtMs = started;
+    own.startedAtMs = started;
     ReportStatus();
 }
 
 void TfFrameLock::StatusNoteError(const QString& text) {
-    statusDesk_->lastError = text;
+    slaveStatus_->lastError = text;
     ReportStatus();
 }
 
 void TfFrameLock::StatusConnected() {
-    statusDesk_->reporter.reset();
+    slaveStatus_->reporter.reset();
     ReportStatus();
 }
 
@@ -294,48 +395,48 @@ void TfFrameLock::StatusAfterCommand(const QByteArray& command) {
     if (IsMaster() || !IsLan()) {
         return;
     }
-    StatusDesk& desk = *statusDesk_;
+    SlaveStatusDesk& own = *slaveStatus_;
     const QByteArrayView code =
         QByteArrayView(command).first(std::min<qsizetype>(command.size(), 4));
     const bool open = player_->MediaOpen();
     if (code == QByteArrayView(SyncCode::CueSegment) || code == QByteArrayView(SyncCode::Rewind)) {
-        desk.state = PlayState::Cued;
-        desk.cueFrame = open ? std::optional(player_->CurrentFrame() - InPoint()) : std::nullopt;
-        desk.startFrame.reset();
-        desk.startedAtMs.reset();
-        desk.stillCueing = false;
+        own.state = PlayState::Cued;
+        own.cueFrame = open ? std::optional(player_->CurrentFrame() - InPoint()) : std::nullopt;
+        own.startFrame.reset();
+        own.startedAtMs.reset();
+        own.stillCueing = false;
     } else if (code == QByteArrayView(SyncCode::Play)) {
         const std::int64_t frame = open ? player_->CurrentFrame() : 0;
-        StatusPlaying(frame, StatusDesk::SampleMs);
+        StatusPlaying(frame, SlaveStatusDesk::SampleMs);
         // Started elsewhere than the first frame of the segment it was cued on.
         const std::optional<FrameRange> range = segmentRange(SyncPoints(), std::max(CuedSegment, 0),
                                                              InPoint(), player_->DurationFrames());
-        desk.stillCueing = range && frame != range->start;
+        own.stillCueing = range && frame != range->start;
     } else if (code == QByteArrayView(SyncCode::Stop) ||
                code == QByteArrayView(SyncCode::Position)) {
-        desk.state = PlayState::Stopped;
-        desk.startFrame.reset();
-        desk.startedAtMs.reset();
+        own.state = PlayState::Stopped;
+        own.startFrame.reset();
+        own.startedAtMs.reset();
     } else {
         return;
     }
-    if (!desk.sampling) {
+    if (!own.sampling) {
         ReportStatus();
     }
 }
 
 void TfFrameLock::StatusPlaying(std::int64_t startFrameInFile, int sampleAfterMs) {
-    StatusDesk& desk = *statusDesk_;
-    desk.state = PlayState::Playing;
-    desk.startFrameInFile = startFrameInFile;
-    desk.startFrame = startFrameInFile - InPoint();
-    desk.startedAtMs.reset();
-    desk.stillCueing = false;
-    desk.lastPolledFrame.reset();
+    SlaveStatusDesk& own = *slaveStatus_;
+    own.state = PlayState::Playing;
+    own.startFrameInFile = startFrameInFile;
+    own.startFrame = startFrameInFile - InPoint();
+    own.startedAtMs.reset();
+    own.stillCueing = false;
+    own.lastPolledFrame.reset();
     // Reported once the picture runs, with the time it started; a position that stands still
     // until then is not an end.
-    desk.sampling = true;
-    desk.sample->start(sampleAfterMs);
+    own.sampling = true;
+    own.sample->start(sampleAfterMs);
 }
 
 void TfFrameLock::StatusLooped() {
@@ -347,14 +448,14 @@ void TfFrameLock::StatusLooped() {
     if (IsMaster()) {
         StatusSegmentStarted(start);
     } else if (IsLan() && player_->MediaOpen()) {
-        StatusPlaying(start, StatusDesk::SampleMs);
+        StatusPlaying(start, SlaveStatusDesk::SampleMs);
     }
 }
 
 void TfFrameLock::StatusRestarted() {
     // A Slave still in its last segment when the Master wrapped; one that is cued for the first
     // segment waits for its "Play".
-    const PlayState state = statusDesk_->state;
+    const PlayState state = slaveStatus_->state;
     if (!IsMaster() && (state == PlayState::Playing || state == PlayState::Ended)) {
         StatusLooped();
     }
@@ -366,36 +467,32 @@ void TfFrameLock::StatusJoined(std::int64_t segmentStartInFile, std::int64_t sta
     }
     // Counted from the segment's first frame, as if it had started there with the others: its
     // start then reads against the Master's like every other Slave's.
-    StatusPlaying(
-        segmentStartInFile,
-        static_cast<int>(std::clamp<std::int64_t>(startsInMs, 0, 60'000)) + StatusDesk::SampleMs);
+    StatusPlaying(segmentStartInFile,
+                  static_cast<int>(std::clamp<std::int64_t>(startsInMs, 0, 60'000)) +
+                      SlaveStatusDesk::SampleMs);
 }
 
 void TfFrameLock::StatusPollTimer() {
-    if (Closing || !IsLan()) {
+    if (Closing || !IsLan() || IsMaster()) {
         return;
     }
-    if (IsMaster()) {
-        ShowSlaveLines();
-        return;
-    }
-    StatusDesk& desk = *statusDesk_;
-    if (desk.state == PlayState::Playing && !desk.sampling && player_->MediaOpen()) {
+    SlaveStatusDesk& own = *slaveStatus_;
+    if (own.state == PlayState::Playing && !own.sampling && player_->MediaOpen()) {
         // A range that has run out holds its last frame: the position stands still.
         const std::int64_t frame = player_->CurrentFrame();
-        if (desk.lastPolledFrame == frame) {
-            desk.state = PlayState::Ended;
+        if (own.lastPolledFrame == frame) {
+            own.state = PlayState::Ended;
         }
-        desk.lastPolledFrame = frame;
+        own.lastPolledFrame = frame;
     }
     ReportStatus();
 }
 
 void TfFrameLock::ReportStatus() {
-    if (Closing || IsMaster() || !IsLan() || !Client->Connected() || statusDesk_->sampling) {
+    SlaveStatusDesk& own = *slaveStatus_;
+    if (Closing || IsMaster() || !IsLan() || !Client->Connected()) {
         return;
     }
-    StatusDesk& desk = *statusDesk_;
     const bool open = player_->MediaOpen();
     StatusMedia media;
     media.open = open;
@@ -413,16 +510,28 @@ void TfFrameLock::ReportStatus() {
         media.height = size.height();
     }
     StatusPlay play;
-    play.state = open ? desk.state : PlayState::NoMedia;
+    play.state = open ? own.state : PlayState::NoMedia;
     play.segment = CuedSegment;
-    play.cueFrame = desk.cueFrame;
-    play.startFrame = desk.startFrame;
-    play.startedAtMs = desk.startedAtMs;
-    play.stillCueing = desk.stillCueing;
+    play.cueFrame = own.cueFrame;
+    play.startFrame = own.startFrame;
+    play.startedAtMs = own.startedAtMs;
+    play.stillCueing = own.stillCueing;
     play.fullScreen = player_->FullScreenActive();
     play.sentAtMs = wallNowMs();
-    StatusError error{desk.lastError.isEmpty() ? ui->lComStatus->text() : desk.lastError};
-    for (const QByteArray& command : desk.reporter.changes(media, play, error)) {
+    std::vector<QByteArray> commands;
+    // While the start is sampled the report waits for its time; the heartbeat does not.
+    if (!own.sampling) {
+        const StatusError error{own.lastError.isEmpty() ? ui->lComStatus->text() : own.lastError};
+        commands = own.reporter.changes(media, play, error);
+    }
+    // A start timed on the shared clock runs the player before its first frame is due (a join
+    // may wait for the loop's wrap): until the start is sampled the picture may stand.
+    const StatusBeat beat{play, ShownFrame(), player_->PictureShouldMove() && !own.sampling,
+                          TitleSuffix.isEmpty() ? QSysInfo::machineHostName() : TitleSuffix};
+    if (std::optional<QByteArray> command = own.reporter.beat(beat, monotonicMs())) {
+        commands.push_back(std::move(*command));
+    }
+    for (const QByteArray& command : commands) {
         SendCommand(command);
     }
 }

@@ -4,6 +4,22 @@
 
 #include <gst/video/videooverlay.h>
 
+#include <QFile>
+
+namespace {
+
+// A test hook: while the file FL_TEST_SINK_STALL_FILE names exists, a frame coming to the video
+// sink waits (a decoder or a driver that hangs), as long as no flush (a seek, a stop) comes to
+// take it away. The variable is read once; without it nothing waits.
+void waitWhileStalled(GstPad* pad) {
+    static const QString path = qEnvironmentVariable("FL_TEST_SINK_STALL_FILE");
+    while (!path.isEmpty() && !GST_PAD_IS_FLUSHING(pad) && QFile::exists(path)) {
+        g_usleep(20'000);
+    }
+}
+
+}  // namespace
+
 std::unique_ptr<SinkFrameLog> SinkFrameLog::attach(GstElement* pipeline, GstElement* videoSink,
                                                    FrameRate rate) {
     if (!lcMedia().isInfoEnabled() || !rate.known() || pipeline == nullptr) {
@@ -84,6 +100,7 @@ void SinkFrameLog::announce() {
 GstPadProbeReturn SinkFrameLog::onPad(GstPad* pad, GstPadProbeInfo* info, gpointer self) {
     auto* probe = static_cast<SinkFrameLog*>(self);
     if ((info->type & GST_PAD_PROBE_TYPE_BUFFER) != 0) {
+        waitWhileStalled(pad);
         probe->onBuffer(pad, GST_PAD_PROBE_INFO_BUFFER(info));
     } else if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_FLUSH_STOP) {
         const std::lock_guard lock(probe->mutex_);

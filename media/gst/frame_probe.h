@@ -16,7 +16,8 @@
 // running (it is rendered first), or else the first frame that arrives afterwards.
 //
 // It lives on the sink pad of the video sink and exists only while framelock.media logs info
-// messages: with the log off nothing is attached, and the media path pays nothing.
+// messages: with the log off nothing is attached, and the media path pays nothing. The tests'
+// stall of a pipeline hangs on it too (FL_TEST_SINK_STALL_FILE, see frame_probe.cpp).
 //
 // Threads: setRunning() on the UI thread; the pad callback on the streaming thread.
 class SinkFrameLog {

@@ -5,6 +5,7 @@
 #include "app/slave_status_reporter.h"
 #include "app/status_frame.h"
 #include "app/status_line.h"
+#include "app/status_snapshot.h"
 #include "app/sync_command.h"
 #include "support/qt_printers.h"
 
@@ -69,6 +70,18 @@ TEST(StatusFrames, EveryReportCrossesTheWireUnchanged) {
     const auto e = throughTheWire(buildStatus(error));
     ASSERT_TRUE(e && std::holds_alternative<StatusError>(*e));
     EXPECT_EQ(std::get<StatusError>(*e), error);
+
+    for (const std::optional<std::int64_t> shown :
+         {std::optional<std::int64_t>(-3), std::optional<std::int64_t>()}) {
+        const StatusBeat beat{play, shown, shown.has_value(), QStringLiteral("Saal|2_*")};
+        const auto b = throughTheWire(buildStatus(beat));
+        ASSERT_TRUE(b && std::holds_alternative<StatusBeat>(*b));
+        const StatusBeat& got = std::get<StatusBeat>(*b);
+        EXPECT_TRUE(got.play.sameStateAs(play));
+        EXPECT_EQ(got.shownFrame, shown);
+        EXPECT_EQ(got.pictureShouldMove, shown.has_value());
+        EXPECT_EQ(got.name, beat.name);
+    }
 }
 
 TEST(StatusFrames, LongTextIsShortenedOnACharacterBoundaryAndStillParses) {
@@ -90,6 +103,9 @@ TEST(StatusFrames, AnythingOutOfPlaceIsRefusedWhole) {
              QByteArray("sSta"),                    // no fields
              QByteArray("sStaplay|1|||||0|0"),      // one field short
              good + "|1",                           // one too many
+             good + "|1|1",                         // a heartbeat one short
+             good + "|1|1|a|b",                     // a heartbeat one too many
+             good + "|1|2|a",                       // a heartbeat whose flag is no flag
              QByteArray("sStaPLAY|1|||0|0|0|1"),    // unknown state
              QByteArray("sStaplay|+1|||0|0|0|1"),   // a plus sign
              QByteArray("sStaplay|1| 2||0|0|0|1"),  // a blank in a number
@@ -136,7 +152,8 @@ TEST(StatusFrames, TheCommandTableRunsNothingForAReport) {
         void commandRefused(QByteArrayView) override { ++calls; }
     } target;
     for (const QByteArray& report :
-         {buildStatus(someMedia()), buildStatus(playing(1, 2, 3)), buildStatus(StatusError{})}) {
+         {buildStatus(someMedia()), buildStatus(playing(1, 2, 3)), buildStatus(StatusError{}),
+          buildStatus(StatusBeat{playing(1, 2, 3), 4, true, QStringLiteral("Play")})}) {
         EXPECT_TRUE(isStatusCommand(report));
         EXPECT_FALSE(dispatchSyncCommand(report, target)) << report.toStdString();
     }
@@ -149,11 +166,29 @@ TEST(StatusReporting, ASlaveSendsOnlyWhatChangedAndEverythingOnANewConnection) {
     EXPECT_EQ(reporter.changes(media, playing(1, 100, 1), {}).size(), 3u);
     // The clock moving on is no change.
     EXPECT_TRUE(reporter.changes(media, playing(1, 100, 2), {}).empty());
-    const auto next = reporter.changes(media, playing(2, 100, 3), {});
-    ASSERT_EQ(next.size(), 1u);
-    EXPECT_TRUE(next.front().startsWith(StatusCode::Play));
+    const auto changed = reporter.changes(media, playing(2, 100, 3), {});
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_TRUE(changed.front().startsWith(StatusCode::Play));
     reporter.reset();
     EXPECT_EQ(reporter.changes(media, playing(2, 100, 4), {}).size(), 3u);
+
+    // The heartbeat goes whatever changed: at once, then whenever BeatEveryMs have passed, and
+    // at once again on a new connection.
+    const StatusBeat beat{playing(2, 100, 4), 7, true, QStringLiteral("Saal 2")};
+    ASSERT_TRUE(reporter.beat(beat, 5'000));
+    EXPECT_FALSE(reporter.beat(beat, 5'000 + StatusReporter::BeatEveryMs - 1));
+    // A place not reported yet (a start whose time is still sampled) waits for its report.
+    StatusBeat later = beat;
+    later.play = playing(3, 200, 9);
+    const std::optional<QByteArray> next =
+        reporter.beat(later, 5'000 + StatusReporter::BeatEveryMs);
+    ASSERT_TRUE(next);
+    const std::optional<StatusReport> told = parseStatus(*next);
+    ASSERT_TRUE(told && std::holds_alternative<StatusBeat>(*told));
+    EXPECT_TRUE(std::get<StatusBeat>(*told).play.sameStateAs(playing(2, 100, 4)));
+    EXPECT_EQ(std::get<StatusBeat>(*told).play.sentAtMs, 9);
+    reporter.reset();
+    EXPECT_TRUE(reporter.beat(beat, 5'000 + StatusReporter::BeatEveryMs + 1));
 
     // 25 frames a second: 10 frames into the run, 400 ms after it began.
     EXPECT_EQ(pictureStartMs(10'000, 10, 25, 1), 9'600);
@@ -190,10 +225,98 @@ TEST(StatusBoard, ConnectionsNeverMixAndAFloodIsCutToTheBudget) {
     board.receive(&b, frameCommand(buildStatus(playing(7000, 1000, 900))), 1010, 1000);
     EXPECT_EQ(board.find(&b)->play->segment, 7000);
 
-    board.retain({&b});
+    board.retain({&b}, 1010);
     EXPECT_FALSE(board.find(&a));
     board.forget(&b);
     EXPECT_FALSE(board.find(&b));
+}
+
+// A Slave's health as the Master reads it from the reports over time (ms of its monotonic
+// clock): heard, silent, back, frozen, and held still legitimately at a Sync point.
+TEST(StatusHealth, ASilentOrStillScreenIsToldAndComesBackWhenItRecovers) {
+    SlaveStatusBoard board;
+    int a = 0;
+    int older = 0;
+    const auto beat = [&](std::int64_t at, std::int64_t shown, bool moving) {
+        StatusPlay play = playing(2, 1000, at);
+        board.receive(&a, frameCommand(buildStatus(StatusBeat{play, shown, moving, "Saal 2"})), at,
+                      at);
+    };
+    const auto health = [&](std::int64_t at) { return slaveHealth(*board.find(&a), at); };
+    board.retain({&a, &older}, 0);
+    EXPECT_EQ(health(0), ScreenHealth::Starting);
+
+    beat(0, 10, true);
+    beat(1'000, 35, true);
+    EXPECT_EQ(health(1'000 + NotRespondingMs), ScreenHealth::Ok);
+    EXPECT_EQ(health(1'001 + NotRespondingMs), ScreenHealth::NotResponding);
+    beat(4'500, 120, true);
+    EXPECT_EQ(health(4'500), ScreenHealth::Ok);
+
+    // The same frame shown while it should move: frozen once it stood FrozenMs.
+    beat(5'500, 120, true);
+    EXPECT_EQ(health(5'500), ScreenHealth::Ok);
+    beat(4'500 + SlaveStatusBoard::FrozenMs, 120, true);
+    EXPECT_EQ(health(4'500 + SlaveStatusBoard::FrozenMs), ScreenHealth::Frozen);
+    // Held at a Sync point, then started again on that frame: nothing wrong.
+    beat(7'500, 120, false);
+    EXPECT_EQ(health(7'500), ScreenHealth::Ok);
+    beat(8'500, 120, true);
+    EXPECT_EQ(health(8'500), ScreenHealth::Ok);
+
+    // An older Slave reports on change alone: its silence says nothing.
+    board.receive(&older, frameCommand(buildStatus(playing(2, 1000, 0))), 0, 0);
+    EXPECT_EQ(slaveHealth(*board.find(&older), 60'000), ScreenHealth::Ok);
+}
+
+// The snapshot's entry of a Slave: a stable id, its name beside its address, its health before
+// its last state in the lines, and one lateness per start.
+TEST(StatusSnapshot, EachSlaveKeepsItsIdNameAndLatenessHistory) {
+    ShowFacts show;
+    show.syncPoints = {QStringLiteral("0"), QStringLiteral("30"), QStringLiteral("60")};
+    show.master = {QStringLiteral("Master"), true, 100, 25, 1, 0};
+    show.startedSegment = 1;
+    show.startedAtMs = 10'000;
+    SlaveStatusBoard board;
+    int a = 0;
+    int b = 0;
+    board.retain({&a, &b}, 0);
+    const QString address = QStringLiteral("10.0.0.2:4000");
+    board.receive(&a,
+                  frameCommand(buildStatus(
+                      StatusBeat{playing(1, 10'020, 0), 5, true, QStringLiteral("Wall\nleft")})),
+                  0, 0);
+    const ScreenStatus first = slaveScreen(*board.find(&a), address, show, 0, nullptr);
+    // The operator's count, 1 for the first: index 1 of a list that begins with 0.
+    EXPECT_EQ(first.id, slaveId(*board.find(&a)));
+    EXPECT_NE(first.id, slaveId(*board.find(&b)));
+    EXPECT_EQ(first.segment, 1);
+    EXPECT_EQ(first.shownFrame, 5);
+    EXPECT_EQ(first.lateMs, std::vector<std::int64_t>{20});
+    EXPECT_EQ(screenLabel(first), QStringLiteral("10.0.0.2:4000 (Wall\\x0aleft)"));
+    EXPECT_EQ(shortState(first, show, StatusWords{}), QStringLiteral("seg 1 \u25B6 30 \u2713"));
+
+    // The same start seen again adds nothing; the next start adds its lateness.
+    const ScreenStatus again = slaveScreen(*board.find(&a), address, show, 500, &first);
+    EXPECT_EQ(again.lateMs, first.lateMs);
+    show.startedSegment = 2;
+    show.startedAtMs = 11'200;
+    board.receive(&a, frameCommand(buildStatus(StatusBeat{playing(2, 11'290, 900), 35, true, {}})),
+                  900, 900);
+    const ScreenStatus next = slaveScreen(*board.find(&a), address, show, 900, &again);
+    EXPECT_EQ(next.lateMs, (std::vector<std::int64_t>{20, 90}));
+
+    // Silent: the line says so first and no longer claims it is in step.
+    const ScreenStatus silent =
+        slaveScreen(*board.find(&a), address, show, 901 + NotRespondingMs, &next);
+    EXPECT_EQ(silent.health, ScreenHealth::NotResponding);
+    EXPECT_EQ(shortState(silent, show, StatusWords{}),
+              QStringLiteral("not responding \u00B7 seg 2 \u25B6 30 late 90 ms"));
+    // A new connection where the old one stood is another screen.
+    const QString old = first.id;
+    board.forget(&a);
+    board.retain({&a, &b}, 1'000);
+    EXPECT_NE(slaveId(*board.find(&a)), old);
 }
 
 TEST(StatusCheck, NamesEveryInstanceThatDoesNotFitTheShow) {
@@ -228,18 +351,23 @@ TEST(StatusLines, APlayingSlaveIsMeasuredAgainstTheMastersStartOfTheSameSegment)
     slave.media->inPoint = 0;
     slave.clockOffsetMs = 0;
     slave.play = playing(1, 10'030, 0);
-    EXPECT_EQ(shortState(slave, show, words), QStringLiteral("seg 1 \u25B6 30 \u2713"));
+    const auto line = [&] {
+        return shortState(slaveScreen(slave, {}, show, 0, nullptr), show, words);
+    };
+    EXPECT_EQ(line(), QStringLiteral("seg 1 \u25B6 30 \u2713"));
+    // The lines count as the list's rows do; the snapshot counts 1 for the first segment.
+    EXPECT_EQ(slaveScreen(slave, {}, show, 0, nullptr).segment, 2);
     slave.play->startedAtMs = 10'080;
-    EXPECT_EQ(shortState(slave, show, words), QStringLiteral("seg 1 \u25B6 30 late 80 ms"));
+    EXPECT_EQ(line(), QStringLiteral("seg 1 \u25B6 30 late 80 ms"));
     // Against another segment's start there is nothing to measure.
     slave.play->segment = 0;
-    EXPECT_EQ(shortState(slave, show, words), QStringLiteral("seg 0 \u25B6 30"));
+    EXPECT_EQ(line(), QStringLiteral("seg 0 \u25B6 30"));
     slave.play->state = PlayState::Cued;
     slave.media->durationFrames = 40;
     slave.error = QStringLiteral("COM1 gone");
-    EXPECT_EQ(shortState(slave, show, words),
+    EXPECT_EQ(line(),
               QStringLiteral("cued 0 \u00B7 file too short for Sync point 60 \u00B7 COM1 gone"));
-    EXPECT_EQ(shortState(SlaveStatus{}, show, words), QString());
+    EXPECT_EQ(shortState(slaveScreen(SlaveStatus{}, {}, show, 0, nullptr), show, words), QString());
     EXPECT_EQ(
         mediaSummary(*slave.media, words),
         QStringLiteral("Saal_2 *\u00DC|%\\x09.avi \u00B7 1920x1080 \u00B7 25 fps \u00B7 40 frames "
@@ -252,7 +380,8 @@ TEST(StatusLines, APeersTextCannotBreakOrTurnALine) {
     SlaveStatus slave;
     slave.error =
         QStringLiteral("x\r\x1b[2K12.5 received Stop\u2028\u202Epots \\x41 \u00FC\U0001F3A5");
-    const QString line = shortState(slave, ShowFacts{}, StatusWords{});
+    const QString line =
+        shortState(slaveScreen(slave, {}, ShowFacts{}, 0, nullptr), ShowFacts{}, StatusWords{});
     EXPECT_EQ(line, QStringLiteral("x\\x0d\\x1b[2K12.5 received Stop\\u2028\\u202epots \\x5cx41 "
                                    "\u00FC\U0001F3A5"));
 }
@@ -264,21 +393,28 @@ TEST(ShowReportFile, OneLinePerStartWithEveryInstanceAgainstTheMaster) {
     {
         ShowReport report(path);
         report.begin(at, 2,
-                     {QStringLiteral("Master"), QStringLiteral("10.0.0.2:4000"),
-                      QStringLiteral("bad,name")});
-        report.record(QStringLiteral("10.0.0.2:4000"), 2, 30, 1'040);
-        report.record(QStringLiteral("10.0.0.2:4000"), 1, 99, 99);  // another start: not this one
-        report.record(QStringLiteral("Master"), 2, 30, 1'000);
-        report.record(QStringLiteral("bad,name"), 2, 31, 990);
-        // Complete: written at once. The next start lacks a Slave and is written when it ends.
-        report.begin(at.addSecs(1), 3, {QStringLiteral("Master"), QStringLiteral("10.0.0.2:4000")});
-        report.record(QStringLiteral("Master"), 3, 60, 2'000);
+                     {{QStringLiteral("master"), QStringLiteral("Master")},
+                      {QStringLiteral("slave-1"), QStringLiteral("10.0.0.2:4000")},
+                      {QStringLiteral("slave-2"), QStringLiteral("10.0.0.3:4000 (bad,name)")}});
+        report.record(QStringLiteral("slave-1"), 2, 30, 1'040);
+        report.record(QStringLiteral("slave-1"), 1, 99, 99);  // another start: not this one
+        report.record(QStringLiteral("master"), 2, 30, 1'000);
+        report.record(QStringLiteral("slave-2"), 2, 31, 990);
+        // Complete: written at once. The next start lacks a Slave, which stopped answering, and
+        // is written when it ends.
+        report.begin(at.addSecs(1), 3,
+                     {{QStringLiteral("master"), QStringLiteral("Master")},
+                      {QStringLiteral("slave-1"), QStringLiteral("10.0.0.2:4000")}});
+        report.markUnwell(QStringLiteral("slave-1"), QStringLiteral("not responding"));
+        report.markUnwell(QStringLiteral("slave-1"), QStringLiteral("not responding"));
+        report.record(QStringLiteral("master"), 3, 60, 2'000);
     }
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(),
-              "2026-12-07 21:00:00.005,2,Master,30,0,10.0.0.2:4000,30,40,bad name,31,-10\n"
-              "2026-12-07 21:00:01.005,3,Master,60,0,10.0.0.2:4000,,\n");
+              "2026-12-07 21:00:00.005,2,Master,30,0,10.0.0.2:4000,30,40,10.0.0.3:4000 (bad name),"
+              "31,-10\n"
+              "2026-12-07 21:00:01.005,3,Master,60,0,10.0.0.2:4000 not responding,,\n");
 }
 
 }  // namespace

@@ -106,9 +106,10 @@ TEST(WindowStatus, AfterALoopWrapTheSlaveIsListedAndReportedOnTheFirstSegmentsSt
     ASSERT_TRUE(report.open(QIODevice::ReadOnly));
     const QStringList lines =
         QString::fromUtf8(report.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    // time, segment, then the Master and the one Slave that reports: name, frame, late.
-    const QRegularExpression start(
-        QStringLiteral(R"(^[^,]+,(\d),Master,(\d+),0?,127\.0\.0\.1:\d+,(\d+),-?\d*$)"));
+    // time, segment, then the Master and the one Slave that reports: address with the name it
+    // gave once it beat, frame, late.
+    const QRegularExpression start(QStringLiteral(
+        R"(^[^,]+,(\d),Master,(\d+),0?,127\.0\.0\.1:\d+(?: \([^,]+\))?,(\d+),-?\d*$)"));
     QStringList starts;
     for (const QString& line : lines) {
         const QRegularExpressionMatch match = start.match(line);

@@ -103,6 +103,10 @@ QByteArray settingsFile(const ShowSettings& s) {
             add("COM2", s.com2Path.toLocal8Bit());
         }
     }
+    if (!s.titleSuffix.isEmpty()) {
+        ini += "[Window]\r\n";
+        add("TitleSuffix", s.titleSuffix.toUtf8());
+    }
     return ini;
 }
 

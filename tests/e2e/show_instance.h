@@ -51,6 +51,8 @@ struct ShowSettings {
     int driftPpm = 0;
     // The show's name (none when empty).
     QString showName;
+    // "[Window] TitleSuffix=", the instance's name; none when empty.
+    QString titleSuffix;
 };
 
 QByteArray settingsFile(const ShowSettings& settings);

@@ -153,6 +153,13 @@ void checkStatusRoundTrip(const QByteArray& command) {
         if (*media != std::get<StatusMedia>(*again)) {
             std::abort();
         }
+    } else if (const auto* beat = std::get_if<StatusBeat>(&*report)) {
+        const auto& other = std::get<StatusBeat>(*again);
+        if (!beat->play.sameStateAs(other.play) || beat->play.sentAtMs != other.play.sentAtMs ||
+            beat->shownFrame != other.shownFrame ||
+            beat->pictureShouldMove != other.pictureShouldMove || beat->name != other.name) {
+            std::abort();
+        }
     } else if (std::get<StatusError>(*report) != std::get<StatusError>(*again)) {
         std::abort();
     }
