@@ -7,9 +7,11 @@
 #include "widgets/dialog_service.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLoggingCategory>
 #include <QStringList>
 #include <QThread>
+#include <QTranslator>
 #include <algorithm>
 #include <cstdlib>
 
@@ -41,6 +43,23 @@ QString applicationTitle() {
     return QCoreApplication::applicationName();
 }
 
+// The box about a file that is not correct cannot take its words from that file (it may lack
+// them, or be missing altogether), so the program words it itself, in the language chosen: the
+// second file is the German one.
+struct DamagedFileBox {
+    QString text;
+    QString caption;
+};
+
+DamagedFileBox damagedFileBox(int languageIndex, const QString& path) {
+    if (languageIndex == 1) {
+        return {path + QStringLiteral(" ist nicht in Ordnung. Bitte neu installieren!"),
+                applicationTitle() + QStringLiteral(" Einrichtung der Oberfl\u00E4che")};
+    }
+    return {path + QStringLiteral(" is not correct. Please install it again!"),
+            applicationTitle() + QStringLiteral(" Interface Setup")};
+}
+
 }  // namespace
 
 TktWLanguage::TktWLanguage(QObject* owner, DialogService* dialogs)
@@ -66,6 +85,8 @@ TktWLanguage::TktWLanguage(QObject* owner, DialogService* dialogs)
         }
     };
 }
+
+TktWLanguage::~TktWLanguage() = default;
 
 QString TktWLanguage::ktLanguageFile(int index) const {
     return files_[std::size_t(std::clamp(index, 0, 2))];
@@ -163,7 +184,31 @@ int TktWLanguage::ApplyLanguageDocument(QObject* form, const ProfileDocument& do
 int TktWLanguage::ApplyLanguage(QObject* form, int index) {
     const int count = ApplyLanguageFile(form, pathOf(index));
     languageIndex_ = index;
+    useQtTexts(index);
     return count;
+}
+
+void TktWLanguage::useQtTexts(int index) {
+    const QString wanted = index == 1 ? QStringLiteral("qtbase_de") : QString();
+    if ((qtTexts_ ? qtTexts_->objectName() : QString()) == wanted) {
+        return;
+    }
+    // Removed from the application as it goes.
+    qtTexts_.reset();
+    if (wanted.isEmpty() || !QCoreApplication::instance()) {
+        return;
+    }
+    auto translator = std::make_unique<QTranslator>();
+    const QString directory = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!translator->load(wanted, directory)) {
+        qCWarning(lcStorage).noquote()
+            << "no" << wanted << "in" << directory
+            << "(Debian package qt6-translations-l10n): Qt's own buttons and dialogs stay English";
+        return;
+    }
+    translator->setObjectName(wanted);
+    QCoreApplication::installTranslator(translator.get());
+    qtTexts_ = std::move(translator);
 }
 
 bool TktWLanguage::ApplyLanguageChecked(QObject* form, int index) {
@@ -173,9 +218,8 @@ bool TktWLanguage::ApplyLanguageChecked(QObject* form, int index) {
     }
     qCWarning(lcStorage) << pathOf(languageIndex_) << "set" << count << "texts, expected"
                          << expectedProbs_;
-    showMessage(
-        pathOf(languageIndex_) + QStringLiteral(" is not correct. Please install it again!"),
-        applicationTitle() + QStringLiteral(" Interface Setup"), MessageBoxFlags::IconError);
+    const DamagedFileBox box = damagedFileBox(languageIndex_, pathOf(languageIndex_));
+    showMessage(box.text, box.caption, MessageBoxFlags::IconError);
     if (Terminate) {
         Terminate(form);
     }
