@@ -139,6 +139,7 @@ void TGraphPlayer::PlayMedia() {
     }
     if (mediaOpen_) {
         callIfAssigned(owner_.fullScreenOnPlay);
+        noteRunStart();
         service_->run();
         running_ = true;
     }
@@ -152,6 +153,7 @@ bool TGraphPlayer::PlayMediaAt(std::int64_t sharedTimeNs) {
         return false;
     }
     callIfAssigned(owner_.fullScreenOnPlay);
+    noteRunStart();
     const bool timed = service_->runAt(sharedTimeNs);
     if (!timed) {
         service_->run();
@@ -164,6 +166,7 @@ void TGraphPlayer::StopMedia() {
     if (mediaOpen_) {
         service_->stop();
         running_ = false;
+        runStart_.reset();
     }
 }
 
@@ -171,6 +174,14 @@ void TGraphPlayer::PauseMedia() {
     if (mediaOpen_) {
         service_->pause();
         running_ = false;
+        runStart_.reset();
+    }
+}
+
+void TGraphPlayer::noteRunStart() {
+    // A run of media that runs already goes on from where it is; it started earlier.
+    if (!running_ || !runStart_) {
+        runStart_ = CurrentFrame();
     }
 }
 
@@ -202,11 +213,16 @@ void TGraphPlayer::setPositions(std::int64_t current, std::int64_t stop) {
         cuedRange_ = {current, stop};
         ++positionsSet_;
         rangeEnded_ = false;
+        runStart_.reset();
     }
 }
 
 std::int64_t TGraphPlayer::CurrentFrame() {
     return frameOfMediaTime(service_->currentPosition(), frameUnit_);
+}
+
+std::int64_t TGraphPlayer::StartFrame() {
+    return running_ && runStart_ ? *runStart_ : CurrentFrame();
 }
 
 void TGraphPlayer::SetControlWindowVisible(bool visible) {

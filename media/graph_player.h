@@ -74,6 +74,10 @@ public:
     void ClearNextRange();
     // Only meaningful while MediaOpen().
     std::int64_t CurrentFrame();
+    // The frame the running media started from: where it stood when PlayMedia or PlayMediaAt
+    // ran it, however far it has played since (a run timed on the shared clock may be reported
+    // long after it began). The current frame while it is not running.
+    std::int64_t StartFrame();
     void SetControlWindowVisible(bool visible);
     void SetFullScreen(bool on);
     // Takes every queued media event and acts on it; never waits.
@@ -107,6 +111,7 @@ private:
     bool openGraph();
     bool RenderMediaFile();
     void setPositions(std::int64_t current, std::int64_t stop);
+    void noteRunStart();
     // A graph that failed while open (a sink gone, a decode error) is replaced by a new one on
     // the same file, cued where the old one was; a range that was playing counts as complete.
     void recoverFromError();
@@ -135,4 +140,6 @@ private:
     bool rangeEnded_ = false;
     std::optional<std::pair<std::int64_t, std::int64_t>> cuedRange_;
     std::uint64_t positionsSet_ = 0;
+    // Where the current run started; none since the media was paused, stopped or placed anew.
+    std::optional<std::int64_t> runStart_;
 };
