@@ -5,7 +5,10 @@
 #include "support/qt_printers.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QObject>
+#include <QTemporaryDir>
 #include <functional>
 #include <limits>
 
@@ -428,6 +431,69 @@ TEST_F(GraphPlayerTest, AFailureWhilePlayingReopensTheFileAndCompletesTheRange) 
     EXPECT_EQ(fake->state.start, 200);
     EXPECT_EQ(fake->state.stop, 300);
     EXPECT_EQ(fake->state.transport, FakeMediaService::Transport::Paused);
+}
+
+// A file that fails while it plays and comes back cut short (a stub that still opens, a copy
+// under way) is opened again once it has changed, at a moment its picture stands still, cued
+// where it was; whole again, it is watched no more.
+TEST_F(GraphPlayerTest, AFileThatCameBackCutShortIsOpenedAgainOnceItChanged) {
+    const QTemporaryDir dir;
+    fileBox = dir.filePath(QStringLiteral("show.avi"));
+    const auto writeFile = [this](qsizetype bytes) {
+        QFile file(fileBox);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(QByteArray(bytes, 'v')), bytes);
+    };
+    // Runs the event loop: until `done`, or for a while to see that nothing happens.
+    const auto runLoop = [](const std::function<bool()>& done, int ms) {
+        const QDeadlineTimer deadline(ms);
+        while (!(done && done()) && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        }
+    };
+    const auto reopened = [this] {
+        return !takeLog().filter(QStringLiteral("renderFile")).isEmpty();
+    };
+    writeFile(5000);
+    fake->config.duration = 500;
+    open();
+    player->setCutShortCheckMs(5);
+    player->SetPlayRange(100, 200);
+    player->PlayMedia();
+
+    writeFile(50);
+    fake->config.duration = 1;
+    fake->queueEvent(EC_ERRORABORT);
+    player->HandleMediaEvent();
+    ASSERT_TRUE(player->MediaOpen());
+    ASSERT_EQ(player->DurationFrames(), 1);
+    takeLog();
+    // The stub as it came back is not opened again and again.
+    runLoop(nullptr, 100);
+    EXPECT_FALSE(reopened());
+
+    // Whole again while the picture moves: the show is not cut off.
+    player->PlayMedia();
+    writeFile(5000);
+    fake->config.duration = 500;
+    runLoop(nullptr, 100);
+    EXPECT_FALSE(reopened());
+    // Cued, it stands still: opened again where it was cued.
+    player->SetPlayRange(200, 300);
+    player->PauseMedia();
+    takeLog();
+    bool again = false;
+    runLoop([&] { return again = again || reopened(); }, 20000);
+    EXPECT_TRUE(again);
+    EXPECT_EQ(player->DurationFrames(), 500);
+    EXPECT_EQ(fake->state.start, 200);
+    EXPECT_EQ(fake->state.stop, 300);
+    EXPECT_EQ(fake->state.transport, FakeMediaService::Transport::Paused);
+
+    // Whole, it is left alone however it changes.
+    writeFile(6000);
+    runLoop(nullptr, 100);
+    EXPECT_FALSE(reopened());
 }
 
 TEST_F(GraphPlayerTest, AFailureWhileCuedOrFullScreenKeepsTheCueAndTheScreen) {
