@@ -324,7 +324,7 @@ void TGraphPlayer::watchIfCutShort(std::int64_t framesBefore) {
     }
     qCWarning(lcMedia).noquote() << fileName << "came back shorter than it was:" << durationFrames_
                                  << "of" << framesBefore
-                                 << "frames; it is opened again once it changes";
+                                 << "frames; it is watched and read anew once it changes";
     cutShort_ = CutShortFile{fileName, framesBefore, fileStamp(fileName)};
     cutShortCheck_.start();
 }
@@ -342,7 +342,7 @@ void TGraphPlayer::CutShortCheckTimer() {
         return;
     }
     const std::int64_t framesBefore = cutShort_->wholeFrames;
-    qCInfo(lcMedia).noquote() << fileName << "changed since it came back short; opened again";
+    qCInfo(lcMedia).noquote() << fileName << "changed since it came back short; read anew";
     reopen(false);
     watchIfCutShort(framesBefore);
 }
