@@ -43,9 +43,18 @@ QString applicationTitle() {
     return QCoreApplication::applicationName();
 }
 
-// The box about a file that is not correct cannot take its words from that file (it may lack
-// them, or be missing altogether), so the program words it itself, in the language chosen: the
-// second file is the German one.
+// The boxes about a language file cannot take their words from that file (it may lack them, or
+// be missing altogether), so the program words them itself, in the language being applied: the
+// second file is the German one. The log keeps the English words.
+QString cantFindText(int languageIndex, const QString& component, const QString& path) {
+    if (languageIndex == 1) {
+        return component + QStringLiteral(" nicht gefunden! Bitte den Eintrag l\u00F6schen in: ") +
+               path;
+    }
+    return QStringLiteral("Can\u00B4t find ") + component +
+           QStringLiteral("! Please delete entry in: ") + path;
+}
+
 struct DamagedFileBox {
     QString text;
     QString caption;
@@ -150,11 +159,10 @@ int TktWLanguage::ApplyLanguageDocument(QObject* form, const ProfileDocument& do
 
         QObject* target = component.isEmpty() ? form : findOwnedComponent(form, component);
         if (!target) {
-            const QString text = QStringLiteral("Can\u00B4t find ") + component +
-                                 QStringLiteral("! Please delete entry in: ") + path;
             // Kept in the log too: the box may be answered by someone who cannot mend the file.
-            qCWarning(lcStorage).noquote() << text;
-            showMessage(text, applicationTitle(), MessageBoxFlags::Ok);
+            qCWarning(lcStorage).noquote() << cantFindText(0, component, path);
+            showMessage(cantFindText(languageIndex_, component, path), applicationTitle(),
+                        MessageBoxFlags::Ok);
             continue;
         }
         if (property == u"Items.Text" && target->inherits("QComboBox")) {
@@ -182,8 +190,9 @@ int TktWLanguage::ApplyLanguageDocument(QObject* form, const ProfileDocument& do
 }
 
 int TktWLanguage::ApplyLanguage(QObject* form, int index) {
-    const int count = ApplyLanguageFile(form, pathOf(index));
+    // Set first: a box while the file is applied speaks its language.
     languageIndex_ = index;
+    const int count = ApplyLanguageFile(form, pathOf(index));
     useQtTexts(index);
     return count;
 }

@@ -271,6 +271,13 @@ TEST_F(LanguageTest, EntriesFollowTheKeyRules) {
         QStringLiteral("Can\u00B4t find bGone! Please delete entry in: ") + pathOf("english.lng"));
     EXPECT_EQ(dialogs.messages[0].caption, "frameLock PRO");
     EXPECT_EQ(dialogs.messages[0].flags, 0);
+    // Applying the German file, the box speaks German.
+    writeFile("german.lng", "[Interface]\r\nfFrameLock.bGone.Caption=weg\r\n");
+    lang.ApplyLanguage(&form, 1);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].text,
+              QStringLiteral("bGone nicht gefunden! Bitte den Eintrag l\u00F6schen in: ") +
+                  pathOf("german.lng"));
 }
 
 TEST_F(LanguageTest, IndexIsBoundedForReadingButKeptAsGiven) {
