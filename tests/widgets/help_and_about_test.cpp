@@ -26,6 +26,9 @@
 namespace {
 
 QString germanText(const QString& key) {
+    if (key == QLatin1String("TxT_FileFilter")) {
+        return QStringLiteral("%1-Dateien (*%1)|*%1|Alle Dateien (*.*)|*.*");
+    }
     return key == QLatin1String("TxT_WhereisFile") ? QStringLiteral("Wo ist die Datei") : QString();
 }
 
@@ -44,8 +47,9 @@ TEST(Help, MissingGermanPageAsksWithTitleAndHtmFilterAndCancelOpensNothing) {
     ASSERT_EQ(dialogs.fileRequests.size(), 1u);
     const OpenFileRequest& request = dialogs.fileRequests[0];
     EXPECT_EQ(request.title, QStringLiteral("Wo ist die Datei dhelp.htm"));
-    EXPECT_EQ(request.filter, QStringLiteral(".htm Files (*.htm)|*.htm|All Files (*.*)|*.*"));
-    EXPECT_EQ(qtFileFilter(request.filter), QStringLiteral(".htm Files (*.htm);;All Files (*)"));
+    EXPECT_EQ(request.filter, QStringLiteral(".htm-Dateien (*.htm)|*.htm|Alle Dateien (*.*)|*.*"));
+    EXPECT_EQ(qtFileFilter(request.filter),
+              QStringLiteral(".htm-Dateien (*.htm);;Alle Dateien (*)"));
     EXPECT_EQ(request.fileName, QStringLiteral("dhelp.htm"));
     EXPECT_EQ(QDir(request.initialDirectory), QDir(dir.path()));
     EXPECT_TRUE(dialogs.opened.isEmpty());
