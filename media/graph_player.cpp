@@ -4,8 +4,11 @@
 #include "media/media_log.h"
 #include "widgets/dialog_service.h"
 
+#include <QDateTime>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QScopedValueRollback>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -17,10 +20,29 @@ void callIfAssigned(const F& function, Args&&... args) {
     }
 }
 
+// What tells that a file changed (restored, copied anew): its size and its times; nothing for a
+// file that is not there.
+QString fileStamp(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return {};
+    }
+    return QStringLiteral("%1 %2 %3")
+        .arg(info.size())
+        .arg(info.lastModified().toMSecsSinceEpoch())
+        .arg(info.metadataChangeTime().toMSecsSinceEpoch());
+}
+
+constexpr int kCutShortCheckMs = 3000;
+
 }  // namespace
 
 TGraphPlayer::TGraphPlayer(std::unique_ptr<MediaService> service, GraphPlayerOwner owner)
-    : service_(std::move(service)), owner_(std::move(owner)) {}
+    : service_(std::move(service)), owner_(std::move(owner)) {
+    cutShortCheck_.setInterval(kCutShortCheckMs);
+    QObject::connect(&cutShortCheck_, &QTimer::timeout, &cutShortCheck_,
+                     [this] { CutShortCheckTimer(); });
+}
 
 TGraphPlayer::~TGraphPlayer() {
     CloseMedia();
@@ -139,6 +161,7 @@ void TGraphPlayer::PlayMedia() {
     }
     if (mediaOpen_) {
         callIfAssigned(owner_.fullScreenOnPlay);
+        noteRunStart();
         service_->run();
         running_ = true;
     }
@@ -152,6 +175,7 @@ bool TGraphPlayer::PlayMediaAt(std::int64_t sharedTimeNs) {
         return false;
     }
     callIfAssigned(owner_.fullScreenOnPlay);
+    noteRunStart();
     const bool timed = service_->runAt(sharedTimeNs);
     if (!timed) {
         service_->run();
@@ -164,6 +188,7 @@ void TGraphPlayer::StopMedia() {
     if (mediaOpen_) {
         service_->stop();
         running_ = false;
+        runStart_.reset();
     }
 }
 
@@ -171,6 +196,14 @@ void TGraphPlayer::PauseMedia() {
     if (mediaOpen_) {
         service_->pause();
         running_ = false;
+        runStart_.reset();
+    }
+}
+
+void TGraphPlayer::noteRunStart() {
+    // A run of media that runs already goes on from where it is; it started earlier.
+    if (!running_ || !runStart_) {
+        runStart_ = CurrentFrame();
     }
 }
 
@@ -202,11 +235,16 @@ void TGraphPlayer::setPositions(std::int64_t current, std::int64_t stop) {
         cuedRange_ = {current, stop};
         ++positionsSet_;
         rangeEnded_ = false;
+        runStart_.reset();
     }
 }
 
 std::int64_t TGraphPlayer::CurrentFrame() {
     return frameOfMediaTime(service_->currentPosition(), frameUnit_);
+}
+
+std::int64_t TGraphPlayer::StartFrame() {
+    return running_ && runStart_ ? *runStart_ : CurrentFrame();
 }
 
 void TGraphPlayer::SetControlWindowVisible(bool visible) {
@@ -270,7 +308,47 @@ void TGraphPlayer::recoverFromError() {
     const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
     qCWarning(lcMedia).noquote() << "the media failed while" << (running_ ? "playing" : "cued")
                                  << "and is opened again:" << fileName;
-    const bool wasRunning = running_;
+    const std::int64_t framesBefore =
+        std::max(durationFrames_, cutShort_ && cutShort_->name == fileName ? cutShort_->wholeFrames
+                                                                           : std::int64_t{0});
+    reopen(true);
+    watchIfCutShort(framesBefore);
+}
+
+void TGraphPlayer::watchIfCutShort(std::int64_t framesBefore) {
+    const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
+    if (!mediaOpen_ || durationFrames_ >= framesBefore) {
+        cutShort_.reset();
+        cutShortCheck_.stop();
+        return;
+    }
+    qCWarning(lcMedia).noquote() << fileName << "came back shorter than it was:" << durationFrames_
+                                 << "of" << framesBefore
+                                 << "frames; it is watched and read anew once it changes";
+    cutShort_ = CutShortFile{fileName, framesBefore, fileStamp(fileName)};
+    cutShortCheck_.start();
+}
+
+void TGraphPlayer::CutShortCheckTimer() {
+    const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
+    if (!cutShort_ || !mediaOpen_ || fileName != cutShort_->name) {
+        cutShort_.reset();
+        cutShortCheck_.stop();
+        return;
+    }
+    // A moving picture is not cut off: it is opened again once it stands still (cued, stopped,
+    // or held at the end of its range), which the short file makes it do soon.
+    if (PictureShouldMove() || fileStamp(fileName) == cutShort_->stamp) {
+        return;
+    }
+    const std::int64_t framesBefore = cutShort_->wholeFrames;
+    qCInfo(lcMedia).noquote() << fileName << "changed since it came back short; read anew";
+    reopen(false);
+    watchIfCutShort(framesBefore);
+}
+
+void TGraphPlayer::reopen(bool completeRunningRange) {
+    const bool wasRunning = running_ && completeRunningRange;
     const bool wasFullScreen = fullScreenActive_;
     const auto range = cuedRange_;
     CloseMedia();

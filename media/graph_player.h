@@ -3,6 +3,7 @@
 #include "media/media_service.h"
 
 #include <QString>
+#include <QTimer>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -74,10 +75,16 @@ public:
     void ClearNextRange();
     // Only meaningful while MediaOpen().
     std::int64_t CurrentFrame();
+    // The frame the running media started from: where it stood when PlayMedia or PlayMediaAt
+    // ran it, however far it has played since (a run timed on the shared clock may be reported
+    // long after it began). The current frame while it is not running.
+    std::int64_t StartFrame();
     void SetControlWindowVisible(bool visible);
     void SetFullScreen(bool on);
     // Takes every queued media event and acts on it; never waits.
     void HandleMediaEvent();
+    // How often a file that came back shorter after a failure is looked at (3000 ms).
+    void setCutShortCheckMs(int ms) { cutShortCheck_.setInterval(ms); }
 
     // Gives up every reference still held, in the order seeking, video window, event, control,
     // builder. The owner calls it after CloseMedia when it closes.
@@ -107,9 +114,18 @@ private:
     bool openGraph();
     bool RenderMediaFile();
     void setPositions(std::int64_t current, std::int64_t stop);
+    void noteRunStart();
     // A graph that failed while open (a sink gone, a decode error) is replaced by a new one on
     // the same file, cued where the old one was; a range that was playing counts as complete.
     void recoverFromError();
+    // The same file opened anew in place of the graph, cued where it was; whether the range
+    // that was running is over for the show.
+    void reopen(bool completeRunningRange);
+    // Where the file reopened after a failure is shorter than it was (cut to a stub that still
+    // opens, a copy under way), it is watched and opened again once it changed, at a moment the
+    // picture stands still, so that the whole file plays again from the next cue.
+    void watchIfCutShort(std::int64_t framesBefore);
+    void CutShortCheckTimer();
     bool holds(MediaRef ref) const { return held_[static_cast<std::size_t>(ref)]; }
     void acquire(MediaRef ref);
     void release(MediaRef ref);
@@ -135,4 +151,15 @@ private:
     bool rangeEnded_ = false;
     std::optional<std::pair<std::int64_t, std::int64_t>> cuedRange_;
     std::uint64_t positionsSet_ = 0;
+    // Where the current run started; none since the media was paused, stopped or placed anew.
+    std::optional<std::int64_t> runStart_;
+    // The file that came back shorter after a failure: its name, the frames it had before and
+    // how it was (size and times) when reopened.
+    struct CutShortFile {
+        QString name;
+        std::int64_t wholeFrames = 0;
+        QString stamp;
+    };
+    std::optional<CutShortFile> cutShort_;
+    QTimer cutShortCheck_;
 };

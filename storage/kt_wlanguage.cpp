@@ -7,9 +7,11 @@
 #include "widgets/dialog_service.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLoggingCategory>
 #include <QStringList>
 #include <QThread>
+#include <QTranslator>
 #include <algorithm>
 #include <cstdlib>
 
@@ -41,6 +43,32 @@ QString applicationTitle() {
     return QCoreApplication::applicationName();
 }
 
+// The boxes about a language file cannot take their words from that file (it may lack them, or
+// be missing altogether), so the program words them itself, in the language being applied: the
+// second file is the German one. The log keeps the English words.
+QString cantFindText(int languageIndex, const QString& component, const QString& path) {
+    if (languageIndex == 1) {
+        return component + QStringLiteral(" nicht gefunden! Bitte den Eintrag l\u00F6schen in: ") +
+               path;
+    }
+    return QStringLiteral("Can\u00B4t find ") + component +
+           QStringLiteral("! Please delete entry in: ") + path;
+}
+
+struct DamagedFileBox {
+    QString text;
+    QString caption;
+};
+
+DamagedFileBox damagedFileBox(int languageIndex, const QString& path) {
+    if (languageIndex == 1) {
+        return {path + QStringLiteral(" ist nicht in Ordnung. Bitte neu installieren!"),
+                applicationTitle() + QStringLiteral(" Einrichtung der Oberfl\u00E4che")};
+    }
+    return {path + QStringLiteral(" is not correct. Please install it again!"),
+            applicationTitle() + QStringLiteral(" Interface Setup")};
+}
+
 }  // namespace
 
 TktWLanguage::TktWLanguage(QObject* owner, DialogService* dialogs)
@@ -66,6 +94,8 @@ TktWLanguage::TktWLanguage(QObject* owner, DialogService* dialogs)
         }
     };
 }
+
+TktWLanguage::~TktWLanguage() = default;
 
 QString TktWLanguage::ktLanguageFile(int index) const {
     return files_[std::size_t(std::clamp(index, 0, 2))];
@@ -129,11 +159,10 @@ int TktWLanguage::ApplyLanguageDocument(QObject* form, const ProfileDocument& do
 
         QObject* target = component.isEmpty() ? form : findOwnedComponent(form, component);
         if (!target) {
-            const QString text = QStringLiteral("Can\u00B4t find ") + component +
-                                 QStringLiteral("! Please delete entry in: ") + path;
             // Kept in the log too: the box may be answered by someone who cannot mend the file.
-            qCWarning(lcStorage).noquote() << text;
-            showMessage(text, applicationTitle(), MessageBoxFlags::Ok);
+            qCWarning(lcStorage).noquote() << cantFindText(0, component, path);
+            showMessage(cantFindText(languageIndex_, component, path), applicationTitle(),
+                        MessageBoxFlags::Ok);
             continue;
         }
         if (property == u"Items.Text" && target->inherits("QComboBox")) {
@@ -161,9 +190,34 @@ int TktWLanguage::ApplyLanguageDocument(QObject* form, const ProfileDocument& do
 }
 
 int TktWLanguage::ApplyLanguage(QObject* form, int index) {
-    const int count = ApplyLanguageFile(form, pathOf(index));
+    // Set first: a box while the file is applied speaks its language.
     languageIndex_ = index;
+    const int count = ApplyLanguageFile(form, pathOf(index));
+    useQtTexts(index);
     return count;
+}
+
+void TktWLanguage::useQtTexts(int index) {
+    const QString wanted = index == 1 ? QStringLiteral("qtbase_de") : QString();
+    if ((qtTexts_ ? qtTexts_->objectName() : QString()) == wanted) {
+        return;
+    }
+    // Removed from the application as it goes.
+    qtTexts_.reset();
+    if (wanted.isEmpty() || !QCoreApplication::instance()) {
+        return;
+    }
+    auto translator = std::make_unique<QTranslator>();
+    const QString directory = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!translator->load(wanted, directory)) {
+        qCWarning(lcStorage).noquote()
+            << "no" << wanted << "in" << directory
+            << "(Debian package qt6-translations-l10n): Qt's own buttons and dialogs stay English";
+        return;
+    }
+    translator->setObjectName(wanted);
+    QCoreApplication::installTranslator(translator.get());
+    qtTexts_ = std::move(translator);
 }
 
 bool TktWLanguage::ApplyLanguageChecked(QObject* form, int index) {
@@ -173,9 +227,8 @@ bool TktWLanguage::ApplyLanguageChecked(QObject* form, int index) {
     }
     qCWarning(lcStorage) << pathOf(languageIndex_) << "set" << count << "texts, expected"
                          << expectedProbs_;
-    showMessage(
-        pathOf(languageIndex_) + QStringLiteral(" is not correct. Please install it again!"),
-        applicationTitle() + QStringLiteral(" Interface Setup"), MessageBoxFlags::IconError);
+    const DamagedFileBox box = damagedFileBox(languageIndex_, pathOf(languageIndex_));
+    showMessage(box.text, box.caption, MessageBoxFlags::IconError);
     if (Terminate) {
         Terminate(form);
     }

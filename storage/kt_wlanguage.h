@@ -6,8 +6,10 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 
 class DialogService;
+class QTranslator;
 
 // Gives a form its texts in one language. A language file is a Windows-1252 INI file in the
 // program's directory: its section "Interface" sets text properties of a form's controls
@@ -25,6 +27,7 @@ class TktWLanguage : public QObject {
 
 public:
     explicit TktWLanguage(QObject* owner = nullptr, DialogService* dialogs = nullptr);
+    ~TktWLanguage() override;
 
     // Index below 0 reads index 0, above 2 reads index 2.
     QString ktLanguageFile(int index) const;
@@ -46,10 +49,13 @@ public:
     int ApplyLanguageFile(QObject* form, const QString& path);
     // The same for a document already read; path names it in messages.
     int ApplyLanguageDocument(QObject* form, const ProfileDocument& document, const QString& path);
+    // Qt's own texts (a message box's buttons, the file dialog, a text box's menu) follow: German
+    // for index 1, from the system's Qt translations; English otherwise.
     int ApplyLanguage(QObject* form, int index);
     // ApplyLanguage, and when the count differs from ktExpectedProbs: the "is not correct"
-    // message, then Terminate(form). Returns whether the file was complete; on false the caller
-    // stops starting up (opens no media and no links), since the program is ending.
+    // message (English, or German for index 1), then Terminate(form). Returns whether the file was
+    // complete; on false the caller stops starting up (opens no media and no links), since the
+    // program is ending.
     [[nodiscard]] bool ApplyLanguageChecked(QObject* form, int index);
 
     // The key's text from "Messages" of the current language, or the key itself when missing.
@@ -72,10 +78,13 @@ public:
 private:
     int showMessage(const QString& text, const QString& caption, int flags);
     QString pathOf(int index) const;
+    void useQtTexts(int index);
 
     std::array<QString, 3> files_;
     int expectedProbs_ = 0;
     int languageIndex_ = 0;
     QString programDir_;
     DialogService* dialogs_;
+    // Qt's translation installed for the language applied last; none for English.
+    std::unique_ptr<QTranslator> qtTexts_;
 };

@@ -3,7 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
-LocatedFile LocateFile(DialogService& dialogs, const QString& title, const QString& fileName) {
+LocatedFile LocateFile(DialogService& dialogs, const QString& title, const QString& fileName,
+                       const Wording& say) {
     const QFileInfo info(fileName);
     if (info.exists()) {
         return {true, fileName};
@@ -12,8 +13,7 @@ LocatedFile LocateFile(DialogService& dialogs, const QString& title, const QStri
     const QString ext = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
     OpenFileRequest request;
     request.title = title;
-    request.filter = ext + QStringLiteral(" Files (*") + ext + QStringLiteral(")|*") + ext +
-                     QStringLiteral("|All Files (*.*)|*.*");
+    request.filter = say("TxT_FileFilter", "%1 Files (*%1)|*%1|All Files (*.*)|*.*").arg(ext);
     request.defaultExtension = suffix;
     request.initialDirectory = info.absolutePath();
     request.fileName = info.fileName();
@@ -42,7 +42,7 @@ void LaunchHelp(DialogService& dialogs, const TextLookup& textByKey, bool englis
     const QString page = helpPageName(english);
     const QString title = textByKey(QStringLiteral("TxT_WhereisFile")) + QLatin1Char(' ') + page;
     const QString expected = QDir(programDirectory).filePath(page);
-    const LocatedFile located = LocateFile(dialogs, title, expected);
+    const LocatedFile located = LocateFile(dialogs, title, expected, Wording(textByKey));
     if (located.found) {
         OpenDocument(dialogs, located.name, [failed, name = located.name] {
             if (failed) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "storage/wording.h"
 #include "widgets/dialog_service.h"
 
 #include <QString>
@@ -16,8 +17,9 @@ struct LocatedFile {
 
 // The file itself when it exists; otherwise the operator is asked for it with an open-file
 // dialog titled `title`, with the name preset and the choice of files of the same extension or of
-// all files. A cancelled dialog gives the given name, not found.
-LocatedFile LocateFile(DialogService& dialogs, const QString& title, const QString& fileName);
+// all files, named in the wording given. A cancelled dialog gives the given name, not found.
+LocatedFile LocateFile(DialogService& dialogs, const QString& title, const QString& fileName,
+                       const Wording& say = Wording());
 
 // Hands a document, web address or mail address to the desktop's "open"; failed is called when it
 // does not open (at once, or when the desktop's handler gives up later).

@@ -121,6 +121,7 @@ void TfFrameLock::createComponents() {
     FormStorage = new TFormStorage(this, services_.dialogs);
     FormStorage->setObjectName(QStringLiteral("FormStorage"));
     FormStorage->setStoredProps(frameLockStoredProps());
+    FormStorage->setWording(OperatorWording());
 
     for (TktSpinEdit* edit : {ui->eIn, ui->seAktFrame}) {
         edit->setDialogs(services_.dialogs);
@@ -437,7 +438,7 @@ void TfFrameLock::CountdownTimerTimer() {
         return;
     }
     if (ComportsNr->ktBoolean()) {
-        auto* splash = new TfSplash(*services_.dialogs, IsMaster(), this);
+        auto* splash = new TfSplash(*services_.dialogs, IsMaster(), this, OperatorWording());
         Splash = splash;
         SplashShowing = true;
         splash->exec();

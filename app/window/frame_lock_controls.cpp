@@ -179,9 +179,10 @@ void TfFrameLock::bAboutClick() {
 
 void TfFrameLock::bFileClick() {
     OpenFileRequest request;
-    request.filter = QStringLiteral(
-        "AVI Files (*.avi)|*.avi|WAV Files (*.wav)|*.wav|MP3 Files (*.mp3)|*.mp3|"
-        "Filter Graph Editor Files (*.grf)|*.grf|All Files (*.*)|*.*");
+    request.filter =
+        OperatorWording()("TxT_MediaFilter",
+                          "AVI Files (*.avi)|*.avi|WAV Files (*.wav)|*.wav|MP3 Files (*.mp3)|*.mp3|"
+                          "Filter Graph Editor Files (*.grf)|*.grf|All Files (*.*)|*.*");
     request.defaultExtension = QStringLiteral("avi");
     // A file missing since the start stands in the settings and the retry, not in the box.
     const bool previousAwaited = ui->eFilename->text().isEmpty() && !MissingMediaFile.isEmpty();

@@ -317,7 +317,7 @@ void TfFrameLock::StatusSegmentStarted(std::optional<std::int64_t> startFrameInF
     desk.playSentMs = wallNowMs();
     desk.facts.startedSegment = segment;
     desk.facts.startedAtMs.reset();
-    desk.startFrameInFile = startFrameInFile.value_or(player_->CurrentFrame());
+    desk.startFrameInFile = startFrameInFile.value_or(player_->StartFrame());
     desk.startFrame = desk.startFrameInFile - InPoint();
     std::vector<ShowReport::Instance> instances{{QStringLiteral("master"), StatusWords{}.master}};
     // Only Slaves that report have a start to tell; any other connection (an older program, a
@@ -406,7 +406,7 @@ void TfFrameLock::StatusAfterCommand(const QByteArray& command) {
         own.startedAtMs.reset();
         own.stillCueing = false;
     } else if (code == QByteArrayView(SyncCode::Play)) {
-        const std::int64_t frame = open ? player_->CurrentFrame() : 0;
+        const std::int64_t frame = open ? player_->StartFrame() : 0;
         StatusPlaying(frame, SlaveStatusDesk::SampleMs);
         // Started elsewhere than the first frame of the segment it was cued on.
         const std::optional<FrameRange> range = segmentRange(SyncPoints(), std::max(CuedSegment, 0),

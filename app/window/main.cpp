@@ -8,6 +8,7 @@
 #include "media/gst/gst_media_service.h"
 #include "net/descriptor_limit.h"
 #include "storage/instance_lock.h"
+#include "storage/stored_wording.h"
 #include "widgets/gui/qt_dialog_service.h"
 #include "widgets/product_info.h"
 
@@ -35,16 +36,15 @@ int main(int argc, char** argv) {
     // Taken before the log or the settings are touched: a second copy leaves both alone.
     const InstanceLock instanceLock(QCoreApplication::applicationDirPath());
     if (!instanceLock.acquired()) {
-        const QString text =
-            QStringLiteral(
-                "frameLock PRO already runs from %1. Each instance needs a program "
-                "directory of its own.")
-                .arg(QCoreApplication::applicationDirPath());
-        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        const char* const english =
+            "frameLock PRO already runs from %1. Each instance needs a program directory of its "
+            "own.";
+        const QString dir = QCoreApplication::applicationDirPath();
+        std::fprintf(stderr, "%s\n", QString::fromUtf8(english).arg(dir).toLocal8Bit().constData());
         // Nobody answers a box for a service manager.
         if (std::getenv("INVOCATION_ID") == nullptr) {
-            dialogs.messageBox(text, product::kTitle,
-                               MessageBoxFlags::Ok | MessageBoxFlags::IconError);
+            dialogs.messageBox(storedOperatorWording(dir)("TxT_AlreadyRunning", english).arg(dir),
+                               product::kTitle, MessageBoxFlags::Ok | MessageBoxFlags::IconError);
         }
         return kExitAlreadyRunning;
     }

@@ -364,12 +364,11 @@ void TFormPlacement::SaveSettings() {
     saveStoredProperties(document);
     QString reason;
     if (!writeProfileFile(iniFileName_, document, &reason)) {
-        const QString text =
-            QStringLiteral("Unable to write to %1").arg(QFileInfo(iniFileName_).absoluteFilePath());
-        qCWarning(lcStorage) << text << reason;
+        const QString path = QFileInfo(iniFileName_).absoluteFilePath();
+        qCWarning(lcStorage) << QStringLiteral("Unable to write to %1").arg(path) << reason;
         if (dialogs_) {
-            dialogs_->messageBox(text, QCoreApplication::applicationName(),
-                                 MessageBoxFlags::IconError);
+            dialogs_->messageBox(say_("TxT_UnableToWrite", "Unable to write to %1").arg(path),
+                                 QCoreApplication::applicationName(), MessageBoxFlags::IconError);
         }
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "storage/profile_document.h"
+#include "storage/wording.h"
 
 #include <QMargins>
 #include <QObject>
@@ -9,6 +10,7 @@
 #include <QWidget>
 #include <functional>
 #include <optional>
+#include <utility>
 
 class DialogService;
 
@@ -68,13 +70,15 @@ public:
     int Version() const { return version_; }
     void setVersion(int version) { version_ = version; }
     void setDialogs(DialogService* dialogs) { dialogs_ = dialogs; }
+    // The language of the boxes it shows; English until set. The log is English throughout.
+    void setWording(Wording say) { say_ = std::move(say); }
 
     bool LoadDone() const { return loadDone_; }
     bool SaveDone() const { return saveDone_; }
 
     void LoadSettings();
     // Refused before the first load while Active. A write the system refuses shows
-    // "Unable to write to <file>" and leaves the previous file as it was.
+    // "Unable to write to <file>" (in the wording set) and leaves the previous file as it was.
     void SaveSettings();
     // The save of a window that is ending ("Visible" is written as 1): runs while Active unless a
     // save already succeeded, and once per load, so a refused write is reported once.
@@ -106,6 +110,7 @@ private:
 
     QPointer<QWidget> form_;
     DialogService* dialogs_;
+    Wording say_;
     bool active_ = true;
     QString iniFileName_;
     QString iniSection_;

@@ -361,7 +361,7 @@ TEST(WindowLinks, ADamagedLanguageFileEndsTheProgramBeforeMediaAndLinksOpen) {
     h.window().lang->Terminate = [](QObject*) {};
     h.show();
     ASSERT_EQ(h.dialogs.messages.size(), 1u);
-    EXPECT_TRUE(h.dialogs.messages[0].text.contains(QStringLiteral("is not correct")));
+    EXPECT_TRUE(h.dialogs.messages[0].text.contains(QStringLiteral("ist nicht in Ordnung")));
     EXPECT_FALSE(h.window().Server->Listen());
     EXPECT_FALSE(h.mediaLog->join(' ').contains(QStringLiteral("renderFile")));
 }

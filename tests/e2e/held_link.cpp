@@ -8,6 +8,7 @@
 
 #include <array>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -62,6 +63,32 @@ void HeldLink::closeBoth() {
         }
     }
     held_.clear();
+    delayed_.clear();
+    delayedUntil_.reset();
+}
+
+bool HeldLink::toSlave(const char* bytes, qsizetype size) {
+    const QByteArrayView received(bytes, size);
+    if (delayedUntil_) {
+        delayed_.append(received);
+        return true;
+    }
+    const qsizetype play = received.indexOf(QByteArrayView("_Play*"));
+    if (playDelayMs_ <= 0 || play < 0) {
+        return sendAll(slave_, bytes, size);
+    }
+    delayed_ = received.sliced(play).toByteArray();
+    delayedUntil_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(playDelayMs_);
+    return sendAll(slave_, bytes, play);
+}
+
+bool HeldLink::releaseHeldPlay() {
+    if (!delayedUntil_ || std::chrono::steady_clock::now() < *delayedUntil_) {
+        return true;
+    }
+    delayedUntil_.reset();
+    const QByteArray bytes = std::exchange(delayed_, QByteArray());
+    return sendAll(slave_, bytes.constData(), bytes.size());
 }
 
 void HeldLink::run() {
@@ -79,6 +106,9 @@ void HeldLink::run() {
                 closeBoth();
             }
             held_.clear();
+        }
+        if (master_ >= 0 && !releaseHeldPlay()) {
+            closeBoth();
         }
         std::array<pollfd, 3> fds{pollfd{listener_, POLLIN, 0}, pollfd{slave_, POLLIN, 0},
                                   pollfd{master_, POLLIN, 0}};
@@ -104,7 +134,7 @@ void HeldLink::run() {
         }
         if (master_ >= 0 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             const ssize_t n = recv(master_, buffer.data(), buffer.size(), 0);
-            if (n <= 0 || !sendAll(slave_, buffer.data(), n)) {
+            if (n <= 0 || !toSlave(buffer.data(), n)) {
                 closeBoth();
             }
         }

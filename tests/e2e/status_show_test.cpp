@@ -1,6 +1,7 @@
 // The Slaves' status on the Master, across real processes: what the Master's list and check at
 // Start say about Slaves whose files do not fit the show, what each line says once the show
 // runs, a Slave that dies and comes back, the show report, and a peer that floods reports.
+#include "e2e/held_link.h"
 #include "e2e/show_instance.h"
 
 #include <gtest/gtest.h>
@@ -181,7 +182,59 @@ TEST(StatusShow, MasterNamesSlavesThatDoNotFitAndFollowsEachThroughTheShow) {
     for (const QString& line : lines) {
         full += complete.match(line).hasMatch() ? 1 : 0;
     }
-    EXPECT_GE(full, 3) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_GE(full, 3) << lines.join(QLatin1Char('\n')).toStdString()
+                       << logsOf({&master, &shortSlave, &fastSlave}).toStdString();
+}
+
+// A Slave started on the shared clock hears "Play" only a frame before the start, on a loaded
+// machine after it: it tells its Master the frame it started on, not the one it has reached
+// when "Play" comes, and it was not still cueing.
+TEST(StatusShow, ASlaveThatHearsPlayLateReportsTheFrameItStartedOn) {
+    const QTemporaryDir clips;
+    const QString clip = clips.filePath(QStringLiteral("plain.avi"));
+    makeClipAt(clip, 100, QStringLiteral("25/1"));
+    const quint16 port = freePort();
+    ShowSettings m = settingsFor(true, clip, port);
+    m.openTimerMs = 4000;
+    HeldLink link(port);
+    link.delayPlay(300);
+    link.open();
+    ShowSettings s = settingsFor(false, clip, link.port());
+    s.clockPort = port;
+    ShowInstance master(QStringLiteral("Master"), m);
+    ShowInstance slave(QStringLiteral("Slave"), s);
+    master.start();
+    ASSERT_TRUE(master.waitFor(QStringLiteral("listening on port"), 0, 30))
+        << logOf(master).toStdString();
+    slave.start();
+
+    const auto cue = slave.waitFor(QStringLiteral("received DoNC2"), 0, 60);
+    ASSERT_TRUE(cue) << logsOf({&master, &slave}).toStdString();
+    const auto timed = slave.waitFor(QStringLiteral("start at"), cue->monotonic, 15);
+    const auto play = slave.waitFor(QStringLiteral("received Play"), cue->monotonic, 15);
+    ASSERT_TRUE(timed && play) << logOf(slave).toStdString();
+    // Started on the shared clock, and "Play" came well after that start.
+    ASSERT_TRUE(timed->message.contains(QStringLiteral("on the shared clock")))
+        << logOf(slave).toStdString();
+    ASSERT_GT(play->monotonic - timed->monotonic, 0.2) << logOf(slave).toStdString();
+
+    const auto sent = master.find(QStringLiteral("sent DoNC2"));
+    ASSERT_TRUE(sent);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return !slaveLines(master, sent->monotonic)
+                        .filter(QStringLiteral("  seg 2 \u25B6 "))
+                        .isEmpty();
+        },
+        15))
+        << logOf(master).toStdString();
+    const QStringList lines = slaveLines(master, sent->monotonic);
+    const QStringList playing = lines.filter(QStringLiteral("  seg 2 \u25B6 "));
+    ASSERT_FALSE(playing.isEmpty()) << logsOf({&master, &slave}).toStdString();
+    EXPECT_TRUE(playing.front().contains(QStringLiteral("  seg 2 \u25B6 30")))
+        << logsOf({&master, &slave}).toStdString();
+    EXPECT_TRUE(lines.filter(QStringLiteral("still cueing")).isEmpty())
+        << logsOf({&master, &slave}).toStdString();
 }
 
 // A Slave whose process stops is "not responding" on the Master, and one whose pipeline stalls

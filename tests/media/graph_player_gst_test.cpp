@@ -190,7 +190,7 @@ TEST_F(GraphPlayerOnGstreamer, AFailureWhilePlayingReopensTheFileAndTheShowMoves
 
 // The file is cut short while a range plays: the range ends far before its frames. That is a
 // failure of the media, recovered as one (reopened, cued, reported once), not a completion the
-// show would answer with the next cue every sync time.
+// show would answer with the next cue every sync time. Whole again, it is played whole.
 TEST_F(GraphPlayerOnGstreamer, AFileCutShortWhilePlayingIsReopenedAsAFailure) {
     const QString copy = tempPath(QStringLiteral("cut-short.avi"));
     QFile::remove(copy);
@@ -213,6 +213,18 @@ TEST_F(GraphPlayerOnGstreamer, AFileCutShortWhilePlayingIsReopenedAsAFailure) {
         << log.lines().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(log.lines(QStringLiteral("opened again")).size(), 1);
     EXPECT_EQ(owner.completions, 1);
+
+    // The stub that came back opened; made whole again, it is read anew once the picture stands
+    // still at the next cue, all of it.
+    ASSERT_LT(player->DurationFrames(), 250);
+    player->setCutShortCheckMs(50);
+    ASSERT_TRUE(QFile::remove(copy));
+    ASSERT_TRUE(QFile::copy(clipPath(clip(ClipFormat::MjpegAvi, 250)), copy));
+    player->SetPlayRange(0, 240);
+    player->PauseMedia();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return player->DurationFrames() == 250; }, 15000))
+        << log.lines().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(player->MediaOpen());
 }
 
 }  // namespace

@@ -5,7 +5,10 @@
 #include "support/qt_printers.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QObject>
+#include <QTemporaryDir>
 #include <functional>
 #include <limits>
 
@@ -261,6 +264,35 @@ TEST_F(GraphPlayerTest, FramesFromTheWireSaturateInsteadOfOverflowing) {
               QStringLiteral("setPositions %1 0").arg(std::numeric_limits<std::int64_t>::min()));
 }
 
+// A start set ahead on the shared clock is reported when "Play" comes, on a loaded machine after
+// the picture has moved on: it started where the media stood when it was set to run.
+TEST_F(GraphPlayerTest, TheStartFrameIsWhereTheRunBeganHoweverFarItHasPlayedSince) {
+    fake->config.duration = 900;
+    open();
+    player->SetPlayRange(60, 90);
+    fake->config.position = 60;
+    player->PlayMediaAt(1'000'000'000);
+    fake->config.position = 62;
+    EXPECT_EQ(player->StartFrame(), 60);
+    // Told to run while it runs, it goes on: the start stays where it was.
+    player->PlayMedia();
+    fake->config.position = 63;
+    EXPECT_EQ(player->StartFrame(), 60);
+
+    // Placed anew, paused or stopped, it has not started from anywhere yet.
+    player->SetPlayRange(30, 60);
+    EXPECT_EQ(player->StartFrame(), 63);
+    player->PlayMedia();
+    fake->config.position = 70;
+    EXPECT_EQ(player->StartFrame(), 63);
+    player->PauseMedia();
+    EXPECT_EQ(player->StartFrame(), 70);
+    player->PlayMedia();
+    fake->config.position = 75;
+    player->StopMedia();
+    EXPECT_EQ(player->StartFrame(), 75);
+}
+
 TEST_F(GraphPlayerTest, OperationsOnClosedMediaDoNothingButTheOwnerStillHidesAndShows) {
     player->StopMedia();
     player->PauseMedia();
@@ -276,7 +308,9 @@ TEST_F(GraphPlayerTest, OperationsOnClosedMediaDoNothingButTheOwnerStillHidesAnd
 
 TEST_F(GraphPlayerTest, PlayOpensWhenNeededAndLetsTheControllerGoFullScreenBeforeRunning) {
     player->PlayMedia();
-    const QStringList calls = takeLog();
+    QStringList calls = takeLog();
+    // Reading where it starts from changes nothing.
+    calls.removeAll(QStringLiteral("currentPosition"));
     ASSERT_GE(calls.size(), 3);
     EXPECT_EQ(calls.mid(calls.size() - 3), QStringList({"rewindLocal", "fullScreenOnPlay", "run"}));
 
@@ -397,6 +431,69 @@ TEST_F(GraphPlayerTest, AFailureWhilePlayingReopensTheFileAndCompletesTheRange) 
     EXPECT_EQ(fake->state.start, 200);
     EXPECT_EQ(fake->state.stop, 300);
     EXPECT_EQ(fake->state.transport, FakeMediaService::Transport::Paused);
+}
+
+// A file that fails while it plays and comes back cut short (a stub that still opens, a copy
+// under way) is opened again once it has changed, at a moment its picture stands still, cued
+// where it was; whole again, it is watched no more.
+TEST_F(GraphPlayerTest, AFileThatCameBackCutShortIsOpenedAgainOnceItChanged) {
+    const QTemporaryDir dir;
+    fileBox = dir.filePath(QStringLiteral("show.avi"));
+    const auto writeFile = [this](qsizetype bytes) {
+        QFile file(fileBox);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(file.write(QByteArray(bytes, 'v')), bytes);
+    };
+    // Runs the event loop: until `done`, or for a while to see that nothing happens.
+    const auto runLoop = [](const std::function<bool()>& done, int ms) {
+        const QDeadlineTimer deadline(ms);
+        while (!(done && done()) && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        }
+    };
+    const auto reopened = [this] {
+        return !takeLog().filter(QStringLiteral("renderFile")).isEmpty();
+    };
+    writeFile(5000);
+    fake->config.duration = 500;
+    open();
+    player->setCutShortCheckMs(5);
+    player->SetPlayRange(100, 200);
+    player->PlayMedia();
+
+    writeFile(50);
+    fake->config.duration = 1;
+    fake->queueEvent(EC_ERRORABORT);
+    player->HandleMediaEvent();
+    ASSERT_TRUE(player->MediaOpen());
+    ASSERT_EQ(player->DurationFrames(), 1);
+    takeLog();
+    // The stub as it came back is not opened again and again.
+    runLoop(nullptr, 100);
+    EXPECT_FALSE(reopened());
+
+    // Whole again while the picture moves: the show is not cut off.
+    player->PlayMedia();
+    writeFile(5000);
+    fake->config.duration = 500;
+    runLoop(nullptr, 100);
+    EXPECT_FALSE(reopened());
+    // Cued, it stands still: opened again where it was cued.
+    player->SetPlayRange(200, 300);
+    player->PauseMedia();
+    takeLog();
+    bool again = false;
+    runLoop([&] { return again = again || reopened(); }, 20000);
+    EXPECT_TRUE(again);
+    EXPECT_EQ(player->DurationFrames(), 500);
+    EXPECT_EQ(fake->state.start, 200);
+    EXPECT_EQ(fake->state.stop, 300);
+    EXPECT_EQ(fake->state.transport, FakeMediaService::Transport::Paused);
+
+    // Whole, it is left alone however it changes.
+    writeFile(6000);
+    runLoop(nullptr, 100);
+    EXPECT_FALSE(reopened());
 }
 
 TEST_F(GraphPlayerTest, AFailureWhileCuedOrFullScreenKeepsTheCueAndTheScreen) {

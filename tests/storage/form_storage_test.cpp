@@ -2,6 +2,7 @@
 #include "../serial/pty_pair.h"
 #include "app/kt_props.h"
 #include "storage/framelock_settings.h"
+#include "storage/kt_language.h"
 #include "storage/profile_file.h"
 #include "storage/props_storage.h"
 #include "storage/stored_props.h"
@@ -525,12 +526,19 @@ TEST_F(FormStorageTest, RefusedWriteShowsTheErrorAndKeepsTheOldFile) {
     tiny.rlim_cur = 64;
     setrlimit(RLIMIT_FSIZE, &tiny);
     storage->FormDestroy();
+    // The operator who chose German reads it in German.
+    TktLanguage german;
+    german.ApplyLanguage(nullptr, 1);
+    storage->setWording(Wording([&german](const QString& key) { return german.TextByKey(key); }));
+    storage->SaveSettings();
     setrlimit(RLIMIT_FSIZE, &saved);
 
-    ASSERT_EQ(dialogs.messages.size(), 1u);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("Unable to write to ") + path);
     EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("frameLock PRO"));
     EXPECT_EQ(dialogs.messages[0].flags, 16);
+    EXPECT_EQ(dialogs.messages[1].text,
+              QStringLiteral("Schreiben in ") + path + QStringLiteral(" nicht m\u00F6glich"));
     EXPECT_FALSE(storage->SaveDone());
     EXPECT_EQ(fileBytes(), old);
 }

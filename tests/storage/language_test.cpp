@@ -1,13 +1,20 @@
 #include "storage/interface_entries.h"
 #include "storage/kt_language.h"
+#include "storage/profile_file.h"
+#include "storage/stored_wording.h"
 #include "support/recording_dialogs.h"
 #include "test_form.h"
 
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDirIterator>
 #include <QFile>
+#include <QLibraryInfo>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 
 namespace {
@@ -101,6 +108,54 @@ TEST_F(LanguageTest, ShippedFilesAreWindows1252Text) {
     }
 }
 
+// A key that one shipped file lacks shows its English fallback to an operator who chose the other
+// language. The keys are those the program's sources name; both files must also hold the same
+// keys, so that the keys the program builds at run time (the socket errors) are in both as well.
+TEST(ShippedLanguages, HoldEveryKeyTheProgramLooksUpAndTheSameKeysEach) {
+    const QRegularExpression literalKey(
+        QStringLiteral(R"re("((?:ErrMsg|ErrTitel|Msg|MsgTitel|TxT)_[A-Za-z0-9]+)")re"));
+    QSet<QByteArray> looked;
+    for (const char* folder : {"app", "media", "net", "serial", "storage", "widgets"}) {
+        QDirIterator files(QStringLiteral(FL_SOURCE_DIR "/") + QLatin1String(folder),
+                           {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
+                           QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            QFile source(files.next());
+            ASSERT_TRUE(source.open(QIODevice::ReadOnly)) << source.fileName().toStdString();
+            const QString text = QString::fromUtf8(source.readAll());
+            for (const QRegularExpressionMatch& match : literalKey.globalMatch(text)) {
+                looked.insert(match.captured(1).toLatin1());
+            }
+        }
+    }
+    // The sources were found: the program looks up far more than the original fifteen.
+    ASSERT_GT(looked.size(), 2 * qsizetype(kMessageKeys.size()));
+
+    const QString dir = QCoreApplication::applicationDirPath() + u'/';
+    const ProfileDocument english = readProfileFile(dir + QStringLiteral("english.lng"));
+    const ProfileDocument german = readProfileFile(dir + QStringLiteral("german.lng"));
+    for (const QByteArray& key : looked) {
+        EXPECT_FALSE(english.readString("Messages", key, {}).isEmpty())
+            << "english.lng " << key.constData();
+        EXPECT_FALSE(german.readString("Messages", key, {}).isEmpty())
+            << "german.lng " << key.constData();
+    }
+    const QList<QByteArray> englishKeys = english.allKeys("Messages");
+    const QList<QByteArray> germanKeys = german.allKeys("Messages");
+    const QSet<QByteArray> inEnglish(englishKeys.begin(), englishKeys.end());
+    const QSet<QByteArray> inGerman(germanKeys.begin(), germanKeys.end());
+    const auto only = [](QSet<QByteArray> keys, const QSet<QByteArray>& other) {
+        QStringList names;
+        for (const QByteArray& key : keys.subtract(other)) {
+            names << QString::fromLatin1(key);
+        }
+        names.sort();
+        return names.join(u' ').toStdString();
+    };
+    EXPECT_EQ(only(inEnglish, inGerman), "") << "only in english.lng";
+    EXPECT_EQ(only(inGerman, inEnglish), "") << "only in german.lng";
+}
+
 TEST_F(LanguageTest, CountCheckEndsTheProgramOnTooFewOrTooMany) {
     const QByteArray full = "[Interface]\r\n" + completeInterface();
     writeFile("english.lng", full);
@@ -114,21 +169,68 @@ TEST_F(LanguageTest, CountCheckEndsTheProgramOnTooFewOrTooMany) {
     for (const QByteArray& bytes : {fewer, more}) {
         dialogs.messages.clear();
         terminated.clear();
-        writeFile("german.lng", bytes);
-        EXPECT_FALSE(lang.ApplyLanguageChecked(&form, 1));
+        writeFile("english.lng", bytes);
+        EXPECT_FALSE(lang.ApplyLanguageChecked(&form, 0));
         ASSERT_EQ(dialogs.messages.size(), 1u);
         EXPECT_EQ(dialogs.messages[0].text,
-                  pathOf("german.lng") + " is not correct. Please install it again!");
+                  pathOf("english.lng") + " is not correct. Please install it again!");
         EXPECT_EQ(dialogs.messages[0].caption, "frameLock PRO Interface Setup");
         EXPECT_EQ(dialogs.messages[0].flags, 16);
         EXPECT_EQ(terminated, std::vector<QObject*>{&form});
     }
+    // The German operator reads it in German, though the file that would word it is the one
+    // that is not correct (here it even lacks its messages).
+    dialogs.messages.clear();
+    terminated.clear();
+    writeFile("german.lng", fewer);
+    EXPECT_FALSE(lang.ApplyLanguageChecked(&form, 1));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text,
+              pathOf("german.lng") + " ist nicht in Ordnung. Bitte neu installieren!");
+    EXPECT_EQ(dialogs.messages[0].caption,
+              QStringLiteral("frameLock PRO Einrichtung der Oberfl\u00E4che"));
+    EXPECT_EQ(terminated, std::vector<QObject*>{&form});
 
     dialogs.messages.clear();
     terminated.clear();
     EXPECT_FALSE(lang.ApplyLanguageChecked(&form, 2));  // no french.lng: nothing applied
     EXPECT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(terminated.size(), 1u);
+}
+
+// Qt's own words (a question's buttons, the file dialog) follow the language the operator chose.
+TEST_F(LanguageTest, QtsOwnButtonsFollowTheLanguageApplied) {
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                       QStringLiteral("/qtbase_de.qm"))) {
+        GTEST_SKIP() << "Qt's translations are not installed (qt6-translations-l10n)";
+    }
+    const auto buttons = [] {
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        return box.button(QMessageBox::Yes)->text() + u' ' + box.button(QMessageBox::No)->text();
+    };
+    lang.ApplyLanguage(&form, 1);
+    EXPECT_EQ(buttons(), QStringLiteral("&Ja &Nein"));
+    lang.ApplyLanguage(&form, 0);
+    EXPECT_EQ(buttons(), QStringLiteral("&Yes &No"));
+}
+
+// A box up before the window has read its settings (a second copy started) speaks the language
+// the settings keep, as the window's language buttons load them.
+TEST_F(LanguageTest, TheStoredLanguageWordsWhatIsSaidBeforeTheWindowIsUp) {
+    writeFile("english.lng", "[Messages]\r\nTxT_AlreadyRunning=runs\r\n");
+    writeFile("german.lng", "[Messages]\r\nTxT_AlreadyRunning=l\xE4uft\r\n");
+    const auto said = [this] {
+        return storedOperatorWording(dir.path())("TxT_AlreadyRunning", "english");
+    };
+    EXPECT_EQ(said(), QStringLiteral("runs"));
+    writeFile("frameLock.ini", "[System]\r\nsbGerman_Down=True\r\nsbUSA_Down=False\r\n");
+    EXPECT_EQ(said(), QStringLiteral("l\u00E4uft"));
+    // Both down: English, loaded last, is the one the window shows.
+    writeFile("frameLock.ini", "[System]\r\nsbGerman_Down=true\r\nsbUSA_Down=True\r\n");
+    EXPECT_EQ(said(), QStringLiteral("runs"));
+    writeFile("frameLock.ini", "[System]\r\nsbUSA_Down=False\r\n");
+    EXPECT_EQ(said(), QStringLiteral("runs"));
 }
 
 TEST_F(LanguageTest, EntriesFollowTheKeyRules) {
@@ -169,6 +271,13 @@ TEST_F(LanguageTest, EntriesFollowTheKeyRules) {
         QStringLiteral("Can\u00B4t find bGone! Please delete entry in: ") + pathOf("english.lng"));
     EXPECT_EQ(dialogs.messages[0].caption, "frameLock PRO");
     EXPECT_EQ(dialogs.messages[0].flags, 0);
+    // Applying the German file, the box speaks German.
+    writeFile("german.lng", "[Interface]\r\nfFrameLock.bGone.Caption=weg\r\n");
+    lang.ApplyLanguage(&form, 1);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].text,
+              QStringLiteral("bGone nicht gefunden! Bitte den Eintrag l\u00F6schen in: ") +
+                  pathOf("german.lng"));
 }
 
 TEST_F(LanguageTest, IndexIsBoundedForReadingButKeptAsGiven) {

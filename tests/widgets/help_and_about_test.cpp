@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "storage/profile_document.h"
+#include "storage/profile_file.h"
 #include "storage/windows1252.h"
 #include "support/recording_dialogs.h"
 #include "widgets/gui/about_dialog.h"
 #include "widgets/gui/qt_dialog_service.h"
+#include "widgets/gui/splash_window.h"
 #include "widgets/gui/url_label.h"
 #include "widgets/help_launch.h"
 
@@ -16,6 +18,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -23,6 +26,9 @@
 namespace {
 
 QString germanText(const QString& key) {
+    if (key == QLatin1String("TxT_FileFilter")) {
+        return QStringLiteral("%1-Dateien (*%1)|*%1|Alle Dateien (*.*)|*.*");
+    }
     return key == QLatin1String("TxT_WhereisFile") ? QStringLiteral("Wo ist die Datei") : QString();
 }
 
@@ -41,8 +47,9 @@ TEST(Help, MissingGermanPageAsksWithTitleAndHtmFilterAndCancelOpensNothing) {
     ASSERT_EQ(dialogs.fileRequests.size(), 1u);
     const OpenFileRequest& request = dialogs.fileRequests[0];
     EXPECT_EQ(request.title, QStringLiteral("Wo ist die Datei dhelp.htm"));
-    EXPECT_EQ(request.filter, QStringLiteral(".htm Files (*.htm)|*.htm|All Files (*.*)|*.*"));
-    EXPECT_EQ(qtFileFilter(request.filter), QStringLiteral(".htm Files (*.htm);;All Files (*)"));
+    EXPECT_EQ(request.filter, QStringLiteral(".htm-Dateien (*.htm)|*.htm|Alle Dateien (*.*)|*.*"));
+    EXPECT_EQ(qtFileFilter(request.filter),
+              QStringLiteral(".htm-Dateien (*.htm);;Alle Dateien (*)"));
     EXPECT_EQ(request.fileName, QStringLiteral("dhelp.htm"));
     EXPECT_EQ(QDir(request.initialDirectory), QDir(dir.path()));
     EXPECT_TRUE(dialogs.opened.isEmpty());
@@ -172,6 +179,51 @@ TEST(AboutDialog, ShowsTheProductTextsLinksAndLogo) {
     // Sized to its contents with the 10-pixel margin.
     EXPECT_EQ(about.width(), about.childrenRect().right() + 1 + 10);
     EXPECT_EQ(about.height(), ok->geometry().bottom() + 1 + 10);
+}
+
+// The small windows built in code take their texts from the wording given. A German operator
+// meets none of the English file's messages there that the German file words otherwise.
+TEST(AboutDialog, AndTheSplashShowAGermanOperatorNoEnglishMessage) {
+    const QString dir = QCoreApplication::applicationDirPath() + u'/';
+    const ProfileDocument english = readProfileFile(dir + QStringLiteral("english.lng"));
+    const ProfileDocument german = readProfileFile(dir + QStringLiteral("german.lng"));
+    QStringList englishOnly;
+    for (const QByteArray& key : english.allKeys("Messages")) {
+        const QByteArray text = english.readString("Messages", key, {});
+        if (text != german.readString("Messages", key, {})) {
+            // The words before the first placeholder; short ones ("port %1") would match German
+            // words by chance.
+            const QString words = decodeWindows1252(text).section(u'%', 0, 0).section("~~", 0, 0);
+            if (words.size() >= 12) {
+                englishOnly << words;
+            }
+        }
+    }
+    ASSERT_GT(englishOnly.size(), 40);
+    const Wording say([&german](const QString& key) {
+        const QByteArray text = german.readString("Messages", encodeWindows1252(key), {});
+        return text.isEmpty() ? key : decodeWindows1252(text).replace("~~", "\n");
+    });
+
+    RecordingDialogs dialogs;
+    TfktWAbout about(dialogs, say);
+    TfSplash splash(dialogs, false, nullptr, say);
+    for (const QWidget* window : {static_cast<QWidget*>(&about), static_cast<QWidget*>(&splash)}) {
+        QStringList shown{window->windowTitle()};
+        for (const QLabel* label : window->findChildren<QLabel*>()) {
+            shown << label->text();
+        }
+        for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+            shown << button->text();
+        }
+        ASSERT_GT(shown.size(), 4) << window->objectName().toStdString();
+        for (const QString& text : shown) {
+            for (const QString& words : englishOnly) {
+                EXPECT_FALSE(text.contains(words))
+                    << window->objectName().toStdString() << ": " << text.toStdString();
+            }
+        }
+    }
 }
 
 TEST(AboutDialog, ReportButtonStartsAMailAndStaysOkCloses) {

@@ -4,7 +4,9 @@
 # (slave_badname), a Master whose check at Start fails (master_check, and master_check_wide in a
 # widened window), a media file missing at start (missing_media, and missing_media_opened once it
 # is there), a file choice that cannot be played (file_choice), Help without a browser
-# (help_failed) and a bug report without a mail program (about_nomail), on a machine whose
+# (help_failed), a bug report without a mail program (about_nomail), Qt's own question buttons
+# (set_in) and file dialog (file_dialog), settings that cannot be written (unwritable), a second
+# copy (second_copy) and a damaged language file (damaged_language), on a machine whose
 # desktop has no browser and no mail program (or refuses them to root). Runs as root in a
 # private network namespace under a private Xvfb.
 #   tools/screenshots/installer_shots.sh [build directory] [output directory]
@@ -165,5 +167,45 @@ for german in 0 1; do
     click "$about" 241 373
     sleep 3
     snap "about_nomail_$lang"
+    stop_all
+
+    # Qt's own words: a question's buttons (Set In) and the file dialog; then the settings file
+    # made unwritable and the window closed ("Unable to write").
+    instance "$work/$lang/qt" True "$work/show.avi" "$german"
+    start "$work/$lang/qt"
+    wait_log "$work/$lang/qt/frameLock.log" 'listening on port'
+    sleep 1
+    window=$(main_window "$last")
+    click "$window" 292 411
+    sleep 1
+    snap "set_in_$lang"
+    xdotool key Escape
+    sleep 0.5
+    click "$window" 219 146
+    sleep 1.5
+    snap "file_dialog_$lang"
+    xdotool key Escape
+    sleep 0.5
+    rm "$work/$lang/qt/frameLock.ini"
+    mkdir "$work/$lang/qt/frameLock.ini"
+    wmctrl -i -c "$window"
+    sleep 1.5
+    snap "unwritable_$lang"
+    stop_all
+
+    # A second copy started from the same directory, and a language file cut short.
+    instance "$work/$lang/two" True "$work/show.avi" "$german"
+    start "$work/$lang/two"
+    wait_log "$work/$lang/two/frameLock.log" 'listening on port'
+    start "$work/$lang/two"
+    sleep 2
+    snap "second_copy_$lang"
+    stop_all
+    instance "$work/$lang/damaged" True "$work/show.avi" "$german"
+    file=$([ "$german" = 1 ] && echo german.lng || echo english.lng)
+    head -c 2000 "$build/$file" >"$work/$lang/damaged/$file"
+    start "$work/$lang/damaged"
+    sleep 3
+    snap "damaged_language_$lang"
     stop_all
 done

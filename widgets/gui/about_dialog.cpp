@@ -97,7 +97,8 @@ TfktWAbout::TfktWAbout(DialogService& dialogs, const Wording& say, QWidget* pare
     links->adjustSize();
 
     QLabel* subtitle =
-        placeLabel(this, QStringLiteral("lUntertitel"), product::kSubtitle, {160, 52});
+        placeLabel(this, QStringLiteral("lUntertitel"),
+                   say(QStringLiteral("TxT_AboutSubtitle"), product::kSubtitle), {160, 52});
     subtitle->adjustSize();
 
     webLink_->setObjectName(QStringLiteral("www"));

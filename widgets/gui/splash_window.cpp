@@ -49,7 +49,7 @@ QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, int
 
 }  // namespace
 
-TfSplash::TfSplash(DialogService& dialogs, bool master, QWidget* parent)
+TfSplash::TfSplash(DialogService& dialogs, bool master, QWidget* parent, const Wording& say)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       iSplash_(new QLabel(this)),
       lCount_(nullptr),
@@ -84,7 +84,8 @@ TfSplash::TfSplash(DialogService& dialogs, bool master, QWidget* parent)
     lTitel_ = makeLabel(this, QStringLiteral("lTitel"), product::kTitle, 24, kOrange);
     lTitel_->setAlignment(Qt::AlignCenter);
     placeInside(lTitel_, {300, 42});
-    lTitel2_ = makeLabel(this, QStringLiteral("lTitel2"), product::kSubtitle, 11, kOrange);
+    lTitel2_ = makeLabel(this, QStringLiteral("lTitel2"),
+                         say(QStringLiteral("TxT_AboutSubtitle"), product::kSubtitle), 11, kOrange);
     placeInside(lTitel2_, {348, 72});
 
     lUrl_->setObjectName(QStringLiteral("lUrl"));

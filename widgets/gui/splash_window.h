@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/wording.h"
+
 #include <QDialog>
 #include <QImage>
 
@@ -23,7 +25,9 @@ public:
     static constexpr int kStartCount = 10;
     static constexpr int kCountStepPx = 20;
 
-    TfSplash(DialogService& dialogs, bool master, QWidget* parent = nullptr);
+    // Its subtitle in the wording given: the operator's language, English by default.
+    TfSplash(DialogService& dialogs, bool master, QWidget* parent = nullptr,
+             const Wording& say = Wording());
 
     int countdown() const { return countdown_; }
     // The blended picture on screen; null until the window is first shown.
