@@ -40,6 +40,8 @@ class TktProps;
 class TktSpinEdit;
 struct SharedClockState;
 class TSharedClockProps;
+class TRemoteProps;
+class RemoteLayer;
 
 namespace Ui {
 class TfFrameLock;
@@ -106,6 +108,7 @@ public:
     // Watches the shared clock; sends the "Play" of a start timed on it when that time comes.
     QTimer* ClockTimer;
     QTimer* PlayTimer;
+    TRemoteProps* Remote;
 
     // State, start-up and shut-down.
     void FormShow();
@@ -205,6 +208,12 @@ public:
     bool StartOnSharedTime();
     // A Slave that connects while the show plays is told where it stands.
     void JoinSlave(TSimpleTCPClient* slave);
+
+    // The operations by name (frame_lock_operations.cpp).
+    void RegisterOperations();
+    // The dashboard, API and OSC of a LAN Master (frame_lock_remote.cpp): opened or closed
+    // as the role and the link say.
+    void OpenRemote();
 
     // Operator controls and indicators.
     void FormKeyDown(QObject* Sender, int Key, Qt::KeyboardModifiers Shift);
@@ -331,6 +340,7 @@ private:
 
     // The shared clock (frame_lock_clock.cpp).
     void createSharedClock();
+    void createRemote();
     // A join waits for media and clock; the Master's next command other than the list's
     // overrides it.
     void TryJoin();
@@ -367,6 +377,7 @@ private:
     ReceiveAssembler assembler_;
     OperatorTable operators_;
     ShowStatusModel* statusModel_ = nullptr;
+    std::unique_ptr<RemoteLayer> remote_;
 
     bool UpdatingPositionBar = false;
     bool FrameBoxEdited = false;

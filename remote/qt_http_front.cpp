@@ -1,0 +1,187 @@
+#include "remote/qt_http_front.h"
+
+#include "net/net_log.h"
+
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QMetaEnum>
+#include <QNetworkRequest>
+#include <QTcpSocket>
+#include <memory>
+
+namespace {
+
+QString dottedPeer(const QHostAddress& address) {
+    bool ipv4 = false;
+    const quint32 value = address.toIPv4Address(&ipv4);
+    return ipv4 ? QHostAddress(value).toString() : address.toString();
+}
+
+bool fromOwnMachine(const QHostAddress& address) {
+    return address.isLoopback();
+}
+
+QByteArray refusal(int status, const char* reason, const QByteArray& text) {
+    return QByteArrayLiteral("HTTP/1.1 ") + QByteArray::number(status) + ' ' + reason +
+           QByteArrayLiteral("\r\nContent-Type: text/plain; charset=utf-8\r\nContent-Length: ") +
+           QByteArray::number(text.size() + 1) +
+           QByteArrayLiteral("\r\nConnection: close\r\n\r\n") + text + '\n';
+}
+
+}  // namespace
+
+GuardedTcpServer::GuardedTcpServer(const RemoteLimits& limits, QObject* parent)
+    : QTcpServer(parent), limits_(limits), rate_(limits.requestsPerSecondPerHost) {}
+
+void GuardedTcpServer::incomingConnection(qintptr descriptor) {
+    auto socket = std::make_unique<QTcpSocket>(this);
+    if (!socket->setSocketDescriptor(descriptor))
+        return;
+    const QHostAddress address = socket->peerAddress();
+    const QString host = dottedPeer(address);
+    const int bound =
+        fromOwnMachine(address) ? limits_.connectionsFromOwnMachine : limits_.connectionsPerHost;
+    if (connections_.value(host) >= bound) {
+        qCInfo(lcNet).noquote() << "remote: connection of" << host << "refused, it holds" << bound;
+        socket->abort();
+        return;
+    }
+    ++connections_[host];
+    watch(socket.get(), host);
+    addPendingConnection(socket.release());
+}
+
+void GuardedTcpServer::watch(QTcpSocket* socket, const QString& host) {
+    connect(socket, &QObject::destroyed, this, [this, host] {
+        if (--connections_[host] <= 0)
+            connections_.remove(host);
+    });
+    connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+    auto guard = std::make_shared<RequestGuard>(limits_.maxHeadBytes, limits_.maxBodyBytes);
+    auto refused = std::make_shared<bool>(false);
+    // Connected before the HTTP server's own reader, so it sees the bytes first and can take
+    // them away from it.
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket, host, guard, refused] {
+        if (*refused) {
+            socket->readAll();
+            return;
+        }
+        if (guard->upgraded())
+            return;
+        const int before = guard->requests();
+        const RequestGuard::Verdict verdict = guard->feed(socket->peek(socket->bytesAvailable()));
+        QByteArray answer;
+        if (verdict == RequestGuard::Verdict::HeadTooLarge) {
+            answer = refusal(431, "Request Header Fields Too Large", "request head too large");
+        } else if (verdict == RequestGuard::Verdict::BodyTooLarge) {
+            answer = refusal(413, "Payload Too Large", "request body too large");
+        } else if (verdict == RequestGuard::Verdict::Chunked) {
+            answer = refusal(411, "Length Required", "a body needs a Content-Length");
+        } else {
+            for (int i = before; i < guard->requests() && answer.isEmpty(); ++i) {
+                if (!rate_.admit(host))
+                    answer = refusal(429, "Too Many Requests", "too many requests, slow down");
+            }
+        }
+        if (answer.isEmpty())
+            return;
+        qCInfo(lcNet).noquote() << "remote: request of" << host
+                                << "refused:" << answer.first(answer.indexOf('\r'));
+        *refused = true;
+        socket->readAll();
+        socket->write(answer);
+        socket->disconnectFromHost();
+    });
+}
+
+QtHttpFront::QtHttpFront(Handlers handlers, const RemoteLimits& limits, QObject* parent)
+    : QAbstractHttpServer(parent), handlers_(std::move(handlers)), limits_(limits) {
+    connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &QtHttpFront::takeStreams);
+}
+
+QtHttpFront::~QtHttpFront() {
+    for (const QPointer<QWebSocket>& stream : streams_) {
+        if (stream)
+            stream->abort();
+    }
+}
+
+bool QtHttpFront::listen(quint16 port, QString* error) {
+    auto tcp = std::make_unique<GuardedTcpServer>(limits_, this);
+    if (!tcp->listen(QHostAddress::AnyIPv4, port)) {
+        *error = tcp->errorString();
+        return false;
+    }
+    tcp_ = tcp.release();
+    bind(tcp_);
+    return true;
+}
+
+quint16 QtHttpFront::port() const {
+    return tcp_ ? tcp_->serverPort() : 0;
+}
+
+void QtHttpFront::broadcast(const QByteArray& message) {
+    const QString text = QString::fromUtf8(message);
+    for (const QPointer<QWebSocket>& stream : streams_) {
+        if (stream)
+            stream->sendTextMessage(text);
+    }
+}
+
+bool QtHttpFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+    HttpRequest exchange;
+    exchange.method = QByteArray(QMetaEnum::fromType<QHttpServerRequest::Method>().valueToKey(
+                                     static_cast<int>(request.method())))
+                          .toUpper();
+    exchange.path = request.url().path();
+    exchange.query = request.query();
+    for (const auto& [name, value] : request.headers())
+        exchange.headers.insert(name.toLower(), value);
+    exchange.body = request.body();
+    exchange.peer = dottedPeer(request.remoteAddress());
+    const HttpReply reply = handlers_.answer(exchange);
+
+    QHttpServerResponder responder = makeResponder(request, socket);
+    responder.writeStatusLine(static_cast<QHttpServerResponder::StatusCode>(reply.status));
+    responder.writeHeader("Content-Type", reply.contentType);
+    responder.writeHeader("Content-Length", QByteArray::number(reply.body.size()));
+    for (const auto& [name, value] : reply.headers)
+        responder.writeHeader(name, value);
+    responder.writeBody(reply.body);
+    return true;
+}
+
+void QtHttpFront::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
+    makeResponder(request, socket).write(QHttpServerResponder::StatusCode::NotFound);
+}
+
+void QtHttpFront::takeStreams() {
+    while (hasPendingWebSocketConnections()) {
+        std::unique_ptr<QWebSocket> stream = nextPendingWebSocketConnection();
+        HttpRequest opening;
+        opening.method = "GET";
+        opening.path = stream->requestUrl().path();
+        opening.peer = dottedPeer(stream->peerAddress());
+        opening.headers.insert("host", stream->requestUrl().authority().toUtf8());
+        if (!stream->origin().isEmpty())
+            opening.headers.insert("origin", stream->origin().toUtf8());
+        std::erase_if(streams_, [](const QPointer<QWebSocket>& s) { return s.isNull(); });
+        if (static_cast<int>(streams_.size()) >= limits_.streams ||
+            !handlers_.admitStream(opening)) {
+            qCInfo(lcNet).noquote()
+                << "remote: stream of" << opening.peer << "refused, origin" << stream->origin();
+            stream->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("refused"));
+            stream.release()->deleteLater();
+            continue;
+        }
+        stream->setMaxAllowedIncomingFrameSize(static_cast<quint64>(limits_.maxStreamMessageBytes));
+        stream->setMaxAllowedIncomingMessageSize(
+            static_cast<quint64>(limits_.maxStreamMessageBytes));
+        QWebSocket* open = stream.release();
+        open->setParent(this);
+        connect(open, &QWebSocket::disconnected, open, &QObject::deleteLater);
+        streams_.emplace_back(open);
+        open->sendTextMessage(QString::fromUtf8(handlers_.greeting()));
+    }
+}
