@@ -17,6 +17,9 @@ QString dottedPeer(const QHostAddress& address) {
     return ipv4 ? QHostAddress(value).toString() : address.toString();
 }
 
+// Hosts whose connections are remembered before the closed ones are swept out.
+constexpr qsizetype KeptHosts = 1024;
+
 bool fromOwnMachine(const QHostAddress& address) {
     return address.isLoopback();
 }
@@ -41,21 +44,29 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor) {
     const QString host = dottedPeer(address);
     const int bound =
         fromOwnMachine(address) ? limits_.connectionsFromOwnMachine : limits_.connectionsPerHost;
-    if (connections_.value(host) >= bound) {
+    // Counted afresh from the sockets still open: a socket that became a WebSocket has lost
+    // every signal connection of ours, so none could tell when it went.
+    const auto gone = [](const QPointer<QTcpSocket>& held) {
+        return held.isNull() || held->state() == QAbstractSocket::UnconnectedState;
+    };
+    if (connections_.size() > KeptHosts) {
+        for (auto& list : connections_)
+            list.removeIf(gone);
+        connections_.removeIf([](const auto& entry) { return entry.value().isEmpty(); });
+    }
+    QList<QPointer<QTcpSocket>>& held = connections_[host];
+    held.removeIf(gone);
+    if (held.size() >= bound) {
         qCInfo(lcNet).noquote() << "remote: connection of" << host << "refused, it holds" << bound;
         socket->abort();
         return;
     }
-    ++connections_[host];
+    held.append(socket.get());
     watch(socket.get(), host);
     addPendingConnection(socket.release());
 }
 
 void GuardedTcpServer::watch(QTcpSocket* socket, const QString& host) {
-    connect(socket, &QObject::destroyed, this, [this, host] {
-        if (--connections_[host] <= 0)
-            connections_.remove(host);
-    });
     connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
     auto guard = std::make_shared<RequestGuard>(limits_.maxHeadBytes, limits_.maxBodyBytes);
     auto refused = std::make_shared<bool>(false);
@@ -129,7 +140,20 @@ void QtHttpFront::broadcast(const QByteArray& message) {
     }
 }
 
+namespace {
+
+bool asksForWebSocket(const QHttpServerRequest& request) {
+    return request.value("upgrade").compare("websocket", Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
 bool QtHttpFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
+    // Qt 6.4 offers every request to the handler first and switches one that asks for it to a
+    // WebSocket once the handler took it without answering; takeStreams decides whether it may
+    // stay.
+    if (asksForWebSocket(request))
+        return true;
     HttpRequest exchange;
     exchange.method = QByteArray(QMetaEnum::fromType<QHttpServerRequest::Method>().valueToKey(
                                      static_cast<int>(request.method())))
@@ -166,7 +190,6 @@ void QtHttpFront::takeStreams() {
         opening.headers.insert("host", stream->requestUrl().authority().toUtf8());
         if (!stream->origin().isEmpty())
             opening.headers.insert("origin", stream->origin().toUtf8());
-        std::erase_if(streams_, [](const QPointer<QWebSocket>& s) { return s.isNull(); });
         if (static_cast<int>(streams_.size()) >= limits_.streams ||
             !handlers_.admitStream(opening)) {
             qCInfo(lcNet).noquote()
@@ -180,7 +203,10 @@ void QtHttpFront::takeStreams() {
             static_cast<quint64>(limits_.maxStreamMessageBytes));
         QWebSocket* open = stream.release();
         open->setParent(this);
-        connect(open, &QWebSocket::disconnected, open, &QObject::deleteLater);
+        connect(open, &QWebSocket::disconnected, this, [this, open] {
+            std::erase_if(streams_, [open](const QPointer<QWebSocket>& s) { return s == open; });
+            open->deleteLater();
+        });
         streams_.emplace_back(open);
         open->sendTextMessage(QString::fromUtf8(handlers_.greeting()));
     }

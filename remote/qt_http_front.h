@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QPointer>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QWebSocket>
 #include <vector>
 
@@ -29,7 +30,7 @@ private:
 
     RemoteLimits limits_;
     HostRequestRate rate_;
-    QHash<QString, int> connections_;
+    QHash<QString, QList<QPointer<QTcpSocket>>> connections_;
 };
 
 // The remote layer's HTTP front on Qt's HTTP server (a technology preview in Qt 6.4, hence

@@ -96,15 +96,14 @@ int outcomeStatus(OperatorTable::Outcome outcome) {
 
 HttpReply RemoteApi::answer(const HttpRequest& request) const {
     HttpReply reply;
+    const bool operation = request.path.startsWith(ApiPrefix + "operations/");
     if (!show_.hosts.admits(request.peer)) {
         reply = error(403, QStringLiteral("this host is not admitted (Server_CommandHosts)"));
-    } else if (request.method == "POST" && request.path.startsWith(ApiPrefix + "operations/")) {
+    } else if (operation && request.method == "POST") {
         reply = operate(request, request.path.sliced(ApiPrefix.size() + 11));
-    } else if (request.method != "GET") {
+    } else if (operation || request.method != "GET") {
         reply = error(405, QStringLiteral("method not allowed"));
-        reply.addHeader("Allow", request.path.startsWith(ApiPrefix + "operations/")
-                                     ? QByteArrayLiteral("POST")
-                                     : QByteArrayLiteral("GET"));
+        reply.addHeader("Allow", operation ? QByteArrayLiteral("POST") : QByteArrayLiteral("GET"));
     } else if (request.path == ApiPrefix + "show") {
         reply = {200, JsonType, showDocument(), {}};
     } else if (request.path.startsWith(ApiPrefix + "screens/")) {
