@@ -18,6 +18,7 @@
       running: 'running', held: 'held', noLog: 'The event log is empty or off.',
       health: { ok: 'ok', starting: 'starting', 'not responding': 'not responding',
         frozen: 'frozen', failing: 'failing', gone: 'gone' },
+      states: {},
     },
     de: {
       linkUp: 'live', linkDown: 'verbindet neu…', controls: 'Show', start: 'Start', stop: 'Stopp',
@@ -35,6 +36,8 @@
       noLog: 'Das Ereignisprotokoll ist leer oder aus.',
       health: { ok: 'in Ordnung', starting: 'startet', 'not responding': 'antwortet nicht',
         frozen: 'steht still', failing: 'Fehler', gone: 'weg' },
+      states: { 'no media': 'keine Mediendatei', stopped: 'gestoppt', cued: 'bereit',
+        playing: 'spielt', ended: 'am Ende' },
     },
   };
   let language = document.documentElement.lang === 'de' ? 'de' : 'en';
@@ -96,6 +99,14 @@
     return value === null || value === undefined ? '–' : String(value);
   }
 
+  // Seconds for a recent word, the time of day for an old one.
+  function heard(ms) {
+    if (ms === null) return t('never');
+    const seconds = Math.max(0, Math.round((Date.now() - ms) / 1000));
+    if (seconds < 120) return seconds + ' ' + t('secondsAgo');
+    return new Date(ms).toLocaleString(language === 'de' ? 'de-DE' : 'en-GB');
+  }
+
   function card(screen) {
     const element = document.createElement('article');
     element.className = 'card';
@@ -111,9 +122,9 @@
     title.append(name, health);
     const address = document.createElement('div');
     address.className = 'address';
-    address.textContent = screen.master ? t('master') : screen.address;
+    address.textContent = screen.address;
     const list = document.createElement('dl');
-    field(list, t('state'), screen.state || '–');
+    field(list, t('state'), t('states')[screen.state] || screen.state || '–');
     field(list, t('segment'), shown(screen.segment));
     field(list, t('startFrame'), shown(screen.startFrame));
     field(list, t('shownFrame'), shown(screen.shownFrame));
@@ -131,8 +142,7 @@
     const lateBox = document.createElement('span');
     lateBox.append(late, lateText);
     field(list, t('late'), screen.lateMs.length ? lateBox : '–');
-    field(list, t('heard'), screen.lastHeardMs === null ? t('never')
-      : Math.max(0, Math.round((Date.now() - screen.lastHeardMs) / 1000)) + ' ' + t('secondsAgo'));
+    field(list, t('heard'), heard(screen.lastHeardMs));
     if (screen.fileName) field(list, t('file'), screen.fileName);
     element.append(title, address, list);
     if (screen.problems.length) {
