@@ -7,6 +7,7 @@
 
 #include <QSocketNotifier>
 #include <cmath>
+#include <cstring>
 
 struct OscFront::Subscriber {
     explicit Subscriber(lo_address a) : address(a) {}
@@ -38,22 +39,31 @@ QString sourceHost(lo_address source) {
     return host;
 }
 
+// One argument's value. liblo's arguments lie on 4-byte boundaries only, as OSC packs them, so
+// a 64-bit one is copied out rather than read in place through the union.
+template <typename T>
+T argumentValue(const lo_arg* argument) {
+    T value{};
+    std::memcpy(&value, reinterpret_cast<const char*>(argument), sizeof value);
+    return value;
+}
+
 // The arguments as numbers; one of another type is not a number.
 std::vector<double> numbersOf(const char* types, lo_arg** argv, int argc) {
     std::vector<double> numbers;
     for (int i = 0; i < argc; ++i) {
         switch (types[i]) {
             case LO_INT32:
-                numbers.push_back(argv[i]->i);
+                numbers.push_back(argumentValue<std::int32_t>(argv[i]));
                 break;
             case LO_INT64:
-                numbers.push_back(static_cast<double>(argv[i]->h));
+                numbers.push_back(static_cast<double>(argumentValue<std::int64_t>(argv[i])));
                 break;
             case LO_FLOAT:
-                numbers.push_back(argv[i]->f);
+                numbers.push_back(argumentValue<float>(argv[i]));
                 break;
             case LO_DOUBLE:
-                numbers.push_back(argv[i]->d);
+                numbers.push_back(argumentValue<double>(argv[i]));
                 break;
             case LO_TRUE:
                 numbers.push_back(1);

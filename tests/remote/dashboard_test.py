@@ -66,6 +66,7 @@ class DashboardHost:
         return self.ran
 
     def close(self):
+        """The host's exit code: a sanitizer's report at its end fails the test too."""
         self.process.stdin.close()
         try:
             self.process.wait(timeout=WAIT_S)
@@ -73,6 +74,7 @@ class DashboardHost:
             self.process.kill()
             self.process.wait()
         self.process.stdout.close()
+        return self.process.returncode
 
 
 def chromium(width, height, profile):
@@ -96,9 +98,9 @@ class DashboardTest(unittest.TestCase):
     def tearDown(self):
         if self.browser:
             self.browser.quit()
-        if self.host:
-            self.host.close()
         shutil.rmtree(self.profile, ignore_errors=True)
+        if self.host:
+            self.assertEqual(self.host.close(), 0, "the host did not end cleanly")
 
     def open(self, *host_args):
         self.host = DashboardHost(*host_args)

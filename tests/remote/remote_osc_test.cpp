@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <QTest>
+#include <cstring>
 
 #include "support/qt_printers.h"
 
@@ -23,13 +24,20 @@ public:
             [](const char* path, const char* types, lo_arg** argv, int argc, lo_message,
                void* self) {
                 QStringList message{QString::fromUtf8(path)};
+                // liblo's arguments lie on 4-byte boundaries: read as bytes, not through the union.
                 for (int i = 0; i < argc; ++i) {
-                    if (types[i] == LO_STRING)
-                        message << QString::fromUtf8(&argv[i]->s);
-                    else if (types[i] == LO_INT32)
-                        message << QString::number(argv[i]->i);
-                    else if (types[i] == LO_INT64)
-                        message << QString::number(argv[i]->h);
+                    const char* bytes = reinterpret_cast<const char*>(argv[i]);
+                    if (types[i] == LO_STRING) {
+                        message << QString::fromUtf8(bytes);
+                    } else if (types[i] == LO_INT32) {
+                        std::int32_t value = 0;
+                        std::memcpy(&value, bytes, sizeof value);
+                        message << QString::number(value);
+                    } else if (types[i] == LO_INT64) {
+                        std::int64_t value = 0;
+                        std::memcpy(&value, bytes, sizeof value);
+                        message << QString::number(value);
+                    }
                 }
                 static_cast<OscClient*>(self)->received << message;
                 return 0;
