@@ -111,9 +111,9 @@ QtHttpFront::QtHttpFront(Handlers handlers, const RemoteLimits& limits, QObject*
 }
 
 QtHttpFront::~QtHttpFront() {
-    for (const QPointer<QWebSocket>& stream : streams_) {
-        if (stream)
-            stream->abort();
+    for (const Stream& stream : streams_) {
+        if (stream.socket)
+            stream.socket->abort();
     }
 }
 
@@ -134,9 +134,29 @@ quint16 QtHttpFront::port() const {
 
 void QtHttpFront::broadcast(const QByteArray& message) {
     const QString text = QString::fromUtf8(message);
-    for (const QPointer<QWebSocket>& stream : streams_) {
-        if (stream)
-            stream->sendTextMessage(text);
+    for (Stream& stream : streams_) {
+        if (stream.queued > limits_.maxStreamBacklogBytes)
+            stream.missed = true;
+        else
+            send(stream, text);
+    }
+}
+
+void QtHttpFront::send(Stream& stream, const QString& message) {
+    if (stream.socket)
+        stream.queued += stream.socket->sendTextMessage(message);
+}
+
+void QtHttpFront::written(QWebSocket* socket, qint64 bytes) {
+    for (Stream& stream : streams_) {
+        if (stream.socket != socket)
+            continue;
+        // What is written counts the frames' heads too: the backlog is an estimate, never below 0.
+        stream.queued = std::max<qint64>(0, stream.queued - bytes);
+        if (stream.queued == 0 && stream.missed) {
+            stream.missed = false;
+            send(stream, QString::fromUtf8(handlers_.greeting()));
+        }
     }
 }
 
@@ -204,10 +224,12 @@ void QtHttpFront::takeStreams() {
         QWebSocket* open = stream.release();
         open->setParent(this);
         connect(open, &QWebSocket::disconnected, this, [this, open] {
-            std::erase_if(streams_, [open](const QPointer<QWebSocket>& s) { return s == open; });
+            std::erase_if(streams_, [open](const Stream& s) { return s.socket == open; });
             open->deleteLater();
         });
-        streams_.emplace_back(open);
-        open->sendTextMessage(QString::fromUtf8(handlers_.greeting()));
+        connect(open, &QWebSocket::bytesWritten, this,
+                [this, open](qint64 bytes) { written(open, bytes); });
+        streams_.push_back({open});
+        send(streams_.back(), QString::fromUtf8(handlers_.greeting()));
     }
 }

@@ -52,10 +52,20 @@ protected:
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
 
 private:
+    // A page that stops reading (a tablet asleep with its connection open) must not make the
+    // Master hold every message for it: past the backlog bound its messages are skipped, and
+    // once it has taken what was queued it is sent the show as it is then.
+    struct Stream {
+        QPointer<QWebSocket> socket;
+        qint64 queued = 0;
+        bool missed = false;
+    };
     void takeStreams();
+    void send(Stream& stream, const QString& message);
+    void written(QWebSocket* socket, qint64 bytes);
 
     Handlers handlers_;
     RemoteLimits limits_;
     QPointer<GuardedTcpServer> tcp_;
-    std::vector<QPointer<QWebSocket>> streams_;
+    std::vector<Stream> streams_;
 };

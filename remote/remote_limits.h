@@ -17,6 +17,8 @@ struct RemoteLimits {
     int streams = 32;
     // A stream's incoming message (nothing but pings is expected).
     qint64 maxStreamMessageBytes = 1024;
+    // What may wait to be sent to one stream before further messages to it are skipped.
+    qint64 maxStreamBacklogBytes = 1024 * 1024;
     // OSC clients that asked for state updates.
     int oscSubscribers = 16;
 };

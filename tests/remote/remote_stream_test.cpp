@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTcpSocket>
 #include <QTest>
 #include <QWebSocket>
 
@@ -121,6 +122,80 @@ TEST_F(RemoteStreamTest, AStreamHoldsOneOfItsHostsConnectionsUntilItCloses) {
         second.socket.close();
         ASSERT_TRUE(QTest::qWaitFor([&] { return layer_->streamCount() == 0; }, 10000));
     }
+}
+
+// The text messages of a server's WebSocket frames (unmasked, unfragmented) after its answer to
+// the handshake; none until the answer is whole.
+QList<QJsonObject> textMessages(const QByteArray& bytes) {
+    QList<QJsonObject> messages;
+    qsizetype at = bytes.indexOf("\r\n\r\n");
+    if (at < 0)
+        return messages;
+    at += 4;
+    while (at + 2 <= bytes.size()) {
+        quint64 length = static_cast<quint8>(bytes[at + 1]) & 0x7F;
+        qsizetype head = 2;
+        const int extended = length == 126 ? 2 : length == 127 ? 8 : 0;
+        if (at + head + extended > bytes.size())
+            break;
+        if (extended > 0) {
+            length = 0;
+            for (int i = 0; i < extended; ++i)
+                length = (length << 8) | static_cast<quint8>(bytes[at + 2 + i]);
+            head += extended;
+        }
+        if (at + head + static_cast<qsizetype>(length) > bytes.size())
+            break;
+        messages << QJsonDocument::fromJson(bytes.mid(at + head, static_cast<qsizetype>(length)))
+                        .object();
+        at += head + static_cast<qsizetype>(length);
+    }
+    return messages;
+}
+
+TEST_F(RemoteStreamTest, APageThatStopsReadingIsSkippedAndThenSentTheShowAsItIsNow) {
+    RemoteLimits limits;
+    limits.maxStreamBacklogBytes = 256 * 1024;
+    start(limits);
+    QTcpSocket page;
+    page.setReadBufferSize(4096);
+    page.connectToHost(QStringLiteral("127.0.0.1"), port_);
+    ASSERT_TRUE(page.waitForConnected(10000));
+    page.write(
+        "GET /api/v1/stream HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\n"
+        "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+        "Sec-WebSocket-Version: 13\r\n\r\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return layer_->streamCount() == 1; }, 10000));
+
+    // 300 changes of 40 KB each while the page reads nothing: far more than the kernel's
+    // buffers take.
+    ShowSnapshot show = FakeShow::threeScreens();
+    show.screens[2].problems = {QString(40 * 1024, QLatin1Char('x'))};
+    constexpr int Changes = 300;
+    for (int segment = 1; segment <= Changes; ++segment) {
+        show.segment = segment;
+        show_.status.setSnapshot(show);
+        QCoreApplication::processEvents();
+    }
+
+    page.setReadBufferSize(0);
+    QByteArray bytes;
+    QList<QJsonObject> messages;
+    const auto lastSegment = [&] {
+        return messages.isEmpty()
+                   ? -1
+                   : messages.last().value("show").toObject().value("segment").toInt();
+    };
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            bytes += page.readAll();
+            messages = textMessages(bytes);
+            return lastSegment() == Changes;
+        },
+        30000));
+    EXPECT_EQ(lastSegment(), Changes);
+    // The greeting and the changes, less those skipped while the backlog was full.
+    EXPECT_LT(messages.size(), Changes + 1);
 }
 
 }  // namespace
