@@ -38,7 +38,6 @@ public:
     quint16 port() const;
     // Sends the show to every subscriber.
     void publish(const ShowSnapshot& show);
-    int subscriberCount() const { return static_cast<int>(subscribers_.size()); }
     // The show a new subscriber is sent at once.
     void setSnapshotSource(std::function<const ShowSnapshot&()> source) {
         snapshot_ = std::move(source);

@@ -7,6 +7,7 @@
 #include <QMetaEnum>
 #include <QNetworkRequest>
 #include <QTcpSocket>
+#include <QTimer>
 #include <memory>
 
 namespace {
@@ -17,6 +18,8 @@ QString dottedPeer(const QHostAddress& address) {
     return ipv4 ? QHostAddress(value).toString() : address.toString();
 }
 
+// After an accept failed (no descriptors left), connections are taken again this much later.
+constexpr int AcceptRetryMs = 1000;
 // Hosts whose connections are remembered before the closed ones are swept out.
 constexpr qsizetype KeptHosts = 1024;
 
@@ -34,7 +37,16 @@ QByteArray refusal(int status, const char* reason, const QByteArray& text) {
 }  // namespace
 
 GuardedTcpServer::GuardedTcpServer(const RemoteLimits& limits, QObject* parent)
-    : QTcpServer(parent), limits_(limits), rate_(limits.requestsPerSecondPerHost) {}
+    : QTcpServer(parent), limits_(limits), rate_(limits.requestsPerSecondPerHost) {
+    // Qt stops taking connections for good after an accept that failed for want of descriptors;
+    // the dashboard must come back once a flood has gone.
+    connect(this, &QTcpServer::acceptError, this, [this] {
+        if (!acceptFailing_)
+            qCWarning(lcNet).noquote() << "remote: connections not taken:" << errorString();
+        acceptFailing_ = true;
+        QTimer::singleShot(AcceptRetryMs, this, [this] { resumeAccepting(); });
+    });
+}
 
 void GuardedTcpServer::incomingConnection(qintptr descriptor) {
     auto socket = std::make_unique<QTcpSocket>(this);
@@ -61,6 +73,7 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor) {
         socket->abort();
         return;
     }
+    acceptFailing_ = false;
     held.append(socket.get());
     watch(socket.get(), host);
     addPendingConnection(socket.release());

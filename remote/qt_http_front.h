@@ -31,6 +31,8 @@ private:
     RemoteLimits limits_;
     HostRequestRate rate_;
     QHash<QString, QList<QPointer<QTcpSocket>>> connections_;
+    // Said once per run of failed accepts.
+    bool acceptFailing_ = false;
 };
 
 // The remote layer's HTTP front on Qt's HTTP server (a technology preview in Qt 6.4, hence

@@ -6,6 +6,10 @@
 #include "remote/remote_layer.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QDir>
+#include <QProcess>
 #include <QTcpSocket>
 #include <QTest>
 #include <memory>
@@ -113,6 +117,58 @@ TEST_F(RemoteBoundsTest, AHostGetsItsShareOfConnectionsAndRequestsAndNoMore) {
             return status == 200;
         },
         10000);
+    EXPECT_EQ(status, 200);
+}
+
+bool acceptFailed = false;
+
+// Descriptors this process holds now.
+rlim_t openDescriptors() {
+    return static_cast<rlim_t>(
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System).size());
+}
+
+TEST_F(RemoteBoundsTest, AfterRunningOutOfDescriptorsThePortTakesConnectionsAgain) {
+    start({});
+    // Another process holds eight connections to the port until its input ends.
+    QProcess holder;
+    holder.start(
+        QStringLiteral("/usr/bin/python3"),
+        {QStringLiteral("-c"), QStringLiteral("import socket, sys\n"
+                                              "held = [socket.create_connection(('127.0.0.1', %1)) "
+                                              "for _ in range(8)]\n"
+                                              "print('held', flush=True)\n"
+                                              "sys.stdin.read()\n")
+                                   .arg(port_)});
+    ASSERT_TRUE(holder.waitForStarted(10000));
+    // Accepting runs on the event loop: until the warning says an accept failed.
+    acceptFailed = false;
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
+            acceptFailed = acceptFailed || message.contains(QLatin1String("connections not taken"));
+        });
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    // Room for three of the eight: the fourth accept fails for want of a descriptor.
+    rlimit tight = saved;
+    tight.rlim_cur = openDescriptors() + 3;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    const bool held = QTest::qWaitFor([&] { return holder.canReadLine(); }, 10000);
+    const bool failed = QTest::qWaitFor([] { return acceptFailed; }, 10000);
+    qInstallMessageHandler(previous);
+    holder.closeWriteChannel();
+    EXPECT_TRUE(holder.waitForFinished(10000));
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    ASSERT_TRUE(held);
+    ASSERT_TRUE(failed);
+
+    int status = 0;
+    (void)QTest::qWaitFor(
+        [&] {
+            status = httpExchange(port_, httpRequest("GET", "/api/v1/show")).status;
+            return status == 200;
+        },
+        15000);
     EXPECT_EQ(status, 200);
 }
 
