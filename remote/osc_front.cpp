@@ -2,6 +2,7 @@
 
 #include "app/show_status.h"
 #include "net/net_log.h"
+#include "remote/remote_log.h"
 
 #include <lo/lo.h>
 
@@ -82,11 +83,12 @@ std::vector<double> numbersOf(const char* types, lo_arg** argv, int argc) {
 }  // namespace
 
 OscFront::OscFront(const OperatorTable& operators, CommandHostList hosts,
-                   const RemoteLimits& limits, QObject* parent)
+                   const RemoteLimits& limits, RemoteLog& log, QObject* parent)
     : QObject(parent),
       operators_(operators),
       hosts_(std::move(hosts)),
       limits_(limits),
+      log_(log),
       rate_(limits.requestsPerSecondPerHost) {}
 
 OscFront::~OscFront() {
@@ -162,11 +164,10 @@ void OscFront::handle(const QString& path, const char* types, const std::vector<
     }
     const OperatorTable::Result result = operators_.run(name, argument);
     const QString what = argument ? path + QLatin1Char(' ') + QString::number(*argument) : path;
-    qCInfo(lcNet).noquote() << QStringLiteral("remote: OSC %1 from %2 %3")
-                                   .arg(what, host,
-                                        result.done()
-                                            ? QStringLiteral("done")
-                                            : QStringLiteral("refused: ") + result.reason);
+    log_.note(host, QStringLiteral("OSC %1 from %2 %3")
+                        .arg(what, host,
+                             result.done() ? QStringLiteral("done")
+                                           : QStringLiteral("refused: ") + result.reason));
     reply(source, path, result.done(), result.reason);
 }
 

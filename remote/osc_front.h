@@ -14,6 +14,7 @@
 #include <vector>
 
 class QSocketNotifier;
+class RemoteLog;
 struct ShowSnapshot;
 
 // The show for show controllers over OSC (UDP), QLab-style: "/framelock/<operation>" with the
@@ -30,7 +31,7 @@ class OscFront : public QObject {
 
 public:
     OscFront(const OperatorTable& operators, CommandHostList hosts, const RemoteLimits& limits,
-             QObject* parent = nullptr);
+             RemoteLog& log, QObject* parent = nullptr);
     ~OscFront() override;
 
     // Port 0 takes a free one. False with liblo's reason in *error.
@@ -58,6 +59,7 @@ private:
     const OperatorTable& operators_;
     CommandHostList hosts_;
     RemoteLimits limits_;
+    RemoteLog& log_;
     HostRequestRate rate_;
     void* server_ = nullptr;
     QSocketNotifier* notifier_ = nullptr;

@@ -1,6 +1,7 @@
 #include "remote/qt_http_front.h"
 
 #include "net/net_log.h"
+#include "remote/remote_log.h"
 
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
@@ -36,8 +37,8 @@ QByteArray refusal(int status, const char* reason, const QByteArray& text) {
 
 }  // namespace
 
-GuardedTcpServer::GuardedTcpServer(const RemoteLimits& limits, QObject* parent)
-    : QTcpServer(parent), limits_(limits), rate_(limits.requestsPerSecondPerHost) {
+GuardedTcpServer::GuardedTcpServer(const RemoteLimits& limits, RemoteLog& log, QObject* parent)
+    : QTcpServer(parent), limits_(limits), log_(log), rate_(limits.requestsPerSecondPerHost) {
     // Qt stops taking connections for good after an accept that failed for want of descriptors;
     // the dashboard must come back once a flood has gone.
     connect(this, &QTcpServer::acceptError, this, [this] {
@@ -69,7 +70,8 @@ void GuardedTcpServer::incomingConnection(qintptr descriptor) {
     QList<QPointer<QTcpSocket>>& held = connections_[host];
     held.removeIf(gone);
     if (held.size() >= bound) {
-        qCInfo(lcNet).noquote() << "remote: connection of" << host << "refused, it holds" << bound;
+        log_.note(host,
+                  QStringLiteral("connection of %1 refused, it holds %2").arg(host).arg(bound));
         socket->abort();
         return;
     }
@@ -109,8 +111,8 @@ void GuardedTcpServer::watch(QTcpSocket* socket, const QString& host) {
         }
         if (answer.isEmpty())
             return;
-        qCInfo(lcNet).noquote() << "remote: request of" << host
-                                << "refused:" << answer.first(answer.indexOf('\r'));
+        log_.note(host, QStringLiteral("request of %1 refused: %2")
+                            .arg(host, QString::fromLatin1(answer.first(answer.indexOf('\r')))));
         *refused = true;
         socket->readAll();
         socket->write(answer);
@@ -118,8 +120,9 @@ void GuardedTcpServer::watch(QTcpSocket* socket, const QString& host) {
     });
 }
 
-QtHttpFront::QtHttpFront(Handlers handlers, const RemoteLimits& limits, QObject* parent)
-    : QAbstractHttpServer(parent), handlers_(std::move(handlers)), limits_(limits) {
+QtHttpFront::QtHttpFront(Handlers handlers, const RemoteLimits& limits, RemoteLog& log,
+                         QObject* parent)
+    : QAbstractHttpServer(parent), handlers_(std::move(handlers)), limits_(limits), log_(log) {
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &QtHttpFront::takeStreams);
 }
 
@@ -131,7 +134,7 @@ QtHttpFront::~QtHttpFront() {
 }
 
 bool QtHttpFront::listen(quint16 port, QString* error) {
-    auto tcp = std::make_unique<GuardedTcpServer>(limits_, this);
+    auto tcp = std::make_unique<GuardedTcpServer>(limits_, log_, this);
     if (!tcp->listen(QHostAddress::AnyIPv4, port)) {
         *error = tcp->errorString();
         return false;
@@ -225,8 +228,8 @@ void QtHttpFront::takeStreams() {
             opening.headers.insert("origin", stream->origin().toUtf8());
         if (static_cast<int>(streams_.size()) >= limits_.streams ||
             !handlers_.admitStream(opening)) {
-            qCInfo(lcNet).noquote()
-                << "remote: stream of" << opening.peer << "refused, origin" << stream->origin();
+            log_.note(opening.peer, QStringLiteral("stream of %1 refused, origin %2")
+                                        .arg(opening.peer, stream->origin()));
             stream->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("refused"));
             stream.release()->deleteLater();
             continue;

@@ -4,6 +4,8 @@
 #include "remote/remote_limits.h"
 #include "remote/request_guard.h"
 
+class RemoteLog;
+
 #include <QAbstractHttpServer>
 #include <QHash>
 #include <QPointer>
@@ -20,7 +22,7 @@ class GuardedTcpServer : public QTcpServer {
     Q_OBJECT
 
 public:
-    GuardedTcpServer(const RemoteLimits& limits, QObject* parent);
+    GuardedTcpServer(const RemoteLimits& limits, RemoteLog& log, QObject* parent);
 
 protected:
     void incomingConnection(qintptr descriptor) override;
@@ -29,6 +31,7 @@ private:
     void watch(QTcpSocket* socket, const QString& host);
 
     RemoteLimits limits_;
+    RemoteLog& log_;
     HostRequestRate rate_;
     QHash<QString, QList<QPointer<QTcpSocket>>> connections_;
     // Said once per run of failed accepts.
@@ -41,7 +44,8 @@ class QtHttpFront : public QAbstractHttpServer, public HttpFront {
     Q_OBJECT
 
 public:
-    QtHttpFront(Handlers handlers, const RemoteLimits& limits, QObject* parent = nullptr);
+    QtHttpFront(Handlers handlers, const RemoteLimits& limits, RemoteLog& log,
+                QObject* parent = nullptr);
     ~QtHttpFront() override;
 
     bool listen(quint16 port, QString* error) override;
@@ -68,6 +72,7 @@ private:
 
     Handlers handlers_;
     RemoteLimits limits_;
+    RemoteLog& log_;
     QPointer<GuardedTcpServer> tcp_;
     std::vector<Stream> streams_;
 };

@@ -1,6 +1,6 @@
 #include "remote/remote_api.h"
 
-#include "net/net_log.h"
+#include "remote/remote_log.h"
 #include "remote/remote_token.h"
 #include "remote/show_json.h"
 
@@ -134,8 +134,8 @@ HttpReply RemoteApi::operate(const HttpRequest& request, const QString& name) co
         return reply;
     }
     if (!remoteTokenMatches(show_.token.toLatin1(), given)) {
-        qCInfo(lcNet).noquote() << "remote:" << name << "from" << request.peer
-                                << "refused: wrong token";
+        note(request.peer,
+             QStringLiteral("%1 from %2 refused: wrong token").arg(name, request.peer));
         return error(403, QStringLiteral("wrong token"));
     }
     const auto argument = argumentOf(request);
@@ -144,11 +144,10 @@ HttpReply RemoteApi::operate(const HttpRequest& request, const QString& name) co
     const OperatorTable::Result result = show_.operators->run(name, *argument);
     const QString what =
         argument->has_value() ? name + QLatin1Char(' ') + QString::number(**argument) : name;
-    qCInfo(lcNet).noquote() << QStringLiteral("remote: %1 from %2 %3")
-                                   .arg(what, request.peer,
-                                        result.done()
-                                            ? QStringLiteral("done")
-                                            : QStringLiteral("refused: ") + result.reason);
+    note(request.peer, QStringLiteral("%1 from %2 %3")
+                           .arg(what, request.peer,
+                                result.done() ? QStringLiteral("done")
+                                              : QStringLiteral("refused: ") + result.reason));
     if (!result.done())
         return error(outcomeStatus(result.outcome), result.reason);
     return json(200, {{QStringLiteral("done"), true}, {QStringLiteral("operation"), name}});
@@ -188,6 +187,11 @@ HttpReply RemoteApi::showReport() const {
     HttpReply reply{200, "text/csv; charset=utf-8", file.readAll(), {}};
     reply.addHeader("Content-Disposition", "attachment; filename=\"frameLock-show.csv\"");
     return reply;
+}
+
+void RemoteApi::note(const QString& host, const QString& line) const {
+    if (log_)
+        log_->note(host, line);
 }
 
 bool RemoteApi::admitStream(const HttpRequest& request) const {

@@ -8,6 +8,8 @@
 #include <QString>
 #include <functional>
 
+class RemoteLog;
+
 // What the remote surfaces are given of the show: its operations, its status, the directory of
 // its event log and show report, the operator's language ("en" or "de"), the token operations
 // need and the hosts that may reach the show at all.
@@ -30,7 +32,9 @@ public:
     static constexpr int MaxLogLines = 1000;
     static constexpr const char* StreamPath = "/api/v1/stream";
 
-    explicit RemoteApi(RemoteShow show) : show_(std::move(show)) {}
+    // Lines about operations go to log, when there is one.
+    explicit RemoteApi(RemoteShow show, RemoteLog* log = nullptr)
+        : show_(std::move(show)), log_(log) {}
 
     HttpReply answer(const HttpRequest& request) const;
     // A live stream may open from an admitted host, and from a page only when the page came
@@ -46,5 +50,8 @@ private:
     HttpReply logTail(const HttpRequest& request) const;
     HttpReply showReport() const;
 
+    void note(const QString& host, const QString& line) const;
+
     RemoteShow show_;
+    RemoteLog* log_;
 };

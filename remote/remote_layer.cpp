@@ -3,6 +3,7 @@
 #include "net/net_log.h"
 #include "remote/osc_front.h"
 #include "remote/qt_http_front.h"
+#include "remote/remote_log.h"
 
 #include <QTimer>
 
@@ -13,7 +14,12 @@ static void initDashboardResource() {
 }
 
 RemoteLayer::RemoteLayer(RemoteShow show, const RemoteLimits& limits, QObject* parent)
-    : QObject(parent), api_(show), status_(show.status), limits_(limits), show_(std::move(show)) {
+    : QObject(parent),
+      log_(new RemoteLog(this)),
+      api_(show, log_),
+      status_(show.status),
+      limits_(limits),
+      show_(std::move(show)) {
     initDashboardResource();
     connect(status_, &ShowStatusModel::changed, this, &RemoteLayer::showChanged);
 }
@@ -29,7 +35,7 @@ QStringList RemoteLayer::open(Ports ports, bool httpOn, bool oscOn) {
             return api_.admitStream(request);
         };
         handlers.greeting = [this] { return streamMessage(); };
-        auto http = std::make_unique<QtHttpFront>(std::move(handlers), limits_);
+        auto http = std::make_unique<QtHttpFront>(std::move(handlers), limits_, *log_);
         QString error;
         if (http->listen(ports.http, &error)) {
             qCInfo(lcNet).noquote() << "remote: dashboard and API on TCP port" << http->port();
@@ -39,7 +45,7 @@ QStringList RemoteLayer::open(Ports ports, bool httpOn, bool oscOn) {
         }
     }
     if (oscOn) {
-        auto osc = std::make_unique<OscFront>(*show_.operators, show_.hosts, limits_);
+        auto osc = std::make_unique<OscFront>(*show_.operators, show_.hosts, limits_, *log_);
         osc->setSnapshotSource([this]() -> const ShowSnapshot& { return status_->snapshot(); });
         QString error;
         if (osc->listen(ports.osc, &error)) {

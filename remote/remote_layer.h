@@ -9,6 +9,7 @@
 
 class HttpFront;
 class OscFront;
+class RemoteLog;
 
 // The show from anywhere on the show network, on a LAN Master: the dashboard and the HTTP API
 // with its live stream on one port, OSC on another (each 0: off). Every change of the show's
@@ -38,6 +39,7 @@ private:
     void publish();
     QByteArray streamMessage() const;
 
+    RemoteLog* log_;
     RemoteApi api_;
     const ShowStatusModel* status_;
     std::unique_ptr<HttpFront> http_;

@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 
 #include <QDir>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QTcpSocket>
 #include <QTest>
@@ -121,6 +122,35 @@ TEST_F(RemoteBoundsTest, AHostGetsItsShareOfConnectionsAndRequestsAndNoMore) {
 }
 
 bool acceptFailed = false;
+QStringList remoteLines;
+
+TEST_F(RemoteBoundsTest, AFloodOfRefusalsCostsTheLogAFewLinesASecond) {
+    monotonic_time::testClock = [] { return nowMs; };
+    QLoggingCategory::setFilterRules(QStringLiteral("framelock.net.info=true"));
+    remoteLines.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString& message) {
+            if (message.startsWith(QLatin1String("remote: ")))
+                remoteLines << message;
+        });
+    start({});
+    const QByteArray huge =
+        httpRequest("GET", "/api/v1/show", "X-Pad: " + QByteArray(9000, 'a') + "\r\n");
+    nowMs += 1000;
+    for (int i = 0; i < 30; ++i)
+        EXPECT_EQ(httpExchange(port_, huge).status, 431);
+    const QStringList firstSecond = remoteLines.filter(QStringLiteral("request of 127.0.0.1"));
+    nowMs += 1000;
+    EXPECT_EQ(httpExchange(port_, huge).status, 431);
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+
+    EXPECT_EQ(firstSecond.size(), 10);
+    EXPECT_TRUE(remoteLines.contains(QStringLiteral(
+        "remote: 127.0.0.1: 20 more lines in the last second, the last: request of 127.0.0.1 "
+        "refused: HTTP/1.1 431 Request Header Fields Too Large")))
+        << remoteLines.join(u'\n').toStdString();
+}
 
 // Descriptors this process holds now.
 rlim_t openDescriptors() {
