@@ -59,9 +59,9 @@ TEST_F(RemoteApiTest, ReadsTheShowItsScreensLogAndReportInTheShapeTheOpenApiFile
     writeFile(QStringLiteral("frameLock.log"), "one\ntwo\nthree\nfour\n");
     writeFile(QStringLiteral("frameLock-show.csv"), "2026-12-07 21:04:10.512,2,Master,30,0\n");
 
-    const HttpAnswer spec = get("/api/v1/openapi.json");
-    ASSERT_EQ(spec.status, 200);
-    const QJsonObject document = spec.json();
+    const HttpAnswer openApi = get("/api/v1/openapi.json");
+    ASSERT_EQ(openApi.status, 200);
+    const QJsonObject document = openApi.json();
     const QJsonObject schemas = document.value("components").toObject().value("schemas").toObject();
 
     const HttpAnswer show = get("/api/v1/show");
