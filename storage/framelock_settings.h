@@ -43,5 +43,8 @@ inline QStringList frameLockStoredProps() {
         QStringLiteral("eIn.Value"),
         QStringLiteral("ComportsNr.ktBoolean"),
         QStringLiteral("Server.CommandHosts"),
+        QStringLiteral("Remote.HttpPort"),
+        QStringLiteral("Remote.OscPort"),
+        QStringLiteral("Remote.Token"),
     };
 }

@@ -7,6 +7,7 @@
 #include "media/media_service.h"
 #include "net/simple_tcp_client.h"
 #include "net/simple_tcp_server.h"
+#include "remote/remote_layer.h"
 #include "serial/com_port.h"
 #include "storage/framelock_settings.h"
 #include "storage/gui/form_storage.h"
@@ -67,6 +68,7 @@ TfFrameLock::TfFrameLock(FrameLockServices services, QWidget* parent)
     createComponents();
     createPlayer();
     connectHandlers();
+    RegisterOperations();
     FormCreate();
 }
 
@@ -118,6 +120,7 @@ void TfFrameLock::createComponents() {
     MediaRetryTimer = makeTimer(this, "MediaRetryTimer", kMediaRetryMs, false);
 
     createSharedClock();
+    createRemote();
     FormStorage = new TFormStorage(this, services_.dialogs);
     FormStorage->setObjectName(QStringLiteral("FormStorage"));
     FormStorage->setStoredProps(frameLockStoredProps());
@@ -253,6 +256,7 @@ void TfFrameLock::FormShow() {
     ui->eFilename->setToolTip(ui->eFilename->text());
     player_->OpenMedia();
     ApplyRoleLayout();
+    OpenRemote();
     ReportSettingsAccess();
     FormStorage->setActive(false);
 }
@@ -274,6 +278,7 @@ void TfFrameLock::FormClose() {
         return;
     }
     Closing = true;
+    remote_.reset();
     MediaRetryTimer->stop();
     CloseMediaNotice();
     // Back to the control window first: the video goes with the media, and the window's place

@@ -45,6 +45,8 @@ class TktProps;
 class TktSpinEdit;
 struct SharedClockState;
 class TSharedClockProps;
+class TRemoteProps;
+class RemoteLayer;
 
 namespace Ui {
 class TfFrameLock;
@@ -110,6 +112,7 @@ public:
     // Watches the shared clock; sends the "Play" of a start timed on it when that time comes.
     QTimer* ClockTimer;
     QTimer* PlayTimer;
+    TRemoteProps* Remote;
 
     // State, start-up and shut-down.
     void FormShow();
@@ -212,6 +215,12 @@ public:
     bool StartOnSharedTime();
     // A Slave that connects while the show plays is told where it stands.
     void JoinSlave(TSimpleTCPClient* slave);
+
+    // The operations by name (frame_lock_operations.cpp).
+    void RegisterOperations();
+    // The dashboard, API and OSC of a LAN Master (frame_lock_remote.cpp): opened or closed
+    // as the role and the link say.
+    void OpenRemote();
 
     // Operator controls and indicators.
     void FormKeyDown(QObject* Sender, int Key, Qt::KeyboardModifiers Shift);
@@ -339,6 +348,7 @@ private:
 
     // The shared clock (frame_lock_clock.cpp).
     void createSharedClock();
+    void createRemote();
     // A join waits for media and clock; the Master's next command other than the list's
     // overrides it.
     void TryJoin();
@@ -379,6 +389,7 @@ private:
     std::unique_ptr<TGraphPlayer> player_;
     OperatorTable operators_;
     ShowStatusModel* statusModel_ = nullptr;
+    std::unique_ptr<RemoteLayer> remote_;
 
     bool UpdatingPositionBar = false;
     bool FrameBoxEdited = false;

@@ -148,6 +148,9 @@ const std::vector<StoredKey> kStoredKeys = {
     {"eIn_Value", "0", "2147483647"},
     {"ComportsNr_ktBoolean", "True", "False"},
     {"Server_CommandHosts", "", "10.0.0.7, 10.0.0.8"},
+    {"Remote_HttpPort", "8236", "8300"},
+    {"Remote_OscPort", "0", "8237"},
+    {"Remote_Token", "", "0123456789abcdef0123456789abcdef"},
 };
 
 // The stored properties of the program's own main window, built but not shown (its link opens

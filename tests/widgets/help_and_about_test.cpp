@@ -304,6 +304,8 @@ TEST(HelpPages, BothPagesLieBesideTheProgramNameTheirOwnCaptionsAndCoverTheOpera
                                   "8235",
                                   "SharedClock_Port",
                                   "Server_CommandHosts",
+                                  "Remote_Token",
+                                  "8236",
                                   "eIn_Value",
                                   "ComportsNr_ktBoolean",
                                   "System.lbCut_Items",
