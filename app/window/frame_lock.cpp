@@ -7,7 +7,7 @@
 #include "media/media_service.h"
 #include "net/simple_tcp_client.h"
 #include "net/simple_tcp_server.h"
-#include "remote/remote_layer.h"
+#include "net/remote_layer.h"
 #include "serial/com_port.h"
 #include "storage/framelock_settings.h"
 #include "storage/gui/form_storage.h"

@@ -4,9 +4,9 @@
 
 #include "net/net_log.h"
 #include "net/simple_tcp_server.h"
-#include "remote/remote_layer.h"
-#include "remote/remote_props.h"
-#include "remote/remote_token.h"
+#include "net/remote_layer.h"
+#include "net/remote_props.h"
+#include "net/remote_token.h"
 #include "ui_fFrameLock.h"
 
 void TfFrameLock::createRemote() {

@@ -26,8 +26,11 @@ def answer(line):
 
 
 def cards(browser):
-    return [(c.get_attribute("data-id"), c.get_attribute("data-health"))
-            for c in browser.find_elements(By.CSS_SELECTOR, "#cards .card")]
+    # Read in one script: the page draws its cards anew on every change of the show, several
+    # times a second with Slaves beating, so elements looked up one call earlier may be gone.
+    return [tuple(card) for card in browser.execute_script(
+        "return [...document.querySelectorAll('#cards .card')]"
+        ".map(c => [c.dataset.id, c.dataset.health]);")]
 
 
 def main():

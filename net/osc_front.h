@@ -2,8 +2,8 @@
 
 #include "app/operator_table.h"
 #include "net/command_host_list.h"
-#include "remote/remote_limits.h"
-#include "remote/request_guard.h"
+#include "net/remote_limits.h"
+#include "net/request_guard.h"
 
 #include <QByteArray>
 #include <QObject>

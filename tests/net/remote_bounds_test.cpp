@@ -3,7 +3,7 @@
 #include "app/monotonic_time.h"
 #include "fake_show.h"
 #include "http_probe.h"
-#include "remote/remote_layer.h"
+#include "net/remote_layer.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

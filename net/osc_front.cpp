@@ -1,8 +1,8 @@
-#include "remote/osc_front.h"
+#include "net/osc_front.h"
 
 #include "app/show_status.h"
 #include "net/net_log.h"
-#include "remote/remote_log.h"
+#include "net/remote_log.h"
 
 #include <lo/lo.h>
 

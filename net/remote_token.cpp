@@ -1,4 +1,4 @@
-#include "remote/remote_token.h"
+#include "net/remote_token.h"
 
 #include "storage/profile_file.h"
 

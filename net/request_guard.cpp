@@ -1,4 +1,4 @@
-#include "remote/request_guard.h"
+#include "net/request_guard.h"
 
 #include "app/monotonic_time.h"
 

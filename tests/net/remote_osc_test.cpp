@@ -1,7 +1,7 @@
 // OSC over real UDP with a liblo client: operations, their replies, state for a subscriber, and
 // silence towards hosts the Master does not obey.
 #include "fake_show.h"
-#include "remote/remote_layer.h"
+#include "net/remote_layer.h"
 
 #include <lo/lo.h>
 

@@ -110,9 +110,10 @@ class DashboardTest(unittest.TestCase):
         self.wait.until(lambda b: len(b.find_elements(By.CSS_SELECTOR, "#cards .card")) == 3)
 
     def cards(self):
-        return [(c.get_attribute("data-id"), c.get_attribute("data-health"),
-                 c.find_element(By.CSS_SELECTOR, ".name").text)
-                for c in self.browser.find_elements(By.CSS_SELECTOR, "#cards .card")]
+        # One script: a card drawn anew between two lookups would be stale.
+        return [tuple(card) for card in self.browser.execute_script(
+            "return [...document.querySelectorAll('#cards .card')].map(c => [c.dataset.id, "
+            "c.dataset.health, c.querySelector('.name').innerText]);")]
 
     def card_health(self, screen):
         return self.browser.find_element(

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "remote/http_exchange.h"
-#include "remote/remote_limits.h"
-#include "remote/request_guard.h"
+#include "net/http_exchange.h"
+#include "net/remote_limits.h"
+#include "net/request_guard.h"
 
 class RemoteLog;
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "remote/remote_api.h"
-#include "remote/remote_limits.h"
+#include "net/remote_api.h"
+#include "net/remote_limits.h"
 
 #include <QObject>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "remote/show_json.h"
+#include "net/show_json.h"
 
 #include <QJsonArray>
 

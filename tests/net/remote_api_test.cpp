@@ -3,7 +3,7 @@
 #include "fake_show.h"
 #include "http_probe.h"
 #include "openapi_check.h"
-#include "remote/remote_layer.h"
+#include "net/remote_layer.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

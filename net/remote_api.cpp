@@ -1,8 +1,8 @@
-#include "remote/remote_api.h"
+#include "net/remote_api.h"
 
-#include "remote/remote_log.h"
-#include "remote/remote_token.h"
-#include "remote/show_json.h"
+#include "net/remote_log.h"
+#include "net/remote_token.h"
+#include "net/show_json.h"
 
 #include <QFile>
 #include <QJsonArray>

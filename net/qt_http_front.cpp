@@ -1,7 +1,7 @@
-#include "remote/qt_http_front.h"
+#include "net/qt_http_front.h"
 
 #include "net/net_log.h"
-#include "remote/remote_log.h"
+#include "net/remote_log.h"
 
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>

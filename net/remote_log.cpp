@@ -1,4 +1,4 @@
-#include "remote/remote_log.h"
+#include "net/remote_log.h"
 
 #include "app/monotonic_time.h"
 #include "net/net_log.h"

@@ -3,7 +3,7 @@
 #include "app/operator_table.h"
 #include "app/show_status.h"
 #include "net/command_host_list.h"
-#include "remote/http_exchange.h"
+#include "net/http_exchange.h"
 
 #include <QString>
 #include <functional>

@@ -1,6 +1,6 @@
 // The token: made from the system's random source, kept in the settings file beside the other
 // keys, compared whole.
-#include "remote/remote_token.h"
+#include "net/remote_token.h"
 #include "storage/profile_file.h"
 
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 //                          carrying the wall-clock ms of each change (0 stops)
 //   quit
 #include "fake_show.h"
-#include "remote/remote_layer.h"
+#include "net/remote_layer.h"
 
 #include <unistd.h>
 

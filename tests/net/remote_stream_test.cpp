@@ -1,7 +1,7 @@
 // The live stream over a real WebSocket: the show at once, then every change in order; a page
 // from another site is shut out.
 #include "fake_show.h"
-#include "remote/remote_layer.h"
+#include "net/remote_layer.h"
 
 #include <gtest/gtest.h>
 #include <QJsonArray>

@@ -1,9 +1,9 @@
-#include "remote/remote_layer.h"
+#include "net/remote_layer.h"
 
 #include "net/net_log.h"
-#include "remote/osc_front.h"
-#include "remote/qt_http_front.h"
-#include "remote/remote_log.h"
+#include "net/osc_front.h"
+#include "net/qt_http_front.h"
+#include "net/remote_log.h"
 
 #include <QTimer>
 
