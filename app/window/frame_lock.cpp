@@ -1,6 +1,8 @@
 #include "app/window/frame_lock.h"
 
 #include "app/kt_props.h"
+#include "app/show_controller.h"
+#include "app/show_hooks.h"
 #include "app/status_words.h"
 #include "media/graph_player.h"
 #include "media/media_log.h"
@@ -69,7 +71,9 @@ TfFrameLock::TfFrameLock(FrameLockServices services, QWidget* parent)
     DesignWidth = width();
     createComponents();
     createPlayer();
+    createShow();
     connectHandlers();
+    RegisterOperations();
     FormCreate();
 }
 
@@ -152,9 +156,9 @@ void TfFrameLock::createPlayer() {
                         QFileInfo(FailedMediaFile).fileName());
         return ShowMediaMessage(message, title, flags);
     };
-    owner.rewindLocal = [this] { RewindLocal(); };
-    owner.fullScreenOnPlay = [this] { FullScreenOnPlay(); };
-    owner.segmentComplete = [this] { SegmentComplete(); };
+    owner.rewindLocal = [this] { show_->rewindLocal(); };
+    owner.fullScreenOnPlay = [this] { show_->fullScreenOnPlay(); };
+    owner.segmentComplete = [this] { show_->segmentComplete(); };
     owner.captionSuffix = [this] { return TitleSuffixText(); };
     player_ = std::make_unique<TGraphPlayer>(services_.makeMediaService(), std::move(owner));
 }
@@ -213,11 +217,11 @@ TfSplash* TfFrameLock::splash() const {
 }
 
 bool TfFrameLock::IsMaster() const {
-    return ui->rbMaster->isChecked();
+    return show_->isMaster();
 }
 
 bool TfFrameLock::IsLan() const {
-    return ui->rbLan->isChecked();
+    return show_->isLan();
 }
 
 bool TfFrameLock::event(QEvent* event) {
@@ -248,6 +252,7 @@ void TfFrameLock::FormShow() {
         return;
     }
     ui->tbSync->setValue(StartTimer->interval());
+    show_->setSyncTime(StartTimer->interval());
     ui->lMasterIP->setText(Server->LocalIP());
     Server->setListen(false);
     Client->setConnected(false);
@@ -428,10 +433,8 @@ void TfFrameLock::MediaRetryTimerTimer() {
 }
 
 void TfFrameLock::StopStartTimers() {
-    StartTimer->stop();
-    PlayTimer->stop();
     OpenTimer->stop();
-    StopTestMode();
+    show_->stopStartTimers();
 }
 
 void TfFrameLock::CountdownTimerTimer() {
@@ -457,9 +460,5 @@ void TfFrameLock::OpenTimerTimer() {
         QGuiApplication::restoreOverrideCursor();
     }
     OpenTimer->stop();
-    StopTestMode();
-    SendSyncList();
-    SendStartPlace();
-    FullScreenOnPlay();
-    ArmStart();
+    show_->autoStart();
 }

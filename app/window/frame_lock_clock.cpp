@@ -7,6 +7,7 @@
 #include "app/app_log.h"
 #include "app/segment_math.h"
 #include "app/shared_clock_props.h"
+#include "app/show_controller.h"
 #include "media/graph_player.h"
 #include "net/simple_tcp_client.h"
 #include "ui_fFrameLock.h"
@@ -23,15 +24,6 @@
 namespace {
 
 constexpr std::int64_t NsPerMs = 1'000'000;
-// From the announcement to the start: a Slave on a loaded machine must have read the
-// announcement and set its pipeline by then. A Master and four Slaves of 720p MJPEG on two
-// cores did so 3.7 ms (median) and 32 ms (max) after the Master announced.
-constexpr int StartLeadMs = 80;
-// A joining Slave cues the frame current this long after it heard of the show, so that it has
-// prerolled that frame when the show reaches it (a seek into a long H.264 GOP takes 400 ms).
-constexpr std::int64_t JoinLeadNs = 700 * NsPerMs;
-// How far from now a start announced on the shared clock may lie.
-constexpr std::int64_t MaxStartSkewNs = 5'000 * NsPerMs;
 constexpr int ClockPollMs = 250;
 // A clock that has not answered by then is taken as unreachable, said once.
 constexpr qint64 ClockUnreachableMs = 10'000;
@@ -53,7 +45,6 @@ void TfFrameLock::createSharedClock() {
     PlayTimer->setObjectName(QStringLiteral("PlayTimer"));
     PlayTimer->setSingleShot(true);
     connect(ClockTimer, &QTimer::timeout, this, [this] { ClockTimerTimer(); });
-    connect(PlayTimer, &QTimer::timeout, this, [this] { PlayTimerTimer(); });
 }
 
 void TfFrameLock::OpenSharedClock() {
@@ -169,7 +160,7 @@ void TfFrameLock::ClockTimerTimer() {
         return;
     }
     WatchFollowedClock(clock);
-    TryJoin();
+    show_->TryJoin();
 }
 
 void TfFrameLock::WatchFollowedClock(const SharedClockState& clock) {
@@ -201,190 +192,30 @@ void TfFrameLock::WatchFollowedClock(const SharedClockState& clock) {
     }
 }
 
-bool TfFrameLock::StartOnSharedTime() {
-    if (!IsMaster() || !IsLan() || !player_->MediaOpen()) {
-        return false;
-    }
-    const SharedClockState clock = player_->SharedClock();
-    if (!clock.shared) {
-        return false;
-    }
-    const std::int64_t at = clock.nowNs + StartLeadMs * NsPerMs;
-    const std::int64_t next = addFrames(player_->CurrentFrame(), 1);
-    SendCommand(SyncCommand::startAt(at));
-    if (!PlayFromPlace(at)) {
-        ShowStarted.reset();
-        SendCommand(SyncCommand::play());
-        return true;
-    }
-    ShowStarted = JoinOrder{CuedSegment, offsetFromIn(next, InPoint()), at};
-    qCInfo(lcSync) << "start at" << at << "ns on the shared clock: frame" << next << "in"
-                   << StartLeadMs << "ms";
-    // An instance without the shared clock shows the next frame a frame after "Play", as the
-    // Master did when it started at once: "Play" goes out a frame before the shared time.
-    const auto frameMs = static_cast<int>(player_->FrameDurationNs() / NsPerMs);
-    PlayTimer->start(std::max(0, StartLeadMs - frameMs));
-    return true;
-}
-
 void TfFrameLock::PlayTimerTimer() {
-    SendCommand(SyncCommand::play());
+    show_->PlayTimerTimer();
 }
 
 void TfFrameLock::JoinSlave(TSimpleTCPClient* slave) {
-    if (Closing || !IsMaster() || !IsLan() || !player_->MediaOpen()) {
+    if (Closing) {
         return;
     }
-    // Cued for a start that is armed, or between the announced start and "Play": the Master
-    // sent its segment and place before the Slave was there, and the start would find the Slave
-    // wherever it stands. Cued like the others, it starts with them.
-    const bool starting = StartTimer->isActive() || PlayTimer->isActive();
-    const bool playing = !starting && ShowStarted && player_->Running();
-    if (!starting && !playing) {
+    const std::optional<QList<QByteArray>> commands = show_->joinCommands();
+    if (!commands) {
         return;
     }
-    const QList<QByteArray> place =
-        playing ? QList<QByteArray>{SyncCommand::join(*ShowStarted)} : StartPlaceCommands();
-    QList<QByteArray> commands{SyncCommand::clearList()};
-    for (const QString& item : SyncPoints()) {
-        commands.append(SyncCommand::listItem(item.toLatin1()));
-    }
-    commands.append(place);
-    for (const QByteArray& command : commands) {
+    for (const QByteArray& command : *commands) {
         const QByteArray frame = frameCommand(command);
         slave->Send(frame.constData(), static_cast<qint32>(frame.size()));
     }
-    if (playing) {
+    const std::optional<JoinOrder>& started = show_->model().showStarted;
+    if (commands->last().startsWith(SyncCode::Join) && started) {
         qCInfo(lcSync).noquote() << "join:" << SlaveName(*slave) << "sent segment"
-                                 << ShowStarted->segment << "whose frame"
-                                 << ShowStarted->frameFromIn << "appeared at"
-                                 << ShowStarted->shownAtNs << "ns";
+                                 << started->segment << "whose frame" << started->frameFromIn
+                                 << "appeared at" << started->shownAtNs << "ns";
     } else {
+        const qsizetype list = show_->model().syncPoints.size() + 1;
         qCInfo(lcSync).noquote() << "join:" << SlaveName(*slave) << "sent the Master's place"
-                                 << place.join(' ');
+                                 << commands->mid(list).join(' ');
     }
-}
-
-void TfFrameLock::commandStartAt(std::int64_t sharedTimeNs) {
-    if (IsMaster()) {
-        return;
-    }
-    const SharedClockState clock = player_->SharedClock();
-    if (!clock.shared) {
-        qCInfo(lcSync) << "start at \"Play\": not on the shared clock yet";
-        return;
-    }
-    // A time far from now is no start the Master announced (it leads by tens of ms): a screen
-    // would freeze waiting for it, or race to catch up.
-    if (sharedTimeNs < clock.nowNs - MaxStartSkewNs ||
-        sharedTimeNs > clock.nowNs + MaxStartSkewNs) {
-        qCWarning(lcSync) << "start at" << sharedTimeNs << "ns is" << ms(sharedTimeNs - clock.nowNs)
-                          << "ms from now on the shared clock: starting at \"Play\"";
-        RenewSharedClock(QStringLiteral("a start announced %1 s from its now")
-                             .arg(ms(sharedTimeNs - clock.nowNs) / 1000, 0, 'f', 3));
-        return;
-    }
-    StartedOnSharedTime = PlayFromPlace(sharedTimeNs);
-    if (StartedOnSharedTime) {
-        qCInfo(lcSync) << "start at" << sharedTimeNs << "ns on the shared clock: in"
-                       << ms(sharedTimeNs - clock.nowNs) << "ms";
-        HintNextSegment();
-    }
-}
-
-void TfFrameLock::commandJoin(const JoinOrder& order) {
-    if (IsMaster()) {
-        return;
-    }
-    PendingJoin = order;
-    JoinWaiting = true;
-    TryJoin();
-}
-
-void TfFrameLock::ForgetPendingClockWork(QByteArrayView command) {
-    const QByteArrayView code = command.first(std::min<qsizetype>(command.size(), 4));
-    if (code != QByteArrayView(SyncCode::ClearList) && code != QByteArrayView(SyncCode::ListItem) &&
-        code != QByteArrayView(SyncCode::Join)) {
-        PendingJoin.reset();
-        // Kept for the wrap that the "ReSt" makes.
-        JoinWaiting = JoinWaiting && code == QByteArrayView(SyncCode::Restart);
-    }
-    if (code != QByteArrayView(SyncCode::Play) && code != QByteArrayView(SyncCode::StartAt)) {
-        StartedOnSharedTime = false;
-    }
-}
-
-void TfFrameLock::TryJoin() {
-    if (!PendingJoin || !player_->MediaOpen()) {
-        return;
-    }
-    const SharedClockState clock = player_->SharedClock();
-    if (!clock.shared) {
-        return;
-    }
-    const JoinOrder order = *std::exchange(PendingJoin, std::nullopt);
-    const QStringList items = SyncPoints();
-    const int index = effectiveSegmentIndex(items, order.segment);
-    const std::optional<FrameRange> range =
-        segmentRange(items, index, InPoint(), player_->DurationFrames());
-    // A join far from the clock's now is the clock's fault, not the show's: it waits for a new
-    // clock instead of holding a segment that seems over.
-    const std::vector<std::optional<std::int32_t>> points = parseSyncPoints(items);
-    const std::int64_t outFromIn =
-        points.empty() || !points.back() ? player_->DurationFrames() : *points.back();
-    if (joinDisagreesWithClock(order, clock.nowNs, player_->FrameDurationNs(), outFromIn,
-                               MaxStartSkewNs)) {
-        PendingJoin = order;
-        // From the wire: a difference of doubles cannot overflow.
-        const double apartMs = ms(order.shownAtNs) - ms(clock.nowNs);
-        qCWarning(lcSync) << "join: frame" << order.frameFromIn << "is shown" << apartMs
-                          << "ms from now on the shared clock";
-        RenewSharedClock(
-            QStringLiteral("a join announced %1 s from its now").arg(apartMs / 1000, 0, 'f', 3));
-        return;
-    }
-    const std::optional<JoinCue> cue =
-        joinCue(order, clock.nowNs, JoinLeadNs, player_->FrameDurationNs());
-    const std::int64_t frame = cue ? frameFromOffset(InPoint(), cue->frameFromIn) : 0;
-    // A Slave whose link came back while it played in step: a cue would freeze it for the lead
-    // and start it behind.
-    if (player_->Running() && index == CuedSegment &&
-        onShowFrame(order, clock.nowNs, player_->FrameDurationNs(),
-                    offsetFromIn(player_->CurrentFrame(), InPoint()))) {
-        JoinWaiting = false;
-        qCInfo(lcSync) << "join: segment" << index << "plays on the Master's frame already;"
-                       << "playing on";
-        return;
-    }
-    if (!range || !cue || frame < range->start || frame >= range->stop) {
-        qCInfo(lcSync)
-            << "join: segment" << order.segment
-            << "is over or cannot be placed; waiting for the next sync point or the loop's wrap";
-        return;
-    }
-    JoinWaiting = false;
-    SelectSyncPoint(index);
-    CuedSegment = index;
-    player_->SetPlayRange(frame, range->stop);
-    player_->PauseMedia();
-    HintNextSegment();
-    player_->PlayMediaAt(cue->nextShownAtNs);
-    StatusJoined(range->start, (cue->nextShownAtNs - clock.nowNs) / 1'000'000);
-    qCInfo(lcSync) << "join: segment" << index << "cued at frame" << frame << "; frame" << frame + 1
-                   << "at" << cue->nextShownAtNs << "ns on the shared clock, in"
-                   << ms(cue->nextShownAtNs - clock.nowNs) << "ms";
-}
-
-void TfFrameLock::JoinAtWrap() {
-    const SharedClockState clock = player_->SharedClock();
-    if (!clock.shared) {
-        // Without the shared time the wrap's word is the start, as "Play" is.
-        qCInfo(lcSync) << "join: the loop wrapped; starting the first segment now";
-        PlayFromPlace();
-        HintNextSegment();
-        return;
-    }
-    PendingJoin = JoinOrder{0, 0, clock.nowNs};
-    JoinWaiting = true;
-    TryJoin();
 }

@@ -6,6 +6,7 @@
 
 #include "app/app_log.h"
 #include "app/segment_math.h"
+#include "app/show_controller.h"
 #include "app/window/status_desk.h"
 #include "media/graph_player.h"
 #include "net/net_log.h"
@@ -308,8 +309,8 @@ void TfFrameLock::StatusAfterCommand(const QByteArray& command) {
         const std::int64_t frame = open ? player_->CurrentFrame() : 0;
         StatusPlaying(frame, StatusDesk::SampleMs);
         // Started elsewhere than the first frame of the segment it was cued on.
-        const std::optional<FrameRange> range = segmentRange(SyncPoints(), std::max(CuedSegment, 0),
-                                                             InPoint(), player_->DurationFrames());
+        const std::optional<FrameRange> range = segmentRange(
+            SyncPoints(), std::max(show_->cuedSegment(), 0), InPoint(), player_->DurationFrames());
         desk.stillCueing = range && frame != range->start;
     } else if (code == QByteArrayView(SyncCode::Stop) ||
                code == QByteArrayView(SyncCode::Position)) {
@@ -414,7 +415,7 @@ void TfFrameLock::ReportStatus() {
     }
     StatusPlay play;
     play.state = open ? desk.state : PlayState::NoMedia;
-    play.segment = CuedSegment;
+    play.segment = show_->cuedSegment();
     play.cueFrame = desk.cueFrame;
     play.startFrame = desk.startFrame;
     play.startedAtMs = desk.startedAtMs;
