@@ -18,6 +18,12 @@ ShowController::ShowController(TGraphPlayer& player, ShowHooks& hooks, Send send
 
 ShowController::~ShowController() = default;
 
+void ShowController::send(const QByteArray& command) {
+    if (model_.master) {
+        send_(command);
+    }
+}
+
 bool ShowController::starting() const {
     return timers_.start->isActive() || timers_.play->isActive();
 }
@@ -77,7 +83,7 @@ void ShowController::setLoop(bool on) {
     }
     // At the last segment, Loop decides whether anything comes next.
     HintNextSegment();
-    send_(SyncCommand::loop(on));
+    send(SyncCommand::loop(on));
 }
 
 void ShowController::setFullScreenWanted(bool on) {
@@ -85,7 +91,7 @@ void ShowController::setFullScreenWanted(bool on) {
         model_.fullScreenWanted = on;
         emit fullScreenWantedChanged(on);
     }
-    send_(SyncCommand::fullScreenSetting(on));
+    send(SyncCommand::fullScreenSetting(on));
 }
 
 void ShowController::setTestMode(bool on) {
@@ -107,7 +113,7 @@ void ShowController::setSyncTime(int ms) {
 
 void ShowController::setLanguage(int index) {
     if (hooks_.SetLanguage(index)) {
-        send_(SyncCommand::language(index));
+        send(SyncCommand::language(index));
     }
 }
 
@@ -123,12 +129,12 @@ void ShowController::stopStartTimers() {
 
 void ShowController::toggleFullScreen() {
     player_.SetFullScreen(!player_.FullScreenActive());
-    send_(SyncCommand::fullScreen(player_.FullScreenActive()));
+    send(SyncCommand::fullScreen(player_.FullScreenActive()));
 }
 
 void ShowController::fullScreenOnPlay() {
     if (!player_.FullScreenActive() && model_.fullScreenWanted) {
-        send_(SyncCommand::fullScreen(true));
+        send(SyncCommand::fullScreen(true));
         player_.SetFullScreen(true);
     }
 }
@@ -139,7 +145,7 @@ void ShowController::leaveFullScreen() {
     }
     stop();
     player_.SetFullScreen(false);
-    send_(SyncCommand::fullScreen(false));
+    send(SyncCommand::fullScreen(false));
 }
 
 void ShowController::TestTimerTimer() {

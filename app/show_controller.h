@@ -125,6 +125,9 @@ signals:
     void mediaMismatch(const WordedText& worded);
 
 private:
+    // Only a Master sends.
+    void send(const QByteArray& command);
+
     // Received commands.
     void commandPlay() override;
     void commandStop() override;
@@ -156,7 +159,7 @@ private:
     void HintNextSegment();
     void ResetToFirstSegment();
     // Cues segment n; sends the cue when told to.
-    void CueSegment(std::int32_t n, bool autoStart, bool send = true);
+    void CueSegment(std::int32_t n, bool autoStart, bool sendCue = true);
     void EndOfList();
     void ArmStart();
     void SendSyncList();

@@ -39,10 +39,10 @@ bool ShowController::StartOnSharedTime() {
     }
     const std::int64_t at = clock.nowNs + StartLeadMs * NsPerMs;
     const std::int64_t next = addFrames(player_.CurrentFrame(), 1);
-    send_(SyncCommand::startAt(at));
+    send(SyncCommand::startAt(at));
     if (!PlayFromPlace(at)) {
         model_.showStarted.reset();
-        send_(SyncCommand::play());
+        send(SyncCommand::play());
         return true;
     }
     model_.showStarted = JoinOrder{model_.cuedSegment, offsetFromIn(next, model_.inPoint), at};
@@ -56,7 +56,7 @@ bool ShowController::StartOnSharedTime() {
 }
 
 void ShowController::PlayTimerTimer() {
-    send_(SyncCommand::play());
+    send(SyncCommand::play());
 }
 
 std::optional<QList<QByteArray>> ShowController::joinCommands() const {

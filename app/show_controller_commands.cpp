@@ -34,7 +34,7 @@ void ShowController::commandAccepted(QByteArrayView command) {
     qCInfo(lcSync).noquote() << "received" << command.toByteArray();
     // On down to the Slaves before the Master acts, as the serial chain passes on what it reads.
     if (model_.master && masterRelay(command).relays) {
-        send_(command.toByteArray());
+        send(command.toByteArray());
     }
 }
 

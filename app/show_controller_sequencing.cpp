@@ -106,9 +106,9 @@ void ShowController::cue(std::int32_t n) {
     CueSegment(n, false);
 }
 
-void ShowController::CueSegment(std::int32_t n, bool autoStart, bool send) {
-    if (send) {
-        send_(SyncCommand::cueSegment(n));
+void ShowController::CueSegment(std::int32_t n, bool autoStart, bool sendCue) {
+    if (sendCue) {
+        send(SyncCommand::cueSegment(n));
     }
     const auto count = static_cast<std::int32_t>(model_.syncPoints.size());
     if (n >= 0 && n < count) {
@@ -165,7 +165,7 @@ void ShowController::EndOfList() {
         CueSegment(0, true);
     }
     if (model_.master) {
-        send_(SyncCommand::restart());
+        send(SyncCommand::restart());
     }
 }
 
@@ -181,7 +181,7 @@ void ShowController::StartTimerTimer() {
     // timer must not fire again behind it.
     timers_.start->stop();
     if (!StartOnSharedTime()) {
-        send_(SyncCommand::play());
+        send(SyncCommand::play());
         PlayFromPlace();
     }
     HintNextSegment();
@@ -191,15 +191,15 @@ void ShowController::StartTimerTimer() {
 void ShowController::SendSyncList() {
     hooks_.PreflightCheck();
     model_.reportedMismatches.clear();
-    send_(SyncCommand::clearList());
+    send(SyncCommand::clearList());
     for (const QString& item : model_.syncPoints) {
-        send_(SyncCommand::listItem(item.toLatin1()));
+        send(SyncCommand::listItem(item.toLatin1()));
     }
 }
 
 void ShowController::SendPosition(std::int64_t frame) {
     if (player_.MediaOpen() && model_.master) {
-        send_(SyncCommand::position(offsetFromIn(frame, model_.inPoint)));
+        send(SyncCommand::position(offsetFromIn(frame, model_.inPoint)));
     }
 }
 
@@ -213,7 +213,7 @@ void ShowController::SendStartPlace() {
         player_.PauseMedia();
     }
     for (const QByteArray& command : StartPlaceCommands()) {
-        send_(command);
+        send(command);
     }
 }
 
@@ -326,13 +326,13 @@ void ShowController::stop() {
         player_.StopMedia();
         return;
     }
-    send_(SyncCommand::stop());
+    send(SyncCommand::stop());
     stopLocal();
 }
 
 void ShowController::rewind() {
     if (model_.master) {
-        send_(SyncCommand::rewind());
+        send(SyncCommand::rewind());
         stopTestMode();
     }
     rewindLocal();
