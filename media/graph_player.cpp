@@ -2,25 +2,14 @@
 
 #include "media/frame_time.h"
 #include "media/media_log.h"
-#include "widgets/dialog_service.h"
 
 #include <QLoggingCategory>
 #include <QScopedValueRollback>
 #include <utility>
 
-namespace {
-
-template <typename F, typename... Args>
-void callIfAssigned(const F& function, Args&&... args) {
-    if (function) {
-        function(std::forward<Args>(args)...);
-    }
-}
-
-}  // namespace
-
-TGraphPlayer::TGraphPlayer(std::unique_ptr<MediaService> service, GraphPlayerOwner owner)
-    : service_(std::move(service)), owner_(std::move(owner)) {}
+TGraphPlayer::TGraphPlayer(std::unique_ptr<MediaService> service, WindowHandle owner,
+                           QObject* parent)
+    : QObject(parent), service_(std::move(service)), owner_(owner) {}
 
 TGraphPlayer::~TGraphPlayer() {
     CloseMedia();
@@ -57,13 +46,12 @@ void TGraphPlayer::OpenMedia() {
     }
     const QScopedValueRollback guard(opening_, true);
     if (openGraph()) {
-        callIfAssigned(owner_.rewindLocal);
+        emit graphBuilt();
     }
 }
 
 bool TGraphPlayer::openGraph() {
-    const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
-    if (fileName.isEmpty() || mediaOpen_) {
+    if (fileName_.isEmpty() || mediaOpen_) {
         return false;
     }
     acquire(MediaRef::GraphBuilder);
@@ -87,28 +75,26 @@ bool TGraphPlayer::openGraph() {
 bool TGraphPlayer::RenderMediaFile() {
     // The name goes to the service whole: paths on this platform are often longer than the
     // hundred characters an older buffer allowed, and the service reports names it cannot open.
-    const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
+    const QString fileName = fileName_;
     if (!service_->renderFile(fileName)) {
         qCInfo(lcMedia).noquote() << "open failed" << fileName;
-        // The box is modal and runs the event loop: a Play arriving meanwhile must find the
-        // file box empty already.
-        callIfAssigned(owner_.clearFileBox);
-        callIfAssigned(owner_.showMessageByKey, QStringLiteral("ErrMsg_OpenFile"),
-                       QStringLiteral("ErrTitel_SetOpenFile"), MessageBoxFlags::IconError);
+        // Whoever is told may show a modal box, which runs the event loop: a Play arriving
+        // meanwhile must find no file to try.
+        fileName_.clear();
+        emit openFailed(fileName);
         return false;
     }
 
-    hasVideoWindow_ = service_->putCaption(
-        VideoCaption + (owner_.captionSuffix ? owner_.captionSuffix() : QString()));
+    hasVideoWindow_ = service_->putCaption(VideoCaption + captionSuffix_);
     if (hasVideoWindow_) {
         // Directly left of the owner, one pixel below its top; the service keeps its size.
         const int width = service_->width();
-        service_->putLeft((owner_.left ? owner_.left() : 0) - width);
-        service_->putTop((owner_.top ? owner_.top() : 0) + 1);
+        service_->putLeft(ownerPlace_.x() - width);
+        service_->putTop(ownerPlace_.y() + 1);
         savedMessageDrain_ = service_->messageDrain();
     }
 
-    service_->setNotifyWindow(owner_.window, GraphNotifyEvent, 0);
+    service_->setNotifyWindow(owner_, GraphNotifyEvent, 0);
 
     frameUnit_ = service_->setTimeFormatFrame() ? FrameUnitFrames : FrameUnitHundredNs;
 
@@ -138,7 +124,7 @@ void TGraphPlayer::PlayMedia() {
         OpenMedia();
     }
     if (mediaOpen_) {
-        callIfAssigned(owner_.fullScreenOnPlay);
+        emit aboutToPlay();
         service_->run();
         running_ = true;
     }
@@ -151,7 +137,7 @@ bool TGraphPlayer::PlayMediaAt(std::int64_t sharedTimeNs) {
     if (!mediaOpen_) {
         return false;
     }
-    callIfAssigned(owner_.fullScreenOnPlay);
+    emit aboutToPlay();
     const bool timed = service_->runAt(sharedTimeNs);
     if (!timed) {
         service_->run();
@@ -210,11 +196,10 @@ std::int64_t TGraphPlayer::CurrentFrame() {
 }
 
 void TGraphPlayer::SetControlWindowVisible(bool visible) {
-    callIfAssigned(owner_.setVisible, visible);
-    callIfAssigned(owner_.setStatusTimerEnabled, visible);
+    emit controlWindowWanted(visible);
     if (mediaOpen_) {
         // While the owner is hidden, keys and double clicks in the video window reach it.
-        service_->putMessageDrain(visible ? savedMessageDrain_ : owner_.window);
+        service_->putMessageDrain(visible ? savedMessageDrain_ : owner_);
     }
 }
 
@@ -238,7 +223,7 @@ void TGraphPlayer::HandleMediaEvent() {
             case EC_COMPLETE:
                 rangeEnded_ = true;
                 // The graph keeps running: a range set now at the old stop plays at once.
-                callIfAssigned(owner_.segmentComplete);
+                emit rangeComplete();
                 break;
             case EC_USERABORT:
                 // Closing the full-screen video window must not leave the operator with no
@@ -267,9 +252,8 @@ void TGraphPlayer::HandleMediaEvent() {
 }
 
 void TGraphPlayer::recoverFromError() {
-    const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
     qCWarning(lcMedia).noquote() << "the media failed while" << (running_ ? "playing" : "cued")
-                                 << "and is opened again:" << fileName;
+                                 << "and is opened again:" << fileName_;
     const bool wasRunning = running_;
     const bool wasFullScreen = fullScreenActive_;
     const auto range = cuedRange_;
@@ -301,7 +285,7 @@ void TGraphPlayer::recoverFromError() {
     // runs as well when the controller sets one and neither pauses nor stops it.
     running_ = mediaOpen_;
     const std::uint64_t positionsBefore = positionsSet_;
-    callIfAssigned(owner_.segmentComplete);
+    emit rangeComplete();
     if (mediaOpen_ && running_ && positionsSet_ != positionsBefore) {
         service_->run();
     }

@@ -135,32 +135,26 @@ void TfFrameLock::createComponents() {
 }
 
 void TfFrameLock::createPlayer() {
-    GraphPlayerOwner owner;
-    owner.fileBoxText = [this] { return ui->eFilename->text(); };
-    owner.clearFileBox = [this] { MediaFileFailed(); };
-    owner.window = this;
-    owner.left = [this] { return frameGeometry().x(); };
-    owner.top = [this] { return frameGeometry().y(); };
-    owner.setVisible = [this](bool visible) { setVisible(visible); };
-    owner.setStatusTimerEnabled = [this](bool on) {
-        if (on) {
+    player_ = std::make_unique<TGraphPlayer>(services_.makeMediaService(), this);
+    // The file box is the player's file.
+    player_->setFileName(ui->eFilename->text());
+    connect(ui->eFilename, &QLineEdit::textChanged, player_.get(), &TGraphPlayer::setFileName);
+    connect(player_.get(), &TGraphPlayer::openFailed, this, [this](const QString& fileName) {
+        MediaFileFailed(fileName);
+        // Told to the Master in English, as its event log keeps it.
+        StatusNoteError(StatusWords{}.mediaFailed + QLatin1Char(' ') +
+                        QFileInfo(FailedMediaFile).fileName());
+        ShowMediaMessage(QStringLiteral("ErrMsg_OpenFile"), QStringLiteral("ErrTitel_SetOpenFile"),
+                         MessageBoxFlags::IconError);
+    });
+    connect(player_.get(), &TGraphPlayer::controlWindowWanted, this, [this](bool visible) {
+        setVisible(visible);
+        if (visible) {
             StatusTimer->start();
         } else {
             StatusTimer->stop();
         }
-    };
-    owner.showMessageByKey = [this](const QString& message, const QString& title, int flags) {
-        // The player reports nothing but a file that cannot be opened. Told to the Master in
-        // English, as its event log keeps it.
-        StatusNoteError(StatusWords{}.mediaFailed + QLatin1Char(' ') +
-                        QFileInfo(FailedMediaFile).fileName());
-        return ShowMediaMessage(message, title, flags);
-    };
-    owner.rewindLocal = [this] { show_->rewindLocal(); };
-    owner.fullScreenOnPlay = [this] { show_->fullScreenOnPlay(); };
-    owner.segmentComplete = [this] { show_->segmentComplete(); };
-    owner.captionSuffix = [this] { return TitleSuffixText(); };
-    player_ = std::make_unique<TGraphPlayer>(services_.makeMediaService(), std::move(owner));
+    });
 }
 
 void TfFrameLock::FormCreate() {
@@ -229,6 +223,10 @@ bool TfFrameLock::event(QEvent* event) {
         player_->HandleMediaEvent();
         return true;
     }
+    if (event->type() == QEvent::Move || event->type() == QEvent::Show) {
+        // The video window opens beside the window's frame.
+        player_->setOwnerPlace(frameGeometry().topLeft());
+    }
     return QWidget::event(event);
 }
 
@@ -246,6 +244,7 @@ void TfFrameLock::FormShow() {
         decodeWindows1252(readProfileFile(services_.programDir + QStringLiteral("frameLock.ini"))
                               .readString("Window", "TitleSuffix", QByteArray())
                               .trimmed());
+    player_->setCaptionSuffix(TitleSuffixText());
     if (!SetLanguage(ui->sbUSA->isChecked() ? 0 : 1)) {
         // The program is ending: nothing is opened.
         FormStorage->setActive(false);
@@ -335,8 +334,8 @@ void TfFrameLock::SetFileBoxQuietly(const QString& text) {
     ui->eFilename->setText(text);
 }
 
-void TfFrameLock::MediaFileFailed() {
-    FailedMediaFile = ui->eFilename->text();
+void TfFrameLock::MediaFileFailed(const QString& fileName) {
+    FailedMediaFile = fileName;
     FailedMediaStamp = fileStamp(FailedMediaFile);
     // Whenever it fails, at start-up or while the show runs (a file being copied anew, a drive
     // that went away for a moment), the show's file is looked for again until it opens.

@@ -289,7 +289,7 @@ private:
 
     // Ending the run; the media file the show is set to while it cannot be opened.
     void EndProgram();
-    void MediaFileFailed();
+    void MediaFileFailed(const QString& fileName);
     int ShowMediaMessage(const QString& messageKey, const QString& titleKey, int flags);
     // The language's message, then why the file failed and its name.
     QString MediaFailureText(const QString& messageKey) const;

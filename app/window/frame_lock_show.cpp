@@ -54,6 +54,9 @@ void TfFrameLock::createShow() {
     show_->setObjectName(QStringLiteral("Show"));
     renderShow();
     followControls();
+    connect(player_.get(), &TGraphPlayer::graphBuilt, show_, &ShowController::rewindLocal);
+    connect(player_.get(), &TGraphPlayer::aboutToPlay, show_, &ShowController::fullScreenOnPlay);
+    connect(player_.get(), &TGraphPlayer::rangeComplete, show_, &ShowController::segmentComplete);
 }
 
 void TfFrameLock::followControls() {

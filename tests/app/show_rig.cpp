@@ -6,13 +6,8 @@ ShowRig::ShowRig(const Settings& settings) {
     auto service = std::make_unique<FakeMediaService>(mediaLog);
     media = service.get();
     media->config.duration = settings.duration;
-    GraphPlayerOwner owner;
-    owner.fileBoxText = [] { return QStringLiteral("clip.avi"); };
-    owner.window = this;
-    owner.rewindLocal = [this] { show->rewindLocal(); };
-    owner.fullScreenOnPlay = [this] { show->fullScreenOnPlay(); };
-    owner.segmentComplete = [this] { show->segmentComplete(); };
-    player = std::make_unique<TGraphPlayer>(std::move(service), std::move(owner));
+    player = std::make_unique<TGraphPlayer>(std::move(service), this);
+    player->setFileName(QStringLiteral("clip.avi"));
     // Long enough never to fire by itself while a test runs.
     for (QTimer* timer : {&startTimer, &testTimer}) {
         timer->setInterval(3'600'000);
@@ -23,6 +18,12 @@ ShowRig::ShowRig(const Settings& settings) {
         [this](const QByteArray& command) { sent_ << QString::fromLatin1(command); },
         ShowTimers{&startTimer, &playTimer, &testTimer});
     QObject::connect(show.get(), &ShowController::startArmed, this, [this] { ++startsArmed; });
+    QObject::connect(player.get(), &TGraphPlayer::graphBuilt, show.get(),
+                     &ShowController::rewindLocal);
+    QObject::connect(player.get(), &TGraphPlayer::aboutToPlay, show.get(),
+                     &ShowController::fullScreenOnPlay);
+    QObject::connect(player.get(), &TGraphPlayer::rangeComplete, show.get(),
+                     &ShowController::segmentComplete);
     ShowModel model;
     model.master = settings.master;
     model.syncPoints = settings.syncPoints;
