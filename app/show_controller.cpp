@@ -41,11 +41,17 @@ void ShowController::takeSettings(const ShowModel& settings) {
 }
 
 void ShowController::setRole(bool master) {
-    model_.master = master;
+    if (master != model_.master) {
+        model_.master = master;
+        emit roleChanged(master);
+    }
 }
 
 void ShowController::setLan(bool lan) {
-    model_.lan = lan;
+    if (lan != model_.lan) {
+        model_.lan = lan;
+        emit linkChanged(lan);
+    }
 }
 
 void ShowController::setSyncPoints(const QStringList& items) {
@@ -107,8 +113,11 @@ void ShowController::setTestMode(bool on) {
 }
 
 void ShowController::setSyncTime(int ms) {
-    model_.syncTimeMs = ms;
     timers_.start->setInterval(ms);
+    if (ms != model_.syncTimeMs) {
+        model_.syncTimeMs = ms;
+        emit syncTimeChanged(ms);
+    }
 }
 
 void ShowController::setLanguage(int index) {

@@ -110,6 +110,9 @@ public:
     void TestTimerTimer();
 
 signals:
+    void roleChanged(bool master);
+    void linkChanged(bool lan);
+    void syncTimeChanged(int ms);
     void syncPointsChanged(const QStringList& items);
     void selectionChanged(int row);
     void inPointChanged(std::int32_t frame);

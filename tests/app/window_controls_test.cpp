@@ -143,10 +143,14 @@ TEST(WindowControls, TheOperatorTableRunsTheShowAndTheControlsFollowIt) {
     EXPECT_FALSE(operators.allowed(QStringLiteral("cue")));
     EXPECT_FALSE(operators.allowed(QStringLiteral("deleteSyncPoint")));
     ui.rbMaster->setChecked(true);
-    // The sync lamp says a start is armed.
+    // The sync lamp says a start is armed; a Start ends test mode, and its box says so.
+    ui.cbTest->setChecked(true);
+    EXPECT_TRUE(m.h.window().TestTimer->isActive());
     ui.syncLed->setValue(false);
     ASSERT_TRUE(operators.run(QStringLiteral("start")).done());
     EXPECT_TRUE(ui.syncLed->Value());
+    EXPECT_FALSE(ui.cbTest->isChecked());
+    EXPECT_FALSE(m.h.window().TestTimer->isActive());
     m.h.close();
     EXPECT_TRUE(m.h.settingsFile().contains("Item0=300"));
     EXPECT_TRUE(m.h.settingsFile().contains("cbRepeat_Checked=True"));
