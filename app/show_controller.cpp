@@ -14,6 +14,7 @@ ShowController::ShowController(TGraphPlayer& player, ShowHooks& hooks, Send send
     connect(timers_.start, &QTimer::timeout, this, [this] { StartTimerTimer(); });
     connect(timers_.play, &QTimer::timeout, this, [this] { PlayTimerTimer(); });
     connect(timers_.test, &QTimer::timeout, this, [this] { TestTimerTimer(); });
+    connect(timers_.clock, &QTimer::timeout, this, [this] { ClockTimerTimer(); });
 }
 
 ShowController::~ShowController() = default;

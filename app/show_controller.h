@@ -14,6 +14,7 @@
 
 class QTimer;
 class ShowHooks;
+struct SharedClockState;
 class TGraphPlayer;
 class Wording;
 
@@ -28,6 +29,8 @@ struct ShowTimers {
     QTimer* play = nullptr;
     // Test mode: a frame forward each tick.
     QTimer* test = nullptr;
+    // Watches the shared clock while there is one.
+    QTimer* clock = nullptr;
 };
 
 // The show's controller: holds the show as a plain model, acts on the operator's operations and
@@ -36,8 +39,8 @@ struct ShowTimers {
 //
 // Split over files by concern: show_controller.cpp (the model and the operator's settings),
 // show_controller_sequencing.cpp (segments, starts, seeking), show_controller_commands.cpp
-// (received commands and the Master's relay) and show_controller_clock.cpp (starts on the
-// shared clock and joins).
+// (received commands and the Master's relay), show_controller_clock.cpp (starts on the shared
+// clock and joins) and show_controller_shared_clock.cpp (the clock itself).
 class ShowController : public QObject, public SyncCommandTarget {
     Q_OBJECT
 
@@ -109,6 +112,14 @@ public:
     void PlayTimerTimer();
     void TestTimerTimer();
 
+    // The shared clock (show_controller_shared_clock.cpp): set up for the role and link (port 0:
+    // none), followed anew at the Master's address when the link reaches it, dropped and built
+    // again when it disagrees with the Master, and watched.
+    void openSharedClock(quint16 port, int driftPpm);
+    void sharedClockLinked(const QString& masterAddress);
+    void renewSharedClock(const QString& why);
+    void ClockTimerTimer();
+
 signals:
     void roleChanged(bool master);
     void linkChanged(bool lan);
@@ -123,6 +134,11 @@ signals:
     void positioned(std::int64_t frame);
     // A start was armed: it comes after the sync time.
     void startArmed();
+    // The shared clock was dropped, and why; a new one settled; the Master's clock could (an
+    // empty error) or could not be published on its port.
+    void clockRenewed(const QString& why);
+    void clockSettled();
+    void clockPublishing(const QString& error, quint16 port);
     // Sync points or an In point that do not fit the media, worded in each language; each text
     // once per Start.
     void mediaMismatch(const WordedText& worded);
@@ -177,6 +193,8 @@ private:
     void ReportMediaMismatch(const WordedText& worded);
 
     // The shared clock.
+    void watchPublishedClock(const SharedClockState& clock);
+    void watchFollowedClock(const SharedClockState& clock);
     bool StartOnSharedTime();
     void JoinAtWrap();
 

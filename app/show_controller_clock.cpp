@@ -97,8 +97,8 @@ void ShowController::commandStartAt(std::int64_t sharedTimeNs) {
         sharedTimeNs > clock.nowNs + MaxStartSkewNs) {
         qCWarning(lcSync) << "start at" << sharedTimeNs << "ns is" << ms(sharedTimeNs - clock.nowNs)
                           << "ms from now on the shared clock: starting at \"Play\"";
-        hooks_.RenewSharedClock(QStringLiteral("a start announced %1 s from its now")
-                                    .arg(ms(sharedTimeNs - clock.nowNs) / 1000, 0, 'f', 3));
+        renewSharedClock(QStringLiteral("a start announced %1 s from its now")
+                             .arg(ms(sharedTimeNs - clock.nowNs) / 1000, 0, 'f', 3));
         return;
     }
     model_.startedOnSharedTime = PlayFromPlace(sharedTimeNs);
@@ -156,7 +156,7 @@ void ShowController::TryJoin() {
         const double apartMs = ms(order.shownAtNs) - ms(clock.nowNs);
         qCWarning(lcSync) << "join: frame" << order.frameFromIn << "is shown" << apartMs
                           << "ms from now on the shared clock";
-        hooks_.RenewSharedClock(
+        renewSharedClock(
             QStringLiteral("a join announced %1 s from its now").arg(apartMs / 1000, 0, 'f', 3));
         return;
     }

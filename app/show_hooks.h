@@ -16,8 +16,6 @@ public:
     virtual void StatusRestarted() = 0;
     virtual void StatusJoined(std::int64_t segmentStartInFile, std::int64_t startsInMs) = 0;
     virtual void PreflightCheck() = 0;
-    // The shared clock disagrees with the Master: it is dropped and built again.
-    virtual void RenewSharedClock(const QString& why) = 0;
     // False when the language file was damaged and the program is ending.
     virtual bool SetLanguage(int index) = 0;
     // A message box by language keys; returns the button.

@@ -13,6 +13,23 @@
 // seek).
 enum class MediaPlace { SegmentStart, InSegment, Anywhere };
 
+// What the shared clock's watch knows, so that its log says each state once.
+struct SharedClockWatch {
+    // The setup in use (role, Master, port, drift), to set up anew only what changed.
+    QString setupKey;
+    quint16 port = 0;
+    int driftPpm = 0;
+    // Slave: the Master's address as the link found it; the clock is asked there.
+    QString masterAddress;
+    bool settledLogged = false;
+    bool unreachableLogged = false;
+    std::int64_t followedSinceMs = 0;
+    std::int64_t stateLoggedMs = 0;
+    int stepsSeen = 0;
+    // Publishing: the failure said last; none before the first word on it.
+    std::optional<QString> publishError;
+};
+
 // The show as one instance holds it: what the operator set (role, link, the Sync points, the
 // In point, Loop, full screen, test mode, the sync time) and where the show stands.
 struct ShowModel {
@@ -46,4 +63,5 @@ struct ShowModel {
     // Slave: a join that waits for media and clock or found its segment over; the loop's wrap
     // lets it in, as no cue and no "Play" follow a wrap that plays on.
     bool joinWaiting = false;
+    SharedClockWatch clock;
 };

@@ -39,7 +39,6 @@ class TfSplash;
 class TktLanguage;
 class TktProps;
 class TktSpinEdit;
-struct SharedClockState;
 class TSharedClockProps;
 
 namespace Ui {
@@ -183,8 +182,6 @@ public:
     void SharedClockLinked();
     // Slave: the shared clock disagrees with the Master; it is dropped and built again.
     void RenewSharedClock(const QString& why);
-    void WatchPublishedClock(const SharedClockState& clock);
-    void WatchFollowedClock(const SharedClockState& clock);
     // A Slave that connects while the show plays is told where it stands.
     void JoinSlave(TSimpleTCPClient* slave);
 
@@ -281,6 +278,8 @@ private:
     void createShow();
     void followControls();
     void renderShow();
+    // The shared clock's state in the link status boxes.
+    void ShowClockStatus();
     void RegisterOperations();
     friend class FrameLockShowHooks;
 
@@ -355,17 +354,6 @@ private:
     bool ChoosingMediaFile = false;
     // The box that says a media file is tried again, while it is up; -1: none.
     int MediaNotice = -1;
-    // What the clock's log said last, so that it says each state once.
-    bool ClockSettledLogged = false;
-    bool ClockUnreachableLogged = false;
-    qint64 ClockFollowedSinceMs = 0;
-    qint64 ClockStateLoggedMs = 0;
-    QString ClockSetupKey;
-    // Slave: the Master's address as the link found it; the clock is asked there.
-    QString ClockMasterAddress;
-    int ClockStepsSeen = 0;
-    // Publishing: the failure said last; none before the first word on it.
-    std::optional<QString> ClockPublishError;
     // The key event the window's key handlers saw last, to tell its offers to parents apart.
     struct {
         const QKeyEvent* event = nullptr;

@@ -1,7 +1,6 @@
-// The shared clock of a LAN show: the Master publishes the clock its pipelines run on, the
-// Slaves follow it; starts are announced on that clock's time, and a Slave that connects while
-// the show plays is told where the show stands and comes in on the running frame.
-#include "app/monotonic_time.h"
+// The window's part in the shared clock: the clock's settings and the link's peer for the show's
+// controller, the clock's state in the link status boxes, and the show's place for a Slave that
+// connects while the show plays.
 #include "app/window/frame_lock.h"
 
 #include "app/app_log.h"
@@ -17,21 +16,10 @@
 #include <sys/socket.h>
 
 #include <QTimer>
-#include <algorithm>
-#include <chrono>
-#include <utility>
 
 namespace {
 
-constexpr std::int64_t NsPerMs = 1'000'000;
 constexpr int ClockPollMs = 250;
-// A clock that has not answered by then is taken as unreachable, said once.
-constexpr qint64 ClockUnreachableMs = 10'000;
-constexpr qint64 ClockStateEveryMs = 60'000;
-
-double ms(std::int64_t ns) {
-    return static_cast<double>(ns) / static_cast<double>(NsPerMs);
-}
 
 }  // namespace
 
@@ -44,53 +32,10 @@ void TfFrameLock::createSharedClock() {
     PlayTimer = new QTimer(this);
     PlayTimer->setObjectName(QStringLiteral("PlayTimer"));
     PlayTimer->setSingleShot(true);
-    connect(ClockTimer, &QTimer::timeout, this, [this] { ClockTimerTimer(); });
 }
 
 void TfFrameLock::OpenSharedClock() {
-    ClockSetup setup;
-    setup.driftPpm = SharedClock->DriftPpm();
-    const quint16 port = SharedClock->Port();
-    if (IsLan() && port != 0) {
-        setup.port = port;
-        setup.role = IsMaster() ? ClockSetup::Role::Publish : ClockSetup::Role::Follow;
-        // The address the link's own lookup found: a name looked up here would block the
-        // window, and one that did not resolve would leave the clock without a Master for good.
-        setup.masterHost = IsMaster() ? QString() : ClockMasterAddress;
-    }
-    const QString key = QString::number(static_cast<int>(setup.role)) + QLatin1Char(' ') +
-                        setup.masterHost + QLatin1Char(':') + QString::number(setup.port) +
-                        QLatin1Char(' ') + QString::number(setup.driftPpm);
-    if (key == ClockSetupKey) {
-        return;
-    }
-    ClockSetupKey = key;
-    player_->UseClock(setup);
-    ClockSettledLogged = false;
-    ClockUnreachableLogged = false;
-    ClockStepsSeen = player_->SharedClock().steps;
-    ClockPublishError.reset();
-    ClockStateLoggedMs = ClockFollowedSinceMs = monotonicMs();
-    switch (setup.role) {
-        case ClockSetup::Role::Publish:
-            WatchPublishedClock(player_->SharedClock());
-            ClockTimer->start();
-            break;
-        case ClockSetup::Role::Follow:
-            if (setup.masterHost.isEmpty()) {
-                qCInfo(lcSync) << "shared clock: waiting for the link to the Master";
-            } else {
-                qCInfo(lcSync).noquote()
-                    << "shared clock: following" << setup.masterHost << "UDP port" << setup.port
-                    << "; own clock until it settles";
-            }
-            ClockTimer->start();
-            break;
-        case ClockSetup::Role::Own:
-            qCInfo(lcSync) << "no shared clock: every start at \"Play\"";
-            ClockTimer->stop();
-            break;
-    }
+    show_->openSharedClock(SharedClock->Port(), SharedClock->DriftPpm());
 }
 
 void TfFrameLock::SharedClockLinked() {
@@ -104,92 +49,38 @@ void TfFrameLock::SharedClockLinked() {
         ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text) == nullptr) {
         return;
     }
-    const QString address = QString::fromLatin1(text);
-    const bool sameMaster = address == ClockMasterAddress;
-    ClockMasterAddress = address;
-    if (!sameMaster) {
-        OpenSharedClock();
-        return;
-    }
-    // The same address may be another machine or a restarted Master whose clock starts
-    // elsewhere: what the old clock learnt no longer holds.
-    if (SharedClock->Port() != 0) {
-        RenewSharedClock(QStringLiteral("the Master connected again"));
-    }
+    show_->sharedClockLinked(QString::fromLatin1(text));
 }
 
 void TfFrameLock::RenewSharedClock(const QString& why) {
-    player_->RenewClock();
-    ClockSettledLogged = false;
-    ClockUnreachableLogged = false;
-    ClockFollowedSinceMs = monotonicMs();
-    qCWarning(lcSync).noquote() << "shared clock dropped (" + why +
-                                       "): playing on its own clock until a new one settles";
-    ShowStatus(ui->eClientStatus, QStringLiteral("TxT_ClockRenewed"), QLatin1Char(' ') + why);
-}
-
-void TfFrameLock::WatchPublishedClock(const SharedClockState& clock) {
-    const quint16 port = SharedClock->Port();
-    const bool serverReadyShown =
-        linkStatus_.value(ui->eServerStatus).key == QStringLiteral("TxT_ServerOK");
-    // "Ready" while the clock is not published would be a false claim; a link failure the box
-    // shows says more and stays.
-    if (!clock.publishError.isEmpty() && serverReadyShown) {
-        ShowStatus(ui->eServerStatus, QStringLiteral("TxT_ClockCannotPublish"),
-                   QStringLiteral(" UDP %1 (%2)").arg(port).arg(clock.publishError));
-    }
-    if (clock.publishError == ClockPublishError) {
-        return;
-    }
-    if (clock.publishError.isEmpty()) {
-        qCInfo(lcSync) << "shared clock published on UDP port" << port;
-        if (linkStatus_.value(ui->eServerStatus).key == QStringLiteral("TxT_ClockCannotPublish")) {
-            ShowStatus(ui->eServerStatus, QStringLiteral("TxT_ServerOK"));
-        }
-    } else {
-        qCWarning(lcSync).noquote() << "shared clock cannot be published on UDP port" << port
-                                    << "(" + clock.publishError + "): trying again";
-    }
-    ClockPublishError = clock.publishError;
+    show_->renewSharedClock(why);
 }
 
 void TfFrameLock::ClockTimerTimer() {
-    const SharedClockState clock = player_->SharedClock();
-    if (IsMaster()) {
-        WatchPublishedClock(clock);
-        return;
-    }
-    WatchFollowedClock(clock);
-    show_->TryJoin();
+    show_->ClockTimerTimer();
 }
 
-void TfFrameLock::WatchFollowedClock(const SharedClockState& clock) {
-    const qint64 now = monotonicMs();
-    if (clock.steps != ClockStepsSeen) {
-        ClockStepsSeen = clock.steps;
-        RenewSharedClock(QStringLiteral("the Master's clock stepped by %1 s")
-                             .arg(static_cast<double>(clock.lastStepNs) / 1e9, 0, 'f', 3));
-        return;
-    }
-    if (clock.settled && !ClockSettledLogged) {
-        ClockSettledLogged = true;
-        ClockStateLoggedMs = now;
-        qCInfo(lcSync) << "shared clock settled after" << now - ClockFollowedSinceMs << "ms: offset"
-                       << ms(clock.offsetNs) << "ms, round trip" << ms(clock.roundTripNs)
-                       << "ms; the pipelines run on it from their next start";
+void TfFrameLock::ShowClockStatus() {
+    connect(show_, &ShowController::clockRenewed, this, [this](const QString& why) {
+        ShowStatus(ui->eClientStatus, QStringLiteral("TxT_ClockRenewed"), QLatin1Char(' ') + why);
+    });
+    connect(show_, &ShowController::clockSettled, this, [this] {
         if (linkStatus_.value(ui->eClientStatus).key == QStringLiteral("TxT_ClockRenewed")) {
             ShowStatus(ui->eClientStatus, QStringLiteral("TxT_ClientStatusConnect"));
         }
-    } else if (!clock.settled && !ClockUnreachableLogged &&
-               now - ClockFollowedSinceMs >= ClockUnreachableMs) {
-        ClockUnreachableLogged = true;
-        qCWarning(lcSync) << "shared clock not reached in" << ClockUnreachableMs / 1000
-                          << "s (UDP blocked?): playing on its own clock, starting at \"Play\"";
-    } else if (clock.settled && now - ClockStateLoggedMs >= ClockStateEveryMs) {
-        ClockStateLoggedMs = now;
-        qCInfo(lcSync) << "shared clock: settled, offset" << ms(clock.offsetNs) << "ms, round trip"
-                       << ms(clock.roundTripNs) << "ms";
-    }
+    });
+    connect(show_, &ShowController::clockPublishing, this,
+            [this](const QString& error, quint16 port) {
+                const QString shown = linkStatus_.value(ui->eServerStatus).key;
+                // "Ready" while the clock is not published would be a false claim; a link
+                // failure the box shows says more and stays.
+                if (!error.isEmpty() && shown == QStringLiteral("TxT_ServerOK")) {
+                    ShowStatus(ui->eServerStatus, QStringLiteral("TxT_ClockCannotPublish"),
+                               QStringLiteral(" UDP %1 (%2)").arg(port).arg(error));
+                } else if (error.isEmpty() && shown == QStringLiteral("TxT_ClockCannotPublish")) {
+                    ShowStatus(ui->eServerStatus, QStringLiteral("TxT_ServerOK"));
+                }
+            });
 }
 
 void TfFrameLock::PlayTimerTimer() {

@@ -27,7 +27,6 @@ public:
         w_.StatusJoined(segmentStartInFile, startsInMs);
     }
     void PreflightCheck() override { w_.PreflightCheck(); }
-    void RenewSharedClock(const QString& why) override { w_.RenewSharedClock(why); }
     bool SetLanguage(int index) override {
         // Pressed without its click handler, so nothing is sent on from there.
         (index == 0 ? w_.ui->sbUSA : w_.ui->sbGerman)->setChecked(true);
@@ -50,9 +49,10 @@ void TfFrameLock::createShow() {
     showHooks_ = std::make_unique<FrameLockShowHooks>(*this);
     show_ = new ShowController(
         *player_, *showHooks_, [this](const QByteArray& command) { SendCommand(command); },
-        ShowTimers{StartTimer, PlayTimer, TestTimer}, this);
+        ShowTimers{StartTimer, PlayTimer, TestTimer, ClockTimer}, this);
     show_->setObjectName(QStringLiteral("Show"));
     renderShow();
+    ShowClockStatus();
     followControls();
     connect(player_.get(), &TGraphPlayer::graphBuilt, show_, &ShowController::rewindLocal);
     connect(player_.get(), &TGraphPlayer::aboutToPlay, show_, &ShowController::fullScreenOnPlay);

@@ -16,7 +16,7 @@ ShowRig::ShowRig(const Settings& settings) {
     show = std::make_unique<ShowController>(
         *player, hooks,
         [this](const QByteArray& command) { sent_ << QString::fromLatin1(command); },
-        ShowTimers{&startTimer, &playTimer, &testTimer});
+        ShowTimers{&startTimer, &playTimer, &testTimer, &clockTimer});
     QObject::connect(show.get(), &ShowController::startArmed, this, [this] { ++startsArmed; });
     QObject::connect(player.get(), &TGraphPlayer::graphBuilt, show.get(),
                      &ShowController::rewindLocal);

@@ -19,7 +19,6 @@ public:
     void StatusRestarted() override { calls << "restarted"; }
     void StatusJoined(std::int64_t, std::int64_t) override { calls << "joined"; }
     void PreflightCheck() override { calls << "preflight"; }
-    void RenewSharedClock(const QString&) override { calls << "renewClock"; }
     bool SetLanguage(int index) override {
         calls << QStringLiteral("language %1").arg(index);
         return true;
@@ -66,6 +65,7 @@ public:
     QTimer startTimer;
     QTimer playTimer;
     QTimer testTimer;
+    QTimer clockTimer;
     RecordingShowHooks hooks;
     std::unique_ptr<ShowController> show;
     int startsArmed = 0;
