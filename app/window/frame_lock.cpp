@@ -81,6 +81,11 @@ TfFrameLock::~TfFrameLock() {
     // The settings are written while every component still exists.
     FormStorage->FormDestroy();
     qApp->removeEventFilter(this);
+    // The controls die after the window's own parts: what they say then is for nobody.
+    for (QObject* control :
+         std::initializer_list<QObject*>{ui->lbCut->model(), ui->lbCut, ui->eIn}) {
+        disconnect(control, nullptr, this, nullptr);
+    }
 }
 
 void TfFrameLock::createComponents() {
