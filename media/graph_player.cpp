@@ -2,7 +2,6 @@
 
 #include "media/frame_time.h"
 #include "media/media_log.h"
-#include "widgets/dialog_service.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -12,13 +11,6 @@
 #include <utility>
 
 namespace {
-
-template <typename F, typename... Args>
-void callIfAssigned(const F& function, Args&&... args) {
-    if (function) {
-        function(std::forward<Args>(args)...);
-    }
-}
 
 // What tells that a file changed (restored, copied anew): its size and its times; nothing for a
 // file that is not there.
@@ -37,11 +29,11 @@ constexpr int kCutShortCheckMs = 3000;
 
 }  // namespace
 
-TGraphPlayer::TGraphPlayer(std::unique_ptr<MediaService> service, GraphPlayerOwner owner)
-    : service_(std::move(service)), owner_(std::move(owner)) {
+TGraphPlayer::TGraphPlayer(std::unique_ptr<MediaService> service, WindowHandle owner,
+                           QObject* parent)
+    : QObject(parent), service_(std::move(service)), owner_(owner) {
     cutShortCheck_.setInterval(kCutShortCheckMs);
-    QObject::connect(&cutShortCheck_, &QTimer::timeout, &cutShortCheck_,
-                     [this] { CutShortCheckTimer(); });
+    connect(&cutShortCheck_, &QTimer::timeout, this, [this] { CutShortCheckTimer(); });
 }
 
 TGraphPlayer::~TGraphPlayer() {
@@ -79,13 +71,12 @@ void TGraphPlayer::OpenMedia() {
     }
     const QScopedValueRollback guard(opening_, true);
     if (openGraph()) {
-        callIfAssigned(owner_.rewindLocal);
+        emit graphBuilt();
     }
 }
 
 bool TGraphPlayer::openGraph() {
-    const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
-    if (fileName.isEmpty() || mediaOpen_) {
+    if (fileName_.isEmpty() || mediaOpen_) {
         return false;
     }
     acquire(MediaRef::GraphBuilder);
@@ -109,28 +100,26 @@ bool TGraphPlayer::openGraph() {
 bool TGraphPlayer::RenderMediaFile() {
     // The name goes to the service whole: paths on this platform are often longer than the
     // hundred characters an older buffer allowed, and the service reports names it cannot open.
-    const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
+    const QString fileName = fileName_;
     if (!service_->renderFile(fileName)) {
         qCInfo(lcMedia).noquote() << "open failed" << fileName;
-        // The box is modal and runs the event loop: a Play arriving meanwhile must find the
-        // file box empty already.
-        callIfAssigned(owner_.clearFileBox);
-        callIfAssigned(owner_.showMessageByKey, QStringLiteral("ErrMsg_OpenFile"),
-                       QStringLiteral("ErrTitel_SetOpenFile"), MessageBoxFlags::IconError);
+        // Whoever is told may show a modal box, which runs the event loop: a Play arriving
+        // meanwhile must find no file to try.
+        fileName_.clear();
+        emit openFailed(fileName);
         return false;
     }
 
-    hasVideoWindow_ = service_->putCaption(
-        VideoCaption + (owner_.captionSuffix ? owner_.captionSuffix() : QString()));
+    hasVideoWindow_ = service_->putCaption(VideoCaption + captionSuffix_);
     if (hasVideoWindow_) {
         // Directly left of the owner, one pixel below its top; the service keeps its size.
         const int width = service_->width();
-        service_->putLeft((owner_.left ? owner_.left() : 0) - width);
-        service_->putTop((owner_.top ? owner_.top() : 0) + 1);
+        service_->putLeft(ownerPlace_.x() - width);
+        service_->putTop(ownerPlace_.y() + 1);
         savedMessageDrain_ = service_->messageDrain();
     }
 
-    service_->setNotifyWindow(owner_.window, GraphNotifyEvent, 0);
+    service_->setNotifyWindow(owner_, GraphNotifyEvent, 0);
 
     frameUnit_ = service_->setTimeFormatFrame() ? FrameUnitFrames : FrameUnitHundredNs;
 
@@ -160,7 +149,7 @@ void TGraphPlayer::PlayMedia() {
         OpenMedia();
     }
     if (mediaOpen_) {
-        callIfAssigned(owner_.fullScreenOnPlay);
+        emit aboutToPlay();
         noteRunStart();
         service_->run();
         running_ = true;
@@ -174,7 +163,7 @@ bool TGraphPlayer::PlayMediaAt(std::int64_t sharedTimeNs) {
     if (!mediaOpen_) {
         return false;
     }
-    callIfAssigned(owner_.fullScreenOnPlay);
+    emit aboutToPlay();
     noteRunStart();
     const bool timed = service_->runAt(sharedTimeNs);
     if (!timed) {
@@ -248,11 +237,10 @@ std::int64_t TGraphPlayer::StartFrame() {
 }
 
 void TGraphPlayer::SetControlWindowVisible(bool visible) {
-    callIfAssigned(owner_.setVisible, visible);
-    callIfAssigned(owner_.setStatusTimerEnabled, visible);
+    emit controlWindowWanted(visible);
     if (mediaOpen_) {
         // While the owner is hidden, keys and double clicks in the video window reach it.
-        service_->putMessageDrain(visible ? savedMessageDrain_ : owner_.window);
+        service_->putMessageDrain(visible ? savedMessageDrain_ : owner_);
     }
 }
 
@@ -276,7 +264,7 @@ void TGraphPlayer::HandleMediaEvent() {
             case EC_COMPLETE:
                 rangeEnded_ = true;
                 // The graph keeps running: a range set now at the old stop plays at once.
-                callIfAssigned(owner_.segmentComplete);
+                emit rangeComplete();
                 break;
             case EC_USERABORT:
                 // Closing the full-screen video window must not leave the operator with no
@@ -305,18 +293,17 @@ void TGraphPlayer::HandleMediaEvent() {
 }
 
 void TGraphPlayer::recoverFromError() {
-    const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
     qCWarning(lcMedia).noquote() << "the media failed while" << (running_ ? "playing" : "cued")
-                                 << "and is opened again:" << fileName;
+                                 << "and is opened again:" << fileName_;
     const std::int64_t framesBefore =
-        std::max(durationFrames_, cutShort_ && cutShort_->name == fileName ? cutShort_->wholeFrames
-                                                                           : std::int64_t{0});
+        std::max(durationFrames_, cutShort_ && cutShort_->name == fileName_ ? cutShort_->wholeFrames
+                                                                            : std::int64_t{0});
     reopen(true);
     watchIfCutShort(framesBefore);
 }
 
 void TGraphPlayer::watchIfCutShort(std::int64_t framesBefore) {
-    const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
+    const QString& fileName = fileName_;
     if (!mediaOpen_ || durationFrames_ >= framesBefore) {
         cutShort_.reset();
         cutShortCheck_.stop();
@@ -330,7 +317,7 @@ void TGraphPlayer::watchIfCutShort(std::int64_t framesBefore) {
 }
 
 void TGraphPlayer::CutShortCheckTimer() {
-    const QString fileName = owner_.fileBoxText ? owner_.fileBoxText() : QString();
+    const QString& fileName = fileName_;
     if (!cutShort_ || !mediaOpen_ || fileName != cutShort_->name) {
         cutShort_.reset();
         cutShortCheck_.stop();
@@ -379,7 +366,7 @@ void TGraphPlayer::reopen(bool completeRunningRange) {
     // runs as well when the controller sets one and neither pauses nor stops it.
     running_ = mediaOpen_;
     const std::uint64_t positionsBefore = positionsSet_;
-    callIfAssigned(owner_.segmentComplete);
+    emit rangeComplete();
     if (mediaOpen_ && running_ && positionsSet_ != positionsBefore) {
         service_->run();
     }

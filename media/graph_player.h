@@ -2,54 +2,43 @@
 
 #include "media/media_service.h"
 
+#include <QObject>
+#include <QPoint>
 #include <QString>
 #include <QTimer>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
 
-// What the player is given by the window that owns it. Every call happens on the
-// user-interface thread. An unassigned function is skipped.
-struct GraphPlayerOwner {
-    // The file box: read on open, cleared after a failed render.
-    std::function<QString()> fileBoxText;
-    std::function<void()> clearFileBox;
-    // Receives the media notification; becomes the video window's message drain while the
-    // owner is hidden.
-    WindowHandle window = nullptr;
-    // Screen position of the owner, in pixels.
-    std::function<int()> left;
-    std::function<int()> top;
-    std::function<void(bool)> setVisible;
-    std::function<void(bool)> setStatusTimerEnabled;
-    // Message box by language keys; returns the button code.
-    std::function<int(const QString& messageKey, const QString& titleKey, int flags)>
-        showMessageByKey;
-    // The controller's operations, called after an open attempt, just before a run and on
-    // completion of a range.
-    std::function<void()> rewindLocal;
-    std::function<void()> fullScreenOnPlay;
-    std::function<void()> segmentComplete;
-    // Appended to the video window's caption: the instance's name among several.
-    std::function<QString()> captionSuffix;
-};
+// Plays one media file through a MediaService, counting positions in frames. What happens to the
+// media is told by signals, each once, on the user-interface thread where all operations run;
+// the player asks its owner for nothing. The media service's operations stay inside.
+class TGraphPlayer : public QObject {
+    Q_OBJECT
 
-// Plays one media file through a MediaService, counting positions in frames.
-// Lives as long as its owner window; all operations run on the user-interface thread.
-class TGraphPlayer {
 public:
     static constexpr std::int32_t FrameUnitFrames = 1;
     // 100-ns units per frame when the media cannot count frames: 25 frames a second.
     static constexpr std::int32_t FrameUnitHundredNs = 400000;
 
-    TGraphPlayer(std::unique_ptr<MediaService> service, GraphPlayerOwner owner);
+    // The owner receives the media notification (it hands it to HandleMediaEvent) and becomes
+    // the video window's message drain while it is hidden.
+    TGraphPlayer(std::unique_ptr<MediaService> service, WindowHandle owner,
+                 QObject* parent = nullptr);
     // Closes the media and gives up every reference still held (also after a failed render).
-    ~TGraphPlayer();
+    ~TGraphPlayer() override;
     TGraphPlayer(const TGraphPlayer&) = delete;
     TGraphPlayer& operator=(const TGraphPlayer&) = delete;
+
+    // The file the next open plays; a failed open forgets it.
+    void setFileName(const QString& fileName) { fileName_ = fileName; }
+    const QString& FileName() const { return fileName_; }
+    // Appended to the video window's caption: the instance's name among several.
+    void setCaptionSuffix(const QString& suffix) { captionSuffix_ = suffix; }
+    // The owner's place on the screen: the video window opens directly left of it.
+    void setOwnerPlace(QPoint place) { ownerPlace_ = place; }
 
     void OpenMedia();
     void CloseMedia();
@@ -109,6 +98,18 @@ public:
 
     static inline const QString VideoCaption = QStringLiteral("frameLock PRO Video");
 
+signals:
+    // An open made a graph (its file may still have failed): the show cues its start.
+    void graphBuilt();
+    // The file could not be opened; it is forgotten, so that a Play does not try it again.
+    void openFailed(const QString& fileName);
+    // A run is about to begin.
+    void aboutToPlay();
+    // The range set last has played to its stop (or failed while playing).
+    void rangeComplete();
+    // The owner is to be shown (full screen left or lost) or hidden (full screen taken).
+    void controlWindowWanted(bool visible);
+
 private:
     // Steps of OpenMedia up to the render; true when a graph was created.
     bool openGraph();
@@ -131,7 +132,10 @@ private:
     void release(MediaRef ref);
 
     std::unique_ptr<MediaService> service_;
-    GraphPlayerOwner owner_;
+    WindowHandle owner_ = nullptr;
+    QString fileName_;
+    QString captionSuffix_;
+    QPoint ownerPlace_;
     std::array<bool, 5> held_{};
 
     bool mediaOpen_ = false;

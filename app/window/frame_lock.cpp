@@ -1,6 +1,8 @@
 #include "app/window/frame_lock.h"
 
 #include "app/kt_props.h"
+#include "app/show_controller.h"
+#include "app/show_hooks.h"
 #include "app/status_words.h"
 #include "media/graph_player.h"
 #include "media/media_log.h"
@@ -67,6 +69,7 @@ TfFrameLock::TfFrameLock(FrameLockServices services, QWidget* parent)
     DesignWidth = width();
     createComponents();
     createPlayer();
+    createShow();
     connectHandlers();
     RegisterOperations();
     FormCreate();
@@ -76,6 +79,11 @@ TfFrameLock::~TfFrameLock() {
     // The settings are written while every component still exists.
     FormStorage->FormDestroy();
     qApp->removeEventFilter(this);
+    // The controls die after the window's own parts: what they say then is for nobody.
+    for (QObject* control :
+         std::initializer_list<QObject*>{ui->lbCut->model(), ui->lbCut, ui->eIn}) {
+        disconnect(control, nullptr, this, nullptr);
+    }
 }
 
 void TfFrameLock::createComponents() {
@@ -132,32 +140,26 @@ void TfFrameLock::createComponents() {
 }
 
 void TfFrameLock::createPlayer() {
-    GraphPlayerOwner owner;
-    owner.fileBoxText = [this] { return ui->eFilename->text(); };
-    owner.clearFileBox = [this] { MediaFileFailed(); };
-    owner.window = this;
-    owner.left = [this] { return frameGeometry().x(); };
-    owner.top = [this] { return frameGeometry().y(); };
-    owner.setVisible = [this](bool visible) { setVisible(visible); };
-    owner.setStatusTimerEnabled = [this](bool on) {
-        if (on) {
+    player_ = std::make_unique<TGraphPlayer>(services_.makeMediaService(), this);
+    // The file box is the player's file.
+    player_->setFileName(ui->eFilename->text());
+    connect(ui->eFilename, &QLineEdit::textChanged, player_.get(), &TGraphPlayer::setFileName);
+    connect(player_.get(), &TGraphPlayer::openFailed, this, [this](const QString& fileName) {
+        MediaFileFailed(fileName);
+        // Told to the Master in English, as its event log keeps it.
+        StatusNoteError(StatusWords{}.mediaFailed + QLatin1Char(' ') +
+                        QFileInfo(FailedMediaFile).fileName());
+        ShowMediaMessage(QStringLiteral("ErrMsg_OpenFile"), QStringLiteral("ErrTitel_SetOpenFile"),
+                         MessageBoxFlags::IconError);
+    });
+    connect(player_.get(), &TGraphPlayer::controlWindowWanted, this, [this](bool visible) {
+        setVisible(visible);
+        if (visible) {
             StatusTimer->start();
         } else {
             StatusTimer->stop();
         }
-    };
-    owner.showMessageByKey = [this](const QString& message, const QString& title, int flags) {
-        // The player reports nothing but a file that cannot be opened. Told to the Master in
-        // English, as its event log keeps it.
-        StatusNoteError(StatusWords{}.mediaFailed + QLatin1Char(' ') +
-                        QFileInfo(FailedMediaFile).fileName());
-        return ShowMediaMessage(message, title, flags);
-    };
-    owner.rewindLocal = [this] { RewindLocal(); };
-    owner.fullScreenOnPlay = [this] { FullScreenOnPlay(); };
-    owner.segmentComplete = [this] { SegmentComplete(); };
-    owner.captionSuffix = [this] { return TitleSuffixText(); };
-    player_ = std::make_unique<TGraphPlayer>(services_.makeMediaService(), std::move(owner));
+    });
 }
 
 void TfFrameLock::FormCreate() {
@@ -214,17 +216,21 @@ TfSplash* TfFrameLock::splash() const {
 }
 
 bool TfFrameLock::IsMaster() const {
-    return ui->rbMaster->isChecked();
+    return show_->isMaster();
 }
 
 bool TfFrameLock::IsLan() const {
-    return ui->rbLan->isChecked();
+    return show_->isLan();
 }
 
 bool TfFrameLock::event(QEvent* event) {
     if (event->type() == GraphNotifyEvent) {
         player_->HandleMediaEvent();
         return true;
+    }
+    if (event->type() == QEvent::Move || event->type() == QEvent::Show) {
+        // The video window opens beside the window's frame.
+        player_->setOwnerPlace(frameGeometry().topLeft());
     }
     return QWidget::event(event);
 }
@@ -243,12 +249,14 @@ void TfFrameLock::FormShow() {
         decodeWindows1252(readProfileFile(services_.programDir + QStringLiteral("frameLock.ini"))
                               .readString("Window", "TitleSuffix", QByteArray())
                               .trimmed());
+    player_->setCaptionSuffix(TitleSuffixText());
     if (!SetLanguage(ui->sbUSA->isChecked() ? 0 : 1)) {
         // The program is ending: nothing is opened.
         FormStorage->setActive(false);
         return;
     }
     ui->tbSync->setValue(StartTimer->interval());
+    show_->setSyncTime(StartTimer->interval());
     ui->lMasterIP->setText(Server->LocalIP());
     Server->setListen(false);
     Client->setConnected(false);
@@ -333,8 +341,8 @@ void TfFrameLock::SetFileBoxQuietly(const QString& text) {
     ui->eFilename->setText(text);
 }
 
-void TfFrameLock::MediaFileFailed() {
-    FailedMediaFile = ui->eFilename->text();
+void TfFrameLock::MediaFileFailed(const QString& fileName) {
+    FailedMediaFile = fileName;
     FailedMediaStamp = fileStamp(FailedMediaFile);
     // Whenever it fails, at start-up or while the show runs (a file being copied anew, a drive
     // that went away for a moment), the show's file is looked for again until it opens.
@@ -431,10 +439,8 @@ void TfFrameLock::MediaRetryTimerTimer() {
 }
 
 void TfFrameLock::StopStartTimers() {
-    StartTimer->stop();
-    PlayTimer->stop();
     OpenTimer->stop();
-    StopTestMode();
+    show_->stopStartTimers();
 }
 
 void TfFrameLock::CountdownTimerTimer() {
@@ -460,9 +466,5 @@ void TfFrameLock::OpenTimerTimer() {
         QGuiApplication::restoreOverrideCursor();
     }
     OpenTimer->stop();
-    StopTestMode();
-    SendSyncList();
-    SendStartPlace();
-    FullScreenOnPlay();
-    ArmStart();
+    show_->autoStart();
 }

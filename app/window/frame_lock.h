@@ -4,7 +4,6 @@
 #include "app/lan_master_link.h"
 #include "app/lan_slave_link.h"
 #include "app/operator_table.h"
-#include "app/rejected_commands.h"
 #include "app/segment_math.h"
 #include "app/serial_chain_link.h"
 #include "app/sync_command.h"
@@ -29,6 +28,8 @@ class QLineEdit;
 class StatusDesk;
 class SlaveStatusDesk;
 class QTimer;
+class ShowController;
+class ShowHooks;
 class ShowStatusModel;
 struct ScreenStatus;
 class TStatusBox;
@@ -43,7 +44,6 @@ class TfSplash;
 class TktLanguage;
 class TktProps;
 class TktSpinEdit;
-struct SharedClockState;
 class TSharedClockProps;
 class TRemoteProps;
 class RemoteLayer;
@@ -67,14 +67,16 @@ struct FrameLockServices {
     std::function<void(int exitCode)> endProgram;
 };
 
-// The program's one main window and its controller: role and link, the Sync command protocol,
-// the Sync points and the sequencing of playback, and the operator's controls. Role and link are
-// nothing but the radio buttons, read whenever an operation runs.
+// The program's one main window: the operator's controls, the links and the status, around the
+// show's controller (ShowController), which holds the show. The controls are the settings'
+// view of the controller's model: a change of either is carried to the other
+// (frame_lock_show.cpp), and each handler is a call into the controller.
 //
-// The class is split over files by concern: frame_lock.cpp (state, start-up, shut-down),
-// frame_lock_links.cpp, frame_lock_protocol.cpp, frame_lock_sequencing.cpp and
-// frame_lock_controls.cpp. Everything runs on the user-interface thread.
-class TfFrameLock : public QWidget, private SyncCommandTarget {
+// The class is split over files by concern: frame_lock.cpp (start-up, shut-down),
+// frame_lock_links.cpp, frame_lock_protocol.cpp, frame_lock_sequencing.cpp,
+// frame_lock_controls.cpp, frame_lock_show.cpp and frame_lock_operations.cpp. Everything runs on
+// the user-interface thread.
+class TfFrameLock : public QWidget {
     Q_OBJECT
 
 public:
@@ -88,6 +90,8 @@ public:
     // The show as this instance sees it, for everything that renders it.
     ShowStatusModel& statusModel() const { return *statusModel_; }
     TGraphPlayer& player() const { return *player_; }
+    // The show: its model, the operator's operations and the received commands.
+    ShowController& controller() const { return *show_; }
     bool splashShowing() const { return SplashShowing; }
     TfSplash* splash() const;
 
@@ -160,27 +164,7 @@ public:
     void DispatchCommand(const QByteArray& command);
 
     // Sync points and sequencing.
-    void SelectSegment();
-    // Tells the player which range the show cues next, so that it can stand ready.
-    void HintNextSegment();
-    void ResetToFirstSegment();
-    void RewindLocal();
-    void CueSegment(std::int32_t n, bool autoStart);
-    void SegmentComplete();
-    void EndOfList();
-    void ArmStart();
     void StartTimerTimer();
-    void SendSyncList();
-    // Where the Master stands, for the Slaves before a Start: its segment, and its place when
-    // that is not the segment's start.
-    void SendStartPlace();
-    // The commands that take a Slave there, as SendStartPlace sends them; reads the Master's
-    // place, so its media must hold still.
-    QList<QByteArray> StartPlaceCommands();
-    void SendPosition(std::int64_t frame);
-    void GoToFrame(std::int64_t frame);
-    void StepFrames(std::int64_t count);
-    void StopTestMode();
     void bPlayClick();
     void bStopClick();
     void bRewindClick();
@@ -208,16 +192,9 @@ public:
     void SharedClockLinked();
     // Slave: the shared clock disagrees with the Master; it is dropped and built again.
     void RenewSharedClock(const QString& why);
-    void WatchPublishedClock(const SharedClockState& clock);
-    void WatchFollowedClock(const SharedClockState& clock);
-    // On a LAN Master on the shared clock: announces the start, starts itself on that time and
-    // sends "Play" when it comes. False (nothing done) otherwise.
-    bool StartOnSharedTime();
     // A Slave that connects while the show plays is told where it stands.
     void JoinSlave(TSimpleTCPClient* slave);
 
-    // The operations by name (frame_lock_operations.cpp).
-    void RegisterOperations();
     // The dashboard, API and OSC of a LAN Master (frame_lock_remote.cpp): opened or closed
     // as the role and the link say.
     void OpenRemote();
@@ -234,7 +211,6 @@ public:
     QString TitleSuffixText() const;
     void cbFullscreenClick();
     void cbRepeatClick();
-    void FullScreenOnPlay();
     void FormDblClick();
     void FlashLed(TLedIndicator* led);
     void ledtimerTimer();
@@ -312,54 +288,23 @@ private:
     QStringList SyncPoints() const;
     bool IsMaster() const;
     bool IsLan() const;
-    // Sync points or an In point that do not fit the media: in the log and the link's status
-    // box, each text once per Start.
-    void ReportRangeFit(int index, const FrameRange& range, const FittedRange& fitted);
-    void ReportMediaMismatch(const std::function<QString(const Wording&)>& worded);
-    // Runs the media, at once or so that the frame after the cued one appears at the given time
-    // on the shared clock (false when it could not be timed so and runs at once); a place at the
-    // segment's start becomes one within it.
-    bool PlayFromPlace(std::optional<std::int64_t> sharedTimeNs = std::nullopt);
-    // The range of the segment cued last, as it was set (a seek since may have dropped it).
-    std::optional<FrameRange> CuedRange() const;
-
-    // Received commands.
-    void commandPlay() override;
-    void commandStop() override;
-    void commandRewind() override;
-    void commandRestart() override;
-    void commandFullScreenSetting(bool on) override;
-    void commandFullScreen(bool on) override;
-    void commandLanguage(int index) override;
-    void commandLoop(bool on) override;
-    void commandPosition(std::int64_t offsetFromIn) override;
-    void commandPositionInSegment(std::int64_t offsetFromIn) override;
-    void commandClearList() override;
-    void commandListItem(std::int32_t syncPoint) override;
-    void commandCueSegment(std::int32_t index) override;
-    void commandStartAt(std::int64_t sharedTimeNs) override;
-    void commandJoin(const JoinOrder& order) override;
-    void commandRefused(QByteArrayView command) override;
-    void commandAccepted(QByteArrayView command) override;
-    // Refused and unknown commands, told as a count a second.
-    void NoteRejected(RejectedCommands::Reason reason, QByteArrayView command);
-    void ArmRejectedFlush();
-    void LogRejected(const QStringList& lines);
+    // The show's controller and the window's part in it (frame_lock_show.cpp): the controls
+    // follow its model and it follows the controls.
+    void createShow();
+    void followControls();
+    void renderShow();
+    // The shared clock's state in the link status boxes.
+    void ShowClockStatus();
+    void RegisterOperations();
+    friend class FrameLockShowHooks;
 
     // The shared clock (frame_lock_clock.cpp).
     void createSharedClock();
     void createRemote();
-    // A join waits for media and clock; the Master's next command other than the list's
-    // overrides it.
-    void TryJoin();
-    // A "ReSt" of a loop that plays on, while a join waited: the show is at the first
-    // segment's first frame now.
-    void JoinAtWrap();
-    void ForgetPendingClockWork(QByteArrayView command);
 
     // Ending the run; the media file the show is set to while it cannot be opened.
     void EndProgram();
-    void MediaFileFailed();
+    void MediaFileFailed(const QString& fileName);
     int ShowMediaMessage(const QString& messageKey, const QString& titleKey, int flags);
     // The language's message, then why the file failed and its name.
     QString MediaFailureText(const QString& messageKey) const;
@@ -387,6 +332,10 @@ private:
     FrameLockServices services_;
     std::unique_ptr<Ui::TfFrameLock> ui;
     std::unique_ptr<TGraphPlayer> player_;
+    std::unique_ptr<ShowHooks> showHooks_;
+    ShowController* show_ = nullptr;
+    // The controls are being set from the show's model: they do not tell it back.
+    bool RenderingShow = false;
     OperatorTable operators_;
     ShowStatusModel* statusModel_ = nullptr;
     std::unique_ptr<RemoteLayer> remote_;
@@ -396,19 +345,6 @@ private:
     bool UnlockKeyPressed = false;
     bool FirstShow = true;
     bool SplashShowing = false;
-    // The segment cued last. A Slave's next cue is the one after it, whatever its selection:
-    // a list received anew clears the selection, not what plays.
-    int CuedSegment = -1;
-    // Where the media stands against the segment cued last: paused at its start (a cue or a
-    // rewind), somewhere within its range, or anywhere with the range to the end of the media
-    // (a seek).
-    enum class Place { SegmentStart, InSegment, Anywhere };
-    Place MediaPlace = Place::Anywhere;
-    // A Slave that ran to its Out point and wrapped by itself plays the first segment already.
-    bool WrappedToFirstSegment = false;
-    QSet<QString> ReportedMismatches;
-    RejectedCommands rejected_;
-    bool RejectedFlushArmed = false;
     QPointer<TfSplash> Splash;
     StatusDesk* statusDesk_ = nullptr;
     SlaveStatusDesk* slaveStatus_ = nullptr;
@@ -453,25 +389,6 @@ private:
     bool ChoosingMediaFile = false;
     // The box that says a media file is tried again, while it is up; -1: none.
     int MediaNotice = -1;
-    // Master: the segment playing and when its first frame after the cue appeared.
-    std::optional<JoinOrder> ShowStarted;
-    // Slave: a join not yet carried out; whether the coming "Play" was already acted on.
-    std::optional<JoinOrder> PendingJoin;
-    bool StartedOnSharedTime = false;
-    // Slave: a join that waits for media and clock or found its segment over; the loop's wrap
-    // lets it in, as no cue and no "Play" follow a wrap that plays on.
-    bool JoinWaiting = false;
-    // What the clock's log said last, so that it says each state once.
-    bool ClockSettledLogged = false;
-    bool ClockUnreachableLogged = false;
-    qint64 ClockFollowedSinceMs = 0;
-    qint64 ClockStateLoggedMs = 0;
-    QString ClockSetupKey;
-    // Slave: the Master's address as the link found it; the clock is asked there.
-    QString ClockMasterAddress;
-    int ClockStepsSeen = 0;
-    // Publishing: the failure said last; none before the first word on it.
-    std::optional<QString> ClockPublishError;
     // The key event the window's key handlers saw last, to tell its offers to parents apart.
     struct {
         const QKeyEvent* event = nullptr;

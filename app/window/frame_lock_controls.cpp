@@ -2,6 +2,8 @@
 // interface lock, language, full screen and loop, the LEDs, the file chooser, Help and About.
 #include "app/window/frame_lock.h"
 
+#include "app/show_controller.h"
+
 #include "media/graph_player.h"
 #include "storage/interface_entries.h"
 #include "storage/kt_language.h"
@@ -20,18 +22,17 @@ void TfFrameLock::FormKeyDown(QObject* Sender, int Key, Qt::KeyboardModifiers Sh
     Q_UNUSED(Sender);
     switch (Key) {
         case Qt::Key_F1:
-            bPlayClick();
+            operators_.run(QStringLiteral("start"));
             break;
         case Qt::Key_F2:
-            bStopClick();
+            operators_.run(QStringLiteral("stop"));
             break;
         case Qt::Key_F3:
-            bRewindClick();
+            operators_.run(QStringLiteral("rewind"));
             break;
         case Qt::Key_F4:
             if (Shift == Qt::NoModifier && QGuiApplication::mouseButtons() == Qt::NoButton) {
-                player_->SetFullScreen(!player_->FullScreenActive());
-                SendCommand(SyncCommand::fullScreen(player_->FullScreenActive()));
+                operators_.run(QStringLiteral("fullscreen"), player_->FullScreenActive() ? 0 : 1);
             } else if (Shift == Qt::AltModifier) {
                 // Where a window manager binds Alt+F4 it never gets here; on a bare X server
                 // (a kiosk session) the window closes all the same.
@@ -39,16 +40,16 @@ void TfFrameLock::FormKeyDown(QObject* Sender, int Key, Qt::KeyboardModifiers Sh
             }
             break;
         case Qt::Key_F5:
-            StepFrames(-25);
+            operators_.run(QStringLiteral("step"), -25);
             break;
         case Qt::Key_F6:
-            StepFrames(25);
+            operators_.run(QStringLiteral("step"), 25);
             break;
         case Qt::Key_F7:
-            StepFrames(-1);
+            operators_.run(QStringLiteral("step"), -1);
             break;
         case Qt::Key_F8:
-            StepFrames(1);
+            operators_.run(QStringLiteral("step"), 1);
             break;
         default:
             break;
@@ -93,13 +94,7 @@ void TfFrameLock::cbLockMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers 
 }
 
 void TfFrameLock::sbUSAClick() {
-    if (ui->sbUSA->isChecked()) {
-        if (SetLanguage(0)) {
-            SendCommand(SyncCommand::language(0));
-        }
-    } else if (SetLanguage(1)) {
-        SendCommand(SyncCommand::language(1));
-    }
+    show_->setLanguage(ui->sbUSA->isChecked() ? 0 : 1);
 }
 
 bool TfFrameLock::SetLanguage(int index) {
@@ -113,29 +108,15 @@ bool TfFrameLock::SetLanguage(int index) {
 }
 
 void TfFrameLock::cbFullscreenClick() {
-    SendCommand(SyncCommand::fullScreenSetting(ui->cbFullscreen->isChecked()));
+    show_->setFullScreenWanted(ui->cbFullscreen->isChecked());
 }
 
 void TfFrameLock::cbRepeatClick() {
-    // At the last segment, Loop decides whether anything comes next.
-    HintNextSegment();
-    SendCommand(SyncCommand::loop(ui->cbRepeat->isChecked()));
-}
-
-void TfFrameLock::FullScreenOnPlay() {
-    if (!player_->FullScreenActive() && ui->cbFullscreen->isChecked()) {
-        SendCommand(SyncCommand::fullScreen(true));
-        player_->SetFullScreen(true);
-    }
+    show_->setLoop(ui->cbRepeat->isChecked());
 }
 
 void TfFrameLock::FormDblClick() {
-    if (!player_->FullScreenActive()) {
-        return;
-    }
-    bStopClick();
-    player_->SetFullScreen(false);
-    SendCommand(SyncCommand::fullScreen(false));
+    show_->leaveFullScreen();
 }
 
 void TfFrameLock::FlashLed(TLedIndicator* led) {

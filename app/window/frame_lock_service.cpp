@@ -1,5 +1,6 @@
 #include "app/window/frame_lock.h"
 
+#include "app/show_controller.h"
 #include "media/graph_player.h"
 #include "net/simple_tcp_server.h"
 #include "storage/kt_language.h"
@@ -18,7 +19,7 @@ PictureWatch::Sample TfFrameLock::WatchdogPicture() const {
 InstanceState TfFrameLock::WatchdogState() const {
     InstanceState state;
     state.master = IsMaster();
-    state.segment = CuedSegment + 1;
+    state.segment = show_->cuedSegment() + 1;
     state.playing = player_->Running();
     if (IsMaster() && IsLan()) {
         state.slaves = static_cast<int>(Server->Clients().size());

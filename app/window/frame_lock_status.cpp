@@ -7,6 +7,7 @@
 
 #include "app/app_log.h"
 #include "app/segment_math.h"
+#include "app/show_controller.h"
 #include "app/show_status.h"
 #include "app/status_snapshot.h"
 #include "app/window/slave_status_desk.h"
@@ -133,9 +134,9 @@ ScreenStatus TfFrameLock::MasterScreen() {
     play.state = !media.open                         ? PlayState::NoMedia
                  : player_->PictureShouldMove()      ? PlayState::Playing
                  : player_->Running()                ? PlayState::Ended
-                 : MediaPlace == Place::SegmentStart ? PlayState::Cued
+                 : show_->model().place == MediaPlace::SegmentStart ? PlayState::Cued
                                                      : PlayState::Stopped;
-    play.segment = CuedSegment;
+    play.segment = show_->cuedSegment();
     play.startFrame = desk.startFrame;
     play.fullScreen = player_->FullScreenActive();
     const QString name = TitleSuffix.isEmpty() ? QSysInfo::machineHostName() : TitleSuffix;
@@ -165,7 +166,7 @@ void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
     snapshot.loop = ui->cbRepeat->isChecked();
     snapshot.fullScreen = ui->cbFullscreen->isChecked();
     snapshot.locked = ui->cbLock->isChecked();
-    snapshot.segment = segmentOrdinal(desk.facts.syncPoints, CuedSegment);
+    snapshot.segment = segmentOrdinal(desk.facts.syncPoints, show_->cuedSegment());
     snapshot.inPoint = InPoint();
     for (const std::optional<std::int32_t>& point : parseSyncPoints(desk.facts.syncPoints)) {
         if (point) {
@@ -409,7 +410,7 @@ void TfFrameLock::StatusAfterCommand(const QByteArray& command) {
         const std::int64_t frame = open ? player_->StartFrame() : 0;
         StatusPlaying(frame, SlaveStatusDesk::SampleMs);
         // Started elsewhere than the first frame of the segment it was cued on.
-        const std::optional<FrameRange> range = segmentRange(SyncPoints(), std::max(CuedSegment, 0),
+        const std::optional<FrameRange> range = segmentRange(SyncPoints(), std::max(show_->cuedSegment(), 0),
                                                              InPoint(), player_->DurationFrames());
         own.stillCueing = range && frame != range->start;
     } else if (code == QByteArrayView(SyncCode::Stop) ||
@@ -511,7 +512,7 @@ void TfFrameLock::ReportStatus() {
     }
     StatusPlay play;
     play.state = open ? own.state : PlayState::NoMedia;
-    play.segment = CuedSegment;
+    play.segment = show_->cuedSegment();
     play.cueFrame = own.cueFrame;
     play.startFrame = own.startFrame;
     play.startedAtMs = own.startedAtMs;

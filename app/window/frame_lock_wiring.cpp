@@ -43,9 +43,22 @@ void TfFrameLock::connectHandlers() {
     connect(ui->cbCom1, &QComboBox::activated, this, [this] { cbCom1Change(); });
     connect(ui->cbCom2, &QComboBox::activated, this, [this] { cbCom2Change(); });
     connect(ui->cbLock, &QAbstractButton::toggled, this, [this] { cbLockClick(); });
-    connect(ui->cbFullscreen, &QAbstractButton::toggled, this, [this] { cbFullscreenClick(); });
-    connect(ui->cbRepeat, &QAbstractButton::toggled, this, [this] { cbRepeatClick(); });
-    connect(ui->cbTest, &QAbstractButton::toggled, this, [this] { cbTestClick(); });
+    // Set from the show's model, they have nothing to tell it.
+    connect(ui->cbFullscreen, &QAbstractButton::toggled, this, [this] {
+        if (!RenderingShow) {
+            cbFullscreenClick();
+        }
+    });
+    connect(ui->cbRepeat, &QAbstractButton::toggled, this, [this] {
+        if (!RenderingShow) {
+            cbRepeatClick();
+        }
+    });
+    connect(ui->cbTest, &QAbstractButton::toggled, this, [this] {
+        if (!RenderingShow) {
+            cbTestClick();
+        }
+    });
     connect(ui->sbUSA, &QAbstractButton::clicked, this, [this] { sbUSAClick(); });
     connect(ui->sbGerman, &QAbstractButton::clicked, this, [this] { sbUSAClick(); });
 
@@ -108,8 +121,6 @@ void TfFrameLock::connectHandlers() {
     connect(CountdownTimer, &QTimer::timeout, this, [this] { CountdownTimerTimer(); });
     connect(OpenTimer, &QTimer::timeout, this, [this] { OpenTimerTimer(); });
     connect(ClientStatusTimer, &QTimer::timeout, this, [this] { ClientStatusTimerTimer(); });
-    connect(StartTimer, &QTimer::timeout, this, [this] { StartTimerTimer(); });
-    connect(TestTimer, &QTimer::timeout, this, [this] { TestTimerTimer(); });
     connect(ledtimer, &QTimer::timeout, this, [this] { ledtimerTimer(); });
     connect(ComRetryTimer, &QTimer::timeout, this, [this] { ComRetryTimerTimer(); });
     connect(MediaRetryTimer, &QTimer::timeout, this, [this] { MediaRetryTimerTimer(); });

@@ -93,6 +93,69 @@ TEST(WindowControls, F4SwitchesFullScreenAndADoubleClickOnTheVideoStopsEveryInst
     EXPECT_TRUE(m.h.window().isVisible());
 }
 
+// The operator's operations by name do what the controls do, are refused where the lock or the
+// role disables the control, and leave the controls (and so the stored settings) saying what
+// the show does; a setting received by a Master reaches its Slaves once.
+TEST(WindowControls, TheOperatorTableRunsTheShowAndTheControlsFollowIt) {
+    Master m;
+    Ui::TfFrameLock& ui = m.h.ui();
+    OperatorTable& operators = m.h.window().operators();
+    EXPECT_EQ(operators.names(), QStringList({"start", "stop", "rewind", "cue", "goto", "step",
+                                              "setIn", "addSyncPoint", "deleteSyncPoint",
+                                              "fullscreen", "loop", "language", "lock"}));
+    ui.seAktFrame->setText(QStringLiteral("100"));
+    ASSERT_TRUE(operators.run(QStringLiteral("addSyncPoint")).done());
+    ui.seAktFrame->setText(QStringLiteral("300"));
+    ASSERT_TRUE(operators.run(QStringLiteral("addSyncPoint")).done());
+    EXPECT_EQ(ui.lbCut->Items(), QStringList({"100", "300"}));
+    EXPECT_EQ(ui.lbCut->currentRow(), 1);
+    ASSERT_TRUE(operators.run(QStringLiteral("cue"), 1).done());
+    EXPECT_EQ(ui.lbCut->currentRow(), 0);
+    EXPECT_EQ(m.tap->take(1), QStringList({"DoNC0"}));
+    ASSERT_TRUE(operators.run(QStringLiteral("loop"), 0).done());
+    EXPECT_FALSE(ui.cbRepeat->isChecked());
+    EXPECT_EQ(m.tap->take(1), QStringList({"Rep0"}));
+
+    // Received, it ticks the box, and the Slaves hear it once.
+    m.h.window().DispatchCommand("Rep1");
+    EXPECT_TRUE(ui.cbRepeat->isChecked());
+    m.h.window().DispatchCommand("Stop");
+    EXPECT_EQ(m.tap->take(2), QStringList({"Rep1", "Stop"}));
+
+    ASSERT_TRUE(operators.run(QStringLiteral("lock"), 1).done());
+    EXPECT_FALSE(ui.bSet->isEnabled());
+    for (const char* name : {"setIn", "addSyncPoint", "deleteSyncPoint", "loop", "language"}) {
+        EXPECT_EQ(operators.run(QString::fromLatin1(name), 1).outcome,
+                  OperatorTable::Outcome::NotAllowed)
+            << name;
+    }
+    EXPECT_EQ(ui.lbCut->Items(), QStringList({"100", "300"}));
+    EXPECT_TRUE(operators.run(QStringLiteral("rewind")).done());
+    EXPECT_EQ(m.tap->take(1), QStringList({"Rewi"}));
+    ASSERT_TRUE(operators.run(QStringLiteral("lock"), 0).done());
+    EXPECT_TRUE(ui.bSet->isEnabled());
+    ui.lbCut->setCurrentRow(0);
+    ASSERT_TRUE(operators.run(QStringLiteral("deleteSyncPoint")).done());
+    EXPECT_EQ(ui.lbCut->Items(), QStringList({"300"}));
+
+    // A Slave neither cues nor edits the Master's list.
+    ui.rbSlave->setChecked(true);
+    EXPECT_FALSE(operators.allowed(QStringLiteral("cue")));
+    EXPECT_FALSE(operators.allowed(QStringLiteral("deleteSyncPoint")));
+    ui.rbMaster->setChecked(true);
+    // The sync lamp says a start is armed; a Start ends test mode, and its box says so.
+    ui.cbTest->setChecked(true);
+    EXPECT_TRUE(m.h.window().TestTimer->isActive());
+    ui.syncLed->setValue(false);
+    ASSERT_TRUE(operators.run(QStringLiteral("start")).done());
+    EXPECT_TRUE(ui.syncLed->Value());
+    EXPECT_FALSE(ui.cbTest->isChecked());
+    EXPECT_FALSE(m.h.window().TestTimer->isActive());
+    m.h.close();
+    EXPECT_TRUE(m.h.settingsFile().contains("Item0=300"));
+    EXPECT_TRUE(m.h.settingsFile().contains("cbRepeat_Checked=True"));
+}
+
 TEST(WindowControls, CapitalQAndAltF4CloseTheWindowSmallQDoesNot) {
     Master m;
     QTest::keyClicks(m.h.ui().eSlaveIP, QStringLiteral("q"));

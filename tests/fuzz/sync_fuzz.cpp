@@ -57,10 +57,9 @@ public:
     explicit FuzzReceiver(std::int32_t inPoint, std::int64_t length) : inPoint_(inPoint) {
         auto media = std::make_unique<FuzzMedia>();
         media->length = length;
-        GraphPlayerOwner owner;
-        owner.fileBoxText = [] { return QStringLiteral("fuzz.avi"); };
-        owner.rewindLocal = [this] { cue(0); };
-        player_ = std::make_unique<TGraphPlayer>(std::move(media), std::move(owner));
+        player_ = std::make_unique<TGraphPlayer>(std::move(media), nullptr);
+        player_->setFileName(QStringLiteral("fuzz.avi"));
+        QObject::connect(player_.get(), &TGraphPlayer::graphBuilt, [this] { cue(0); });
         player_->OpenMedia();
     }
 

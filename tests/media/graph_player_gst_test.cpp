@@ -13,7 +13,7 @@
 namespace {
 
 TEST_F(GraphPlayerOnGstreamer, AudioOnlyFileOpensWithoutWindowInHundredNanosecondUnits) {
-    fileBox = clipPath(clip(ClipFormat::Wav, 100));
+    player->setFileName(clipPath(clip(ClipFormat::Wav, 100)));
     player->OpenMedia();
     EXPECT_TRUE(player->MediaOpen());
     EXPECT_FALSE(player->HasVideoWindow());
@@ -26,8 +26,8 @@ TEST_F(GraphPlayerOnGstreamer, AudioOnlyFileOpensWithoutWindowInHundredNanosecon
 }
 
 TEST_F(GraphPlayerOnGstreamer, FileThatDoesNotRenderGivesExactlyOneMessageAndClearsTheFileBox) {
-    fileBox = tempPath(QStringLiteral("readme.mp3"));
-    QFile file(fileBox);
+    player->setFileName(tempPath(QStringLiteral("readme.mp3")));
+    QFile file(player->FileName());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("not a sound\n");
     file.close();
@@ -36,14 +36,14 @@ TEST_F(GraphPlayerOnGstreamer, FileThatDoesNotRenderGivesExactlyOneMessageAndCle
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("ErrMsg_OpenFile"));
     EXPECT_EQ(dialogs.messages[0].flags, 16);
-    EXPECT_TRUE(fileBox.isEmpty());
+    EXPECT_TRUE(player->FileName().isEmpty());
     EXPECT_FALSE(player->MediaOpen());
     player->PlayMedia();
     EXPECT_EQ(dialogs.messages.size(), 1u);
 }
 
 TEST_F(GraphPlayerOnGstreamer, VideoOpensLeftOfTheOwnerAndPlaysARangeToCompletion) {
-    fileBox = clipPath(clip(ClipFormat::H264Mp4, 300, 30000, 1001));
+    player->setFileName(clipPath(clip(ClipFormat::H264Mp4, 300, 30000, 1001)));
     player->OpenMedia();
     ASSERT_TRUE(player->MediaOpen());
     EXPECT_TRUE(player->HasVideoWindow());
@@ -76,7 +76,7 @@ TEST_F(GraphPlayerOnGstreamer, VideoOpensLeftOfTheOwnerAndPlaysARangeToCompletio
 }
 
 TEST_F(GraphPlayerOnGstreamer, FullScreenHidesTheOwnerAndBackShowsIt) {
-    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 100));
+    player->setFileName(clipPath(clip(ClipFormat::MjpegAvi, 100)));
     player->OpenMedia();
     ASSERT_TRUE(player->HasVideoWindow());
     VideoWindow* window = videoWindow();
@@ -102,7 +102,7 @@ TEST_F(GraphPlayerOnGstreamer, FullScreenHidesTheOwnerAndBackShowsIt) {
 }
 
 TEST_F(GraphPlayerOnGstreamer, LosingFullScreenBringsTheOwnerBack) {
-    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 100));
+    player->setFileName(clipPath(clip(ClipFormat::MjpegAvi, 100)));
     player->OpenMedia();
     VideoWindow* window = videoWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
@@ -113,7 +113,7 @@ TEST_F(GraphPlayerOnGstreamer, LosingFullScreenBringsTheOwnerBack) {
 }
 
 TEST_F(GraphPlayerOnGstreamer, ClosingTheVideoWindowClosesTheMedia) {
-    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 100));
+    player->setFileName(clipPath(clip(ClipFormat::MjpegAvi, 100)));
     player->OpenMedia();
     VideoWindow* window = videoWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
@@ -133,7 +133,7 @@ TEST_F(GraphPlayerOnGstreamer, TheLargestFrameNumbersReachTheGraphWithoutOverflo
     for (const ClipFormat format : {ClipFormat::Wav, ClipFormat::MjpegAvi}) {
         SCOPED_TRACE(formatName(format));
         player->CloseMedia();
-        fileBox = clipPath(clip(format, 100));
+        player->setFileName(clipPath(clip(format, 100)));
         player->OpenMedia();
         ASSERT_TRUE(player->MediaOpen());
         player->StopMedia();
@@ -156,7 +156,7 @@ TEST_F(GraphPlayerOnGstreamer, TheLargestFrameNumbersReachTheGraphWithoutOverflo
 // show goes on. The failure is logged with the file and the element, the file is opened again,
 // the range counts as complete so the controller moves on, and its next range plays at once.
 TEST_F(GraphPlayerOnGstreamer, AFailureWhilePlayingReopensTheFileAndTheShowMovesOn) {
-    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 100));
+    player->setFileName(clipPath(clip(ClipFormat::MjpegAvi, 100)));
     player->OpenMedia();
     ASSERT_TRUE(player->MediaOpen());
     owner.onCompletion = [this] {
@@ -178,12 +178,12 @@ TEST_F(GraphPlayerOnGstreamer, AFailureWhilePlayingReopensTheFileAndTheShowMoves
     EXPECT_LT(std::count(played.begin(), played.end(), 30), 1);
     EXPECT_TRUE(player->MediaOpen());
     EXPECT_TRUE(player->HasVideoWindow());
-    EXPECT_EQ(fileBox, clipPath(clip(ClipFormat::MjpegAvi, 100)));
+    EXPECT_EQ(player->FileName(), clipPath(clip(ClipFormat::MjpegAvi, 100)));
     EXPECT_TRUE(dialogs.messages.empty());
     // Each element that stops streaming reports; the first names the file and the element.
     const QStringList failures = log.lines(QStringLiteral("failed in"));
     ASSERT_FALSE(failures.isEmpty()) << log.lines().join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(failures[0].contains(fileBox)) << failures[0].toStdString();
+    EXPECT_TRUE(failures[0].contains(player->FileName())) << failures[0].toStdString();
     EXPECT_TRUE(failures[0].contains(QStringLiteral("/GstPlayBin"))) << failures[0].toStdString();
     EXPECT_EQ(log.lines(QStringLiteral("opened again")).size(), 1);
 }
@@ -195,7 +195,7 @@ TEST_F(GraphPlayerOnGstreamer, AFileCutShortWhilePlayingIsReopenedAsAFailure) {
     const QString copy = tempPath(QStringLiteral("cut-short.avi"));
     QFile::remove(copy);
     ASSERT_TRUE(QFile::copy(clipPath(clip(ClipFormat::MjpegAvi, 250)), copy));
-    fileBox = copy;
+    player->setFileName(copy);
     player->OpenMedia();
     ASSERT_TRUE(player->MediaOpen());
     player->SetPlayRange(0, 240);
@@ -232,7 +232,7 @@ TEST_F(GraphPlayerOnGstreamer, AFileCutShortWhilePlayingIsReopenedAsAFailure) {
 // Weeks of unattended running: media opened, played and closed again and again must give back
 // the pipeline's threads, its descriptors and the video window each time.
 TEST_F(GraphPlayerOnGstreamer, OpenPlayCloseCyclesGiveBackDescriptorsAndThreads) {
-    fileBox = clipPath(clip(ClipFormat::H264Mp4, 50));
+    player->setFileName(clipPath(clip(ClipFormat::H264Mp4, 50)));
     const auto cycle = [&] {
         player->OpenMedia();
         ASSERT_TRUE(player->MediaOpen());

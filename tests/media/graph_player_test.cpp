@@ -38,35 +38,31 @@ protected:
         fake = service.get();
         fake->config.drain = &drain;
 
-        GraphPlayerOwner owner;
-        owner.fileBoxText = [this] { return fileBox; };
-        owner.clearFileBox = [this] {
-            *log << QStringLiteral("clearFileBox");
-            fileBox.clear();
-        };
-        owner.window = &window;
-        owner.left = [this] { return left; };
-        owner.top = [this] { return top; };
-        owner.setVisible = [this](bool on) { *log << QStringLiteral("setVisible %1").arg(on); };
-        owner.setStatusTimerEnabled = [this](bool on) {
-            *log << QStringLiteral("statusTimer %1").arg(on);
-        };
-        owner.showMessageByKey = [this](const QString& message, const QString& title, int flags) {
-            *log << QStringLiteral("message %1 %2 %3").arg(message, title).arg(flags);
+        player = std::make_unique<TGraphPlayer>(std::move(service), &window);
+        player->setFileName(QStringLiteral("/media/show/left.avi"));
+        player->setOwnerPlace({700, 50});
+        QObject::connect(player.get(), &TGraphPlayer::openFailed, [this](const QString& file) {
+            // Whoever is told may run the event loop in a box: the file is forgotten by then.
+            *log << QStringLiteral("openFailed ") + file +
+                        (player->FileName().isEmpty() ? QString() : QStringLiteral(" still named"));
             if (whileMessageShown) {
                 whileMessageShown();
             }
-            return 1;
-        };
-        owner.rewindLocal = [this] { *log << QStringLiteral("rewindLocal"); };
-        owner.fullScreenOnPlay = [this] { *log << QStringLiteral("fullScreenOnPlay"); };
-        owner.segmentComplete = [this] {
+        });
+        QObject::connect(player.get(), &TGraphPlayer::controlWindowWanted, [this](bool on) {
+            *log << QStringLiteral("setVisible %1").arg(on)
+                 << QStringLiteral("statusTimer %1").arg(on);
+        });
+        QObject::connect(player.get(), &TGraphPlayer::graphBuilt,
+                         [this] { *log << QStringLiteral("rewindLocal"); });
+        QObject::connect(player.get(), &TGraphPlayer::aboutToPlay,
+                         [this] { *log << QStringLiteral("fullScreenOnPlay"); });
+        QObject::connect(player.get(), &TGraphPlayer::rangeComplete, [this] {
             *log << QStringLiteral("segmentComplete");
             if (onSegmentComplete) {
                 onSegmentComplete();
             }
-        };
-        player = std::make_unique<TGraphPlayer>(std::move(service), std::move(owner));
+        });
         window.player = player.get();
     }
 
@@ -86,9 +82,6 @@ protected:
     std::shared_ptr<QStringList> log = std::make_shared<QStringList>();
     NotifyTarget window;
     QObject drain;
-    QString fileBox = QStringLiteral("/media/show/left.avi");
-    int left = 700;
-    int top = 50;
     FakeMediaService* fake = nullptr;
     std::unique_ptr<TGraphPlayer> player;
     // What happens while the modal message box runs the event loop, and what the controller
@@ -126,12 +119,12 @@ TEST_F(GraphPlayerTest, OpeningAVideoBuildsTheGraphPlacesTheWindowLeftOfTheOwner
 }
 
 TEST_F(GraphPlayerTest, NothingHappensWithAnEmptyFileBoxOrWhenAFileIsAlreadyOpen) {
-    fileBox.clear();
+    player->setFileName(QString());
     player->OpenMedia();
     player->PlayMedia();
     EXPECT_TRUE(takeLog().isEmpty());
 
-    fileBox = QStringLiteral("/media/show/left.avi");
+    player->setFileName(QStringLiteral("/media/show/left.avi"));
     open();
     player->OpenMedia();
     EXPECT_TRUE(takeLog().isEmpty());
@@ -148,24 +141,20 @@ TEST_F(GraphPlayerTest, AFileThatDoesNotRenderGivesOneMessageClearsTheBoxAndKeep
     fake->config.render = false;
     player->OpenMedia();
     const QStringList calls = takeLog();
-    EXPECT_EQ(calls.filter(QStringLiteral("message Err")),
-              QStringList({"message ErrMsg_OpenFile ErrTitel_SetOpenFile 16"}));
-    // The box is cleared before the modal message runs the event loop.
-    EXPECT_EQ(calls.mid(calls.size() - 3),
-              QStringList({"clearFileBox", "message ErrMsg_OpenFile ErrTitel_SetOpenFile 16",
-                           "rewindLocal"}));
+    EXPECT_EQ(calls.mid(calls.size() - 2),
+              QStringList({"openFailed /media/show/left.avi", "rewindLocal"}));
     EXPECT_FALSE(player->MediaOpen());
-    EXPECT_TRUE(fileBox.isEmpty());
+    EXPECT_TRUE(player->FileName().isEmpty());
     EXPECT_TRUE(fake->holds(MediaRef::MediaSeeking));
 
-    // The cleared box makes a following play do nothing at all.
+    // The forgotten file makes a following play do nothing at all.
     player->PlayMedia();
     EXPECT_TRUE(takeLog().isEmpty());
 
     // A new file replaces every reference still held (the double fails a reference overwritten
     // while held).
     fake->config.render = true;
-    fileBox = QStringLiteral("/media/show/other.avi");
+    player->setFileName(QStringLiteral("/media/show/other.avi"));
     player->OpenMedia();
     EXPECT_TRUE(fake->holdsAll());
     EXPECT_EQ(fake->state.file, QStringLiteral("/media/show/other.avi"));
@@ -180,7 +169,7 @@ TEST_F(GraphPlayerTest, APlayWhileTheErrorBoxIsUpNeitherRendersAgainNorOpensAnot
     int playsDuringTheBox = 0;
     whileMessageShown = [this, &playsDuringTheBox] {
         fake->config.render = true;
-        fileBox = QStringLiteral("/media/show/left.avi");
+        player->setFileName(QStringLiteral("/media/show/left.avi"));
         for (; playsDuringTheBox < 3; ++playsDuringTheBox) {
             player->PlayMedia();
         }
@@ -189,7 +178,7 @@ TEST_F(GraphPlayerTest, APlayWhileTheErrorBoxIsUpNeitherRendersAgainNorOpensAnot
     const QStringList calls = takeLog();
     EXPECT_EQ(playsDuringTheBox, 3);
     EXPECT_EQ(calls.filter(QStringLiteral("renderFile")).size(), 1);
-    EXPECT_EQ(calls.filter(QStringLiteral("message ")).size(), 1);
+    EXPECT_EQ(calls.filter(QStringLiteral("openFailed ")).size(), 1);
     EXPECT_EQ(calls.filter(QStringLiteral("createGraph")).size(), 1);
     EXPECT_FALSE(calls.contains(QStringLiteral("run")));
     EXPECT_FALSE(player->MediaOpen());
@@ -202,10 +191,11 @@ TEST_F(GraphPlayerTest, APlayWhileTheErrorBoxIsUpNeitherRendersAgainNorOpensAnot
 }
 
 TEST_F(GraphPlayerTest, ALongPathIsHandedToTheServiceWhole) {
-    fileBox = QStringLiteral("/media/installer/USB-STICK/") + QString(120, QLatin1Char('x')) +
-              QStringLiteral(".avi");
+    const QString path = QStringLiteral("/media/installer/USB-STICK/") +
+                         QString(120, QLatin1Char('x')) + QStringLiteral(".avi");
+    player->setFileName(path);
     player->OpenMedia();
-    EXPECT_TRUE(log->contains(QStringLiteral("renderFile ") + fileBox));
+    EXPECT_TRUE(log->contains(QStringLiteral("renderFile ") + path));
     EXPECT_TRUE(player->MediaOpen());
 }
 
@@ -518,7 +508,7 @@ TEST_F(GraphPlayerTest, AFailureWhileCuedOrFullScreenKeepsTheCueAndTheScreen) {
     fake->queueEvent(EC_ERRORABORT);
     player->HandleMediaEvent();
     const QStringList failed = takeLog();
-    EXPECT_EQ(failed.filter(QStringLiteral("message ")).size(), 1);
+    EXPECT_EQ(failed.filter(QStringLiteral("openFailed ")).size(), 1);
     EXPECT_TRUE(failed.contains(QStringLiteral("setVisible 1")));
     EXPECT_FALSE(player->FullScreenActive());
     EXPECT_FALSE(player->MediaOpen());
@@ -528,7 +518,7 @@ TEST_F(GraphPlayerTest, AnUnreadableDurationLeavesTheMediaClosedAndTheNextPlayTr
     fake->config.durationOk = false;
     player->OpenMedia();
     EXPECT_FALSE(player->MediaOpen());
-    EXPECT_TRUE(takeLog().filter(QStringLiteral("message Err")).isEmpty());
+    EXPECT_TRUE(takeLog().filter(QStringLiteral("openFailed ")).isEmpty());
     EXPECT_EQ(player->DurationFrames(), 0);
 
     fake->config.durationOk = true;
@@ -541,7 +531,7 @@ TEST_F(GraphPlayerTest, TheDisplayIsKeptAwakeExactlyWhileMediaIsOpen) {
     fake->config.render = false;
     player->OpenMedia();
     EXPECT_FALSE(fake->displayKeptAwake) << "a file that did not open";
-    fileBox = QStringLiteral("/media/show/left.avi");
+    player->setFileName(QStringLiteral("/media/show/left.avi"));
     fake->config.render = true;
     fake->config.durationOk = false;
     player->OpenMedia();

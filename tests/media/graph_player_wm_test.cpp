@@ -76,7 +76,7 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(runTool(QStringLiteral("wmctrl"), {QStringLiteral("-m")}).isEmpty())
             << "no window manager runs on this display";
-        fileBox = clipPath(clip(ClipFormat::MjpegAvi, 100));
+        player->setFileName(clipPath(clip(ClipFormat::MjpegAvi, 100)));
         player->OpenMedia();
         ASSERT_TRUE(player->HasVideoWindow());
         window = videoWindow();
@@ -293,7 +293,7 @@ TEST_F(GraphPlayerUnderWindowManager, ClosingTheFullScreenWindowKeepsTheProgramR
 using FreshPlayerUnderWindowManager = GraphPlayerOnGstreamer;
 
 TEST_F(FreshPlayerUnderWindowManager, FullScreenAskedRightAfterOpeningIsReached) {
-    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 100));
+    player->setFileName(clipPath(clip(ClipFormat::MjpegAvi, 100)));
     player->OpenMedia();
     player->SetFullScreen(true);
     VideoWindow* window = videoWindow();

@@ -29,29 +29,26 @@ GraphPlayerOnGstreamer::GraphPlayerOnGstreamer() {
     owner.setGeometry(700, 50, 300, 200);
     owner.show();
 
-    GraphPlayerOwner calls;
-    calls.fileBoxText = [this] { return fileBox; };
-    calls.clearFileBox = [this] { fileBox.clear(); };
-    calls.window = &owner;
-    calls.left = [] { return 700; };
-    calls.top = [] { return 50; };
-    calls.setVisible = [this](bool on) { owner.setVisible(on); };
-    calls.showMessageByKey = [this](const QString& message, const QString& title, int flags) {
-        return dialogs.messageBox(message, title, flags);
-    };
-    calls.rewindLocal = [this] {
+    player = std::make_unique<TGraphPlayer>(std::move(gst), &owner);
+    player->setOwnerPlace({700, 50});
+    QObject::connect(player.get(), &TGraphPlayer::openFailed, [this](const QString&) {
+        dialogs.messageBox(QStringLiteral("ErrMsg_OpenFile"),
+                           QStringLiteral("ErrTitel_SetOpenFile"), MessageBoxFlags::IconError);
+    });
+    QObject::connect(player.get(), &TGraphPlayer::controlWindowWanted,
+                     [this](bool on) { owner.setVisible(on); });
+    QObject::connect(player.get(), &TGraphPlayer::graphBuilt, [this] {
         if (player->MediaOpen()) {
             player->SetPlayRange(0, player->DurationFrames());
             player->PauseMedia();
         }
-    };
-    calls.segmentComplete = [this] {
+    });
+    QObject::connect(player.get(), &TGraphPlayer::rangeComplete, [this] {
         ++owner.completions;
         if (owner.onCompletion) {
             owner.onCompletion();
         }
-    };
-    player = std::make_unique<TGraphPlayer>(std::move(gst), std::move(calls));
+    });
     owner.player = player.get();
 }
 

@@ -51,7 +51,6 @@ protected:
     GstMediaService* service = nullptr;
     RecordingDialogs dialogs;
     OwnerWindow owner;
-    QString fileBox;
     std::unique_ptr<TGraphPlayer> player;
 };
 

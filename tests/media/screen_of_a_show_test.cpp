@@ -124,7 +124,7 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(busAddress.isEmpty()) << "dbus-daemon did not start";
         ASSERT_TRUE(x.ready()) << "no XFIXES 2 or MIT-SCREEN-SAVER on this display";
-        fileBox = clipPath(clip(ClipFormat::MjpegAvi, 100));
+        player->setFileName(clipPath(clip(ClipFormat::MjpegAvi, 100)));
     }
 
     void TearDown() override { x.setScreenSaverTimeout(0); }

@@ -461,7 +461,7 @@ protected:
 };
 
 TEST_F(StandbyShow, TenSegmentsInALoopAlternateThePipelinesAndPlayEveryFrameInOrder) {
-    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 120));
+    player->setFileName(clipPath(clip(ClipFormat::MjpegAvi, 120)));
     playShow({{0, 8}, {8, 20}, {20, 26}, {40, 52}, {52, 60}}, 10);
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(probe.played(), expected);
@@ -472,7 +472,7 @@ TEST_F(StandbyShow, TenSegmentsInALoopAlternateThePipelinesAndPlayEveryFrameInOr
 // one: the cue waits for it and still starts on the first frame.
 TEST_F(StandbyShow, SegmentsShorterThanThePreparationStartOnTheirFirstFrame) {
     ClipSettings settings = clip(ClipFormat::H264Mp4, 240);
-    fileBox = clipPath(settings);
+    player->setFileName(clipPath(settings));
     playShow({{180, 182}, {200, 202}, {120, 122}, {230, 232}}, 6);
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(probe.played(), expected);
@@ -482,7 +482,7 @@ TEST_F(StandbyShow, SegmentsShorterThanThePreparationStartOnTheirFirstFrame) {
 // A Slave is cued while its own segment still runs: the pipeline that goes behind pauses at
 // once, often before the roles are swapped, and must still be found ready for the range after.
 TEST_F(GraphPlayerOnGstreamer, ThePipelineCuedAwayFromWhileRunningIsPreparedAgain) {
-    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 120));
+    player->setFileName(clipPath(clip(ClipFormat::MjpegAvi, 120)));
     player->OpenMedia();
     ASSERT_TRUE(player->MediaOpen());
     const std::pair<std::int64_t, std::int64_t> ranges[] = {{20, 110}, {60, 110}};
@@ -503,7 +503,7 @@ TEST_F(GraphPlayerOnGstreamer, ThePipelineCuedAwayFromWhileRunningIsPreparedAgai
 }
 
 TEST_F(GraphPlayerOnGstreamer, StandbyCyclesWithFullScreenGiveBackWindowsDescriptorsThreads) {
-    fileBox = clipPath(clip(ClipFormat::MjpegAvi, 50));
+    player->setFileName(clipPath(clip(ClipFormat::MjpegAvi, 50)));
     const auto cycle = [&] {
         player->OpenMedia();
         ASSERT_TRUE(player->MediaOpen());
