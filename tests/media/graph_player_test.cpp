@@ -428,9 +428,10 @@ TEST_F(GraphPlayerTest, AFailureWhilePlayingReopensTheFileAndCompletesTheRange) 
 // where it was; whole again, it is watched no more.
 TEST_F(GraphPlayerTest, AFileThatCameBackCutShortIsOpenedAgainOnceItChanged) {
     const QTemporaryDir dir;
-    fileBox = dir.filePath(QStringLiteral("show.avi"));
-    const auto writeFile = [this](qsizetype bytes) {
-        QFile file(fileBox);
+    const QString path = dir.filePath(QStringLiteral("show.avi"));
+    player->setFileName(path);
+    const auto writeFile = [&path](qsizetype bytes) {
+        QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         ASSERT_EQ(file.write(QByteArray(bytes, 'v')), bytes);
     };
