@@ -2,6 +2,8 @@
 
 #include "app/printable_text.h"
 
+#include <algorithm>
+
 namespace {
 
 QString stateWord(PlayState state) {
@@ -128,4 +130,44 @@ QString screenLabel(const ScreenStatus& screen) {
         return name;
     }
     return name.isEmpty() ? screen.address : screen.address + QStringLiteral(" (") + name + ')';
+}
+
+namespace {
+
+QString hostOf(const QString& address) {
+    return address.left(address.lastIndexOf(QLatin1Char(':')));
+}
+
+// A screen new since `previous` with the gone one's name on its host: the same instance,
+// restarted. Several instances on one machine may share a name; one that stayed is not it.
+bool cameBack(const ScreenStatus& gone, const ShowSnapshot& snapshot,
+              const ShowSnapshot& previous) {
+    return std::any_of(snapshot.screens.begin(), snapshot.screens.end(), [&](const auto& screen) {
+        return !screen.master && screen.health != ScreenHealth::Gone &&
+               previous.screen(screen.id) == nullptr && screen.name == gone.name &&
+               hostOf(screen.address) == hostOf(gone.address);
+    });
+}
+
+}  // namespace
+
+void keepGoneScreens(ShowSnapshot& snapshot, const ShowSnapshot& previous,
+                     std::map<QString, std::int64_t>& goneSinceMs, std::int64_t nowMs) {
+    std::map<QString, std::int64_t> kept;
+    for (const ScreenStatus& screen : previous.screens) {
+        if (screen.master || snapshot.screen(screen.id) != nullptr ||
+            cameBack(screen, snapshot, previous)) {
+            continue;
+        }
+        const auto since = goneSinceMs.find(screen.id);
+        const std::int64_t goneAt = since == goneSinceMs.end() ? nowMs : since->second;
+        if (nowMs - goneAt >= GoneKeptMs) {
+            continue;
+        }
+        ScreenStatus gone = screen;
+        gone.health = ScreenHealth::Gone;
+        snapshot.screens.push_back(std::move(gone));
+        kept.emplace(screen.id, goneAt);
+    }
+    goneSinceMs = std::move(kept);
 }

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <map>
 
 // A Slave that beats and has not been heard for this long is not responding: three heartbeats
 // missed.
@@ -39,3 +40,15 @@ ScreenStatus masterScreen(const QString& name, const StatusMedia& media, const S
 // "127.0.0.1:40212 (Slave 1)": the address and the name a screen reports, as the list, the log
 // and the show report name it.
 QString screenLabel(const ScreenStatus& screen);
+
+// How long a Slave whose connection ended stays in the snapshot as gone, unless it comes back
+// first: long enough for an operator to see which screen left, short enough that a screen
+// taken out of the show does not stay on every dashboard.
+inline constexpr std::int64_t GoneKeptMs = 10 * 60 * 1000;
+
+// Carries the Slaves of `previous` that are no longer connected into `snapshot`, as gone, with
+// what was known of them last. `goneSinceMs` remembers when each left (by id); a screen is
+// dropped once it was gone GoneKeptMs, or as soon as a screen of the same name connects from
+// the same host (the same machine, restarted).
+void keepGoneScreens(ShowSnapshot& snapshot, const ShowSnapshot& previous,
+                     std::map<QString, std::int64_t>& goneSinceMs, std::int64_t nowMs);

@@ -301,6 +301,7 @@ private:
     // The shared clock (frame_lock_clock.cpp).
     void createSharedClock();
     void createRemote();
+    void followShowWithRemote();
 
     // Ending the run; the media file the show is set to while it cannot be opened.
     void EndProgram();

@@ -2,20 +2,24 @@
 // only. A Slave serves nothing; a change of role or link opens or closes the remote layer.
 #include "app/window/frame_lock.h"
 
+#include "app/show_controller.h"
+
 #include "net/net_log.h"
-#include "net/simple_tcp_server.h"
 #include "net/remote_layer.h"
 #include "net/remote_props.h"
 #include "net/remote_token.h"
+#include "net/simple_tcp_server.h"
 #include "ui_fFrameLock.h"
 
 void TfFrameLock::createRemote() {
     Remote = new TRemoteProps(this);
     Remote->setObjectName(QStringLiteral("Remote"));
-    for (QAbstractButton* button :
-         {static_cast<QAbstractButton*>(ui->rbMaster), static_cast<QAbstractButton*>(ui->rbLan)}) {
-        connect(button, &QAbstractButton::toggled, this, [this] { OpenRemote(); });
-    }
+}
+
+void TfFrameLock::followShowWithRemote() {
+    // The show's role and link, once the controller took them from the buttons.
+    connect(show_, &ShowController::roleChanged, this, [this] { OpenRemote(); });
+    connect(show_, &ShowController::linkChanged, this, [this] { OpenRemote(); });
 }
 
 void TfFrameLock::OpenRemote() {

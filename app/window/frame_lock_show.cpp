@@ -54,6 +54,7 @@ void TfFrameLock::createShow() {
     renderShow();
     ShowClockStatus();
     followControls();
+    followShowWithRemote();
     connect(player_.get(), &TGraphPlayer::graphBuilt, show_, &ShowController::rewindLocal);
     connect(player_.get(), &TGraphPlayer::aboutToPlay, show_, &ShowController::fullScreenOnPlay);
     connect(player_.get(), &TGraphPlayer::rangeComplete, show_, &ShowController::segmentComplete);

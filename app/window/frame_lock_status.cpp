@@ -131,11 +131,11 @@ ScreenStatus TfFrameLock::MasterScreen() {
     media.inPoint = InPoint();
     media.version = product::kTitleWithVersion;
     StatusPlay play;
-    play.state = !media.open                         ? PlayState::NoMedia
-                 : player_->PictureShouldMove()      ? PlayState::Playing
-                 : player_->Running()                ? PlayState::Ended
+    play.state = !media.open                                        ? PlayState::NoMedia
+                 : player_->PictureShouldMove()                     ? PlayState::Playing
+                 : player_->Running()                               ? PlayState::Ended
                  : show_->model().place == MediaPlace::SegmentStart ? PlayState::Cued
-                                                     : PlayState::Stopped;
+                                                                    : PlayState::Stopped;
     play.segment = show_->cuedSegment();
     play.startFrame = desk.startFrame;
     play.fullScreen = player_->FullScreenActive();
@@ -180,6 +180,7 @@ void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
         snapshot.screens.push_back(slaveScreen(*status, SlaveName(*slave), desk.facts, now,
                                                previous.screen(slaveId(*status))));
     }
+    keepGoneScreens(snapshot, previous, desk.goneSinceMs, now);
     statusModel_->setSnapshot(std::move(snapshot));
     RenderSlaveLines(slaves);
 }
@@ -194,7 +195,8 @@ void TfFrameLock::RenderSlaveLines(const QList<TSimpleTCPClient*>& slaves) {
     QStringList labels;
     QStringList ids;
     for (const ScreenStatus& screen : snapshot.screens) {
-        if (screen.master) {
+        // The list holds the connected Slaves; one that left is said in the log as it goes.
+        if (screen.master || screen.health == ScreenHealth::Gone) {
             continue;
         }
         ids << screen.id;
@@ -285,7 +287,7 @@ void TfFrameLock::PreflightCheck() {
     const StatusDesk& desk = *statusDesk_;
     std::vector<InstanceMedia> instances{desk.facts.master};
     for (const ScreenStatus& screen : statusModel_->snapshot().screens) {
-        if (!screen.master && screen.media) {
+        if (!screen.master && screen.health != ScreenHealth::Gone && screen.media) {
             instances.push_back(instanceMedia(screenLabel(screen), *screen.media));
         }
     }
@@ -410,8 +412,8 @@ void TfFrameLock::StatusAfterCommand(const QByteArray& command) {
         const std::int64_t frame = open ? player_->StartFrame() : 0;
         StatusPlaying(frame, SlaveStatusDesk::SampleMs);
         // Started elsewhere than the first frame of the segment it was cued on.
-        const std::optional<FrameRange> range = segmentRange(SyncPoints(), std::max(show_->cuedSegment(), 0),
-                                                             InPoint(), player_->DurationFrames());
+        const std::optional<FrameRange> range = segmentRange(
+            SyncPoints(), std::max(show_->cuedSegment(), 0), InPoint(), player_->DurationFrames());
         own.stillCueing = range && frame != range->start;
     } else if (code == QByteArrayView(SyncCode::Stop) ||
                code == QByteArrayView(SyncCode::Position)) {

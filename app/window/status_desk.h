@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QStringList>
 #include <cstdint>
+#include <map>
 
 class QTimer;
 
@@ -52,6 +53,8 @@ public:
 
     // The Master's own starts.
     ShowFacts facts;
+    // When each Slave that left the show left; its screen stays in the model as gone a while.
+    std::map<QString, std::int64_t> goneSinceMs;
     std::int64_t playSentMs = 0;
     std::int64_t startFrameInFile = 0;
     std::optional<std::int64_t> startFrame;

@@ -418,3 +418,57 @@ TEST(ShowReportFile, OneLinePerStartWithEveryInstanceAgainstTheMaster) {
 }
 
 }  // namespace
+
+namespace {
+
+ScreenStatus connectedScreen(const QString& id, const QString& name, const QString& address) {
+    ScreenStatus screen;
+    screen.id = id;
+    screen.name = name;
+    screen.address = address;
+    screen.health = ScreenHealth::Ok;
+    return screen;
+}
+
+}  // namespace
+
+TEST(StatusSnapshot, ASlaveThatLeftStaysGoneUntilItComesBackOrItsTimeIsUp) {
+    ScreenStatus master;
+    master.id = QStringLiteral("master");
+    master.master = true;
+    ShowSnapshot before;
+    // Two instances on one machine may carry the same name: one that stays is not the other.
+    before.screens = {master, connectedScreen("slave-1", "Right", "10.0.0.3:4001"),
+                      connectedScreen("slave-2", "Right", "10.0.0.3:4000")};
+    std::map<QString, std::int64_t> goneSince;
+
+    // Slave 2's connection ended: it stays, gone, with what was known of it.
+    ShowSnapshot now;
+    now.screens = {master, before.screens[1]};
+    keepGoneScreens(now, before, goneSince, 1'000);
+    ASSERT_EQ(now.screens.size(), 3U);
+    ASSERT_NE(now.screen("slave-2"), nullptr);
+    EXPECT_EQ(now.screen("slave-2")->health, ScreenHealth::Gone);
+    EXPECT_EQ(now.screen("slave-2")->address, QStringLiteral("10.0.0.3:4000"));
+    EXPECT_EQ(now.screen("slave-1")->health, ScreenHealth::Ok);
+
+    // It stays while its time runs, counted from when it left, and goes when it is up.
+    ShowSnapshot later;
+    later.screens = {master, before.screens[1]};
+    keepGoneScreens(later, now, goneSince, 1'000 + GoneKeptMs - 1);
+    EXPECT_NE(later.screen("slave-2"), nullptr);
+    ShowSnapshot expired;
+    expired.screens = {master, before.screens[1]};
+    keepGoneScreens(expired, later, goneSince, 1'000 + GoneKeptMs);
+    EXPECT_EQ(expired.screen("slave-2"), nullptr);
+
+    // The same machine restarted comes back under a new id: the gone one is not kept beside it.
+    ShowSnapshot back;
+    back.screens = {master, before.screens[1],
+                    connectedScreen("slave-3", "Right", "10.0.0.3:4100")};
+    goneSince.clear();
+    keepGoneScreens(back, now, goneSince, 2'000);
+    EXPECT_EQ(back.screen("slave-2"), nullptr);
+    EXPECT_EQ(back.screens.size(), 3U);
+    EXPECT_TRUE(goneSince.empty());
+}
