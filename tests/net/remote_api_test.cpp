@@ -2,8 +2,8 @@
 // the OpenAPI file gives, and who may operate the show.
 #include "fake_show.h"
 #include "http_probe.h"
-#include "openapi_check.h"
 #include "net/remote_layer.h"
+#include "openapi_check.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
