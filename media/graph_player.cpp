@@ -1,29 +1,15 @@
 #include "media/graph_player.h"
 
+#include "media/file_stamp.h"
 #include "media/frame_time.h"
 #include "media/media_log.h"
 
-#include <QDateTime>
-#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QScopedValueRollback>
 #include <algorithm>
 #include <utility>
 
 namespace {
-
-// What tells that a file changed (restored, copied anew): its size and its times; nothing for a
-// file that is not there.
-QString fileStamp(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return {};
-    }
-    return QStringLiteral("%1 %2 %3")
-        .arg(info.size())
-        .arg(info.lastModified().toMSecsSinceEpoch())
-        .arg(info.metadataChangeTime().toMSecsSinceEpoch());
-}
 
 constexpr int kCutShortCheckMs = 3000;
 

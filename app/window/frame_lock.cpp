@@ -4,6 +4,7 @@
 #include "app/show_controller.h"
 #include "app/show_hooks.h"
 #include "app/status_words.h"
+#include "media/file_stamp.h"
 #include "media/graph_player.h"
 #include "media/media_log.h"
 #include "media/media_service.h"
@@ -37,19 +38,6 @@ namespace {
 constexpr int kHintDisplayMs = 5000;
 // A media file that failed (a drive not yet mounted, a file being copied) is looked for this often.
 constexpr int kMediaRetryMs = 3000;
-
-// What tells that a file changed (restored, copied anew, its rights mended): its size and its
-// times; nothing for a file that is not there.
-QString fileStamp(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        return {};
-    }
-    return QStringLiteral("%1 %2 %3")
-        .arg(info.size())
-        .arg(info.lastModified().toMSecsSinceEpoch())
-        .arg(info.metadataChangeTime().toMSecsSinceEpoch());
-}
 
 QTimer* makeTimer(QObject* owner, const char* name, int interval, bool running) {
     auto* timer = new QTimer(owner);
