@@ -205,14 +205,25 @@ void OscFront::publish(const ShowSnapshot& show) {
 }
 
 void OscFront::sendState(LoAddress target, const ShowSnapshot& show) {
-    lo_send_from(target, server_, LO_TT_IMMEDIATE, "/framelock/state", "iiiii",
-                 show.running ? 1 : 0, show.segment.value_or(0), show.loop ? 1 : 0,
-                 show.fullScreen ? 1 : 0, static_cast<int>(show.screens.size()));
+    // Built message by message: liblo's variadic sends are macros on C99 compound literals.
+    const auto send = [&](const char* path, const auto& fill) {
+        lo_message message = lo_message_new();
+        fill(message);
+        lo_send_message_from(target, server_, path, message);
+        lo_message_free(message);
+    };
+    send("/framelock/state", [&](lo_message message) {
+        for (const int value : {show.running ? 1 : 0, show.segment.value_or(0), show.loop ? 1 : 0,
+                                show.fullScreen ? 1 : 0, static_cast<int>(show.screens.size())})
+            lo_message_add_int32(message, value);
+    });
     for (const ScreenStatus& screen : show.screens) {
-        lo_send_from(target, server_, LO_TT_IMMEDIATE, "/framelock/screen", "ssssih",
-                     screen.id.toUtf8().constData(), screen.name.toUtf8().constData(),
-                     screenHealthName(screen.health).toUtf8().constData(),
-                     screen.state.toUtf8().constData(), screen.segment.value_or(0),
-                     static_cast<int64_t>(screen.shownFrame.value_or(-1)));
+        send("/framelock/screen", [&](lo_message message) {
+            for (const QString& text :
+                 {screen.id, screen.name, screenHealthName(screen.health), screen.state})
+                lo_message_add_string(message, text.toUtf8().constData());
+            lo_message_add_int32(message, screen.segment.value_or(0));
+            lo_message_add_int64(message, screen.shownFrame.value_or(-1));
+        });
     }
 }
