@@ -1,7 +1,11 @@
 #include "app/lan_slave_link.h"
 
+#include "app/printable_text.h"
 #include "app/status_frame.h"
+#include "net/net_log.h"
 #include "net/simple_tcp_client.h"
+
+#include <utility>
 
 LanSlaveLink::LanSlaveLink(TSimpleTCPClient& client) : client_(client) {
     helloTimer_.setSingleShot(true);
@@ -87,6 +91,7 @@ void LanSlaveLink::handle(Peer from, const QByteArray& command) {
 
 void LanSlaveLink::Reset() {
     following_ = false;
+    linkedMaster_.reset();
     helloTimer_.stop();
     forget(&client_);
     assembler_ = std::make_unique<ReceiveAssembler>(
@@ -94,8 +99,44 @@ void LanSlaveLink::Reset() {
 }
 
 void LanSlaveLink::Tell(MasterState state, const MasterHello& hello) {
-    following_ = state != MasterState::Refused;
+    // The clock and the reports follow a Master once it is known not to be another show's.
+    const bool followed = state != MasterState::Refused;
+    if (followed && !std::exchange(following_, true) && onFollowing) {
+        onFollowing();
+    }
+    following_ = followed;
+    linkedMaster_.reset();
+    if (state == MasterState::Confirmed) {
+        linkedMaster_ = hello;
+    }
+    Log(state, hello);
     if (onMaster) {
         onMaster(state, hello);
+    }
+}
+
+void LanSlaveLink::Log(MasterState state, const MasterHello& hello) {
+    const QString where = client_.Host() + QLatin1Char(':') + QString::number(client_.Port());
+    switch (state) {
+        case MasterState::Confirmed:
+            refusalLogged_.clear();
+            qCInfo(lcNet).noquote()
+                << "the Master on" << where << "is" << printableText(hello.version) << "of the show"
+                << printableText(hello.showName);
+            return;
+        case MasterState::Silent:
+            qCWarning(lcNet).noquote() << "connected, but no frameLock Master answers on" << where;
+            return;
+        case MasterState::Refused: {
+            const QString line =
+                QStringLiteral(
+                    "refused the Master on %1: it plays the show \"%2\", "
+                    "this Slave belongs to \"%3\"")
+                    .arg(where, printableText(hello.showName), printableText(showName_));
+            if (std::exchange(refusalLogged_, line) != line) {
+                qCWarning(lcNet).noquote() << line;
+            }
+            return;
+        }
     }
 }

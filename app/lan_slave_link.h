@@ -6,6 +6,7 @@
 
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 class TSimpleTCPClient;
 
@@ -31,14 +32,20 @@ public:
 
     // The show this Slave belongs to; empty: any.
     void setShowName(const QString& name) { showName_ = name; }
+    const QString& showName() const { return showName_; }
+    // What the Master of this connection said of itself; none while it said nothing.
+    const std::optional<MasterHello>& linkedMaster() const { return linkedMaster_; }
     void setHelloTimeout(int ms) { helloTimer_.setInterval(ms); }
 
     // The connection is established (not yet confirmed).
     std::function<void()> onConnected;
     // The Master closed the connection.
     std::function<void()> onDisconnected;
-    // What the Master turned out to be; a refused one is already disconnected. A hello after
-    // the Master was found silent confirms it.
+    // The Master of this connection is followed from now on (confirmed or found silent): once
+    // per connection, before onMaster tells what it is.
+    std::function<void()> onFollowing;
+    // What the Master turned out to be, logged; a refused one is already disconnected. A hello
+    // after the Master was found silent confirms it.
     std::function<void(MasterState state, const MasterHello& hello)> onMaster;
 
     // Handlers of the client's events, named as the main window had them.
@@ -52,6 +59,7 @@ protected:
 private:
     void Reset();
     void Tell(MasterState state, const MasterHello& hello);
+    void Log(MasterState state, const MasterHello& hello);
 
     TSimpleTCPClient& client_;
     QString showName_;
@@ -59,4 +67,7 @@ private:
     QTimer helloTimer_;
     // The Master was confirmed or found silent: the reports may go to it.
     bool following_ = false;
+    std::optional<MasterHello> linkedMaster_;
+    // A refusal is logged once while it stays the same.
+    QString refusalLogged_;
 };

@@ -77,6 +77,16 @@ std::optional<FrameRange> segmentRange(const QStringList& items, int index, std:
     return range;
 }
 
+std::int64_t framesCued(const QStringList& items, std::int32_t inPoint) {
+    std::int64_t highest = 1;
+    for (const std::optional<std::int32_t>& point : parseSyncPoints(items)) {
+        if (point) {
+            highest = std::max<std::int64_t>(highest, *point);
+        }
+    }
+    return addFrames(inPoint, highest);
+}
+
 std::optional<FrameRange> nextSegmentRange(const QStringList& items, int selection, bool loop,
                                            std::int32_t inPoint, std::int64_t durationFrames) {
     int next = std::max(selection, -1) + 1;

@@ -62,6 +62,10 @@ struct FittedRange {
 };
 FittedRange fitToMedia(const FrameRange& range, std::int64_t durationFrames);
 
+// How many frames of the file the show cues: up to the In point plus the highest Sync point;
+// with none, the In point's own frame.
+std::int64_t framesCued(const QStringList& items, std::int32_t inPoint);
+
 // The first segment's range, where a loop goes back to.
 std::optional<FrameRange> firstSegmentRange(const QStringList& items, std::int32_t inPoint,
                                             std::int64_t durationFrames);

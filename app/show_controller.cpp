@@ -1,6 +1,7 @@
 // The show's model and the operator's settings.
 #include "app/show_controller.h"
 
+#include "app/media_retry.h"
 #include "app/show_hooks.h"
 #include "media/graph_player.h"
 
@@ -15,6 +16,16 @@ ShowController::ShowController(TGraphPlayer& player, ShowHooks& hooks, Send send
     connect(timers_.play, &QTimer::timeout, this, [this] { PlayTimerTimer(); });
     connect(timers_.test, &QTimer::timeout, this, [this] { TestTimerTimer(); });
     connect(timers_.clock, &QTimer::timeout, this, [this] { ClockTimerTimer(); });
+    retry_ = new MediaRetry(
+        player_,
+        MediaNeeds{[this] { return framesCued(model_.syncPoints, model_.inPoint); },
+                   [this] { return CuedSegmentPlayable(); }, [this] { ReopenMedia(); }},
+        this);
+    connect(&player_, &TGraphPlayer::openFailed, retry_, &MediaRetry::fileFailed);
+    connect(&player_, &TGraphPlayer::graphBuilt, retry_, &MediaRetry::checkLength);
+    // What the show cues of the file may grow with its list or its In point.
+    connect(this, &ShowController::syncPointsChanged, retry_, &MediaRetry::checkLength);
+    connect(this, &ShowController::inPointChanged, retry_, &MediaRetry::checkLength);
 }
 
 ShowController::~ShowController() = default;

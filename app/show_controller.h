@@ -12,6 +12,7 @@
 #include <functional>
 #include <optional>
 
+class MediaRetry;
 class QTimer;
 class ShowHooks;
 struct SharedClockState;
@@ -51,6 +52,8 @@ public:
     ~ShowController() override;
 
     const ShowModel& model() const { return model_; }
+    // The show's file while it cannot be played as the show needs it.
+    MediaRetry& mediaRetry() const { return *retry_; }
     bool isMaster() const { return model_.master; }
     bool isLan() const { return model_.lan; }
     int cuedSegment() const { return model_.cuedSegment; }
@@ -189,6 +192,10 @@ private:
     void stopLocal();
     bool PlayFromPlace(std::optional<std::int64_t> sharedTimeNs = std::nullopt);
     std::optional<FrameRange> CuedRange() const;
+    // Whether the cued segment has frames to show in the file as it is.
+    bool CuedSegmentPlayable() const;
+    // The file opened anew where it changed, the segment that was cued cued again.
+    void ReopenMedia();
     void ReportRangeFit(int index, const FrameRange& range, const FittedRange& fitted);
     void ReportMediaMismatch(const WordedText& worded);
 
@@ -205,4 +212,5 @@ private:
     ShowModel model_;
     RejectedCommands rejected_;
     bool rejectedFlushArmed_ = false;
+    MediaRetry* retry_ = nullptr;
 };

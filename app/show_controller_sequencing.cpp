@@ -257,6 +257,25 @@ std::optional<FrameRange> ShowController::CuedRange() const {
     return fitToMedia(*range, player_.DurationFrames()).range;
 }
 
+bool ShowController::CuedSegmentPlayable() const {
+    const std::optional<FrameRange> range = segmentRange(model_.syncPoints, model_.cuedSegment,
+                                                         model_.inPoint, player_.DurationFrames());
+    return range && !fitToMedia(*range, player_.DurationFrames()).startsPastEnd;
+}
+
+void ShowController::ReopenMedia() {
+    player_.ReopenMedia();
+    if (!player_.MediaOpen()) {
+        return;
+    }
+    const int segment = model_.cuedSegment;
+    if (segment >= 0 && segment < model_.syncPoints.size()) {
+        CueSegment(segment, false, false);
+    } else {
+        rewindLocal();
+    }
+}
+
 void ShowController::seekAndHold(std::int64_t frame) {
     player_.StopMedia();
     model_.place = MediaPlace::Anywhere;

@@ -120,6 +120,12 @@ bool TGraphPlayer::RenderMediaFile() {
     return durationRead;
 }
 
+void TGraphPlayer::ReopenMedia() {
+    if (mediaOpen_) {
+        reopen(false);
+    }
+}
+
 void TGraphPlayer::CloseMedia() {
     if (!mediaOpen_) {
         return;

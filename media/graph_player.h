@@ -41,6 +41,9 @@ public:
     void setOwnerPlace(QPoint place) { ownerPlace_ = place; }
 
     void OpenMedia();
+    // The open file opened anew in its place (it changed on disk), cued where it was; a failure
+    // is told as any failed open.
+    void ReopenMedia();
     void CloseMedia();
     void PlayMedia();
     // As PlayMedia, timed so that the frame after the one cued appears at `sharedTimeNs` on the

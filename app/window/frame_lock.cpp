@@ -1,10 +1,10 @@
 #include "app/window/frame_lock.h"
 
 #include "app/kt_props.h"
+#include "app/media_retry.h"
 #include "app/show_controller.h"
 #include "app/show_hooks.h"
 #include "app/status_words.h"
-#include "media/file_stamp.h"
 #include "media/graph_player.h"
 #include "media/media_log.h"
 #include "media/media_service.h"
@@ -36,8 +36,6 @@
 namespace {
 
 constexpr int kHintDisplayMs = 5000;
-// A media file that failed (a drive not yet mounted, a file being copied) is looked for this often.
-constexpr int kMediaRetryMs = 3000;
 
 QTimer* makeTimer(QObject* owner, const char* name, int interval, bool running) {
     auto* timer = new QTimer(owner);
@@ -58,6 +56,7 @@ TfFrameLock::TfFrameLock(FrameLockServices services, QWidget* parent)
     createComponents();
     createPlayer();
     createShow();
+    followMediaRetry();
     connectHandlers();
     RegisterOperations();
     FormCreate();
@@ -113,7 +112,6 @@ void TfFrameLock::createComponents() {
     TestTimer = makeTimer(this, "TestTimer", 1000, false);
     ledtimer = makeTimer(this, "ledtimer", 150, false);
     ComRetryTimer = makeTimer(this, "ComRetryTimer", 2000, false);
-    MediaRetryTimer = makeTimer(this, "MediaRetryTimer", kMediaRetryMs, false);
 
     createSharedClock();
     createRemote();
@@ -132,14 +130,6 @@ void TfFrameLock::createPlayer() {
     // The file box is the player's file.
     player_->setFileName(ui->eFilename->text());
     connect(ui->eFilename, &QLineEdit::textChanged, player_.get(), &TGraphPlayer::setFileName);
-    connect(player_.get(), &TGraphPlayer::openFailed, this, [this](const QString& fileName) {
-        MediaFileFailed(fileName);
-        // Told to the Master in English, as its event log keeps it.
-        StatusNoteError(StatusWords{}.mediaFailed + QLatin1Char(' ') +
-                        QFileInfo(FailedMediaFile).fileName());
-        ShowMediaMessage(QStringLiteral("ErrMsg_OpenFile"), QStringLiteral("ErrTitel_SetOpenFile"),
-                         MessageBoxFlags::IconError);
-    });
     connect(player_.get(), &TGraphPlayer::controlWindowWanted, this, [this](bool visible) {
         setVisible(visible);
         if (visible) {
@@ -275,8 +265,7 @@ void TfFrameLock::FormClose() {
     }
     Closing = true;
     remote_.reset();
-    MediaRetryTimer->stop();
-    CloseMediaNotice();
+    show_->mediaRetry().end();
     // Back to the control window first: the video goes with the media, and the window's place
     // is saved from its frame.
     if (player_->FullScreenActive()) {
@@ -290,8 +279,8 @@ void TfFrameLock::FormClose() {
     ComPort2->Close();
     ClientStatusTimer->stop();
     ComRetryTimer->stop();
-    if (!MissingMediaFile.isEmpty() && ui->eFilename->text().isEmpty()) {
-        SetFileBoxQuietly(MissingMediaFile);
+    if (show_->mediaRetry().awaits(ui->eFilename->text())) {
+        SetFileBoxQuietly(show_->mediaRetry().awaitedFile());
     }
     ClockTimer->stop();
     FormStorage->setActive(true);
@@ -329,44 +318,51 @@ void TfFrameLock::SetFileBoxQuietly(const QString& text) {
     ui->eFilename->setText(text);
 }
 
+void TfFrameLock::followMediaRetry() {
+    // After the controller's own handler: the failure is known to the retry when it is told.
+    connect(player_.get(), &TGraphPlayer::openFailed, this,
+            [this](const QString& fileName) { MediaFileFailed(fileName); });
+    MediaRetry& retry = show_->mediaRetry();
+    retry.setDialogs(services_.dialogs);
+    connect(&retry, &MediaRetry::fileBoxWanted, this,
+            [this](const QString& text) { SetFileBoxQuietly(text); });
+    connect(&retry, &MediaRetry::reopened, this, [this] {
+        ui->eFilename->setToolTip(ui->eFilename->text());
+        MediaOpened();
+    });
+}
+
 void TfFrameLock::MediaFileFailed(const QString& fileName) {
-    FailedMediaFile = fileName;
-    FailedMediaStamp = fileStamp(FailedMediaFile);
-    // Whenever it fails, at start-up or while the show runs (a file being copied anew, a drive
-    // that went away for a moment), the show's file is looked for again until it opens.
-    if (!FailedMediaFile.isEmpty()) {
-        if (MissingMediaFile != FailedMediaFile) {
-            qCInfo(lcMedia).noquote()
-                << "trying again every" << kMediaRetryMs / 1000 << "s to open" << FailedMediaFile;
-        }
-        MissingMediaFile = FailedMediaFile;
-        MediaRetryTimer->start();
-    }
-    SetFileBoxQuietly(QString());
+    // Told to the Master in English, as its event log keeps it.
+    StatusNoteError(StatusWords{}.mediaFailed + QLatin1Char(' ') + QFileInfo(fileName).fileName());
+    ShowMediaMessage(QStringLiteral("ErrMsg_OpenFile"), QStringLiteral("ErrTitel_SetOpenFile"),
+                     MessageBoxFlags::IconError);
 }
 
 QString TfFrameLock::MediaFailureText(const QString& messageKey) const {
     const Wording say = OperatorWording();
+    const QString& failed = show_->mediaRetry().failedFile();
     QString text = lang->TextByKey(messageKey);
-    if (FailedMediaFile.isEmpty()) {
+    if (failed.isEmpty()) {
         return text;
     }
-    text += QLatin1Char('\n') + (QFileInfo::exists(FailedMediaFile)
+    text += QLatin1Char('\n') + (QFileInfo::exists(failed)
                                      ? say("TxT_MediaUnplayable",
                                            "It is there, but its content cannot be played "
                                            "(an unknown format or a damaged file):")
                                      : say("TxT_MediaNotFound", "Not found:"));
-    return text + QLatin1Char('\n') + FailedMediaFile;
+    return text + QLatin1Char('\n') + failed;
 }
 
 int TfFrameLock::ShowMediaMessage(const QString& messageKey, const QString& titleKey, int flags) {
+    MediaRetry& retry = show_->mediaRetry();
     // Reported once, when the file first failed; a file being chosen is reported by the choice.
-    if (RetryingMedia || ChoosingMediaFile) {
+    if (retry.openingQuietly()) {
         return MessageBoxResult::Ok;
     }
     const QString title = lang->TextByKey(titleKey);
     const QString text = MediaFailureText(messageKey);
-    if (!MediaRetryTimer->isActive()) {
+    if (!retry.trying()) {
         return services_.dialogs->messageBox(
             text + QStringLiteral("\n\n") +
                 OperatorWording()("TxT_MediaChooseAnother", "Please choose another file."),
@@ -374,56 +370,23 @@ int TfFrameLock::ShowMediaMessage(const QString& messageKey, const QString& titl
     }
     // The program deals with it by itself: the box says so, waits for nobody and goes when the
     // file opens. At start-up it comes once the start is done, so that the link is open.
-    const QString retried =
-        text + QStringLiteral("\n\n") +
-        OperatorWording()("TxT_MediaRetry",
-                          "The program tries it again every 3 seconds and plays it as soon as "
-                          "it opens; this box then closes by itself.");
-    QTimer::singleShot(0, this, [this, retried, title, flags] {
-        if (!Closing && !player_->MediaOpen()) {
-            CloseMediaNotice();
-            MediaNotice = services_.dialogs->showNotice(retried, title, flags);
-        }
-    });
+    retry.noticeLater(text + QStringLiteral("\n\n") +
+                          OperatorWording()("TxT_MediaRetry",
+                                            "The program tries it again every 3 seconds and plays "
+                                            "it as soon as it opens; this box then closes by "
+                                            "itself."),
+                      title, flags);
     return MessageBoxResult::Ok;
 }
 
-void TfFrameLock::CloseMediaNotice() {
-    if (MediaNotice >= 0) {
-        services_.dialogs->closeNotice(MediaNotice);
-        MediaNotice = -1;
-    }
-}
-
 void TfFrameLock::MediaOpened() {
-    CloseMediaNotice();
+    show_->mediaRetry().closeNotice();
     // What the Slave told its Master about the failure is over.
     StatusNoteError(QString());
 }
 
 void TfFrameLock::MediaRetryTimerTimer() {
-    if (Closing || player_->MediaOpen() || MissingMediaFile.isEmpty()) {
-        MediaRetryTimer->stop();
-        return;
-    }
-    // Not handed to the media while absent, nor again as it was when it failed: every attempt
-    // would log the same failure.
-    const QString stamp = fileStamp(MissingMediaFile);
-    if (stamp.isEmpty() || stamp == FailedMediaStamp) {
-        FailedMediaStamp = stamp;
-        return;
-    }
-    SetFileBoxQuietly(MissingMediaFile);
-    {
-        const QScopedValueRollback retrying(RetryingMedia, true);
-        player_->OpenMedia();
-    }
-    if (player_->MediaOpen()) {
-        MissingMediaFile.clear();
-        MediaRetryTimer->stop();
-        ui->eFilename->setToolTip(ui->eFilename->text());
-        MediaOpened();
-    }
+    show_->mediaRetry().retry();
 }
 
 void TfFrameLock::StopStartTimers() {

@@ -303,13 +303,14 @@ private:
     void createRemote();
     void followShowWithRemote();
 
-    // Ending the run; the media file the show is set to while it cannot be opened.
+    // Ending the run; the media file's failure and its retry (the controller's MediaRetry), as
+    // the boxes and the Slave's report show them.
     void EndProgram();
+    void followMediaRetry();
     void MediaFileFailed(const QString& fileName);
     int ShowMediaMessage(const QString& messageKey, const QString& titleKey, int flags);
     // The language's message, then why the file failed and its name.
     QString MediaFailureText(const QString& messageKey) const;
-    void CloseMediaNotice();
     // The media file opened: its failure is over, on screen and in the Slave's report.
     void MediaOpened();
     void SetFileBoxQuietly(const QString& text);
@@ -364,32 +365,12 @@ private:
     std::unique_ptr<LanSlaveLink> slaveLink_;
     std::unique_ptr<SerialChainLink> serialLink_;
     SyncLink* link_ = nullptr;
-    // The show this instance plays, from the settings file's optional "[System] ShowName=": a
-    // Master tells its Slaves, a Slave follows no Master of another show.
-    QString ShowName;
-    // Slave: what the Master said of itself (none: it said nothing), and the refusal logged last.
-    std::optional<MasterHello> LinkedMaster;
-    // Slave: the shared clock and the reports follow the Master of this connection.
-    bool FollowingMaster = false;
-    QString MasterRefusalLogged;
 
     // 0 for an orderly end; EXIT_FAILURE after a damaged language file.
     int ExitStatus = 0;
     // A service manager is stopping the program: a failure is logged, never asked about.
     bool Unattended = false;
-    // Kept while it cannot be opened: the file box shows nothing then (so a Play does not try
-    // it again), but the stored setting and the retry still name it.
-    QString MissingMediaFile;
-    QString FailedMediaFile;
-    // The failed file as it was then (see fileStamp): it is tried again once it changed.
-    QString FailedMediaStamp;
-    QTimer* MediaRetryTimer = nullptr;
-    bool RetryingMedia = false;
     bool UpdatingFileBox = false;
-    // The operator is choosing a file: its failure is told by the choice.
-    bool ChoosingMediaFile = false;
-    // The box that says a media file is tried again, while it is up; -1: none.
-    int MediaNotice = -1;
     // The key event the window's key handlers saw last, to tell its offers to parents apart.
     struct {
         const QKeyEvent* event = nullptr;

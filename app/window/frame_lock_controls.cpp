@@ -2,6 +2,7 @@
 // interface lock, language, full screen and loop, the LEDs, the file chooser, Help and About.
 #include "app/window/frame_lock.h"
 
+#include "app/media_retry.h"
 #include "app/show_controller.h"
 
 #include "media/graph_player.h"
@@ -15,7 +16,6 @@
 #include "widgets/widgets_log.h"
 
 #include <QPointer>
-#include <QScopedValueRollback>
 #include <QTimer>
 
 void TfFrameLock::FormKeyDown(QObject* Sender, int Key, Qt::KeyboardModifiers Shift) {
@@ -166,8 +166,9 @@ void TfFrameLock::bFileClick() {
                           "Filter Graph Editor Files (*.grf)|*.grf|All Files (*.*)|*.*");
     request.defaultExtension = QStringLiteral("avi");
     // A file missing since the start stands in the settings and the retry, not in the box.
-    const bool previousAwaited = ui->eFilename->text().isEmpty() && !MissingMediaFile.isEmpty();
-    const QString previous = previousAwaited ? MissingMediaFile : ui->eFilename->text();
+    MediaRetry& retry = show_->mediaRetry();
+    const bool previousAwaited = retry.awaits(ui->eFilename->text());
+    const QString previous = retry.showFile(ui->eFilename->text());
     request.fileName = previous;
     request.mustExist = true;
     const std::optional<QString> chosen = services_.dialogs->openFile(request);
@@ -179,21 +180,13 @@ void TfFrameLock::bFileClick() {
         player_->CloseMedia();
     }
     ui->eFilename->setText(*chosen);
-    {
-        const QScopedValueRollback choosing(ChoosingMediaFile, true);
-        player_->OpenMedia();
-    }
-    if (player_->MediaOpen()) {
-        MissingMediaFile.clear();
-        MediaRetryTimer->stop();
+    if (retry.openChosen()) {
         MediaOpened();
     } else {
         // The file that played (or is awaited) stays, with everything set for it.
         const QString failure = MediaFailureText(QStringLiteral("ErrMsg_OpenFile"));
         if (previousAwaited) {
-            SetFileBoxQuietly(QString());
-            MissingMediaFile = previous;
-            MediaRetryTimer->start();
+            retry.await(previous);
         } else {
             ui->eFilename->setText(previous);
             player_->OpenMedia();

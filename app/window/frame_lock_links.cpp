@@ -118,7 +118,8 @@ void TfFrameLock::OpenLink() {
     // restart.
     const ProfileDocument settings =
         readProfileFile(services_.programDir + QStringLiteral("frameLock.ini"));
-    ShowName = decodeWindows1252(settings.readString("System", "ShowName", QByteArray()).trimmed());
+    const QString showName =
+        decodeWindows1252(settings.readString("System", "ShowName", QByteArray()).trimmed());
     const bool master = IsMaster();
     SyncLink* const wanted = !IsLan() ? static_cast<SyncLink*>(serialLink_.get())
                              : master ? static_cast<SyncLink*>(masterLink_.get())
@@ -131,12 +132,10 @@ void TfFrameLock::OpenLink() {
         }
     }
     link_ = wanted;
-    LinkedMaster.reset();
-    FollowingMaster = false;
     if (IsLan()) {
         ComRetryTimer->stop();
-        masterLink_->setGreeting(SyncCommand::hello({product::kTitleWithVersion, ShowName}));
-        slaveLink_->setShowName(ShowName);
+        masterLink_->setGreeting(SyncCommand::hello({product::kTitleWithVersion, showName}));
+        slaveLink_->setShowName(showName);
         link_->open();
         if (Client->Connected()) {
             ShowStatus(ui->eClientStatus,
@@ -169,51 +168,25 @@ void TfFrameLock::MasterAnswered(LanSlaveLink::MasterState state, const MasterHe
     if (Closing) {
         return;
     }
-    const QString where = Client->Host() + QLatin1Char(':') + QString::number(Client->Port());
-    // The clock and the reports follow a Master once it is known not to be another show's.
-    if (state != LanSlaveLink::MasterState::Refused && !std::exchange(FollowingMaster, true)) {
-        SharedClockLinked();
-        StatusConnected();
+    if (state != LanSlaveLink::MasterState::Refused) {
+        ShowLinkedMaster();
+        return;
     }
-    switch (state) {
-        case LanSlaveLink::MasterState::Confirmed:
-            LinkedMaster = hello;
-            MasterRefusalLogged.clear();
-            qCInfo(lcNet).noquote()
-                << "the Master on" << where << "is" << printableText(hello.version) << "of the show"
-                << printableText(hello.showName);
-            ShowLinkedMaster();
-            return;
-        case LanSlaveLink::MasterState::Silent:
-            LinkedMaster.reset();
-            qCWarning(lcNet).noquote() << "connected, but no frameLock Master answers on" << where;
-            ShowLinkedMaster();
-            return;
-        case LanSlaveLink::MasterState::Refused: {
-            FollowingMaster = false;
-            const QString theirs = printableText(hello.showName);
-            const QString mine = printableText(ShowName);
-            const QString line = QStringLiteral(
-                                     "refused the Master on %1: it plays the show \"%2\", "
-                                     "this Slave belongs to \"%3\"")
-                                     .arg(where, theirs, mine);
-            if (std::exchange(MasterRefusalLogged, line) != line) {
-                qCWarning(lcNet).noquote() << line;
-            }
-            ShowStatus(ui->eClientStatus, [where, theirs, mine](const Wording& say) {
-                return say("TxT_MasterRefused",
-                           "Refused the Master on %1: it plays the show \"%2\", this Slave belongs "
-                           "to \"%3\"; trying again")
-                    .arg(where, theirs, mine);
-            });
-            ClientStatusTimer->start();
-            return;
-        }
-    }
+    ShowStatus(ui->eClientStatus,
+               [where = Client->Host() + QLatin1Char(':') + QString::number(Client->Port()),
+                theirs = printableText(hello.showName),
+                mine = printableText(SlaveLink().showName())](const Wording& say) {
+                   return say("TxT_MasterRefused",
+                              "Refused the Master on %1: it plays the show \"%2\", this Slave "
+                              "belongs to \"%3\"; trying again")
+                       .arg(where, theirs, mine);
+               });
+    ClientStatusTimer->start();
 }
 
 void TfFrameLock::ShowLinkedMaster() {
-    if (!LinkedMaster) {
+    const std::optional<MasterHello>& linked = SlaveLink().linkedMaster();
+    if (!linked) {
         ShowStatus(
             ui->eClientStatus, [where = Client->Host() + QLatin1Char(':') +
                                         QString::number(Client->Port())](const Wording& say) {
@@ -222,14 +195,13 @@ void TfFrameLock::ShowLinkedMaster() {
             });
         return;
     }
-    if (LinkedMaster->showName.trimmed().isEmpty()) {
+    if (linked->showName.trimmed().isEmpty()) {
         ShowStatus(ui->eClientStatus, QStringLiteral("TxT_ClientStatusConnect"));
         return;
     }
-    ShowStatus(ui->eClientStatus,
-               [name = printableText(LinkedMaster->showName)](const Wording& say) {
-                   return say("TxT_MasterConnected", "Connected with Master %1").arg(name);
-               });
+    ShowStatus(ui->eClientStatus, [name = printableText(linked->showName)](const Wording& say) {
+        return say("TxT_MasterConnected", "Connected with Master %1").arg(name);
+    });
 }
 
 void TfFrameLock::ApplyLinkDevicePaths(const ProfileDocument& settings) {
@@ -326,8 +298,6 @@ void TfFrameLock::ClientError(QObject* Sender, qint32 Socket, qint32 ErrorCode,
 
 void TfFrameLock::ClientDisconnected(QObject* Sender) {
     Q_UNUSED(Sender);
-    LinkedMaster.reset();
-    FollowingMaster = false;
     // A Master that stopped in an orderly way (or whose process ended) raises no error; without
     // this a Slave would never try again.
     qCInfo(lcNet) << "the Master closed the connection";

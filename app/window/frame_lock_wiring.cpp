@@ -5,6 +5,8 @@
 #include "net/net_log.h"
 
 #include "app/app_log.h"
+#include "app/media_retry.h"
+#include "app/show_controller.h"
 #include "app/show_status.h"
 #include "net/simple_tcp_client.h"
 #include "net/simple_tcp_server.h"
@@ -112,6 +114,12 @@ void TfFrameLock::connectHandlers() {
     SlaveLink().onConnected = [this] {
         qCInfo(lcNet).noquote() << "connected to" << endpoint(*Client);
     };
+    SlaveLink().onFollowing = [this] {
+        if (!Closing) {
+            SharedClockLinked();
+            StatusConnected();
+        }
+    };
     SlaveLink().onMaster = [this](LanSlaveLink::MasterState state, const MasterHello& hello) {
         MasterAnswered(state, hello);
     };
@@ -123,12 +131,10 @@ void TfFrameLock::connectHandlers() {
     connect(ClientStatusTimer, &QTimer::timeout, this, [this] { ClientStatusTimerTimer(); });
     connect(ledtimer, &QTimer::timeout, this, [this] { ledtimerTimer(); });
     connect(ComRetryTimer, &QTimer::timeout, this, [this] { ComRetryTimerTimer(); });
-    connect(MediaRetryTimer, &QTimer::timeout, this, [this] { MediaRetryTimerTimer(); });
     connect(ui->eFilename, &QLineEdit::textChanged, this, [this] {
         // A file the operator chose (or none) is the show's file from now on.
         if (!UpdatingFileBox) {
-            MissingMediaFile.clear();
-            MediaRetryTimer->stop();
+            show_->mediaRetry().forget();
         }
     });
 }
