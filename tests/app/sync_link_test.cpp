@@ -100,18 +100,24 @@ struct SlaveEnd {
         link.onCommand = [this](const QByteArray& command, QObject*) {
             events << QString::fromLatin1(command);
         };
+        link.onFollowing = [this] { events << QStringLiteral("following"); };
+        // With the Master the link holds as linked then.
         link.onMaster = [this](LanSlaveLink::MasterState state, const MasterHello& hello) {
             const char* word = state == LanSlaveLink::MasterState::Confirmed ? "confirmed"
                                : state == LanSlaveLink::MasterState::Silent  ? "silent"
                                                                              : "refused";
-            events << QString::fromLatin1(word) + QLatin1Char(' ') + hello.showName;
+            const std::optional<MasterHello>& linked = link.linkedMaster();
+            events << QStringLiteral("%1 %2 as %3")
+                          .arg(QString::fromLatin1(word), hello.showName,
+                               linked ? linked->showName : QStringLiteral("-"));
         };
     }
 };
 
 // A Master of this show (or of none) is confirmed before its commands run; one of another show
 // is refused and its commands, even those in the same read, never run; one that says nothing
-// is reported silent and still followed.
+// is reported silent and still followed, and a hello after that confirms it. Each connection's
+// Master is followed once, before what it is is told.
 TEST(LanSlaveLink, TheMastersHelloDecidesWhetherItIsFollowed) {
     RawPeer listener = RawPeer::listenOn();
     const auto hello = [](const char* show) {
@@ -122,8 +128,8 @@ TEST(LanSlaveLink, TheMastersHelloDecidesWhetherItIsFollowed) {
         slave.link.open();
         RawPeer master = listener.accept();
         master.send(hello("halle 2") + "_Play*");
-        ASSERT_TRUE(waitFor([&] { return slave.events.size() == 2; }));
-        EXPECT_EQ(slave.events, QStringList({"confirmed halle 2", "Play"}));
+        ASSERT_TRUE(waitFor([&] { return slave.events.size() == 3; }));
+        EXPECT_EQ(slave.events, QStringList({"following", "confirmed halle 2 as halle 2", "Play"}));
     }
     {
         SlaveEnd slave(listener.localPort(), QStringLiteral("Halle 2"));
@@ -132,7 +138,7 @@ TEST(LanSlaveLink, TheMastersHelloDecidesWhetherItIsFollowed) {
         master.send(hello("Halle 3") + "_Play*_Stop*");
         EXPECT_EQ(master.waitForEnd(), ECONNRESET);
         settle();
-        EXPECT_EQ(slave.events, QStringList({"refused Halle 3"}));
+        EXPECT_EQ(slave.events, QStringList({"refused Halle 3 as -"}));
         EXPECT_FALSE(slave.link.isOpen());
     }
     {
@@ -142,8 +148,11 @@ TEST(LanSlaveLink, TheMastersHelloDecidesWhetherItIsFollowed) {
         RawPeer master = listener.accept();
         ASSERT_TRUE(waitFor([&] { return !slave.events.isEmpty(); }));
         master.send("_Play*");
-        ASSERT_TRUE(waitFor([&] { return slave.events.size() == 2; }));
-        EXPECT_EQ(slave.events, QStringList({"silent ", "Play"}));
+        ASSERT_TRUE(waitFor([&] { return slave.events.size() == 3; }));
+        master.send(hello(""));
+        ASSERT_TRUE(waitFor([&] { return slave.events.size() == 4; }));
+        EXPECT_EQ(slave.events,
+                  QStringList({"following", "silent  as -", "Play", "confirmed  as "}));
     }
 }
 
