@@ -28,7 +28,7 @@ QString MediaRetry::showFile(const QString& fileBoxText) const {
 void MediaRetry::fileFailed(const QString& fileName) {
     failed_ = fileName;
     failedStamp_ = fileStamp(failed_);
-    short_.reset();
+    opened_.reset();
     // Whenever it fails, at start-up or while the show runs (a file being copied anew, a drive
     // that went away for a moment), the show's file is looked for again until it opens.
     if (!failed_.isEmpty()) {
@@ -42,28 +42,44 @@ void MediaRetry::fileFailed(const QString& fileName) {
     emit fileBoxWanted(QString());
 }
 
+void MediaRetry::opened() {
+    if (ended_ || !player_.MediaOpen()) {
+        return;
+    }
+    const QString& name = player_.FileName();
+    opened_ = OpenedFile{name, player_.DurationFrames(), fileStamp(name)};
+    if (!openShort()) {
+        shortLogged_.reset();
+    }
+    checkLength();
+}
+
+bool MediaRetry::openShort() const {
+    return player_.MediaOpen() && opened_ && opened_->name == player_.FileName() &&
+           player_.DurationFrames() < needs_.frames();
+}
+
 void MediaRetry::checkLength() {
     if (ended_ || !player_.MediaOpen()) {
         return;
     }
-    const std::int64_t frames = player_.DurationFrames();
-    const std::int64_t needed = needs_.frames();
-    if (frames >= needed) {
-        if (std::exchange(short_, std::nullopt)) {
-            timer_.stop();
-        }
+    if (!openShort()) {
+        timer_.stop();
         return;
     }
     // A stub that opens (a file cut short, a copy under way) would otherwise end the retry for
     // good: the show would never see the whole file again.
-    const QString& name = player_.FileName();
-    if (!short_ || short_->name != name || short_->frames != frames) {
-        qCWarning(lcMedia).noquote() << name << "has" << frames << "frames, fewer than the"
-                                     << needed << "the show cues; trying again every"
-                                     << kIntervalMs / 1000 << "s to open it whole once it changes";
+    const std::pair<QString, std::int64_t> logged{opened_->name, opened_->frames};
+    if (shortLogged_ != logged) {
+        shortLogged_ = logged;
+        qCWarning(lcMedia).noquote()
+            << logged.first << "has" << logged.second << "frames, fewer than the" << needs_.frames()
+            << "the show cues; trying again every" << kIntervalMs / 1000
+            << "s to open it whole once it changes";
     }
-    short_ = ShortFile{name, frames, fileStamp(name)};
-    timer_.start();
+    if (!timer_.isActive()) {
+        timer_.start();
+    }
 }
 
 void MediaRetry::retry() {
@@ -94,7 +110,7 @@ void MediaRetry::tryAwaited() {
     }
     if (player_.MediaOpen()) {
         awaited_.clear();
-        if (!short_) {
+        if (!openShort()) {
             timer_.stop();
         }
         closeNotice();
@@ -103,13 +119,12 @@ void MediaRetry::tryAwaited() {
 }
 
 void MediaRetry::watchShort() {
-    if (!short_ || player_.FileName() != short_->name) {
-        short_.reset();
+    if (!openShort()) {
         timer_.stop();
         return;
     }
-    const QString stamp = fileStamp(short_->name);
-    if (stamp.isEmpty() || stamp == short_->stamp) {
+    const QString stamp = fileStamp(opened_->name);
+    if (stamp.isEmpty() || stamp == opened_->stamp) {
         return;
     }
     // A moving picture is not cut off: the file is opened again once the picture stands still
@@ -117,9 +132,9 @@ void MediaRetry::watchShort() {
     if (player_.PictureShouldMove() && needs_.canRun()) {
         return;
     }
-    qCInfo(lcMedia).noquote() << short_->name << "changed since it opened short; read anew";
+    qCInfo(lcMedia).noquote() << opened_->name << "changed since it opened short; read anew";
     needs_.reopen();
-    checkLength();
+    opened();
 }
 
 bool MediaRetry::openChosen() {
@@ -131,7 +146,7 @@ bool MediaRetry::openChosen() {
         return false;
     }
     awaited_.clear();
-    if (!short_) {
+    if (!openShort()) {
         timer_.stop();
     }
     return true;
@@ -145,7 +160,6 @@ void MediaRetry::await(const QString& fileName) {
 
 void MediaRetry::forget() {
     awaited_.clear();
-    short_.reset();
     timer_.stop();
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 
 class DialogService;
 class TGraphPlayer;
@@ -52,7 +53,9 @@ public:
 
     // The player failed to open fileName.
     void fileFailed(const QString& fileName);
-    // A file opened: is it as long as the show needs?
+    // A file opened: it is taken as it is now.
+    void opened();
+    // Whether the open file is as long as the show needs, which follows the show's list.
     void checkLength();
     // The timer's tick: the awaited file tried again, or the short one looked at.
     void retry();
@@ -78,8 +81,9 @@ signals:
 private:
     void tryAwaited();
     void watchShort();
-    // The file that opened shorter than the show needs: its name and how it was (see fileStamp).
-    struct ShortFile {
+    bool openShort() const;
+    // The file as it opened: its name, its frames and how it was (see fileStamp).
+    struct OpenedFile {
         QString name;
         std::int64_t frames = 0;
         QString stamp;
@@ -95,7 +99,9 @@ private:
     QString failed_;
     // The failed file as it was then: it is tried again once it changed.
     QString failedStamp_;
-    std::optional<ShortFile> short_;
+    std::optional<OpenedFile> opened_;
+    // The short file logged last, so that a list sent anew at each start does not log it again.
+    std::optional<std::pair<QString, std::int64_t>> shortLogged_;
     bool retrying_ = false;
     bool choosing_ = false;
     bool ended_ = false;

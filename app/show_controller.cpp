@@ -22,7 +22,7 @@ ShowController::ShowController(TGraphPlayer& player, ShowHooks& hooks, Send send
                    [this] { return CuedSegmentPlayable(); }, [this] { ReopenMedia(); }},
         this);
     connect(&player_, &TGraphPlayer::openFailed, retry_, &MediaRetry::fileFailed);
-    connect(&player_, &TGraphPlayer::graphBuilt, retry_, &MediaRetry::checkLength);
+    connect(&player_, &TGraphPlayer::graphBuilt, retry_, &MediaRetry::opened);
     // What the show cues of the file may grow with its list or its In point.
     connect(this, &ShowController::syncPointsChanged, retry_, &MediaRetry::checkLength);
     connect(this, &ShowController::inPointChanged, retry_, &MediaRetry::checkLength);

@@ -112,6 +112,9 @@ TEST(MediaRetry, AStubThatOpensIsOpenedAgainOnceItChangedAndTheSegmentCuedAgain)
     retry.retry();
     EXPECT_EQ(renders(*rig.mediaLog), 0);
     EXPECT_EQ(rig.player->DurationFrames(), 150);
+    // A list set anew meanwhile (as a Slave gets it at each start) does not hide the change.
+    rig.show->setSyncPoints({"100"});
+    rig.show->setSyncPoints({"100", "200", "300"});
 
     // Its end cues the next segment, whose end the stub lacks: the picture stands still, the file
     // is read anew and the segment cued on it again.
