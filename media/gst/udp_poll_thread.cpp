@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,5 +43,16 @@ UdpPollThread::Wake UdpPollThread::wait(int timeoutMs) const {
     if ((watched[1].revents & POLLIN) != 0) {
         return Wake::End;
     }
-    return (watched[0].revents & POLLIN) != 0 ? Wake::Readable : Wake::Quiet;
+    if ((watched[0].revents & POLLIN) != 0) {
+        return Wake::Readable;
+    }
+    if ((watched[0].revents & POLLERR) != 0) {
+        // A datagram refused (nothing listens at the peer's port) leaves an error on the socket
+        // that ends every wait at once until it is read: the thread would spin until its next
+        // datagram.
+        int error = 0;
+        socklen_t size = sizeof error;
+        ::getsockopt(socket_, SOL_SOCKET, SO_ERROR, &error, &size);
+    }
+    return Wake::Quiet;
 }

@@ -11,9 +11,9 @@ class UdpPollThread {
 public:
     // What a wait of the thread saw.
     enum class Wake {
-        // A datagram (or an error) waits on the socket.
+        // A datagram waits on the socket.
         Readable,
-        // The time passed, or a signal came.
+        // The time passed, a signal came, or a datagram sent was refused.
         Quiet,
         // The owner is going, or the wait failed: the thread returns.
         End,
