@@ -141,8 +141,11 @@ std::int64_t stepTarget(std::int64_t current, std::int64_t count, std::int64_t d
 
 FittedRange fitToMedia(const FrameRange& range, std::int64_t durationFrames) {
     FittedRange fitted{range};
+    // Sync points from a link may lie before the In point or run backwards: the media is given
+    // no position before its first frame, and a range that stops before it starts is empty.
+    fitted.range.start = std::max<std::int64_t>(range.start, 0);
     const std::int64_t end = std::max<std::int64_t>(durationFrames, 0);
-    if (range.start >= end) {
+    if (fitted.range.start >= end) {
         fitted.startsPastEnd = true;
         fitted.range.start = lastFrame(durationFrames);
     }
@@ -153,6 +156,7 @@ FittedRange fitToMedia(const FrameRange& range, std::int64_t durationFrames) {
     if (fitted.startsPastEnd) {
         fitted.range.stop = end;
     }
+    fitted.range.stop = std::max(fitted.range.stop, fitted.range.start);
     return fitted;
 }
 

@@ -54,7 +54,8 @@ std::int64_t stepTarget(std::int64_t current, std::int64_t count, std::int64_t d
 
 // A segment's range as media of `durationFrames` frames can play it. A range that starts at or
 // after the end has nothing to show and holds the last frame; one that stops after the end
-// stops there. Either means Sync points or an In point that do not fit the media.
+// stops there. Either means Sync points or an In point that do not fit the media. A range never
+// starts before frame 0 nor stops before it starts.
 struct FittedRange {
     FrameRange range;
     bool startsPastEnd = false;

@@ -182,12 +182,17 @@ void ShowController::TryJoin() {
     model_.joinWaiting = false;
     SelectSyncPoint(index);
     model_.cuedSegment = index;
-    player_.SetPlayRange(frame, range->stop);
+    // A file shorter than the Master's is not cued past its end, where it would show nothing and
+    // complete at once: it holds its last frame there, as a cue of the segment does.
+    const FittedRange fitted = fitToMedia(*range, player_.DurationFrames());
+    ReportRangeFit(index, *range, fitted);
+    const std::int64_t cued = std::min(frame, lastFrame(player_.DurationFrames()));
+    player_.SetPlayRange(cued, fitted.range.stop);
     player_.PauseMedia();
     HintNextSegment();
     player_.PlayMediaAt(cue->nextShownAtNs);
     hooks_.StatusJoined(range->start, (cue->nextShownAtNs - clock.nowNs) / 1'000'000);
-    qCInfo(lcSync) << "join: segment" << index << "cued at frame" << frame << "; frame" << frame + 1
+    qCInfo(lcSync) << "join: segment" << index << "cued at frame" << cued << "; frame" << cued + 1
                    << "at" << cue->nextShownAtNs << "ns on the shared clock, in"
                    << ms(cue->nextShownAtNs - clock.nowNs) << "ms";
 }

@@ -1,11 +1,10 @@
 #include "media/gst/net_time_client.h"
 
 #include "media/gst/net_time_packet.h"
+#include "media/gst/udp_poll_thread.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -32,32 +31,28 @@ std::unique_ptr<NetTimeClient> NetTimeClient::follow(const QString& address, qui
         return nullptr;
     }
     const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
-    if (socket < 0) {
-        return nullptr;
-    }
-    const int wake = ::eventfd(0, EFD_CLOEXEC);
-    if (wake < 0 ||
+    if (socket < 0 ||
         ::connect(socket, reinterpret_cast<const sockaddr*>(&server), sizeof server) != 0) {
-        ::close(socket);
-        if (wake >= 0) {
-            ::close(wake);
+        if (socket >= 0) {
+            ::close(socket);
         }
         return nullptr;
     }
-    return std::unique_ptr<NetTimeClient>(new NetTimeClient(socket, wake));
+    std::unique_ptr<UdpPollThread> thread = UdpPollThread::own(socket);
+    if (!thread) {
+        return nullptr;
+    }
+    return std::unique_ptr<NetTimeClient>(new NetTimeClient(std::move(thread)));
 }
 
-NetTimeClient::NetTimeClient(int socket, int wake) : socket_(socket), wake_(wake) {
+NetTimeClient::NetTimeClient(std::unique_ptr<UdpPollThread> thread) : thread_(std::move(thread)) {
     startNewClock();
-    thread_ = std::thread([this] { run(); });
+    thread_->start([this](const UdpPollThread& udp) { run(udp); });
 }
 
 NetTimeClient::~NetTimeClient() {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
-    thread_.join();
-    ::close(socket_);
-    ::close(wake_);
+    // The thread reads and replaces the clock: it ends first.
+    thread_.reset();
     gst_object_unref(clock_);
 }
 
@@ -74,7 +69,7 @@ GstClock* NetTimeClient::settledClock() const {
 quint16 NetTimeClient::localPort() const {
     sockaddr_in local{};
     socklen_t size = sizeof local;
-    ::getsockname(socket_, reinterpret_cast<sockaddr*>(&local), &size);
+    ::getsockname(thread_->socket(), reinterpret_cast<sockaddr*>(&local), &size);
     return ntohs(local.sin_port);
 }
 
@@ -91,26 +86,23 @@ void NetTimeClient::startNewClock() {
     status_.settled = false;
 }
 
-void NetTimeClient::run() {
-    pollfd watched[2] = {{socket_, POLLIN, 0}, {wake_, POLLIN, 0}};
+void NetTimeClient::run(const UdpPollThread& udp) {
     std::uint64_t asked = 0;
     for (;;) {
         asked = gst_clock_get_internal_time(clock_);
         const auto question = net_time_packet::make(asked, 0);
-        ::send(socket_, question.data(), question.size(), MSG_DONTWAIT);
+        ::send(udp.socket(), question.data(), question.size(), MSG_DONTWAIT);
         const int every = status().settled ? SettledEveryMs : LearningEveryMs;
         std::uint64_t now = asked;
         while (elapsedMs(asked, now) < every) {
-            const int waited = ::poll(watched, 2, static_cast<int>(every - elapsedMs(asked, now)));
-            if (waited < 0 && errno != EINTR) {
-                return;
-            }
-            if ((watched[1].revents & POLLIN) != 0) {
+            const UdpPollThread::Wake wake =
+                udp.wait(static_cast<int>(every - elapsedMs(asked, now)));
+            if (wake == UdpPollThread::Wake::End) {
                 return;
             }
             net_time_packet::Bytes answer{};
-            if ((watched[0].revents & POLLIN) != 0 &&
-                ::recv(socket_, answer.data(), answer.size(), MSG_DONTWAIT | MSG_TRUNC) ==
+            if (wake == UdpPollThread::Wake::Readable &&
+                ::recv(udp.socket(), answer.data(), answer.size(), MSG_DONTWAIT | MSG_TRUNC) ==
                     static_cast<ssize_t>(answer.size()) &&
                 net_time_packet::get(answer.data()) == asked) {
                 learn(asked, gst_clock_get_internal_time(clock_),

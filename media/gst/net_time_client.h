@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <thread>
+
+class UdpPollThread;
 
 // Follows the clock a Master serves (NetTimeServer, or GStreamer's network time provider of an
 // older version) from a Slave: asks it for its time a few times a second and keeps a clock
@@ -44,16 +45,14 @@ public:
     quint16 localPort() const;
 
 private:
-    NetTimeClient(int socket, int wake);
-    void run();
+    explicit NetTimeClient(std::unique_ptr<UdpPollThread> thread);
+    void run(const UdpPollThread& udp);
     void learn(std::uint64_t asked, std::uint64_t answered, std::uint64_t remote);
     void startNewClock();
 
-    int socket_;
-    int wake_;  // eventfd that ends the thread
     mutable std::mutex mutex_;
     GstClock* clock_ = nullptr;  // guarded; owned
     Status status_;              // guarded
     ClockSamples samples_;       // the thread's
-    std::thread thread_;
+    std::unique_ptr<UdpPollThread> thread_;
 };

@@ -1,15 +1,15 @@
 #include "media/gst/net_time_server.h"
 
 #include "media/gst/net_time_packet.h"
+#include "media/gst/udp_poll_thread.h"
 
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 std::unique_ptr<NetTimeServer> NetTimeServer::bind(GstClock* clock, quint16 port, QString& error) {
     const int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_UDP);
@@ -26,50 +26,45 @@ std::unique_ptr<NetTimeServer> NetTimeServer::bind(GstClock* clock, quint16 port
         ::close(socket);
         return nullptr;
     }
-    const int wake = ::eventfd(0, EFD_CLOEXEC);
-    if (wake < 0) {
+    std::unique_ptr<UdpPollThread> thread = UdpPollThread::own(socket);
+    if (!thread) {
         error = QString::fromLocal8Bit(std::strerror(errno));
-        ::close(socket);
         return nullptr;
     }
-    return std::unique_ptr<NetTimeServer>(new NetTimeServer(clock, socket, wake));
+    return std::unique_ptr<NetTimeServer>(new NetTimeServer(clock, std::move(thread)));
 }
 
-NetTimeServer::NetTimeServer(GstClock* clock, int socket, int wake)
-    : clock_(GST_CLOCK(gst_object_ref(clock))),
-      socket_(socket),
-      wake_(wake),
-      thread_([this] { serve(); }) {}
+NetTimeServer::NetTimeServer(GstClock* clock, std::unique_ptr<UdpPollThread> thread)
+    : clock_(GST_CLOCK(gst_object_ref(clock))), thread_(std::move(thread)) {
+    thread_->start([this](const UdpPollThread& udp) { serve(udp); });
+}
 
 NetTimeServer::~NetTimeServer() {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(wake_, &one, sizeof one);
-    thread_.join();
-    ::close(socket_);
-    ::close(wake_);
+    // The thread reads the clock: it ends first.
+    thread_.reset();
     gst_object_unref(clock_);
 }
 
-void NetTimeServer::serve() {
-    pollfd watched[2] = {{socket_, POLLIN, 0}, {wake_, POLLIN, 0}};
-    while (::poll(watched, 2, -1) >= 0 || errno == EINTR) {
-        if ((watched[1].revents & POLLIN) != 0) {
+void NetTimeServer::serve(const UdpPollThread& udp) {
+    for (;;) {
+        const UdpPollThread::Wake wake = udp.wait(-1);
+        if (wake == UdpPollThread::Wake::End) {
             return;
         }
-        if ((watched[0].revents & POLLIN) == 0) {
+        if (wake != UdpPollThread::Wake::Readable) {
             continue;
         }
         net_time_packet::Bytes packet{};
         sockaddr_storage from{};
         socklen_t fromSize = sizeof from;
         const ssize_t got =
-            ::recvfrom(socket_, packet.data(), packet.size(), MSG_DONTWAIT | MSG_TRUNC,
+            ::recvfrom(udp.socket(), packet.data(), packet.size(), MSG_DONTWAIT | MSG_TRUNC,
                        reinterpret_cast<sockaddr*>(&from), &fromSize);
         if (got != static_cast<ssize_t>(packet.size())) {
             continue;
         }
         net_time_packet::put(packet.data() + 8, gst_clock_get_time(clock_));
-        ::sendto(socket_, packet.data(), packet.size(), MSG_DONTWAIT,
+        ::sendto(udp.socket(), packet.data(), packet.size(), MSG_DONTWAIT,
                  reinterpret_cast<const sockaddr*>(&from), fromSize);
     }
 }

@@ -3,9 +3,9 @@
 #include <gst/gst.h>
 
 #include <QString>
-#include <atomic>
 #include <memory>
-#include <thread>
+
+class UdpPollThread;
 
 // Serves a clock's time on a UDP port, answering each 16-byte question as GStreamer's network
 // time provider does. The port is bound exclusively: GStreamer's provider binds with address
@@ -19,11 +19,9 @@ public:
     NetTimeServer& operator=(const NetTimeServer&) = delete;
 
 private:
-    NetTimeServer(GstClock* clock, int socket, int wake);
-    void serve();
+    NetTimeServer(GstClock* clock, std::unique_ptr<UdpPollThread> thread);
+    void serve(const UdpPollThread& udp);
 
     GstClock* clock_;  // a reference of its own
-    int socket_;
-    int wake_;  // eventfd that ends the thread
-    std::thread thread_;
+    std::unique_ptr<UdpPollThread> thread_;
 };

@@ -63,6 +63,10 @@ TEST(SegmentMath, RangesAreFittedToTheMedia) {
         EXPECT_EQ(fitted.range, (FrameRange{249, 250}));
         EXPECT_TRUE(fitted.startsPastEnd);
     }
+    // Points from a link that lie before frame 0 or run backwards give the media no such range.
+    EXPECT_EQ(fitToMedia({-5, 40}, 250).range, (FrameRange{0, 40}));
+    EXPECT_EQ(fitToMedia({-10, -5}, 250).range, (FrameRange{0, 0}));
+    EXPECT_EQ(fitToMedia({120, 100}, 250).range, (FrameRange{120, 120}));
     EXPECT_EQ(firstSegmentRange({"0", "40"}, 300, 250), (FrameRange{300, 340}));
     EXPECT_EQ(firstSegmentRange({}, 300, 250), (FrameRange{300, 250}));
 }

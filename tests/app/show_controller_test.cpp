@@ -299,4 +299,20 @@ TEST(ShowController, AMasterPassesOnWhatMovesEveryScreenOnceAndKeepsItsOwnPlace)
     EXPECT_EQ(slave.sent(), QStringList());
 }
 
+// A Slave joins a segment that runs past the end of its shorter file: it is cued within its file,
+// on the Master's frame while the file has it and on its last frame once the show is past it.
+TEST(ShowController, ASlaveJoiningPastTheEndOfItsFileHoldsItsLastFrame) {
+    Settings settings = slaveWith({"100", "1000"});
+    settings.duration = 300;
+    ShowRig slave(settings);
+    slave.media->config.sharedNowNs = 10'000'000'000;
+    slave.media->config.frameNs = 40'000'000;
+    slave.moves();
+    // Shown now, cued for 700 ms (17 frames) from now.
+    slave.feed({"Join1,150,10000000000"});
+    EXPECT_EQ(slave.moves().mid(0, 1), QStringList({"setPositions 167 300"}));
+    slave.feed({"Join1,500,10000000000"});
+    EXPECT_EQ(slave.moves().mid(0, 1), QStringList({"setPositions 299 300"}));
+}
+
 }  // namespace

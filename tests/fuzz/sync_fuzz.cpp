@@ -1,29 +1,45 @@
 // libFuzzer target: arbitrary bytes from a link, cut into arbitrary chunks, through the receive
-// assembler and the command dispatcher into a receiver that does what a Slave does with each
-// command (list, segments, positions) on a media player over a media double. Nothing may crash,
-// overflow or grow past the assembler's cap, and every range handed to the media lies in 64 bits.
-// The chunks come from two interleaved links, framed apart; the same bytes go to the Master's
-// status board as those two connections, and every status report that parses must be built
-// again into a report that parses to the same; so must every Master's hello.
-#include "app/join_cue.h"
+// assembler into the show's controllers, a Slave's and a Master's, each driving its player over a
+// media double. Nothing may crash, overflow or grow past the assembler's cap, and every range
+// handed to the media lies in 64 bits. A Slave sends nothing; a Master passes on exactly the
+// commands its relay names, first and as they came, and one it does not act on leaves its media
+// as it was. The chunks come from two interleaved links, framed apart; the same bytes go to the
+// Master's status board as those two connections, and every status report that parses must be
+// built again into a report that parses to the same; so must every Master's hello.
+#include "app/monotonic_time.h"
 #include "app/receive_assembler.h"
-#include "app/segment_math.h"
+#include "app/relay_policy.h"
+#include "app/show_controller.h"
+#include "app/show_hooks.h"
 #include "app/slave_status_board.h"
 #include "app/status_frame.h"
 #include "app/sync_command.h"
 #include "media/graph_player.h"
 
-#include <QStringList>
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QTimer>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 
 namespace {
 
-// Answers like an open file of the given length; keeps only what the player last set.
+// The shared clock's time while an instance is on it, in ns.
+constexpr std::int64_t SharedNowNs = 5'000'000'000;
+constexpr std::int64_t FrameNs = 40'000'000;
+
+// The fuzzer's own monotonic time, moved on by the bytes, so that a run repeats exactly.
+std::int64_t fuzzNowMs = 0;
+
+// Answers like an open file of the given length, on the shared clock or not; counts the calls
+// that move the media.
 class FuzzMedia final : public MediaService {
 public:
-    std::int64_t length = 1000;
-    std::int64_t position = 0;
+    FuzzMedia(std::int64_t length, bool sharedClock) : length_(length), shared_(sharedClock) {}
+
+    int moves = 0;
 
     bool createGraph() override { return true; }
     void query(MediaRef) override {}
@@ -39,83 +55,151 @@ public:
     void setNotifyWindow(WindowHandle, QEvent::Type, std::intptr_t) override {}
     bool getEvent(MediaEventRecord&, int) override { return false; }
     void freeEventParams(const MediaEventRecord&) override {}
-    bool setTimeFormatFrame() override { return (length & 1) == 0; }
+    // A file of odd length cannot count frames: positions go in units of 100 ns.
+    bool setTimeFormatFrame() override { return (length_ & 1) == 0; }
     bool duration(std::int64_t& value) override {
-        value = length;
+        value = length_;
         return true;
     }
-    std::int64_t currentPosition() override { return position; }
-    void setPositions(std::int64_t current, std::int64_t) override { position = current; }
-    void run() override {}
-    void pause() override {}
-    void stop() override {}
+    std::int64_t currentPosition() override { return position_; }
+    void setPositions(std::int64_t current, std::int64_t stop) override {
+        checkRange(current, stop);
+        position_ = current;
+        ++moves;
+    }
+    void setNextRange(std::int64_t current, std::int64_t stop) override {
+        checkRange(current, stop);
+    }
+    SharedClockState sharedClock() override {
+        SharedClockState clock;
+        clock.shared = shared_;
+        clock.nowNs = SharedNowNs;
+        return clock;
+    }
+    bool runAt(std::int64_t) override {
+        ++moves;
+        return shared_;
+    }
+    std::int64_t frameDurationNs() override { return (length_ & 1) == 0 ? FrameNs : 0; }
+    void run() override { ++moves; }
+    void pause() override { ++moves; }
+    void stop() override { ++moves; }
     void keepDisplayAwake(bool) override {}
+
+private:
+    // Counted in frames, a range lies within the file and runs forward.
+    void checkRange(std::int64_t current, std::int64_t stop) const {
+        if ((length_ & 1) == 0 && (current < 0 || current > stop || stop > length_)) {
+            std::abort();
+        }
+    }
+
+    std::int64_t length_;
+    bool shared_;
+    std::int64_t position_ = 0;
 };
 
-class FuzzReceiver final : public SyncCommandTarget {
+class QuietHooks final : public ShowHooks {
 public:
-    explicit FuzzReceiver(std::int32_t inPoint, std::int64_t length) : inPoint_(inPoint) {
-        auto media = std::make_unique<FuzzMedia>();
-        media->length = length;
-        player_ = std::make_unique<TGraphPlayer>(std::move(media), nullptr);
+    void StatusAfterCommand(const QByteArray&) override {}
+    void StatusSegmentStarted(std::optional<std::int64_t>) override {}
+    void StatusLooped() override {}
+    void StatusRestarted() override {}
+    void StatusJoined(std::int64_t, std::int64_t) override {}
+    void PreflightCheck() override {}
+    bool SetLanguage(int) override { return true; }
+    int ShowMessageByKey(const QString&, const QString&, int) override { return 0; }
+    void CommandArrived() override {}
+};
+
+// One instance of the show: its controller on its player, wired as the main window wires them,
+// with what it sends collected.
+class Instance {
+public:
+    Instance(bool master, std::int32_t inPoint, std::int64_t length, bool sharedClock) {
+        auto service = std::make_unique<FuzzMedia>(length, sharedClock);
+        media = service.get();
+        player_ = std::make_unique<TGraphPlayer>(std::move(service), nullptr);
         player_->setFileName(QStringLiteral("fuzz.avi"));
-        QObject::connect(player_.get(), &TGraphPlayer::graphBuilt, [this] { cue(0); });
+        startTimer_.setInterval(1000);
+        playTimer_.setSingleShot(true);
+        show = std::make_unique<ShowController>(
+            *player_, hooks_, [this](const QByteArray& command) { sent << command; },
+            ShowTimers{&startTimer_, &playTimer_, &testTimer_, &clockTimer_});
+        QObject::connect(player_.get(), &TGraphPlayer::graphBuilt, show.get(),
+                         &ShowController::rewindLocal);
+        QObject::connect(player_.get(), &TGraphPlayer::aboutToPlay, show.get(),
+                         &ShowController::fullScreenOnPlay);
+        QObject::connect(player_.get(), &TGraphPlayer::rangeComplete, show.get(),
+                         &ShowController::segmentComplete);
+        ShowModel model;
+        model.master = master;
+        model.lan = true;
+        model.inPoint = inPoint;
+        model.loop = true;
+        show->takeSettings(model);
         player_->OpenMedia();
     }
 
-    void commandPlay() override { player_->PlayMedia(); }
-    void commandStop() override { player_->StopMedia(); }
-    void commandRewind() override { cue(0); }
-    void commandRestart() override { cue(0); }
-    void commandFullScreenSetting(bool) override {}
-    void commandFullScreen(bool on) override { player_->SetFullScreen(on); }
-    void commandLanguage(int) override {}
-    void commandLoop(bool) override {}
-    void commandPosition(std::int64_t offset) override {
-        player_->StopMedia();
-        player_->SeekToFrame(frameFromOffset(inPoint_, offset));
-        player_->PauseMedia();
-        (void)positionBarValue(player_->CurrentFrame(), player_->DurationFrames());
-    }
-    void commandClearList() override { list_.clear(); }
-    void commandListItem(std::int32_t item) override {
-        if (list_.size() < 4096) {
-            list_ << QString::number(item);
-        }
-    }
-    void commandCueSegment(std::int32_t index) override { cue(index); }
-    void commandPositionInSegment(std::int64_t offset) override {
-        const std::int64_t frame =
-            clampFrame(frameFromOffset(inPoint_, offset), player_->DurationFrames());
-        player_->SetPlayRange(frame, player_->DurationFrames());
-        player_->PauseMedia();
-    }
-    void commandStartAt(std::int64_t sharedTimeNs) override { player_->PlayMediaAt(sharedTimeNs); }
-    void commandJoin(const JoinOrder& order) override {
-        if (const std::optional<JoinCue> at =
-                joinCue(order, 5'000'000'000, 700'000'000, 40'000'000)) {
-            const std::int64_t frame =
-                clampFrame(frameFromOffset(inPoint_, at->frameFromIn), player_->DurationFrames());
-            player_->SetPlayRange(frame, player_->DurationFrames());
-            player_->PlayMediaAt(at->nextShownAtNs);
-        }
-    }
-    void commandRefused(QByteArrayView) override {}
+    FuzzMedia* media = nullptr;
+    std::unique_ptr<ShowController> show;
+    QList<QByteArray> sent;
 
 private:
-    void cue(int index) {
-        const int effective = effectiveSegmentIndex(list_, index);
-        if (const auto range =
-                segmentRange(list_, effective, inPoint_, player_->DurationFrames())) {
-            player_->SetPlayRange(range->start, range->stop);
-        }
-        player_->PauseMedia();
-    }
-
-    std::int32_t inPoint_;
-    QStringList list_;
+    QuietHooks hooks_;
+    QTimer startTimer_;
+    QTimer playTimer_;
+    QTimer testTimer_;
+    QTimer clockTimer_;
     std::unique_ptr<TGraphPlayer> player_;
 };
+
+// Whether the dispatcher runs the command: a known code with a good argument.
+class AcceptProbe final : public SyncCommandTarget {
+public:
+    bool accepted = false;
+
+    void commandPlay() override {}
+    void commandStop() override {}
+    void commandRewind() override {}
+    void commandRestart() override {}
+    void commandFullScreenSetting(bool) override {}
+    void commandFullScreen(bool) override {}
+    void commandLanguage(int) override {}
+    void commandLoop(bool) override {}
+    void commandPosition(std::int64_t) override {}
+    void commandClearList() override {}
+    void commandListItem(std::int32_t) override {}
+    void commandCueSegment(std::int32_t) override {}
+    void commandPositionInSegment(std::int64_t) override {}
+    void commandStartAt(std::int64_t) override {}
+    void commandJoin(const JoinOrder&) override {}
+    void commandRefused(QByteArrayView) override {}
+    void commandAccepted(QByteArrayView) override { accepted = true; }
+};
+
+bool accepted(const QByteArray& command) {
+    AcceptProbe probe;
+    return dispatchSyncCommand(command, probe) && probe.accepted;
+}
+
+// The Master passes on what its relay names, before anything of its own, and nothing else of
+// what it received; a command it does not act on moves nothing.
+void dispatchToMaster(Instance& master, const QByteArray& command) {
+    const qsizetype sentBefore = master.sent.size();
+    const int movesBefore = master.media->moves;
+    master.show->DispatchCommand(command);
+    const QList<QByteArray> sent = master.sent.mid(sentBefore);
+    const MasterRelay relay = masterRelay(command);
+    const bool passedOn = !sent.isEmpty() && sent.first() == command;
+    const bool relayed = relay.relays && accepted(command) && !isStatusCommand(command);
+    if (passedOn != relayed || sent.count(command) > 1) {
+        std::abort();
+    }
+    if (!relay.acts && (master.media->moves != movesBefore || !sent.isEmpty())) {
+        std::abort();
+    }
+}
 
 // A Master's hello built again from what was parsed frames whole (no "_" or "*", within the
 // assembler's cap) and parses back to the same texts, cut to their longest.
@@ -164,19 +248,19 @@ void checkStatusRoundTrip(const QByteArray& command) {
     }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 6) {
-        return 0;
-    }
-    // The first bytes choose the instance: its In point, its file's length and the chunk size.
-    std::int32_t inPoint = 0;
-    std::memcpy(&inPoint, data, sizeof inPoint);
+// The first bytes choose the instances: their In point and whether they are on the shared clock,
+// their files' length and the chunk size.
+void run(const std::uint8_t* data, std::size_t size) {
+    std::uint32_t word = 0;
+    std::memcpy(&word, data, sizeof word);
+    const auto inPoint = static_cast<std::int32_t>(word & 0x7fffffff);
+    const bool sharedClock = (word & 0x80000000) != 0;
     const std::int64_t length = static_cast<std::int64_t>(data[4]) << (data[5] % 56);
-    FuzzReceiver receiver(inPoint & 0x7fffffff, length);
+    Instance slave(false, inPoint, length, sharedClock);
+    Instance master(true, inPoint, length, sharedClock);
     const auto dispatch = [&](const QByteArray& command) {
-        dispatchSyncCommand(command, receiver);
+        slave.show->DispatchCommand(command);
+        dispatchToMaster(master, command);
         checkStatusRoundTrip(command);
         checkHelloRoundTrip(command);
     };
@@ -188,13 +272,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t n = std::min(chunk, size - at);
         const QByteArrayView bytes(reinterpret_cast<const char*>(data + at),
                                    static_cast<qsizetype>(n));
+        fuzzNowMs = static_cast<std::int64_t>(at);
         ReceiveAssembler& assembler = assemblers[(at / chunk) % 2];
         assembler.Receive(bytes);
-        const std::int64_t now = static_cast<std::int64_t>(at);
-        board.receive(&assembler, bytes, now, now);
+        board.receive(&assembler, bytes, fuzzNowMs, fuzzNowMs);
         if (assembler.ReceiveBuffer().size() > ReceiveAssembler::MaxFrameLength) {
             std::abort();
         }
+    }
+    if (!slave.sent.isEmpty()) {
+        std::abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    // The controller's timers need an event dispatcher; what it logs is of no use here.
+    static QCoreApplication app(*argc, *argv);
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    monotonic_time::testClock = [] { return fuzzNowMs; };
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size >= 6) {
+        run(data, size);
+        // The controllers' single-shot timers that have not fired belong to the event dispatcher
+        // and would outlive them until they fire: an input leaves nothing behind for the next.
+        qDeleteAll(QAbstractEventDispatcher::instance()->children());
     }
     return 0;
 }

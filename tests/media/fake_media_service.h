@@ -6,6 +6,7 @@
 #include <array>
 #include <deque>
 #include <memory>
+#include <optional>
 
 // Media service double: records every call as text into a log shared with the test (so that
 // owner callbacks can be logged in the same sequence), answers as configured and queues events.
@@ -25,6 +26,9 @@ public:
         std::int64_t duration = 1000;
         std::int64_t position = 0;
         FrameRate rate;
+        // On the shared clock at this time (ns), and nanoseconds per frame.
+        std::optional<std::int64_t> sharedNowNs;
+        std::int64_t frameNs = 0;
     };
 
     explicit FakeMediaService(std::shared_ptr<QStringList> log) : log_(std::move(log)) {}
@@ -81,6 +85,14 @@ public:
     // Kept as state, not logged: the call sequences the tests compare stay about the graph.
     void keepDisplayAwake(bool on) override { displayKeptAwake = on; }
     FrameRate frameRate() override { return config.rate; }
+    // Not logged either: the controller asks for the clock whenever it times a start.
+    SharedClockState sharedClock() override {
+        SharedClockState clock;
+        clock.shared = config.sharedNowNs.has_value();
+        clock.nowNs = config.sharedNowNs.value_or(0);
+        return clock;
+    }
+    std::int64_t frameDurationNs() override { return config.frameNs; }
     bool displayKeptAwake = false;
 
     static QString nameOf(MediaRef ref);

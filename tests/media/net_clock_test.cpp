@@ -1,10 +1,11 @@
 // The shared clock's two ends on loopback with real GStreamer clocks: a Master's clock that
 // steps (a restart on a rebooted or another machine, a clock set anew), answers that are not
-// the Master's, and the port held against other programs.
+// the Master's, the port held against other programs, and questions nobody answers.
 #include "media/gst/net_time_client.h"
 #include "media/gst/net_time_packet.h"
 #include "media/gst/net_time_server.h"
 #include "media/gst/show_clock.h"
+#include "media/gst/udp_poll_thread.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -15,8 +16,11 @@
 #include <QThread>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <future>
 #include <random>
+#include <utility>
 
 namespace {
 
@@ -206,6 +210,38 @@ TEST_F(NetClock, ThePortIsTheMastersAloneAndATakenOneIsTriedAgain) {
     EXPECT_TRUE(clock.state().publishError.isEmpty());
     const auto follower = NetTimeClient::follow(QStringLiteral("127.0.0.1"), port);
     EXPECT_TRUE(waitFor([&] { return follower->status().settled; }, 30));
+}
+
+// A Slave's question to a port where nothing listens (a Master that does not publish yet) is
+// refused, and the refusal stays on the socket until it is read: left there, it would end every
+// wait of the clock's thread at once, which would spin until its next question.
+TEST(UdpPollThread, ARefusedDatagramIsTakenOffTheSocketByTheWaitThatSeesIt) {
+    const quint16 closed = freeUdpPort();
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(closed);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::unique_ptr<UdpPollThread> udp = UdpPollThread::own(fd);
+    ASSERT_TRUE(udp);
+    std::promise<std::pair<UdpPollThread::Wake, int>> seen;
+    udp->start([&seen](const UdpPollThread& thread) {
+        const auto question = net_time_packet::make(1, 0);
+        send(thread.socket(), question.data(), question.size(), 0);
+        const UdpPollThread::Wake first = thread.wait(30'000);
+        int error = 0;
+        socklen_t size = sizeof error;
+        getsockopt(thread.socket(), SOL_SOCKET, SO_ERROR, &error, &size);
+        seen.set_value({first, error});
+        while (thread.wait(-1) != UdpPollThread::Wake::End) {
+        }
+    });
+    std::future<std::pair<UdpPollThread::Wake, int>> result = seen.get_future();
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    const auto [first, error] = result.get();
+    EXPECT_EQ(first, UdpPollThread::Wake::Quiet);
+    EXPECT_EQ(error, 0) << std::strerror(error);
 }
 
 }  // namespace

@@ -12,28 +12,15 @@
 #   tools/screenshots/installer_shots.sh [build directory] [output directory]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
-out=${2:-$build/screenshots}
-mkdir -p "$out"
-out=$(cd "$out" && pwd)
+# shellcheck source-path=SCRIPTDIR source=common.sh
+. "$here/common.sh"
 if [ -z "${FL_INSTALLER_SHOTS:-}" ]; then
     FL_INSTALLER_SHOTS=1 exec unshare --net sh -c 'ip link set lo up && exec "$0" --screen 1280x800 --wm "$1" "$2" "$3"' \
         "$root/tests/support/run-with-xvfb" "$0" "$build" "$out"
 fi
 
-work=$(mktemp -d /tmp/installer-shots.XXXXXX)
-pids=()
-cleanup() {
-    kill "${pids[@]}" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-"$build/clipgen" mjpeg-avi "$work/show.avi" --size 320x240 --frames 300 >/dev/null
-"$build/clipgen" mjpeg-avi "$work/short.avi" --size 320x240 --frames 150 >/dev/null
+shots_scratch installer-shots
 printf 'not a video' >"$work/broken.avi"
-export QT_LOGGING_RULES="framelock.*=true;framelock.*.debug=false"
 
 # instance <dir> <Master True|False> <clip> <german 0|1> [extra settings lines]
 instance() {

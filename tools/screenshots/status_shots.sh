@@ -5,26 +5,13 @@
 #   tools/screenshots/status_shots.sh [build directory] [output directory]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-root=$(cd "$here/../.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
-out=${2:-$build/screenshots}
-mkdir -p "$out"
-out=$(cd "$out" && pwd)
+# shellcheck source-path=SCRIPTDIR source=common.sh
+. "$here/common.sh"
 if [ -z "${FL_STATUS_SHOTS_XVFB:-}" ]; then
     FL_STATUS_SHOTS_XVFB=1 exec "$root/tests/support/run-with-xvfb" --wm "$0" "$build" "$out"
 fi
 
-work=$(mktemp -d /tmp/status-shots.XXXXXX)
-pids=()
-cleanup() {
-    kill "${pids[@]}" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-"$build/clipgen" mjpeg-avi "$work/show.avi" --size 320x240 --frames 300 >/dev/null
-"$build/clipgen" mjpeg-avi "$work/short.avi" --size 320x240 --frames 150 >/dev/null
-export QT_LOGGING_RULES="framelock.*=true;framelock.*.debug=false"
+shots_scratch status-shots
 sync_ms=400
 
 instance() {
