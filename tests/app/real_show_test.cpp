@@ -4,6 +4,7 @@
 #include "media/gst/gst_media_service.h"
 #include "media_test_support.h"
 #include "net/loopback.h"
+#include "support/log_capture.h"
 #include "window_harness.h"
 
 #include <gtest/gtest.h>
@@ -198,6 +199,7 @@ TEST(RealShow, AFileCutShortWhileItPlaysIsOpenedAgainOnceItIsWhole) {
     TGraphPlayer& player = master.h.window().player();
     writeClip(QByteArray());
     ASSERT_TRUE(waitFor([&] { return !player.MediaOpen(); }, 20000));
+    const LogCapture log;
     writeClip(stub);
     ASSERT_TRUE(waitFor([&] { return player.MediaOpen(); }, 10000));
     EXPECT_EQ(player.DurationFrames(), 1);
@@ -205,6 +207,11 @@ TEST(RealShow, AFileCutShortWhileItPlaysIsOpenedAgainOnceItIsWhole) {
     EXPECT_TRUE(
         waitFor([&] { return player.MediaOpen() && player.DurationFrames() == 500; }, 15000))
         << player.DurationFrames();
+    // The log says why the stub that opened was not the end of it, once.
+    EXPECT_EQ(
+        log.lines(clip + QStringLiteral(" has 1 frames, fewer than the 490 the show cues")).size(),
+        1)
+        << log.lines().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(master.h.ui().eFilename->text(), clip);
 }
 
