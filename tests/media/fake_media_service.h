@@ -6,6 +6,7 @@
 #include <array>
 #include <deque>
 #include <memory>
+#include <vector>
 
 // Media service double: records every call as text into a log shared with the test (so that
 // owner callbacks can be logged in the same sequence), answers as configured and queues events.
@@ -25,6 +26,8 @@ public:
         std::int64_t duration = 1000;
         std::int64_t position = 0;
         FrameRate rate;
+        // The shared clock as the backend would report it.
+        SharedClockState clock;
     };
 
     explicit FakeMediaService(std::shared_ptr<QStringList> log) : log_(std::move(log)) {}
@@ -81,6 +84,12 @@ public:
     // Kept as state, not logged: the call sequences the tests compare stay about the graph.
     void keepDisplayAwake(bool on) override { displayKeptAwake = on; }
     FrameRate frameRate() override { return config.rate; }
+    // Kept apart from the call log, whose order other tests read call by call.
+    void useClock(const ClockSetup& setup) override { clockSetups.push_back(setup); }
+    SharedClockState sharedClock() override { return config.clock; }
+    void renewClock() override { ++clockRenewals; }
+    std::vector<ClockSetup> clockSetups;
+    int clockRenewals = 0;
     bool displayKeptAwake = false;
 
     static QString nameOf(MediaRef ref);
