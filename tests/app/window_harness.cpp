@@ -100,8 +100,9 @@ WindowSettings onPort(WindowSettings settings, quint16 port) {
 
 }  // namespace
 
-TappedMaster::TappedMaster(WindowSettings settings)
-    : port(freePort()), h(onPort(std::move(settings), port).text()) {
+TappedMaster::TappedMaster(WindowSettings settings,
+                           std::function<std::unique_ptr<MediaService>()> media)
+    : port(freePort()), h(onPort(std::move(settings), port).text(), QString(), std::move(media)) {
     h.show();
     tap = std::make_unique<WireTap>(port);
     EXPECT_TRUE(waitFor([&] { return h.ui().lbConnected->count() == 1; }));

@@ -97,9 +97,11 @@ struct WindowSettings {
     QByteArray text() const;
 };
 
-// A LAN Master window on a free port, shown, with a WireTap on its server.
+// A LAN Master window on a free port, shown, with a WireTap on its server. Without a media
+// service of its own it gets the media double.
 struct TappedMaster {
-    explicit TappedMaster(WindowSettings settings = {});
+    explicit TappedMaster(WindowSettings settings = {},
+                          std::function<std::unique_ptr<MediaService>()> media = {});
 
     quint16 port;
     WindowHarness h;
