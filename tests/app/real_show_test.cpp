@@ -15,29 +15,36 @@
 
 namespace {
 
+std::function<std::unique_ptr<MediaService>()> probedMedia(FrameProbe& probe) {
+    return [&probe] { return std::make_unique<GstMediaService>(probeOptions(probe)); };
+}
+
 struct Instance {
-    Instance(const QStringList& lines)
-        : h(systemSection(lines), QString(),
-            [this] { return std::make_unique<GstMediaService>(probeOptions(probe)); }) {}
+    explicit Instance(const WindowSettings& settings)
+        : h(settings.text(), QString(), probedMedia(probe)) {}
     FrameProbe probe;
     WindowHarness h;
 };
 
-QStringList instance(const QString& clip, quint16 port, bool master, int inPoint) {
-    return {QStringLiteral("eFilename_Text=") + clip,
-            QStringLiteral("ComportsNr_ktBoolean=False"),
-            QStringLiteral("Server_Port=%1").arg(port),
-            QStringLiteral("Client_Port=%1").arg(port),
-            QStringLiteral("rbMaster_Checked=%1").arg(master ? "True" : "False"),
-            QStringLiteral("rbSlave_Checked=%1").arg(master ? "False" : "True"),
-            QStringLiteral("cbRepeat_Checked=False"),
-            QStringLiteral("StartTimer_Interval=300"),
-            QStringLiteral("eIn_Value=%1").arg(inPoint),
-            QStringLiteral("[System.lbCut_Items]"),
-            QStringLiteral("Count=3"),
-            QStringLiteral("Item0=15"),
-            QStringLiteral("Item1=30"),
-            QStringLiteral("Item2=45")};
+WindowSettings instance(const QString& clip, quint16 port, bool master, int inPoint) {
+    WindowSettings settings;
+    settings.master = master;
+    settings.port = port;
+    settings.file = clip;
+    settings.in = inPoint;
+    settings.syncPoints = {QStringLiteral("15"), QStringLiteral("30"), QStringLiteral("45")};
+    settings.syncTimeMs = 300;
+    settings.more = {QStringLiteral("cbRepeat_Checked=False")};
+    return settings;
+}
+
+// A looping Master with a short sync time.
+WindowSettings loopedMaster(const QString& clip, int inPoint, const QStringList& syncPoints) {
+    WindowSettings settings = instance(clip, 0, true, inPoint);
+    settings.syncPoints = syncPoints;
+    settings.syncTimeMs = 50;
+    settings.more = {QStringLiteral("cbRepeat_Checked=True")};
+    return settings;
 }
 
 TEST(RealShow, EveryInstanceStartsEachSegmentOnTheFrameItsOwnInPointSays) {
@@ -94,13 +101,10 @@ TEST(RealShow, AnEndOfTheRangeBeforeTheCueDoesNotEndTheCuedSegment) {
     settings.frames = 330;
     const QString clip = clipPath(settings);
     GstMediaService* service = nullptr;
-    QStringList lines = instance(clip, freePort(), false, 0);
-    lines.replaceInStrings(QStringLiteral("cbRepeat_Checked=False"),
-                           QStringLiteral("cbRepeat_Checked=True"));
-    lines.replaceInStrings(QStringLiteral("Item0=15"), QStringLiteral("Item0=238"));
-    lines.replaceInStrings(QStringLiteral("Item1=30"), QStringLiteral("Item1=240"));
-    lines.replaceInStrings(QStringLiteral("Item2=45"), QStringLiteral("Item2=300"));
-    WindowHarness slave(systemSection(lines), QString(), [&service] {
+    WindowSettings looped = instance(clip, freePort(), false, 0);
+    looped.more = {QStringLiteral("cbRepeat_Checked=True")};
+    looped.syncPoints = {QStringLiteral("238"), QStringLiteral("240"), QStringLiteral("300")};
+    WindowHarness slave(looped.text(), QString(), [&service] {
         GstGraphOptions options;
         options.audioSink = [] { return gst_element_factory_make("fakesink", nullptr); };
         auto media = std::make_unique<GstMediaService>(options);
@@ -140,23 +144,15 @@ TEST(RealShow, AnInPointPastTheEndHoldsTheLastFrameAndDoesNotLoop) {
     ClipSettings settings;
     settings.frames = 50;
     const QString clip = clipPath(settings);
-    const quint16 port = freePort();
-    Instance master(
-        {QStringLiteral("eFilename_Text=") + clip, QStringLiteral("ComportsNr_ktBoolean=False"),
-         QStringLiteral("Server_Port=%1").arg(port), QStringLiteral("cbRepeat_Checked=True"),
-         QStringLiteral("StartTimer_Interval=50"), QStringLiteral("eIn_Value=60"),
-         QStringLiteral("[System.lbCut_Items]"), QStringLiteral("Count=1"),
-         QStringLiteral("Item0=10")});
-    master.h.show();
-    WireTap tap(port);
-    ASSERT_TRUE(waitFor([&] { return master.h.ui().lbConnected->count() == 1; }));
+    FrameProbe probe;
+    TappedMaster master(loopedMaster(clip, 60, {QStringLiteral("10")}), probedMedia(probe));
     master.h.ui().bPlay->click();
-    ASSERT_TRUE(waitFor([&] { return tap.commands().contains(QStringLiteral("Play")); }));
+    ASSERT_TRUE(waitFor([&] { return master.tap->commands().contains(QStringLiteral("Play")); }));
     settle(1500);
-    const QStringList sent = tap.commands();
+    const QStringList sent = master.tap->commands();
     EXPECT_EQ(sent.count(QStringLiteral("ReSt")), 0) << sent.size() << " commands sent";
     EXPECT_EQ(sent.count(QStringLiteral("Play")), 1);
-    EXPECT_EQ(master.probe.lastPreroll(), 49);
+    EXPECT_EQ(probe.lastPreroll(), 49);
     EXPECT_TRUE(
         master.h.ui().eServerStatus->text().contains(QStringLiteral("after the last frame")))
         << master.h.ui().eServerStatus->text().toStdString();
@@ -183,18 +179,11 @@ TEST(RealShow, AFileCutShortWhileItPlaysIsOpenedAgainOnceItIsWhole) {
         ASSERT_EQ(file.write(bytes), bytes.size());
     };
     writeClip(whole);
-    const quint16 port = freePort();
-    Instance master(
-        {QStringLiteral("eFilename_Text=") + clip, QStringLiteral("ComportsNr_ktBoolean=False"),
-         QStringLiteral("Server_Port=%1").arg(port), QStringLiteral("cbRepeat_Checked=True"),
-         QStringLiteral("StartTimer_Interval=50"), QStringLiteral("[System.lbCut_Items]"),
-         QStringLiteral("Count=1"), QStringLiteral("Item0=490")});
-    master.h.show();
-    WireTap tap(port);
-    ASSERT_TRUE(waitFor([&] { return master.h.ui().lbConnected->count() == 1; }));
+    FrameProbe probe;
+    TappedMaster master(loopedMaster(clip, 0, {QStringLiteral("490")}), probedMedia(probe));
     master.h.ui().bPlay->click();
-    ASSERT_TRUE(waitFor([&] { return tap.commands().contains(QStringLiteral("Play")); }));
-    ASSERT_TRUE(waitFor([&] { return master.probe.played().size() > 5; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return master.tap->commands().contains(QStringLiteral("Play")); }));
+    ASSERT_TRUE(waitFor([&] { return probe.played().size() > 5; }, 10000));
 
     TGraphPlayer& player = master.h.window().player();
     writeClip(QByteArray());

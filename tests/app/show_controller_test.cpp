@@ -1,6 +1,9 @@
 #include "show_rig.h"
 
+#include "loopback.h"
+#include "support/log_capture.h"
 #include "support/qt_printers.h"
+#include "support/test_clock.h"
 #include "widgets/dialog_service.h"
 
 #include <gtest/gtest.h>
@@ -305,7 +308,8 @@ TEST(ShowController, ASlaveJoiningPastTheEndOfItsFileHoldsItsLastFrame) {
     Settings settings = slaveWith({"100", "1000"});
     settings.duration = 300;
     ShowRig slave(settings);
-    slave.media->config.sharedNowNs = 10'000'000'000;
+    slave.media->config.clock.shared = true;
+    slave.media->config.clock.nowNs = 10'000'000'000;
     slave.media->config.frameNs = 40'000'000;
     slave.moves();
     // Shown now, cued for 700 ms (17 frames) from now.
@@ -313,6 +317,88 @@ TEST(ShowController, ASlaveJoiningPastTheEndOfItsFileHoldsItsLastFrame) {
     EXPECT_EQ(slave.moves().mid(0, 1), QStringList({"setPositions 167 300"}));
     slave.feed({"Join1,500,10000000000"});
     EXPECT_EQ(slave.moves().mid(0, 1), QStringList({"setPositions 299 300"}));
+}
+
+// What arrives acts in the order it came. A position counts from the instance's own In point;
+// one whose argument is no number moves nothing. A Slave's report is no command: it would take
+// away the splash of a Master that waits for its first word.
+TEST(ShowController, ReceivedCommandsActInOrderAndAReportIsNoCommand) {
+    Settings settings = slaveWith({});
+    settings.inPoint = 100;
+    ShowRig slave(settings);
+    slave.moves();
+    slave.feed({"Pos abc"});
+    EXPECT_EQ(slave.moves(), QStringList());
+    slave.feed({"Pos -5"});
+    EXPECT_EQ(slave.moves(), QStringList({"stop", "setPositions 95 1000", "pause"}));
+    slave.feed({"Rep1", "Rep0", "Ful1"});
+    EXPECT_FALSE(slave.show->model().loop);
+    EXPECT_TRUE(slave.show->model().fullScreenWanted);
+
+    slave.hooks.calls.clear();
+    slave.feed({"sStacued|1|0|||0|0|1", "sErrx"});
+    EXPECT_EQ(slave.hooks.calls, QStringList());
+    slave.feed({"Nope"});
+    EXPECT_EQ(slave.hooks.calls, QStringList({"arrived"}));
+}
+
+// A host that floods the Master with garbage and bad arguments must not write the event log
+// full: the first is told, the one useful command among them runs and is told, and the rest of
+// the second is one line with their count.
+TEST(ShowController, AFloodOfUselessCommandsIsLoggedAsACountASecond) {
+    ShowRig master(masterWith({}));
+    TestClock clock;
+    const LogCapture log(QStringLiteral("framelock.sync.info=true"));
+    QStringList flood;
+    for (int i = 0; i < 10000; ++i) {
+        flood << QStringLiteral("Xyz1") << QStringLiteral("Pos abc");
+    }
+    master.feed(flood << QStringLiteral("Rep0"));
+    EXPECT_FALSE(master.show->model().loop);
+    EXPECT_EQ(master.sent(), QStringList({"Rep0"}));
+    clock.advance(1000);
+    const QString count = QStringLiteral("framelock.sync: 19999 more commands ignored");
+    // The summary comes from a timer on the event loop, a real second after the flood.
+    EXPECT_TRUE(waitFor([&] { return log.contains(count); }, 10000));
+    const QStringList lines = log.lines(QStringLiteral("framelock.sync: "));
+    ASSERT_EQ(lines.size(), 3) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(lines.mid(0, 2), QStringList({"framelock.sync: unknown command ignored: \"Xyz1\"",
+                                            "framelock.sync: received Rep0"}));
+    EXPECT_TRUE(lines[2].startsWith(count)) << lines[2].toStdString();
+}
+
+// A Slave's shared clock follows the Master at the address its link reached, not at a name
+// looked up once more. A start announced far from the shared time is no start the Master made:
+// the clock is dropped and learnt anew, and nothing starts until "Play".
+TEST(ShowController, TheSlavesClockFollowsTheLinksAddressAndAFarStartRenewsIt) {
+    ShowRig slave(slaveWith({"100"}));
+    QStringList told;
+    QObject::connect(slave.show.get(), &ShowController::clockRenewed,
+                     [&](const QString& why) { told << why; });
+    QObject::connect(slave.show.get(), &ShowController::clockSettled,
+                     [&] { told << QStringLiteral("settled"); });
+    slave.show->openSharedClock(8235, 0);
+    slave.show->sharedClockLinked(QStringLiteral("10.0.0.7"));
+    const std::vector<ClockSetup>& setups = slave.media->clockSetups;
+    ASSERT_EQ(setups.size(), 2u);
+    EXPECT_EQ(setups[0].masterHost, QString());
+    EXPECT_EQ(setups[1].role, ClockSetup::Role::Follow);
+    EXPECT_EQ(setups[1].masterHost, QStringLiteral("10.0.0.7"));
+    EXPECT_EQ(setups[1].port, 8235);
+
+    constexpr std::int64_t nowNs = 50'000'000'000;
+    SharedClockState& clock = slave.media->config.clock;
+    clock.shared = clock.following = clock.settled = true;
+    clock.nowNs = nowNs;
+    slave.show->ClockTimerTimer();
+    EXPECT_EQ(told, QStringList({"settled"}));
+    slave.moves();
+    slave.feed({QString::fromLatin1(SyncCommand::startAt(nowNs + 600'000'000'000))});
+    EXPECT_EQ(slave.media->clockRenewals, 1);
+    EXPECT_EQ(told.last(), QStringLiteral("a start announced 600.000 s from its now"));
+    EXPECT_EQ(slave.moves(), QStringList());
+    slave.show->ClockTimerTimer();
+    EXPECT_EQ(told.last(), QStringLiteral("settled"));
 }
 
 }  // namespace

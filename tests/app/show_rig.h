@@ -27,7 +27,7 @@ public:
         calls << QStringLiteral("message ") + messageKey;
         return answer;
     }
-    void CommandArrived() override {}
+    void CommandArrived() override { calls << "arrived"; }
 
     QStringList calls;
     int answer = 0;

@@ -14,12 +14,15 @@
 
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 namespace {
 
 using Received = std::vector<std::pair<QObject*, QByteArray>>;
+using Lamp = SyncLink::Lamp;
+using Lamps = std::vector<Lamp>;
 
 struct MasterEnd {
     TSimpleTCPServer server;
@@ -27,9 +30,11 @@ struct MasterEnd {
     std::vector<TSimpleTCPClient*> peers;
     Received received;
     int chunks = 0;
+    Lamps lamps;
 
     MasterEnd() {
         server.setPort(0);
+        link.onLamp = [this](Lamp lamp) { lamps.push_back(lamp); };
         link.onPeerJoined = [this](TSimpleTCPClient& peer) { peers.push_back(&peer); };
         link.onPeerLeft = [this](TSimpleTCPClient& peer) { std::erase(peers, &peer); };
         link.onCommand = [this](const QByteArray& command, QObject* from) {
@@ -84,6 +89,28 @@ TEST(LanMasterLink, PeersAreFramedApartAndEachIsGreetedFirst) {
     master.link.close();
     EXPECT_FALSE(master.link.isOpen());
     EXPECT_EQ(b.waitForEnd(), ECONNRESET);
+}
+
+// Each frame sent lights the sent lamp once and each chunk read the received lamp. A server
+// that cannot listen (another program holds its port) sends nothing and lights nothing.
+TEST(LanMasterLink, TheLampsShowWhatGoesOutAndComesInAndAServerThatCannotListenSendsNothing) {
+    MasterEnd master;
+    master.link.open();
+    RawPeer peer = RawPeer::connectTo(boundPort(master.server));
+    ASSERT_TRUE(waitFor([&] { return master.peers.size() == 1; }));
+    master.link.send(SyncCommand::play());
+    master.from(peer, "_Rep0*_Rep1*");
+    EXPECT_EQ(master.lamps, Lamps({Lamp::Sent, Lamp::Received}));
+
+    MasterEnd blocked;
+    int errors = 0;
+    blocked.server.OnError = [&](QObject*, qint32, qint32, const QString&) { ++errors; };
+    blocked.server.setPort(boundPort(master.server));
+    blocked.link.open();
+    EXPECT_EQ(errors, 1);
+    EXPECT_FALSE(blocked.link.isOpen());
+    blocked.link.send(SyncCommand::play());
+    EXPECT_EQ(blocked.lamps, Lamps());
 }
 
 struct SlaveEnd {
@@ -201,6 +228,8 @@ struct Chain {
 TEST(SerialChainLink, PassesEveryByteOnBeforeTheCommandRunsAndOnlyTheHeadSends) {
     Chain chain;
     ASSERT_TRUE(chain.upstream.ok() && chain.downstream.ok());
+    Lamps lamps;
+    chain.link.onLamp = [&](Lamp lamp) { lamps.push_back(lamp); };
     QByteArray passedOnBeforePlay;
     chain.link.onCommand = [&](const QByteArray& command, QObject* from) {
         EXPECT_EQ(from, &chain.first);
@@ -213,14 +242,21 @@ TEST(SerialChainLink, PassesEveryByteOnBeforeTheCommandRunsAndOnlyTheHeadSends) 
     chain.upstream.writeMaster("ay*yy");
     ASSERT_TRUE(waitFor([&] { return !passedOnBeforePlay.isEmpty(); }));
     EXPECT_TRUE(passedOnBeforePlay.startsWith("xx_Play*")) << passedOnBeforePlay.toStdString();
+    // Each chunk read was passed on, then received.
+    ASSERT_GE(lamps.size(), 4u);
+    EXPECT_EQ(Lamps(lamps.begin(), lamps.begin() + 2), Lamps({Lamp::PassedOn, Lamp::Received}));
+    EXPECT_EQ(std::count(lamps.begin(), lamps.end(), Lamp::Sent), 0);
 
+    lamps.clear();
     chain.link.send(SyncCommand::stop());
     settle();
     EXPECT_EQ(chain.upstream.readMaster(6, 200), QByteArray());
+    EXPECT_EQ(lamps, Lamps());
     chain.link.setHead(true);
     chain.link.send(SyncCommand::stop());
     EXPECT_EQ(chain.upstream.readMaster(6), "_Stop*");
     EXPECT_EQ(chain.downstream.readMaster(6), "_Stop*");
+    EXPECT_EQ(lamps, Lamps({Lamp::Sent, Lamp::PassedOn}));
 }
 
 }  // namespace

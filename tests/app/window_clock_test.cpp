@@ -1,4 +1,5 @@
-// The Master's shared clock as its window reports it, on real GStreamer.
+// The shared clock as the windows report it, on real GStreamer. What the controller does with
+// the clock is tested on it (show_controller_test), the clock's two ends in net_clock_test.
 #include "app/sync_command.h"
 #include "media/graph_player.h"
 #include "media/gst/gst_media_service.h"
@@ -15,6 +16,19 @@
 
 namespace {
 
+std::unique_ptr<MediaService> realMedia() {
+    return std::make_unique<GstMediaService>();
+}
+
+WindowSettings onClockPort(bool master, quint16 port, quint16 clockPort) {
+    WindowSettings settings;
+    settings.master = master;
+    settings.port = port;
+    settings.file.clear();
+    settings.more = {QStringLiteral("SharedClock_Port=%1").arg(clockPort)};
+    return settings;
+}
+
 // A port another program took before the Master came: the status box names the port and why,
 // and the Master keeps trying until it has it, then says it is ready again.
 TEST(WindowClock, AClockPortTakenByAnotherProgramIsReportedAndTriedAgain) {
@@ -29,9 +43,7 @@ TEST(WindowClock, AClockPortTakenByAnotherProgramIsReportedAndTriedAgain) {
     getsockname(taker, reinterpret_cast<sockaddr*>(&address), &size);
     const quint16 clockPort = ntohs(address.sin_port);
 
-    WindowHarness h(systemSection({QStringLiteral("Server_Port=%1").arg(freePort()),
-                                   QStringLiteral("SharedClock_Port=%1").arg(clockPort)}),
-                    QString(), [] { return std::make_unique<GstMediaService>(); });
+    WindowHarness h(onClockPort(true, freePort(), clockPort).text(), QString(), realMedia);
     h.show();
     const QString taken =
         QStringLiteral("Shared clock not published: UDP %1 (Address already in use)")
@@ -50,45 +62,24 @@ TEST(WindowClock, AClockPortTakenByAnotherProgramIsReportedAndTriedAgain) {
 }
 
 // A Master named by a host name that only the link's own lookup knows: the Slave's clock asks
-// the address that lookup found, and settles.
-TEST(WindowClock, ASlaveFollowsTheClockAtTheAddressItsLinkLookedUp) {
+// the address that lookup found, and settles. A start announced 600 s from the Slave's shared
+// time says the Master's clock is no longer the one the Slave learnt: the status box says the
+// clock was dropped until the new one settles, and then names the Master again.
+TEST(WindowClock, ASlaveFollowsTheClockItsLinkFoundAndSaysWhenItLearnsItAnew) {
     const quint16 port = freePort();
-    const auto real = [] { return std::make_unique<GstMediaService>(); };
-    WindowHarness master(systemSection({QStringLiteral("Server_Port=%1").arg(port),
-                                        QStringLiteral("SharedClock_Port=%1").arg(port)}),
-                         QString(), real);
-    WindowHarness slave(systemSection({QStringLiteral("rbMaster_Checked=False"),
-                                       QStringLiteral("rbSlave_Checked=True"),
-                                       QStringLiteral("Client_Port=%1").arg(port),
-                                       QStringLiteral("SharedClock_Port=%1").arg(port),
-                                       QStringLiteral("eSlaveIP_Text=master.show.invalid")}),
-                        QString(), real);
+    WindowHarness master(onClockPort(true, port, port).text(), QString(), realMedia);
+    WindowSettings slaveSettings = onClockPort(false, port, port);
+    slaveSettings.more << QStringLiteral("eSlaveIP_Text=master.show.invalid");
+    WindowHarness slave(slaveSettings.text(), QString(), realMedia);
     slave.window().Client->SetNameResolver([](const QByteArray& name, in_addr& address) {
         address.s_addr = htonl(INADDR_LOOPBACK);
         return name == "master.show.invalid";
     });
     master.show();
     slave.show();
-    EXPECT_TRUE(waitFor([&] { return slave.window().player().SharedClock().settled; }, 20000))
+    ASSERT_TRUE(waitFor([&] { return slave.window().player().SharedClock().settled; }, 20000))
         << slave.ui().eClientStatus->text().toStdString();
-}
 
-// A start announced 600 s from the Slave's shared time: the Master's clock is no longer the one
-// the Slave learnt. The Slave drops it, says so in its status box and learns the clock anew.
-TEST(WindowClock, AStartFarFromTheSharedTimeRenewsTheSlavesClock) {
-    const quint16 port = freePort();
-    const auto real = [] { return std::make_unique<GstMediaService>(); };
-    WindowHarness master(systemSection({QStringLiteral("Server_Port=%1").arg(port),
-                                        QStringLiteral("SharedClock_Port=%1").arg(port)}),
-                         QString(), real);
-    WindowHarness slave(systemSection({QStringLiteral("rbMaster_Checked=False"),
-                                       QStringLiteral("rbSlave_Checked=True"),
-                                       QStringLiteral("Client_Port=%1").arg(port),
-                                       QStringLiteral("SharedClock_Port=%1").arg(port)}),
-                        QString(), real);
-    master.show();
-    slave.show();
-    ASSERT_TRUE(waitFor([&] { return slave.window().player().SharedClock().settled; }, 20000));
     const std::int64_t now = slave.window().player().SharedClock().nowNs;
     slave.window().DispatchCommand(SyncCommand::startAt(now + 600'000'000'000));
     EXPECT_FALSE(slave.window().player().SharedClock().settled);

@@ -16,26 +16,15 @@
 
 namespace {
 
-struct Master {
-    Master()
-        : port(freePort()),
-          h(systemSection({QStringLiteral("Server_Port=%1").arg(port),
-                           QStringLiteral("ComportsNr_ktBoolean=False"),
-                           QStringLiteral("StartTimer_Interval=10"),
-                           QStringLiteral("eFilename_Text=clip.avi")})) {
-        h.show();
-        tap = std::make_unique<WireTap>(port);
-        EXPECT_TRUE(waitFor([&] { return h.ui().lbConnected->count() == 1; }));
-    }
-    void type(QWidget* target, const QString& text) { QTest::keyClicks(target, text); }
-
-    quint16 port;
-    WindowHarness h;
-    std::unique_ptr<WireTap> tap;
-};
+// A Master whose start comes soon after the click.
+WindowSettings quickMaster() {
+    WindowSettings settings;
+    settings.syncTimeMs = 10;
+    return settings;
+}
 
 TEST(WindowControls, TheLockDisablesTheSettingsButNotTheShowAndOpensOnlyWithTheUnlockCharacter) {
-    Master m;
+    TappedMaster m(quickMaster());
     Ui::TfFrameLock& ui = m.h.ui();
     QTest::mouseClick(ui.cbLock, Qt::LeftButton);
     EXPECT_TRUE(ui.cbLock->isChecked());
@@ -72,7 +61,7 @@ TEST(WindowControls, TheLockDisablesTheSettingsButNotTheShowAndOpensOnlyWithTheU
 }
 
 TEST(WindowControls, F4SwitchesFullScreenAndADoubleClickOnTheVideoStopsEveryInstance) {
-    Master m;
+    TappedMaster m(quickMaster());
     QTest::keyClick(&m.h.window(), Qt::Key_F4, Qt::ShiftModifier);
     QTest::keyClick(&m.h.window(), Qt::Key_F4, Qt::ControlModifier);
     settle(50);
@@ -97,7 +86,7 @@ TEST(WindowControls, F4SwitchesFullScreenAndADoubleClickOnTheVideoStopsEveryInst
 // role disables the control, and leave the controls (and so the stored settings) saying what
 // the show does; a setting received by a Master reaches its Slaves once.
 TEST(WindowControls, TheOperatorTableRunsTheShowAndTheControlsFollowIt) {
-    Master m;
+    TappedMaster m(quickMaster());
     Ui::TfFrameLock& ui = m.h.ui();
     OperatorTable& operators = m.h.window().operators();
     EXPECT_EQ(operators.names(), QStringList({"start", "stop", "rewind", "cue", "goto", "step",
@@ -157,21 +146,21 @@ TEST(WindowControls, TheOperatorTableRunsTheShowAndTheControlsFollowIt) {
 }
 
 TEST(WindowControls, CapitalQAndAltF4CloseTheWindowSmallQDoesNot) {
-    Master m;
+    TappedMaster m(quickMaster());
     QTest::keyClicks(m.h.ui().eSlaveIP, QStringLiteral("q"));
     EXPECT_TRUE(m.h.window().isVisible());
     QTest::keyClicks(m.h.ui().seAktFrame, QStringLiteral("Q"));
     EXPECT_FALSE(m.h.window().isVisible());
     EXPECT_FALSE(m.h.window().Server->Listen());
 
-    Master other;
+    TappedMaster other(quickMaster());
     QTest::keyClick(&other.h.window(), Qt::Key_F4, Qt::AltModifier);
     EXPECT_FALSE(other.h.window().isVisible());
     EXPECT_EQ(other.tap->take(), QStringList());
 }
 
 TEST(WindowControls, LanguageLoopAndFullScreenSettingsReachTheSlaves) {
-    Master m;
+    TappedMaster m(quickMaster());
     Ui::TfFrameLock& ui = m.h.ui();
     QTest::mouseClick(ui.sbGerman, Qt::LeftButton);
     EXPECT_EQ(m.tap->take(1), QStringList({"LGer"}));
@@ -186,7 +175,7 @@ TEST(WindowControls, LanguageLoopAndFullScreenSettingsReachTheSlaves) {
 }
 
 TEST(WindowControls, HelpOpensThePageOfTheLanguageOrAsksWhereItIs) {
-    Master m;
+    TappedMaster m(quickMaster());
     m.h.ui().bHelp->click();
     const QString page = m.h.programDir() + QStringLiteral("help.htm");
     EXPECT_EQ(m.h.dialogs.opened, QStringList(page));
@@ -222,8 +211,10 @@ TEST(WindowControls, HelpOpensThePageOfTheLanguageOrAsksWhereItIs) {
 namespace {
 
 TEST(WindowLanguages, EveryShippedFileSetsEveryTextOfTheRealWindowAndExplainsTheUnlock) {
-    WindowHarness h(systemSection({QStringLiteral("ComportsNr_ktBoolean=False"),
-                                   QStringLiteral("Server_Port=%1").arg(freePort())}));
+    WindowSettings settings;
+    settings.port = freePort();
+    settings.file.clear();
+    WindowHarness h(settings.text());
     h.show();
     for (int index = 0; index < 3; ++index) {
         EXPECT_EQ(h.window().lang->ApplyLanguage(&h.window(), index), 78) << index;
@@ -251,10 +242,10 @@ namespace {
 // bare title from the language file, neither loses it nor adds it twice.
 TEST(WindowTitle, TheSettingsSuffixNamesBothWindowsInEveryLanguage) {
     const QString suffix = QStringLiteral(" \u2013 Slave 2");
-    WindowHarness h(systemSection({QStringLiteral("ComportsNr_ktBoolean=False"),
-                                   QStringLiteral("Server_Port=%1").arg(freePort()),
-                                   QStringLiteral("eFilename_Text=clip.avi")}) +
-                    "[Window]\r\nTitleSuffix= Slave 2 \r\n");
+    WindowSettings named;
+    named.port = freePort();
+    named.more = {QStringLiteral("[Window]"), QStringLiteral("TitleSuffix= Slave 2 ")};
+    WindowHarness h(named.text());
     h.show();
     EXPECT_EQ(h.window().windowTitle(), QStringLiteral("frameLock PRO") + suffix);
     EXPECT_TRUE(h.mediaLog->contains(QStringLiteral("putCaption frameLock PRO Video") + suffix))
@@ -264,8 +255,10 @@ TEST(WindowTitle, TheSettingsSuffixNamesBothWindowsInEveryLanguage) {
         EXPECT_EQ(h.window().windowTitle(), QStringLiteral("frameLock PRO") + suffix);
     }
 
-    WindowHarness plain(systemSection({QStringLiteral("ComportsNr_ktBoolean=False"),
-                                       QStringLiteral("Server_Port=%1").arg(freePort())}));
+    WindowSettings unnamed;
+    unnamed.port = freePort();
+    unnamed.file.clear();
+    WindowHarness plain(unnamed.text());
     plain.show();
     EXPECT_EQ(plain.window().windowTitle(), QStringLiteral("frameLock PRO"));
 }

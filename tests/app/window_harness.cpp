@@ -62,6 +62,52 @@ QByteArray systemSection(const QStringList& lines) {
         .toLatin1();
 }
 
+QByteArray WindowSettings::text() const {
+    const auto flag = [](bool on) { return on ? QStringLiteral("True") : QStringLiteral("False"); };
+    QStringList lines{QStringLiteral("rbMaster_Checked=") + flag(master),
+                      QStringLiteral("rbSlave_Checked=") + flag(!master),
+                      QStringLiteral("ComportsNr_ktBoolean=") + flag(splash)};
+    if (port != 0) {
+        lines << (master ? QStringLiteral("Server_Port=%1") : QStringLiteral("Client_Port=%1"))
+                     .arg(port);
+    }
+    if (!file.isEmpty()) {
+        lines << QStringLiteral("eFilename_Text=") + file;
+    }
+    if (in != 0) {
+        lines << QStringLiteral("eIn_Value=%1").arg(in);
+    }
+    if (syncTimeMs != 0) {
+        lines << QStringLiteral("StartTimer_Interval=%1").arg(syncTimeMs);
+    }
+    lines << more;
+    if (!syncPoints.isEmpty()) {
+        lines << QStringLiteral("[System.lbCut_Items]")
+              << QStringLiteral("Count=%1").arg(syncPoints.size());
+        for (int i = 0; i < syncPoints.size(); ++i) {
+            lines << QStringLiteral("Item%1=%2").arg(i).arg(syncPoints[i]);
+        }
+    }
+    return systemSection(lines);
+}
+
+namespace {
+
+WindowSettings onPort(WindowSettings settings, quint16 port) {
+    settings.port = port;
+    return settings;
+}
+
+}  // namespace
+
+TappedMaster::TappedMaster(WindowSettings settings,
+                           std::function<std::unique_ptr<MediaService>()> media)
+    : port(freePort()), h(onPort(std::move(settings), port).text(), QString(), std::move(media)) {
+    h.show();
+    tap = std::make_unique<WireTap>(port);
+    EXPECT_TRUE(waitFor([&] { return h.ui().lbConnected->count() == 1; }));
+}
+
 QByteArray masterHello(const QString& showName) {
     return frameCommand(SyncCommand::hello({product::kTitleWithVersion, showName}));
 }

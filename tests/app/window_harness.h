@@ -77,3 +77,33 @@ QByteArray masterHello(const QString& showName = QString());
 
 // A settings file's text: "[System]" and the given lines, joined with CR LF.
 QByteArray systemSection(const QStringList& lines);
+
+// The settings file of a window under test: its role, its link's port, its file, In point,
+// Sync points and sync time, and any further lines (keys of "[System]", or a section's header
+// and its keys). A key not written keeps the program's own value.
+struct WindowSettings {
+    bool master = true;
+    // The Master's server port, or the port a Slave connects to; 0: the program's own.
+    quint16 port = 0;
+    // The box that waits for the Master's first word.
+    bool splash = false;
+    QString file = QStringLiteral("clip.avi");
+    std::int32_t in = 0;
+    QStringList syncPoints;
+    // The sync time in ms; 0: the program's own.
+    int syncTimeMs = 0;
+    QStringList more;
+
+    QByteArray text() const;
+};
+
+// A LAN Master window on a free port, shown, with a WireTap on its server. Without a media
+// service of its own it gets the media double.
+struct TappedMaster {
+    explicit TappedMaster(WindowSettings settings = {},
+                          std::function<std::unique_ptr<MediaService>()> media = {});
+
+    quint16 port;
+    WindowHarness h;
+    std::unique_ptr<WireTap> tap;
+};

@@ -16,6 +16,14 @@ namespace {
 
 const QStringList kGerman{QStringLiteral("sbGerman_Down=True"), QStringLiteral("sbUSA_Down=False")};
 
+WindowSettings germanSlave(quint16 port) {
+    WindowSettings settings;
+    settings.master = false;
+    settings.port = port;
+    settings.more = kGerman;
+    return settings;
+}
+
 QStringList logLines;
 
 void keepLogLine(QtMsgType, const QMessageLogContext& context, const QString& message) {
@@ -52,9 +60,10 @@ TEST(WindowMediaFile, AnUnplayableChoiceKeepsTheFileThatPlaysAndSaysWhy) {
     const QString bad = dir.filePath(QStringLiteral("bad.avi"));
     touch(good);
     touch(bad);
-    WindowHarness h(systemSection({QStringLiteral("Server_Port=%1").arg(freePort()),
-                                   QStringLiteral("ComportsNr_ktBoolean=False"),
-                                   QStringLiteral("eFilename_Text=") + good}));
+    WindowSettings settings;
+    settings.port = freePort();
+    settings.file = good;
+    WindowHarness h(settings.text());
     h.show();
     ASSERT_TRUE(h.window().player().MediaOpen());
     h.media().config.unplayable = {bad};
@@ -83,12 +92,10 @@ TEST(WindowMediaFile, AnUnplayableChoiceKeepsTheFileThatPlaysAndSaysWhy) {
 TEST(WindowOperatorTexts, ALinkFailureIsShownWholeInTheLanguageAndLoggedInEnglish) {
     const quint16 port = freePort();
     LogCapture log;
-    WindowHarness slave(
-        systemSection(kGerman + QStringList{QStringLiteral("rbMaster_Checked=False"),
-                                            QStringLiteral("rbSlave_Checked=True"),
-                                            QStringLiteral("Client_Port=%1").arg(port),
-                                            QStringLiteral("ComportsNr_ktBoolean=False"),
-                                            QStringLiteral("ClientStatusTimer_Interval=60000")}));
+    WindowSettings settings = germanSlave(port);
+    settings.file.clear();
+    settings.more << QStringLiteral("ClientStatusTimer_Interval=60000");
+    WindowHarness slave(settings.text());
     slave.show();
     TStatusBox* box = slave.ui().eClientStatus;
     const QString german = QStringLiteral(
@@ -126,17 +133,14 @@ TEST(WindowOperatorTexts, ASlavesMediaProblemLeavesTheMastersListWhenItsFileOpen
     QTemporaryDir drive;
     const QString file = drive.filePath(QStringLiteral("film.avi"));
     LogCapture log;
-    WindowHarness master(
-        systemSection(kGerman + QStringList{QStringLiteral("Server_Port=%1").arg(port),
-                                            QStringLiteral("ComportsNr_ktBoolean=False"),
-                                            QStringLiteral("eFilename_Text=clip.avi")}));
-    WindowHarness slave(
-        systemSection(kGerman + QStringList{QStringLiteral("rbMaster_Checked=False"),
-                                            QStringLiteral("rbSlave_Checked=True"),
-                                            QStringLiteral("Client_Port=%1").arg(port),
-                                            QStringLiteral("ComportsNr_ktBoolean=False"),
-                                            QStringLiteral("ClientStatusTimer_Interval=100"),
-                                            QStringLiteral("eFilename_Text=") + file}));
+    WindowSettings masterSettings;
+    masterSettings.port = port;
+    masterSettings.more = kGerman;
+    WindowHarness master(masterSettings.text());
+    WindowSettings slaveSettings = germanSlave(port);
+    slaveSettings.file = file;
+    slaveSettings.more << QStringLiteral("ClientStatusTimer_Interval=100");
+    WindowHarness slave(slaveSettings.text());
     slave.media().config.render = false;
     master.show();
     slave.show();

@@ -9,21 +9,18 @@
 
 namespace {
 
-QStringList lanMaster(quint16 serverPort, quint16 httpPort) {
-    return {QStringLiteral("rbMaster_Checked=True"),
-            QStringLiteral("rbSlave_Checked=False"),
-            QStringLiteral("rbLan_Checked=True"),
-            QStringLiteral("rbCom_Checked=False"),
-            QStringLiteral("ComportsNr_ktBoolean=False"),
-            QStringLiteral("eFilename_Text=clip.avi"),
-            QStringLiteral("Server_Port=%1").arg(serverPort),
-            QStringLiteral("Remote_HttpPort=%1").arg(httpPort)};
+QByteArray lanMaster(quint16 serverPort, quint16 httpPort) {
+    WindowSettings settings;
+    settings.port = serverPort;
+    settings.more = {QStringLiteral("rbLan_Checked=True"), QStringLiteral("rbCom_Checked=False"),
+                     QStringLiteral("Remote_HttpPort=%1").arg(httpPort)};
+    return settings.text();
 }
 
 TEST(WindowRemote, ALanMasterServesWithATokenKeptAtOnceAndASlaveServesNothing) {
     const quint16 serverPort = freePort();
     const quint16 httpPort = freePort();
-    WindowHarness h(systemSection(lanMaster(serverPort, httpPort)));
+    WindowHarness h(lanMaster(serverPort, httpPort));
     h.show();
     // In the file before the window ever closes: a crash must not lose it.
     const QByteArray token = readProfileFile(h.programDir() + QStringLiteral("frameLock.ini"))

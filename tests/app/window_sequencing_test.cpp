@@ -10,38 +10,22 @@
 
 namespace {
 
-// A Master on its own port with the given Sync points, In point and a short sync time.
-QByteArray masterWith(quint16 port, const QStringList& points, int inPoint = 0) {
-    QStringList lines{
-        QStringLiteral("Server_Port=%1").arg(port),   QStringLiteral("ComportsNr_ktBoolean=False"),
-        QStringLiteral("StartTimer_Interval=20"),     QStringLiteral("eIn_Value=%1").arg(inPoint),
-        QStringLiteral("eFilename_Text=clip.avi"),    QStringLiteral("[System.lbCut_Items]"),
-        QStringLiteral("Count=%1").arg(points.size())};
-    for (int i = 0; i < points.size(); ++i) {
-        lines << QStringLiteral("Item%1=%2").arg(i).arg(points[i]);
-    }
-    return systemSection(lines);
+// A Master with the given Sync points, In point and a short sync time.
+WindowSettings masterWith(const QStringList& points, int inPoint = 0) {
+    WindowSettings settings;
+    settings.syncPoints = points;
+    settings.in = inPoint;
+    settings.syncTimeMs = 20;
+    return settings;
 }
 
-struct ShowOnAMaster {
-    explicit ShowOnAMaster(const QStringList& points, int inPoint = 0)
-        : port(freePort()), h(masterWith(port, points, inPoint)) {
-        h.show();
-        tap = std::make_unique<WireTap>(port);
-        EXPECT_TRUE(waitFor([&] { return h.ui().lbConnected->count() == 1; }));
-    }
-
-    quint16 port;
-    WindowHarness h;
-    std::unique_ptr<WireTap> tap;
-};
-
 TEST(WindowSequencing, SeekingSendsPositionsRelativeToTheInPointAndSteppingWraps) {
-    const quint16 port = freePort();
-    WindowHarness h(masterWith(port, {"900"}, 100));
+    WindowSettings settings = masterWith({"900"}, 100);
+    settings.port = freePort();
+    WindowHarness h(settings.text());
     h.media().config.duration = 2000;
     h.show();
-    WireTap tap(port);
+    WireTap tap(settings.port);
     ASSERT_TRUE(waitFor([&] { return h.ui().lbConnected->count() == 1; }));
 
     h.ui().lbCut->setCurrentRow(0);
@@ -65,7 +49,7 @@ TEST(WindowSequencing, SeekingSendsPositionsRelativeToTheInPointAndSteppingWraps
 }
 
 TEST(WindowSequencing, TheFrameBoxIsNotOverwrittenWhileTheOperatorTypes) {
-    ShowOnAMaster show({});
+    TappedMaster show(masterWith({}));
     Ui::TfFrameLock& ui = show.h.ui();
     show.h.window().activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&show.h.window()));
@@ -85,7 +69,7 @@ TEST(WindowSequencing, TheFrameBoxIsNotOverwrittenWhileTheOperatorTypes) {
 namespace {
 
 TEST(WindowSequencing, ClosingWhileAStartIsPendingSendsNothingMore) {
-    ShowOnAMaster show({"500"});
+    TappedMaster show(masterWith({"500"}));
     show.h.window().StartTimer->setInterval(100);
     show.h.ui().cbFullscreen->setChecked(true);
     show.h.ui().bPlay->click();

@@ -6,7 +6,7 @@
 #include <array>
 #include <deque>
 #include <memory>
-#include <optional>
+#include <vector>
 
 // Media service double: records every call as text into a log shared with the test (so that
 // owner callbacks can be logged in the same sequence), answers as configured and queues events.
@@ -26,8 +26,8 @@ public:
         std::int64_t duration = 1000;
         std::int64_t position = 0;
         FrameRate rate;
-        // On the shared clock at this time (ns), and nanoseconds per frame.
-        std::optional<std::int64_t> sharedNowNs;
+        // The shared clock as the backend would report it, and nanoseconds per frame.
+        SharedClockState clock;
         std::int64_t frameNs = 0;
     };
 
@@ -85,14 +85,13 @@ public:
     // Kept as state, not logged: the call sequences the tests compare stay about the graph.
     void keepDisplayAwake(bool on) override { displayKeptAwake = on; }
     FrameRate frameRate() override { return config.rate; }
-    // Not logged either: the controller asks for the clock whenever it times a start.
-    SharedClockState sharedClock() override {
-        SharedClockState clock;
-        clock.shared = config.sharedNowNs.has_value();
-        clock.nowNs = config.sharedNowNs.value_or(0);
-        return clock;
-    }
+    // Kept apart from the call log, whose order other tests read call by call.
+    void useClock(const ClockSetup& setup) override { clockSetups.push_back(setup); }
+    SharedClockState sharedClock() override { return config.clock; }
+    void renewClock() override { ++clockRenewals; }
     std::int64_t frameDurationNs() override { return config.frameNs; }
+    std::vector<ClockSetup> clockSetups;
+    int clockRenewals = 0;
     bool displayKeptAwake = false;
 
     static QString nameOf(MediaRef ref);
