@@ -1,11 +1,12 @@
 // libFuzzer target: arbitrary bytes from a link, cut into arbitrary chunks, through the receive
 // assembler into the show's controllers, a Slave's and a Master's, each driving its player over a
 // media double. Nothing may crash, overflow or grow past the assembler's cap, and every range
-// handed to the media lies in 64 bits. A Slave sends nothing; a Master passes on exactly the
-// commands its relay names, first and as they came, and one it does not act on leaves its media
-// as it was. The chunks come from two interleaved links, framed apart; the same bytes go to the
-// Master's status board as those two connections, and every status report that parses must be
-// built again into a report that parses to the same; so must every Master's hello.
+// handed to the media lies in 64 bits, within the file, and runs forward. A Slave sends nothing; a
+// Master passes on exactly the commands its relay names, first and as they came, and one it does
+// not act on leaves its media as it was. The chunks come from two interleaved links, framed apart;
+// the same bytes go to the Master's status board as those two connections, and every status report
+// that parses must be built again into a report that parses to the same; so must every Master's
+// hello.
 #include "app/monotonic_time.h"
 #include "app/receive_assembler.h"
 #include "app/relay_policy.h"
@@ -113,24 +114,24 @@ public:
 };
 
 // One instance of the show: its controller on its player, wired as the main window wires them,
-// with what it sends collected.
-class Instance {
-public:
+// with what it sends collected. The controller goes first, before the player and the timers it
+// holds.
+struct Instance {
     Instance(bool master, std::int32_t inPoint, std::int64_t length, bool sharedClock) {
         auto service = std::make_unique<FuzzMedia>(length, sharedClock);
         media = service.get();
-        player_ = std::make_unique<TGraphPlayer>(std::move(service), nullptr);
-        player_->setFileName(QStringLiteral("fuzz.avi"));
-        startTimer_.setInterval(1000);
-        playTimer_.setSingleShot(true);
+        player = std::make_unique<TGraphPlayer>(std::move(service), nullptr);
+        player->setFileName(QStringLiteral("fuzz.avi"));
+        startTimer.setInterval(1000);
+        playTimer.setSingleShot(true);
         show = std::make_unique<ShowController>(
-            *player_, hooks_, [this](const QByteArray& command) { sent << command; },
-            ShowTimers{&startTimer_, &playTimer_, &testTimer_, &clockTimer_});
-        QObject::connect(player_.get(), &TGraphPlayer::graphBuilt, show.get(),
+            *player, hooks, [this](const QByteArray& command) { sent << command; },
+            ShowTimers{&startTimer, &playTimer, &testTimer, &clockTimer});
+        QObject::connect(player.get(), &TGraphPlayer::graphBuilt, show.get(),
                          &ShowController::rewindLocal);
-        QObject::connect(player_.get(), &TGraphPlayer::aboutToPlay, show.get(),
+        QObject::connect(player.get(), &TGraphPlayer::aboutToPlay, show.get(),
                          &ShowController::fullScreenOnPlay);
-        QObject::connect(player_.get(), &TGraphPlayer::rangeComplete, show.get(),
+        QObject::connect(player.get(), &TGraphPlayer::rangeComplete, show.get(),
                          &ShowController::segmentComplete);
         ShowModel model;
         model.master = master;
@@ -138,20 +139,18 @@ public:
         model.inPoint = inPoint;
         model.loop = true;
         show->takeSettings(model);
-        player_->OpenMedia();
+        player->OpenMedia();
     }
 
     FuzzMedia* media = nullptr;
+    QuietHooks hooks;
+    QTimer startTimer;
+    QTimer playTimer;
+    QTimer testTimer;
+    QTimer clockTimer;
+    std::unique_ptr<TGraphPlayer> player;
     std::unique_ptr<ShowController> show;
     QList<QByteArray> sent;
-
-private:
-    QuietHooks hooks_;
-    QTimer startTimer_;
-    QTimer playTimer_;
-    QTimer testTimer_;
-    QTimer clockTimer_;
-    std::unique_ptr<TGraphPlayer> player_;
 };
 
 // Whether the dispatcher runs the command: a known code with a good argument.
