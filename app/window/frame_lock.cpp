@@ -4,6 +4,7 @@
 #include "app/media_retry.h"
 #include "app/show_controller.h"
 #include "app/show_hooks.h"
+#include "app/slave_show_reporter.h"
 #include "app/status_words.h"
 #include "media/graph_player.h"
 #include "media/media_log.h"
@@ -334,7 +335,8 @@ void TfFrameLock::followMediaRetry() {
 
 void TfFrameLock::MediaFileFailed(const QString& fileName) {
     // Told to the Master in English, as its event log keeps it.
-    StatusNoteError(StatusWords{}.mediaFailed + QLatin1Char(' ') + QFileInfo(fileName).fileName());
+    slaveReporter_->noteError(StatusWords{}.mediaFailed + QLatin1Char(' ') +
+                              QFileInfo(fileName).fileName());
     ShowMediaMessage(QStringLiteral("ErrMsg_OpenFile"), QStringLiteral("ErrTitel_SetOpenFile"),
                      MessageBoxFlags::IconError);
 }
@@ -382,7 +384,7 @@ int TfFrameLock::ShowMediaMessage(const QString& messageKey, const QString& titl
 void TfFrameLock::MediaOpened() {
     show_->mediaRetry().closeNotice();
     // What the Slave told its Master about the failure is over.
-    StatusNoteError(QString());
+    slaveReporter_->noteError(QString());
 }
 
 void TfFrameLock::MediaRetryTimerTimer() {

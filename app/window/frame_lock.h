@@ -26,7 +26,7 @@ class QComboBox;
 class QKeyEvent;
 class QLineEdit;
 class StatusDesk;
-class SlaveStatusDesk;
+class SlaveShowReporter;
 class QTimer;
 class ShowController;
 class ShowHooks;
@@ -220,18 +220,12 @@ public:
     // The Slaves' status on the Master and what a LAN Slave reports (frame_lock_status.cpp).
     void StatusReceived(TSimpleTCPClient* Client, QByteArrayView bytes);
     void ShowSlaveLines(TSimpleTCPClient* Client = nullptr);
-    void StatusConnected();
-    void StatusAfterCommand(const QByteArray& command);
     // The start frame in the file is where the media stands unless given.
     void StatusSegmentStarted(std::optional<std::int64_t> startFrameInFile = std::nullopt);
-    void StatusNoteError(const QString& text);
     void PreflightCheck();
     // The show went back to its first segment by itself (at the Out point, or on the Master's
     // word) while the media ran on.
     void StatusLooped();
-    void StatusRestarted();
-    // A join starts the segment's picture in startsInMs, on the running frame.
-    void StatusJoined(std::int64_t segmentStartInFile, std::int64_t startsInMs);
     // A line about a Slave's link (framelock.net) or its state (framelock.sync), within what
     // its host may cost the log.
     void LogAboutSlave(bool state, const QString& host, const QString& line);
@@ -317,10 +311,7 @@ private:
 
     // The Slaves' status (frame_lock_status.cpp).
     void createStatusDesk();
-    void StatusPollTimer();
     void StatusSampleTimer();
-    void ReportStatus();
-    void StatusPlaying(std::int64_t startFrameInFile, int sampleAfterMs);
     void FlushSlaveLog();
     void RecordSlaveStart(const TSimpleTCPClient& slave);
     void RefreshStatusWords();
@@ -349,7 +340,8 @@ private:
     bool SplashShowing = false;
     QPointer<TfSplash> Splash;
     StatusDesk* statusDesk_ = nullptr;
-    SlaveStatusDesk* slaveStatus_ = nullptr;
+    // What a LAN Slave reports to its Master.
+    SlaveShowReporter* slaveReporter_ = nullptr;
     // Set from the close on: nothing is sent or opened any more.
     bool Closing = false;
     // What the window titles carry after the program's own, from the settings file's optional

@@ -1,6 +1,7 @@
 #include "app/window/frame_lock.h"
 
 #include "app/show_controller.h"
+#include "app/slave_show_reporter.h"
 #include "media/graph_player.h"
 #include "net/simple_tcp_server.h"
 #include "storage/kt_language.h"
@@ -40,5 +41,5 @@ void TfFrameLock::ReportSettingsAccess() {
                  user != nullptr ? QString::fromLocal8Bit(user->pw_name) : QStringLiteral("show"));
     qCWarning(lcStorage).noquote() << text;
     ShowStatus(IsMaster() ? ui->eServerStatus : ui->eClientStatus, QString(), text);
-    StatusNoteError(text);
+    slaveReporter_->noteError(text);
 }

@@ -5,6 +5,7 @@
 #include "app/segment_math.h"
 #include "app/show_controller.h"
 #include "app/show_hooks.h"
+#include "app/slave_show_reporter.h"
 #include "media/graph_player.h"
 #include "storage/kt_language.h"
 #include "ui_fFrameLock.h"
@@ -17,14 +18,16 @@ class FrameLockShowHooks final : public ShowHooks {
 public:
     explicit FrameLockShowHooks(TfFrameLock& window) : w_(window) {}
 
-    void StatusAfterCommand(const QByteArray& command) override { w_.StatusAfterCommand(command); }
+    void StatusAfterCommand(const QByteArray& command) override {
+        w_.slaveReporter_->afterCommand(command);
+    }
     void StatusSegmentStarted(std::optional<std::int64_t> startFrameInFile) override {
         w_.StatusSegmentStarted(startFrameInFile);
     }
     void StatusLooped() override { w_.StatusLooped(); }
-    void StatusRestarted() override { w_.StatusRestarted(); }
+    void StatusRestarted() override { w_.slaveReporter_->restarted(); }
     void StatusJoined(std::int64_t segmentStartInFile, std::int64_t startsInMs) override {
-        w_.StatusJoined(segmentStartInFile, startsInMs);
+        w_.slaveReporter_->joined(segmentStartInFile, startsInMs);
     }
     void PreflightCheck() override { w_.PreflightCheck(); }
     bool SetLanguage(int index) override {

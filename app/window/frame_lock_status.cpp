@@ -6,14 +6,14 @@
 #include "app/window/frame_lock.h"
 
 #include "app/app_log.h"
+#include "app/player_facts.h"
 #include "app/segment_math.h"
 #include "app/show_controller.h"
 #include "app/show_status.h"
+#include "app/slave_show_reporter.h"
 #include "app/status_snapshot.h"
-#include "app/window/slave_status_desk.h"
 #include "app/window/status_desk.h"
 #include "media/graph_player.h"
-#include "media/stream_time.h"
 #include "net/net_log.h"
 #include "net/simple_tcp_client.h"
 #include "net/simple_tcp_server.h"
@@ -37,34 +37,30 @@ std::int64_t wallNowMs() {
     return QDateTime::currentMSecsSinceEpoch();
 }
 
-// Audio counts in 40-ms units: 25 to the second.
-std::pair<std::int64_t, std::int64_t> rateOf(const TGraphPlayer& player) {
-    const FrameRate rate = player.VideoFrameRate();
-    if (rate.known()) {
-        return {rate.numerator, rate.denominator};
-    }
-    return player.FrameUnit() == 1 ? std::pair<std::int64_t, std::int64_t>{0, 1}
-                                   : std::pair<std::int64_t, std::int64_t>{25, 1};
-}
-
 }  // namespace
 
 void TfFrameLock::createStatusDesk() {
     statusDesk_ = new StatusDesk(this, services_.programDir + QStringLiteral("frameLock-show.csv"));
-    slaveStatus_ = new SlaveStatusDesk(this);
+    slaveReporter_ = new SlaveShowReporter(
+        *player_, *show_,
+        {[this] { return Closing; }, [this] { return Client->Connected(); },
+         [this](const QByteArray& command) { SendCommand(command); },
+         [this] { return QFileInfo(ui->eFilename->text()).fileName(); },
+         [this] { return ui->lComStatus->text(); },
+         [this] { return TitleSuffix.isEmpty() ? QSysInfo::machineHostName() : TitleSuffix; },
+         product::kTitleWithVersion},
+        this);
     // A Master on serial lines has no Slaves to list, but its own screen is watched all the same.
     connect(statusDesk_->poll, &QTimer::timeout, this, [this] {
         if (!Closing && IsMaster()) {
             ShowSlaveLines();
         }
     });
-    connect(slaveStatus_->poll, &QTimer::timeout, this, [this] { StatusPollTimer(); });
     connect(statusDesk_->sample, &QTimer::timeout, this, [this] { StatusSampleTimer(); });
-    connect(slaveStatus_->sample, &QTimer::timeout, this, [this] { StatusSampleTimer(); });
     connect(statusDesk_->refresh, &QTimer::timeout, this, [this] { ShowSlaveLines(); });
     connect(statusDesk_->flushLog, &QTimer::timeout, this, [this] { FlushSlaveLog(); });
     statusDesk_->poll->start();
-    slaveStatus_->poll->start();
+    slaveReporter_->start();
 }
 
 void TfFrameLock::RefreshStatusWords() {
@@ -102,12 +98,7 @@ void TfFrameLock::StatusReceived(TSimpleTCPClient* Client, QByteArrayView bytes)
 }
 
 std::optional<std::int64_t> TfFrameLock::ShownFrame() const {
-    const std::optional<std::int64_t> shown = player_->ShownPicture();
-    const FrameRate rate = player_->VideoFrameRate();
-    if (!shown || !rate.known()) {
-        return std::nullopt;
-    }
-    return stream_time::frameAt(*shown, rate) - InPoint();
+    return shownFrame(*player_, InPoint());
 }
 
 ScreenStatus TfFrameLock::MasterScreen() {
@@ -153,7 +144,7 @@ void TfFrameLock::ShowSlaveLines(TSimpleTCPClient* Client) {
     desk.board.retain(std::vector<SlaveStatusBoard::Key>(slaves.begin(), slaves.end()),
                       monotonicMs());
     RefreshStatusWords();
-    const auto [numerator, denominator] = rateOf(*player_);
+    const auto [numerator, denominator] = statusRate(*player_);
     desk.facts.syncPoints = SyncPoints();
     desk.facts.master = {desk.words.master, player_->MediaOpen(), player_->DurationFrames(),
                          numerator,         denominator,          InPoint()};
@@ -351,190 +342,34 @@ void TfFrameLock::RecordSlaveStart(const TSimpleTCPClient& slave) {
 }
 
 void TfFrameLock::StatusSampleTimer() {
-    SlaveStatusDesk& own = *slaveStatus_;
-    own.sampling = false;
-    if (!player_->MediaOpen()) {
+    if (!IsMaster() || !player_->MediaOpen()) {
         return;
     }
-    const auto [numerator, denominator] = rateOf(*player_);
+    StatusDesk& desk = *statusDesk_;
+    const auto [numerator, denominator] = statusRate(*player_);
     const std::int64_t now = wallNowMs();
     const std::int64_t frame = player_->CurrentFrame();
-    const std::int64_t startFrameInFile =
-        IsMaster() ? statusDesk_->startFrameInFile : own.startFrameInFile;
     std::optional<std::int64_t> started;
     // A position that stands still at the start tells nothing (the picture has not moved yet, or
     // the segment is shorter than the sample's delay and has ended).
-    if (frame > startFrameInFile) {
-        started = pictureStartMs(now, frame - startFrameInFile, numerator, denominator);
+    if (frame > desk.startFrameInFile) {
+        started = pictureStartMs(now, frame - desk.startFrameInFile, numerator, denominator);
     }
-    if (IsMaster()) {
-        StatusDesk& desk = *statusDesk_;
-        desk.facts.startedAtMs = started;
-        if (started) {
-            desk.report.record(QStringLiteral("master"), desk.facts.startedSegment,
-                               *desk.startFrame, *started);
-        }
-        for (const TSimpleTCPClient* slave : Server->Clients()) {
-            RecordSlaveStart(*slave);
-        }
-        ShowSlaveLines();
-        return;
+    desk.facts.startedAtMs = started;
+    if (started) {
+        desk.report.record(QStringLiteral("master"), desk.facts.startedSegment, *desk.startFrame,
+                           *started);
     }
-    own.startedAtMs = started;
-    ReportStatus();
-}
-
-void TfFrameLock::StatusNoteError(const QString& text) {
-    slaveStatus_->lastError = text;
-    ReportStatus();
-}
-
-void TfFrameLock::StatusConnected() {
-    slaveStatus_->reporter.reset();
-    ReportStatus();
-}
-
-void TfFrameLock::StatusAfterCommand(const QByteArray& command) {
-    if (IsMaster() || !IsLan()) {
-        return;
+    for (const TSimpleTCPClient* slave : Server->Clients()) {
+        RecordSlaveStart(*slave);
     }
-    SlaveStatusDesk& own = *slaveStatus_;
-    const QByteArrayView code =
-        QByteArrayView(command).first(std::min<qsizetype>(command.size(), 4));
-    const bool open = player_->MediaOpen();
-    if (code == QByteArrayView(SyncCode::CueSegment) || code == QByteArrayView(SyncCode::Rewind)) {
-        own.state = PlayState::Cued;
-        own.cueFrame = open ? std::optional(player_->CurrentFrame() - InPoint()) : std::nullopt;
-        own.startFrame.reset();
-        own.startedAtMs.reset();
-        own.stillCueing = false;
-    } else if (code == QByteArrayView(SyncCode::Play)) {
-        const std::int64_t frame = open ? player_->StartFrame() : 0;
-        StatusPlaying(frame, SlaveStatusDesk::SampleMs);
-        // Started elsewhere than the first frame of the segment it was cued on.
-        const std::optional<FrameRange> range = segmentRange(
-            SyncPoints(), std::max(show_->cuedSegment(), 0), InPoint(), player_->DurationFrames());
-        own.stillCueing = range && frame != range->start;
-    } else if (code == QByteArrayView(SyncCode::Stop) ||
-               code == QByteArrayView(SyncCode::Position)) {
-        own.state = PlayState::Stopped;
-        own.startFrame.reset();
-        own.startedAtMs.reset();
-    } else {
-        return;
-    }
-    if (!own.sampling) {
-        ReportStatus();
-    }
-}
-
-void TfFrameLock::StatusPlaying(std::int64_t startFrameInFile, int sampleAfterMs) {
-    SlaveStatusDesk& own = *slaveStatus_;
-    own.state = PlayState::Playing;
-    own.startFrameInFile = startFrameInFile;
-    own.startFrame = startFrameInFile - InPoint();
-    own.startedAtMs.reset();
-    own.stillCueing = false;
-    own.lastPolledFrame.reset();
-    // Reported once the picture runs, with the time it started; a position that stands still
-    // until then is not an end.
-    own.sampling = true;
-    own.sample->start(sampleAfterMs);
+    ShowSlaveLines();
 }
 
 void TfFrameLock::StatusLooped() {
-    // Back at the first segment's start while the media runs on; the position read at once may
-    // still be the old one, before the seek.
-    const std::optional<FrameRange> first =
-        firstSegmentRange(SyncPoints(), InPoint(), player_->DurationFrames());
-    const std::int64_t start = first ? first->start : player_->CurrentFrame();
     if (IsMaster()) {
-        StatusSegmentStarted(start);
-    } else if (IsLan() && player_->MediaOpen()) {
-        StatusPlaying(start, SlaveStatusDesk::SampleMs);
-    }
-}
-
-void TfFrameLock::StatusRestarted() {
-    // A Slave still in its last segment when the Master wrapped; one that is cued for the first
-    // segment waits for its "Play".
-    const PlayState state = slaveStatus_->state;
-    if (!IsMaster() && (state == PlayState::Playing || state == PlayState::Ended)) {
-        StatusLooped();
-    }
-}
-
-void TfFrameLock::StatusJoined(std::int64_t segmentStartInFile, std::int64_t startsInMs) {
-    if (IsMaster() || !IsLan()) {
-        return;
-    }
-    // Counted from the segment's first frame, as if it had started there with the others: its
-    // start then reads against the Master's like every other Slave's.
-    StatusPlaying(segmentStartInFile,
-                  static_cast<int>(std::clamp<std::int64_t>(startsInMs, 0, 60'000)) +
-                      SlaveStatusDesk::SampleMs);
-}
-
-void TfFrameLock::StatusPollTimer() {
-    if (Closing || !IsLan() || IsMaster()) {
-        return;
-    }
-    SlaveStatusDesk& own = *slaveStatus_;
-    if (own.state == PlayState::Playing && !own.sampling && player_->MediaOpen()) {
-        // A range that has run out holds its last frame: the position stands still.
-        const std::int64_t frame = player_->CurrentFrame();
-        if (own.lastPolledFrame == frame) {
-            own.state = PlayState::Ended;
-        }
-        own.lastPolledFrame = frame;
-    }
-    ReportStatus();
-}
-
-void TfFrameLock::ReportStatus() {
-    SlaveStatusDesk& own = *slaveStatus_;
-    if (Closing || IsMaster() || !IsLan() || !Client->Connected()) {
-        return;
-    }
-    const bool open = player_->MediaOpen();
-    StatusMedia media;
-    media.open = open;
-    media.fileName = QFileInfo(ui->eFilename->text()).fileName();
-    media.inPoint = InPoint();
-    media.version = product::kTitleWithVersion;
-    if (open) {
-        const auto [numerator, denominator] = rateOf(*player_);
-        media.durationFrames = player_->DurationFrames();
-        media.rateNumerator = numerator;
-        media.rateDenominator = denominator;
-        // Sound alone has no picture: its size is invalid (-1), which no Master accepts.
-        const QSize size = player_->VideoSize().isValid() ? player_->VideoSize() : QSize(0, 0);
-        media.width = size.width();
-        media.height = size.height();
-    }
-    StatusPlay play;
-    play.state = open ? own.state : PlayState::NoMedia;
-    play.segment = show_->cuedSegment();
-    play.cueFrame = own.cueFrame;
-    play.startFrame = own.startFrame;
-    play.startedAtMs = own.startedAtMs;
-    play.stillCueing = own.stillCueing;
-    play.fullScreen = player_->FullScreenActive();
-    play.sentAtMs = wallNowMs();
-    std::vector<QByteArray> commands;
-    // While the start is sampled the report waits for its time; the heartbeat does not.
-    if (!own.sampling) {
-        const StatusError error{own.lastError.isEmpty() ? ui->lComStatus->text() : own.lastError};
-        commands = own.reporter.changes(media, play, error);
-    }
-    // A start timed on the shared clock runs the player before its first frame is due (a join
-    // may wait for the loop's wrap): until the start is sampled the picture may stand.
-    const StatusBeat beat{play, ShownFrame(), player_->PictureShouldMove() && !own.sampling,
-                          TitleSuffix.isEmpty() ? QSysInfo::machineHostName() : TitleSuffix};
-    if (std::optional<QByteArray> command = own.reporter.beat(beat, monotonicMs())) {
-        commands.push_back(std::move(*command));
-    }
-    for (const QByteArray& command : commands) {
-        SendCommand(command);
+        StatusSegmentStarted(loopStartInFile(*player_, show_->model()));
+    } else {
+        slaveReporter_->looped();
     }
 }

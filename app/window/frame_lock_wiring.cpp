@@ -8,6 +8,7 @@
 #include "app/media_retry.h"
 #include "app/show_controller.h"
 #include "app/show_status.h"
+#include "app/slave_show_reporter.h"
 #include "net/simple_tcp_client.h"
 #include "net/simple_tcp_server.h"
 #include "serial/com_port.h"
@@ -117,7 +118,7 @@ void TfFrameLock::connectHandlers() {
     SlaveLink().onFollowing = [this] {
         if (!Closing) {
             SharedClockLinked();
-            StatusConnected();
+            slaveReporter_->connected();
         }
     };
     SlaveLink().onMaster = [this](LanSlaveLink::MasterState state, const MasterHello& hello) {
