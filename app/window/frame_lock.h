@@ -25,13 +25,12 @@ class MediaService;
 class QComboBox;
 class QKeyEvent;
 class QLineEdit;
-class StatusDesk;
+class MasterStatusKeeper;
 class SlaveShowReporter;
 class QTimer;
 class ShowController;
 class ShowHooks;
 class ShowStatusModel;
-struct ScreenStatus;
 class TStatusBox;
 class Wording;
 class TComPort;
@@ -218,17 +217,10 @@ public:
     void bAboutClick();
 
     // The Slaves' status on the Master and what a LAN Slave reports (frame_lock_status.cpp).
-    void StatusReceived(TSimpleTCPClient* Client, QByteArrayView bytes);
-    void ShowSlaveLines(TSimpleTCPClient* Client = nullptr);
-    // The start frame in the file is where the media stands unless given.
-    void StatusSegmentStarted(std::optional<std::int64_t> startFrameInFile = std::nullopt);
     void PreflightCheck();
     // The show went back to its first segment by itself (at the Out point, or on the Master's
     // word) while the media ran on.
     void StatusLooped();
-    // A line about a Slave's link (framelock.net) or its state (framelock.sync), within what
-    // its host may cost the log.
-    void LogAboutSlave(bool state, const QString& host, const QString& line);
 
     // What a service manager hears of the instance (frame_lock_service.cpp): whether its
     // picture moves, and its state in one line; and, at start, a settings file that could not
@@ -311,16 +303,8 @@ private:
 
     // The Slaves' status (frame_lock_status.cpp).
     void createStatusDesk();
-    void StatusSampleTimer();
-    void FlushSlaveLog();
-    void RecordSlaveStart(const TSimpleTCPClient& slave);
-    void RefreshStatusWords();
-    QString SlaveName(const TSimpleTCPClient& slave) const;
-    // The Master's own entry of the show's snapshot, and the snapshot drawn in the list and log.
-    ScreenStatus MasterScreen();
-    void RenderSlaveLines(const QList<TSimpleTCPClient*>& slaves);
-    // The shown frame counted from the In point; none without a picture.
-    std::optional<std::int64_t> ShownFrame() const;
+    // The connected Slaves as the list shows them, each with its media's summary as its tip.
+    void RenderSlaveList(const QStringList& entries, const QStringList& hints);
 
     FrameLockServices services_;
     std::unique_ptr<Ui::TfFrameLock> ui;
@@ -339,7 +323,8 @@ private:
     bool FirstShow = true;
     bool SplashShowing = false;
     QPointer<TfSplash> Splash;
-    StatusDesk* statusDesk_ = nullptr;
+    // What a LAN Master keeps of its Slaves.
+    MasterStatusKeeper* statusKeeper_ = nullptr;
     // What a LAN Slave reports to its Master.
     SlaveShowReporter* slaveReporter_ = nullptr;
     // Set from the close on: nothing is sent or opened any more.

@@ -4,6 +4,7 @@
 #include "app/window/frame_lock.h"
 
 #include "app/app_log.h"
+#include "app/master_status_keeper.h"
 #include "app/segment_math.h"
 #include "app/shared_clock_props.h"
 #include "app/show_controller.h"
@@ -100,12 +101,12 @@ void TfFrameLock::JoinSlave(TSimpleTCPClient* slave) {
     }
     const std::optional<JoinOrder>& started = show_->model().showStarted;
     if (commands->last().startsWith(SyncCode::Join) && started) {
-        qCInfo(lcSync).noquote() << "join:" << SlaveName(*slave) << "sent segment"
+        qCInfo(lcSync).noquote() << "join:" << slaveName(*slave) << "sent segment"
                                  << started->segment << "whose frame" << started->frameFromIn
                                  << "appeared at" << started->shownAtNs << "ns";
     } else {
         const qsizetype list = show_->model().syncPoints.size() + 1;
-        qCInfo(lcSync).noquote() << "join:" << SlaveName(*slave) << "sent the Master's place"
+        qCInfo(lcSync).noquote() << "join:" << slaveName(*slave) << "sent the Master's place"
                                  << commands->mid(list).join(' ');
     }
 }

@@ -3,6 +3,7 @@
 #include "net/net_log.h"
 
 #include "app/kt_props.h"
+#include "app/master_status_keeper.h"
 #include "app/printable_text.h"
 #include "net/link_failure_text.h"
 #include "net/simple_tcp_client.h"
@@ -314,7 +315,7 @@ void TfFrameLock::ClientStatusTimerTimer() {
 void TfFrameLock::ServerClientConnected(QObject* Sender, TSimpleTCPClient* Client) {
     Q_UNUSED(Sender);
     // Called as a connection comes and as it goes.
-    ShowSlaveLines(Client);
+    statusKeeper_->refresh(Client);
 }
 
 void TfFrameLock::ComPortClose(QObject* Sender) {

@@ -2,6 +2,7 @@
 // controls (the settings' view of the show) and the controller's model in step both ways.
 #include "app/window/frame_lock.h"
 
+#include "app/master_status_keeper.h"
 #include "app/segment_math.h"
 #include "app/show_controller.h"
 #include "app/show_hooks.h"
@@ -22,7 +23,7 @@ public:
         w_.slaveReporter_->afterCommand(command);
     }
     void StatusSegmentStarted(std::optional<std::int64_t> startFrameInFile) override {
-        w_.StatusSegmentStarted(startFrameInFile);
+        w_.statusKeeper_->segmentStarted(startFrameInFile);
     }
     void StatusLooped() override { w_.StatusLooped(); }
     void StatusRestarted() override { w_.slaveReporter_->restarted(); }

@@ -5,6 +5,7 @@
 #include "net/net_log.h"
 
 #include "app/app_log.h"
+#include "app/master_status_keeper.h"
 #include "app/media_retry.h"
 #include "app/show_controller.h"
 #include "app/show_status.h"
@@ -100,15 +101,17 @@ void TfFrameLock::connectHandlers() {
         };
     }
     MasterLink().onBytes = [this](QObject* from, QByteArrayView bytes) {
-        StatusReceived(static_cast<TSimpleTCPClient*>(from), bytes);
+        statusKeeper_->receive(static_cast<TSimpleTCPClient*>(from), bytes);
     };
     MasterLink().onPeerJoined = [this](TSimpleTCPClient& c) {
-        LogAboutSlave(false, c.Host(), QStringLiteral("slave connected ") + endpoint(c));
+        statusKeeper_->logAboutSlave(false, c.Host(),
+                                     QStringLiteral("slave connected ") + endpoint(c));
         ServerClientConnected(Server, &c);
         JoinSlave(&c);
     };
     MasterLink().onPeerLeft = [this](TSimpleTCPClient& c) {
-        LogAboutSlave(false, c.Host(), QStringLiteral("slave disconnected ") + endpoint(c));
+        statusKeeper_->logAboutSlave(false, c.Host(),
+                                     QStringLiteral("slave disconnected ") + endpoint(c));
         ServerClientConnected(Server, &c);
     };
     SlaveLink().onDisconnected = [this] { ClientDisconnected(Client); };
