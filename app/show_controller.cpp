@@ -23,6 +23,9 @@ ShowController::ShowController(TGraphPlayer& player, ShowHooks& hooks, Send send
         this);
     connect(&player_, &TGraphPlayer::openFailed, retry_, &MediaRetry::fileFailed);
     connect(&player_, &TGraphPlayer::graphBuilt, retry_, &MediaRetry::opened);
+    connect(&player_, &TGraphPlayer::graphBuilt, this, &ShowController::rewindLocal);
+    connect(&player_, &TGraphPlayer::aboutToPlay, this, &ShowController::fullScreenOnPlay);
+    connect(&player_, &TGraphPlayer::rangeComplete, this, &ShowController::segmentComplete);
     // What the show cues of the file may grow with its list or its In point.
     connect(this, &ShowController::syncPointsChanged, retry_, &MediaRetry::checkLength);
     connect(this, &ShowController::inPointChanged, retry_, &MediaRetry::checkLength);

@@ -59,9 +59,6 @@ void TfFrameLock::createShow() {
     ShowClockStatus();
     followControls();
     followShowWithRemote();
-    connect(player_.get(), &TGraphPlayer::graphBuilt, show_, &ShowController::rewindLocal);
-    connect(player_.get(), &TGraphPlayer::aboutToPlay, show_, &ShowController::fullScreenOnPlay);
-    connect(player_.get(), &TGraphPlayer::rangeComplete, show_, &ShowController::segmentComplete);
 }
 
 void TfFrameLock::followControls() {

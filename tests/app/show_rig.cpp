@@ -18,12 +18,6 @@ ShowRig::ShowRig(const Settings& settings) {
         [this](const QByteArray& command) { sent_ << QString::fromLatin1(command); },
         ShowTimers{&startTimer, &playTimer, &testTimer, &clockTimer});
     QObject::connect(show.get(), &ShowController::startArmed, this, [this] { ++startsArmed; });
-    QObject::connect(player.get(), &TGraphPlayer::graphBuilt, show.get(),
-                     &ShowController::rewindLocal);
-    QObject::connect(player.get(), &TGraphPlayer::aboutToPlay, show.get(),
-                     &ShowController::fullScreenOnPlay);
-    QObject::connect(player.get(), &TGraphPlayer::rangeComplete, show.get(),
-                     &ShowController::segmentComplete);
     ShowModel model;
     model.master = settings.master;
     model.syncPoints = settings.syncPoints;

@@ -127,12 +127,6 @@ struct Instance {
         show = std::make_unique<ShowController>(
             *player, hooks, [this](const QByteArray& command) { sent << command; },
             ShowTimers{&startTimer, &playTimer, &testTimer, &clockTimer});
-        QObject::connect(player.get(), &TGraphPlayer::graphBuilt, show.get(),
-                         &ShowController::rewindLocal);
-        QObject::connect(player.get(), &TGraphPlayer::aboutToPlay, show.get(),
-                         &ShowController::fullScreenOnPlay);
-        QObject::connect(player.get(), &TGraphPlayer::rangeComplete, show.get(),
-                         &ShowController::segmentComplete);
         ShowModel model;
         model.master = master;
         model.lan = true;
