@@ -123,10 +123,11 @@ TEST(SharedClock, HoldsASlaveToADriftingMasterThroughALongSegment) {
     }
     ASSERT_LT(settled->monotonic, started[1]->monotonic) << logsOf({&m2, &s2}).toStdString();
 
-    // The last two seconds before the segment's end at 61 s.
-    const double from = std::max(started[0]->monotonic, started[1]->monotonic) + 58.5;
+    // The last seconds before the segment's end at 61 s (frame 1525); on a loaded machine the
+    // grabs may run past it, and what they see of the next segment does not count.
+    const double from = std::max(started[0]->monotonic, started[1]->monotonic) + 56;
     waitUntil([&] { return monotonicNow() >= from; }, 70);
-    const auto lags = lagSamples(windows, {{0, 1}, {2, 3}}, 40);
+    const auto lags = lagSamples(windows, {{0, 1}, {2, 3}}, 40, 1375);
     ASSERT_GE(lags[0].size(), 30u) << logsOf({&m1, &s1}).toStdString();
     ASSERT_GE(lags[1].size(), 30u) << logsOf({&m2, &s2}).toStdString();
     EXPECT_GE(meanFrames(lags[0]), 2.0)

@@ -50,14 +50,14 @@ std::vector<std::optional<std::int64_t>> framesOnScreen(const std::vector<QRect>
 
 std::vector<std::vector<std::int64_t>> lagSamples(const std::vector<QRect>& windows,
                                                   const std::vector<std::pair<int, int>>& pairs,
-                                                  int samples) {
+                                                  int samples, std::int64_t fromFrame) {
     std::vector<std::vector<std::int64_t>> lags(pairs.size());
     for (int i = 0; i < samples; ++i) {
         const auto frames = framesOnScreen(windows);
         for (std::size_t p = 0; p < pairs.size(); ++p) {
             const auto& ahead = frames[static_cast<std::size_t>(pairs[p].first)];
             const auto& behind = frames[static_cast<std::size_t>(pairs[p].second)];
-            if (ahead && behind) {
+            if (ahead && behind && *ahead >= fromFrame && *behind >= fromFrame) {
                 lags[p].push_back(*ahead - *behind);
             }
         }
