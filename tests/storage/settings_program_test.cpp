@@ -41,58 +41,25 @@ QString run(const QString& program, const QStringList& arguments) {
     return QString::fromLocal8Bit(process.readAllStandardOutput());
 }
 
-struct ClientPlace {
-    bool framed = false;
-    QPoint absolute;
-};
-
-// Where the X server has the client window, and whether a window manager has put it in a frame
-// yet (its parent is no longer the root window).
-std::optional<ClientPlace> clientPlace(const QString& id) {
-    const QString info =
-        run(QStringLiteral("xwininfo"),
-            {QStringLiteral("-id"), id, QStringLiteral("-children"), QStringLiteral("-stats")});
+// Where the X server has the window's frame: the client's place on the screen less the frame's
+// left and top widths that the window manager announces. Nothing while it has not framed it.
+std::optional<QPoint> serverFramePosition(unsigned long window) {
+    const QString id = QString::number(window);
+    const QString info = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), id});
+    const QString extents = run(QStringLiteral("xprop"),
+                                {QStringLiteral("-id"), id, QStringLiteral("_NET_FRAME_EXTENTS")});
     const QRegularExpressionMatch x =
         QRegularExpression(QStringLiteral("Absolute upper-left X:\\s*(-?\\d+)")).match(info);
     const QRegularExpressionMatch y =
         QRegularExpression(QStringLiteral("Absolute upper-left Y:\\s*(-?\\d+)")).match(info);
-    const QRegularExpressionMatch parent =
-        QRegularExpression(QStringLiteral("Parent window id: \\S+ (.*)")).match(info);
-    if (!x.hasMatch() || !y.hasMatch() || !parent.hasMatch()) {
+    // left, right, top, bottom
+    const QRegularExpressionMatch frame =
+        QRegularExpression(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)")).match(extents);
+    if (!x.hasMatch() || !y.hasMatch() || !frame.hasMatch()) {
         return std::nullopt;
     }
-    return ClientPlace{!parent.captured(1).contains(QStringLiteral("the root window")),
-                       QPoint(x.captured(1).toInt(), y.captured(1).toInt())};
-}
-
-// Where the X server has the window's frame: the client's place on the screen less the frame's
-// left and top widths that the window manager announces. The place and the widths are two
-// queries, and a window manager that is still framing the window changes both: only a framed
-// client whose place stood still across the reading of the widths gives an answer.
-std::optional<QPoint> serverFramePosition(unsigned long window) {
-    const QString id = QString::number(window);
-    std::optional<QPoint> frame;
-    waitUntil(
-        [&] {
-            const std::optional<ClientPlace> before = clientPlace(id);
-            const QString extents =
-                run(QStringLiteral("xprop"),
-                    {QStringLiteral("-id"), id, QStringLiteral("_NET_FRAME_EXTENTS")});
-            const std::optional<ClientPlace> after = clientPlace(id);
-            // left, right, top, bottom
-            const QRegularExpressionMatch widths =
-                QRegularExpression(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)"))
-                    .match(extents);
-            if (!before || !after || !after->framed || before->absolute != after->absolute ||
-                !widths.hasMatch()) {
-                return false;
-            }
-            frame =
-                after->absolute - QPoint(widths.captured(1).toInt(), widths.captured(3).toInt());
-            return true;
-        },
-        30);
-    return frame;
+    return QPoint(x.captured(1).toInt() - frame.captured(1).toInt(),
+                  y.captured(1).toInt() - frame.captured(3).toInt());
 }
 
 void pause(double seconds) {
