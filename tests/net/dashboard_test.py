@@ -115,9 +115,12 @@ class DashboardTest(unittest.TestCase):
             "return [...document.querySelectorAll('#cards .card')].map(c => [c.dataset.id, "
             "c.dataset.health, c.querySelector('.name').innerText]);")]
 
+    def card(self, screen):
+        """The card's health and its health and whole texts, read in one script (see cards)."""
+        return card_of(self.browser, screen)
+
     def card_health(self, screen):
-        return self.browser.find_element(
-            By.CSS_SELECTOR, f'#cards .card[data-id="{screen}"]').get_attribute("data-health")
+        return self.card(screen)[0]
 
     def use_token(self, token):
         field = self.browser.find_element(By.ID, "token")
@@ -136,8 +139,7 @@ class DashboardTest(unittest.TestCase):
         self.open()
         self.assertEqual(self.cards(), [("master", "ok", "Master"), ("slave-1", "ok", "Wall"),
                                         ("slave-2", "starting", "Door")])
-        door = self.browser.find_element(By.CSS_SELECTOR, '#cards .card[data-id="slave-2"]')
-        self.assertIn("media file door.avi not found", door.text)
+        self.assertIn("media file door.avi not found", self.card("slave-2")[2])
 
         self.assertIn("Enter the token", self.message_after_start())
         self.use_token("0" * 32)
@@ -157,12 +159,21 @@ class DashboardTest(unittest.TestCase):
         self.wait.until(lambda b: b.find_element(By.ID, "op-stop").text == "Stopp")
         self.host.command("health slave-1 gone")
         self.wait.until(lambda b: self.card_health("slave-1") == "gone")
-        health = self.browser.find_element(
-            By.CSS_SELECTOR, '#cards .card[data-id="slave-1"] .health').text
-        self.assertEqual(health, "weg")
+        self.assertEqual(self.card("slave-1")[1], "weg")
         self.host.command("language en")
         self.host.command("segment 3")
         self.wait.until(lambda b: b.find_element(By.ID, "op-stop").text == "Stop")
+
+
+def card_of(browser, screen):
+    """(health, health text, whole text) of a screen's card, or Nones while it is not drawn: one
+    script, since the page draws its cards anew several times a second and an element looked up
+    in one call may be gone by the next."""
+    found = browser.execute_script(
+        "const c = document.querySelector(`#cards .card[data-id=\"${arguments[0]}\"]`);"
+        "return c ? [c.dataset.health, c.querySelector('.health').innerText, c.innerText] : null;",
+        screen)
+    return tuple(found) if found else (None, None, None)
 
 
 def screenshots(directory):
@@ -177,9 +188,8 @@ def screenshots(directory):
                 WebDriverWait(browser, WAIT_S).until(
                     lambda b: len(b.find_elements(By.CSS_SELECTOR, "#cards .card")) == 4)
                 host.command("health slave-3 not responding")
-                WebDriverWait(browser, WAIT_S).until(lambda b: b.find_element(
-                    By.CSS_SELECTOR, '.card[data-id="slave-3"]').get_attribute(
-                        "data-health") == "not responding")
+                WebDriverWait(browser, WAIT_S).until(
+                    lambda b: card_of(b, "slave-3")[0] == "not responding")
                 path = os.path.join(directory, f"dashboard-{label}-{language}.png")
                 browser.save_screenshot(path)
                 print(path)
