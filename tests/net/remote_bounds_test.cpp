@@ -183,9 +183,12 @@ TEST_F(RemoteBoundsTest, AfterRunningOutOfDescriptorsThePortTakesConnectionsAgai
         });
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
-    // Room for three of the eight: the fourth accept fails for want of a descriptor.
+    // Connections of the cases before that are still being let go would close inside the limit
+    // and make room for all eight: they go first. Room for one of the eight then: the second
+    // accept fails for want of a descriptor, however many of those a loaded machine left.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     rlimit tight = saved;
-    tight.rlim_cur = openDescriptors() + 3;
+    tight.rlim_cur = openDescriptors() + 1;
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
     const bool held = QTest::qWaitFor([&] { return holder.canReadLine(); }, 10000);
     const bool failed = QTest::qWaitFor([] { return acceptFailed; }, 10000);
