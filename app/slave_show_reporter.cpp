@@ -145,9 +145,11 @@ void SlaveShowReporter::poll() {
         return;
     }
     if (state_ == PlayState::Playing && !sampling_ && player_.MediaOpen()) {
-        // A range that has run out holds its last frame: the position stands still.
+        // A range that has run out holds its last frame: the position stands still. A picture
+        // that stalls stands still too, but its range has not run out: that is no end, or the
+        // Slave would be listed as ended for the rest of the segment once it moves again.
         const std::int64_t frame = player_.CurrentFrame();
-        if (lastPolledFrame_ == frame) {
+        if (lastPolledFrame_ == frame && !player_.PictureShouldMove()) {
             state_ = PlayState::Ended;
         }
         lastPolledFrame_ = frame;

@@ -21,8 +21,9 @@ struct SentPlays {
 };
 
 // A start is told once the picture runs, with when it started; a range that ran out holds its
-// last frame, and that still position is told as the end.
-TEST(SlaveShowReporter, AStartIsToldWithItsTimeAndAStillPositionAsTheEnd) {
+// last frame, and that still position is told as the end. A picture that stalls while its range
+// runs stands still as well, and is no end.
+TEST(SlaveShowReporter, AStartIsToldWithItsTimeAndARangeThatRanOutAsTheEnd) {
     ShowRig slave({.master = false, .syncPoints = {"0", "100"}, .loop = false});
     slave.media->config.rate = {25, 1};
     SentPlays sent;
@@ -48,6 +49,12 @@ TEST(SlaveShowReporter, AStartIsToldWithItsTimeAndAStillPositionAsTheEnd) {
     EXPECT_EQ(started.startFrame, 0);
     EXPECT_TRUE(started.startedAtMs.has_value());
 
+    // The position stands still while the range runs: a stalled picture. Two polls would tell
+    // an end; three are waited.
+    const int polls = 3;
+    waitFor([] { return false; }, polls * SlaveShowReporter::PollMs);
+    EXPECT_EQ(sent.plays.back().state, PlayState::Playing);
+    slave.complete();
     ASSERT_TRUE(waitFor([&] { return sent.plays.back().state == PlayState::Ended; }));
     EXPECT_EQ(sent.plays.size(), beforeStart + 2);
 }
