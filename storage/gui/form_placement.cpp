@@ -27,6 +27,8 @@ constexpr int kShowMaximized = 3;
 // How often and how long a window not yet framed is looked at again.
 constexpr int kUnframedChecks = 40;
 constexpr int kUnframedCheckMs = 50;
+// How long a window manager's reports must have been quiet before a frame counts as settled.
+constexpr int kQuietMs = 1000;
 
 QScreen* primaryScreen() {
     return QGuiApplication::primaryScreen();
@@ -61,6 +63,16 @@ bool fixedSize(const QWidget* form) {
     return form->minimumSize() == form->maximumSize() ||
            (layout && layout->sizeConstraint() == QLayout::SetFixedSize) ||
            form->windowFlags().testFlag(Qt::MSWindowsFixedSizeDialogHint);
+}
+
+// The frame's margins as the platform reads them, none while they are not a frame's. A window
+// manager framing a window in steps can be seen with the window in a frame not yet sized around
+// it, whose margins come out negative; taken for real they would place the window off its frame.
+QMargins frameMarginsOf(const QWindow* window) {
+    const QMargins margins = window ? window->frameMargins() : QMargins();
+    const bool framing =
+        margins.left() < 0 || margins.top() < 0 || margins.right() < 0 || margins.bottom() < 0;
+    return framing ? QMargins() : margins;
 }
 
 // A rectangle that lies on no screen is moved into the primary screen's free area.
@@ -215,8 +227,9 @@ void TFormPlacement::RestorePosition(const ProfileDocument& document) {
 void TFormPlacement::placeFrame(const QRect& frame, bool sized) {
     QWidget* form = form_;
     QWindow* window = form->windowHandle();
-    const bool shown = window && window->isVisible();
-    const QMargins margins = shown ? window->frameMargins() : expectedMargins_;
+    const QMargins framed = window && window->isVisible() ? frameMarginsOf(window) : QMargins();
+    const bool shown = !framed.isNull();
+    const QMargins margins = shown ? framed : expectedMargins_;
     // Placed by its client area: the platform then asks the window manager for exactly that place
     // (static gravity), as it does for every later move, resize and size limit of the window. A
     // frame position asked for before the window is mapped (north-west gravity) is taken by the
@@ -250,13 +263,15 @@ void TFormPlacement::settlePendingFrame() {
         return;
     }
     // The platform's own margins: the widget's cached frame can lag behind a resize.
-    const QMargins margins =
-        form->windowHandle() ? form->windowHandle()->frameMargins() : QMargins();
+    const QMargins margins = frameMarginsOf(form->windowHandle());
     if (margins.isNull()) {
         // Not framed yet, or never without a window manager. The frame's size may become known
-        // after the last event the framing sends, so it is looked at again for a while.
+        // after the last event the framing sends, so it is looked at again for a while; after
+        // that the place asked for stands, and a later move is the user's own.
         if (++unframedChecks_ < kUnframedChecks) {
             QTimer::singleShot(kUnframedCheckMs, this, [this] { settlePendingFrame(); });
+        } else {
+            pendingFrame_.reset();
         }
         return;
     }
@@ -272,10 +287,15 @@ void TFormPlacement::settlePendingFrame() {
         }
         // Right as far as Qt knows. A window manager may report its frame in pieces (the frame's
         // size before the client's place in it), so this may be judged on margins that are not
-        // yet the real ones: its later reports are looked at until it has been quiet a moment.
-        constexpr int kQuietMs = 1000;
-        QTimer::singleShot(kQuietMs, this, [this, epoch] {
-            if (epoch == settleEpoch_) {
+        // yet the real ones: its later reports are looked at until it has been quiet a moment,
+        // and margins that changed meanwhile without a report are judged anew.
+        QTimer::singleShot(kQuietMs, this, [this, epoch, margins] {
+            if (epoch != settleEpoch_) {
+                return;
+            }
+            if (form_ && frameMarginsOf(form_->windowHandle()) != margins) {
+                settlePendingFrame();
+            } else {
                 pendingFrame_.reset();
             }
         });
@@ -290,6 +310,13 @@ void TFormPlacement::settlePendingFrame() {
     // Asking again for a place already asked for is harmless: a report that came in pieces only
     // makes the window manager confirm it.
     form->setGeometry(wanted);
+    // A window manager that puts the window exactly where asked reports nothing, and this may
+    // have been judged on margins of a frame still being built: judged again once quiet.
+    QTimer::singleShot(kQuietMs, this, [this, epoch] {
+        if (epoch == settleEpoch_) {
+            settlePendingFrame();
+        }
+    });
 }
 
 QRect TFormPlacement::currentFrame() {
@@ -299,7 +326,7 @@ QRect TFormPlacement::currentFrame() {
     // report. Neither is known when the window manager put the window exactly where it was asked
     // to and so reported nothing, nor while the window is hidden (full-screen playback): the
     // margins last seen, else those the window was placed with, stand in for them.
-    QMargins margins = window && window->isVisible() ? window->frameMargins() : QMargins();
+    QMargins margins = window && window->isVisible() ? frameMarginsOf(window) : QMargins();
     if (!margins.isNull()) {
         shownMargins_ = margins;
     } else {
