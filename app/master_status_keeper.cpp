@@ -316,15 +316,8 @@ void MasterStatusKeeper::sample() {
     if (!show_.isMaster() || !player_.MediaOpen()) {
         return;
     }
-    const auto [numerator, denominator] = statusRate(player_);
-    const std::int64_t now = wallNowMs();
-    const std::int64_t frame = player_.CurrentFrame();
-    std::optional<std::int64_t> started;
-    // A position that stands still at the start tells nothing (the picture has not moved yet, or
-    // the segment is shorter than the sample's delay and has ended).
-    if (frame > startFrameInFile_) {
-        started = pictureStartMs(now, frame - startFrameInFile_, numerator, denominator);
-    }
+    const std::optional<std::int64_t> started =
+        pictureStartedAtMs(player_, startFrameInFile_, wallNowMs());
     facts_.startedAtMs = started;
     if (started) {
         report_.record(QStringLiteral("master"), facts_.startedSegment, *startFrame_, *started);

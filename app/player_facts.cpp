@@ -1,6 +1,7 @@
 #include "app/player_facts.h"
 
 #include "app/segment_math.h"
+#include "app/slave_status_reporter.h"
 #include "media/graph_player.h"
 #include "media/stream_time.h"
 
@@ -20,6 +21,16 @@ std::optional<std::int64_t> shownFrame(const TGraphPlayer& player, std::int32_t 
         return std::nullopt;
     }
     return stream_time::frameAt(*shown, rate) - inPoint;
+}
+
+std::optional<std::int64_t> pictureStartedAtMs(TGraphPlayer& player, std::int64_t startFrameInFile,
+                                               std::int64_t nowMs) {
+    const auto [numerator, denominator] = statusRate(player);
+    const std::int64_t frame = player.CurrentFrame();
+    if (frame <= startFrameInFile) {
+        return std::nullopt;
+    }
+    return pictureStartMs(nowMs, frame - startFrameInFile, numerator, denominator);
 }
 
 std::int64_t loopStartInFile(TGraphPlayer& player, const ShowModel& model) {

@@ -128,15 +128,7 @@ void SlaveShowReporter::sample() {
     if (!player_.MediaOpen()) {
         return;
     }
-    const auto [numerator, denominator] = statusRate(player_);
-    const std::int64_t frame = player_.CurrentFrame();
-    startedAtMs_.reset();
-    // A position that stands still at the start tells nothing (the picture has not moved yet, or
-    // the segment is shorter than the sample's delay and has ended).
-    if (frame > startFrameInFile_) {
-        startedAtMs_ =
-            pictureStartMs(wallNowMs(), frame - startFrameInFile_, numerator, denominator);
-    }
+    startedAtMs_ = pictureStartedAtMs(player_, startFrameInFile_, wallNowMs());
     report();
 }
 

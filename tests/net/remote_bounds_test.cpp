@@ -1,9 +1,9 @@
 // What a host may cost the HTTP port: bytes, connections and requests beyond the bounds are
 // refused with the status that says why, before the server reads them.
-#include "app/monotonic_time.h"
 #include "fake_show.h"
 #include "http_probe.h"
 #include "net/remote_layer.h"
+#include "support/test_clock.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -19,7 +19,6 @@
 namespace {
 
 const QString Token = QStringLiteral("feedfeedfeedfeedfeedfeedfeedfeed");
-std::int64_t nowMs = 1'000'000;
 
 class RemoteBoundsTest : public testing::Test {
 protected:
@@ -33,7 +32,6 @@ protected:
         ASSERT_TRUE(layer_->open({0, 0}, true, false).isEmpty());
         port_ = layer_->httpPort();
     }
-    void TearDown() override { monotonic_time::testClock = nullptr; }
 
     FakeShow show_;
     std::unique_ptr<RemoteLayer> layer_;
@@ -81,18 +79,18 @@ TEST_F(RemoteBoundsTest, OversizedHeadsAndBodiesAndChunkedBodiesAreRefusedAndClo
 }
 
 TEST_F(RemoteBoundsTest, AHostGetsItsShareOfConnectionsAndRequestsAndNoMore) {
-    monotonic_time::testClock = [] { return nowMs; };
+    TestClock clock;
     RemoteLimits limits;
     limits.requestsPerSecondPerHost = 4;
     start(limits);
 
     // In one second, four requests are fine and the fifth is one too many.
-    nowMs += 1000;
+    clock.advance(1000);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(httpExchange(port_, httpRequest("GET", "/api/v1/show")).status, 200) << i;
     const HttpAnswer flood = httpExchange(port_, httpRequest("GET", "/api/v1/show"));
     EXPECT_EQ(flood.status, 429);
-    nowMs += 1000;
+    clock.advance(1000);
     EXPECT_EQ(httpExchange(port_, httpRequest("GET", "/api/v1/show")).status, 200);
 
     // A host's connections: one held beyond the bound is closed unanswered.
@@ -113,7 +111,7 @@ TEST_F(RemoteBoundsTest, AHostGetsItsShareOfConnectionsAndRequestsAndNoMore) {
     int status = 0;
     (void)QTest::qWaitFor(
         [&] {
-            nowMs += 1000;
+            clock.advance(1000);
             status = httpExchange(port_, httpRequest("GET", "/api/v1/show")).status;
             return status == 200;
         },
@@ -125,7 +123,7 @@ bool acceptFailed = false;
 QStringList remoteLines;
 
 TEST_F(RemoteBoundsTest, AFloodOfRefusalsCostsTheLogAFewLinesASecond) {
-    monotonic_time::testClock = [] { return nowMs; };
+    TestClock clock;
     QLoggingCategory::setFilterRules(QStringLiteral("framelock.net.info=true"));
     remoteLines.clear();
     const QtMessageHandler previous =
@@ -136,11 +134,11 @@ TEST_F(RemoteBoundsTest, AFloodOfRefusalsCostsTheLogAFewLinesASecond) {
     start({});
     const QByteArray huge =
         httpRequest("GET", "/api/v1/show", "X-Pad: " + QByteArray(9000, 'a') + "\r\n");
-    nowMs += 1000;
+    clock.advance(1000);
     for (int i = 0; i < 30; ++i)
         EXPECT_EQ(httpExchange(port_, huge).status, 431);
     const QStringList firstSecond = remoteLines.filter(QStringLiteral("request of 127.0.0.1"));
-    nowMs += 1000;
+    clock.advance(1000);
     EXPECT_EQ(httpExchange(port_, huge).status, 431);
     qInstallMessageHandler(previous);
     QLoggingCategory::setFilterRules(QString());
