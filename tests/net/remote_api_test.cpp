@@ -1,9 +1,8 @@
 // The dashboard's and the API's HTTP over real loopback sockets: what they answer, in the shape
 // the OpenAPI file gives, and who may operate the show.
-#include "fake_show.h"
 #include "http_probe.h"
-#include "net/remote_layer.h"
 #include "openapi_check.h"
+#include "remote_layer_test.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -18,20 +17,16 @@ namespace {
 
 const QString Token = QStringLiteral("0123456789abcdef0123456789abcdef");
 
-class RemoteApiTest : public testing::Test {
+class RemoteApiTest : public RemoteLayerTest {
 protected:
     void start(const QString& hosts = {}) {
         ASSERT_TRUE(dir_.isValid());
-        RemoteShow show;
-        show.operators = &show_.operators;
-        show.status = &show_.status;
+        RemoteShow show = remoteShow();
         show.programDir = dir_.path() + QLatin1Char('/');
         show.language = [] { return QStringLiteral("de"); };
         show.token = Token;
         show.hosts = CommandHostList(hosts);
-        layer_ = std::make_unique<RemoteLayer>(std::move(show));
-        ASSERT_TRUE(layer_->open({0, 0}, true, false).isEmpty());
-        port_ = layer_->httpPort();
+        open(std::move(show));
     }
 
     HttpAnswer get(const QByteArray& path) { return httpExchange(port_, httpRequest("GET", path)); }
@@ -46,9 +41,6 @@ protected:
     }
 
     QTemporaryDir dir_;
-    FakeShow show_;
-    std::unique_ptr<RemoteLayer> layer_;
-    quint16 port_ = 0;
 };
 
 const QByteArray RightToken = "Authorization: Bearer " + Token.toLatin1() + "\r\n";

@@ -1,8 +1,7 @@
 // What a host may cost the HTTP port: bytes, connections and requests beyond the bounds are
 // refused with the status that says why, before the server reads them.
-#include "fake_show.h"
 #include "http_probe.h"
-#include "net/remote_layer.h"
+#include "remote_layer_test.h"
 #include "support/test_clock.h"
 
 #include <gtest/gtest.h>
@@ -20,22 +19,13 @@ namespace {
 
 const QString Token = QStringLiteral("feedfeedfeedfeedfeedfeedfeedfeed");
 
-class RemoteBoundsTest : public testing::Test {
+class RemoteBoundsTest : public RemoteLayerTest {
 protected:
     void start(const RemoteLimits& limits) {
-        RemoteShow show;
-        show.operators = &show_.operators;
-        show.status = &show_.status;
-        show.language = [] { return QStringLiteral("en"); };
+        RemoteShow show = remoteShow();
         show.token = Token;
-        layer_ = std::make_unique<RemoteLayer>(std::move(show), limits);
-        ASSERT_TRUE(layer_->open({0, 0}, true, false).isEmpty());
-        port_ = layer_->httpPort();
+        open(std::move(show), limits);
     }
-
-    FakeShow show_;
-    std::unique_ptr<RemoteLayer> layer_;
-    quint16 port_ = 0;
 };
 
 TEST_F(RemoteBoundsTest, OversizedHeadsAndBodiesAndChunkedBodiesAreRefusedAndClosed) {

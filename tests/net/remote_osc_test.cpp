@@ -1,7 +1,6 @@
 // OSC over real UDP with a liblo client: operations, their replies, state for a subscriber, and
 // silence towards hosts the Master does not obey.
-#include "fake_show.h"
-#include "net/remote_layer.h"
+#include "remote_layer_test.h"
 
 #include <lo/lo.h>
 
@@ -73,22 +72,15 @@ private:
     lo_address master_ = nullptr;
 };
 
-class RemoteOscTest : public testing::Test {
+class RemoteOscTest : public RemoteLayerTest {
 protected:
     void start(const QString& hosts = {}) {
-        RemoteShow show;
-        show.operators = &show_.operators;
-        show.status = &show_.status;
-        show.language = [] { return QStringLiteral("en"); };
+        RemoteShow show = remoteShow();
         show.hosts = CommandHostList(hosts);
-        layer_ = std::make_unique<RemoteLayer>(std::move(show));
-        ASSERT_TRUE(layer_->open({0, 0}, false, true).isEmpty());
+        open(std::move(show), {}, false, true);
         ASSERT_NE(layer_->oscPort(), 0);
         EXPECT_EQ(layer_->httpPort(), 0);
     }
-
-    FakeShow show_;
-    std::unique_ptr<RemoteLayer> layer_;
 };
 
 TEST_F(RemoteOscTest, EachOperationRunsAndIsAnsweredToItsSender) {

@@ -1,7 +1,6 @@
 // The live stream over a real WebSocket: the show at once, then every change in order; a page
 // from another site is shut out.
-#include "fake_show.h"
-#include "net/remote_layer.h"
+#include "remote_layer_test.h"
 
 #include <gtest/gtest.h>
 #include <QJsonArray>
@@ -33,23 +32,14 @@ struct StreamClient {
     bool closed = false;
 };
 
-class RemoteStreamTest : public testing::Test {
+class RemoteStreamTest : public RemoteLayerTest {
 protected:
     void SetUp() override { start({}); }
     void start(const RemoteLimits& limits) {
-        RemoteShow show;
-        show.operators = &show_.operators;
-        show.status = &show_.status;
-        show.language = [] { return QStringLiteral("en"); };
+        RemoteShow show = remoteShow();
         show.token = QStringLiteral("t0ken");
-        layer_ = std::make_unique<RemoteLayer>(std::move(show), limits);
-        ASSERT_TRUE(layer_->open({0, 0}, true, false).isEmpty());
-        port_ = layer_->httpPort();
+        open(std::move(show), limits);
     }
-
-    FakeShow show_;
-    std::unique_ptr<RemoteLayer> layer_;
-    quint16 port_ = 0;
 };
 
 TEST_F(RemoteStreamTest, ThePageGetsTheShowAtOnceAndThenEveryChangeInOrder) {
