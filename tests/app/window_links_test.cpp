@@ -9,7 +9,9 @@
 #include "widgets/gui/splash_window.h"
 #include "window_harness.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -213,6 +215,13 @@ TEST(WindowLinks, APulledSerialDeviceIsReopenedWhenItComesBack) {
     ASSERT_TRUE(plug(replugged));
     ASSERT_TRUE(waitFor([&] { return h.window().ComPort1->Connected(); }));
     EXPECT_TRUE(h.ui().lComStatus->text().isEmpty());
+    // The Slave follows its Master's cable again.
+    ASSERT_TRUE(h.ui().cbRepeat->isChecked());
+    const int cable = ::open(far.toLocal8Bit().constData(), O_WRONLY | O_NOCTTY);
+    ASSERT_GE(cable, 0);
+    EXPECT_EQ(::write(cable, "_Rep0*", 6), 6);
+    ::close(cable);
+    EXPECT_TRUE(waitFor([&] { return !h.ui().cbRepeat->isChecked(); }));
     replugged.terminate();
     replugged.waitForFinished();
 }
