@@ -221,6 +221,41 @@ TEST(ShowController, StopDropsAnArmedStartRewindDoesNotAndTestModeStepsOneFrameP
     }
 }
 
+// The operator's seeks hold the Master where it went and tell the Slaves where, counted from
+// the In point; a step past either end of the file wraps. A Slave's seeks stay its own.
+TEST(ShowController, SeeksSendTheirPlaceFromTheInPointAndStepsWrap) {
+    Settings settings = masterWith({"900"}, 100);
+    settings.duration = 2000;
+    ShowRig master(settings);
+    QList<std::int64_t> shown;
+    QObject::connect(master.show.get(), &ShowController::positioned,
+                     [&](std::int64_t frame) { shown << frame; });
+    master.moves();
+    master.show->setSelection(0);
+    master.show->goToSelection();
+    EXPECT_EQ(master.sent(), QStringList({"Pos 900"}));
+    EXPECT_EQ(master.moves(), QStringList({"stop", "setPositions 1000 2000", "pause"}));
+    master.show->seekFromBar(500);
+    EXPECT_EQ(master.sent(), QStringList({"Pos 400"}));
+    EXPECT_EQ(master.moves(), QStringList({"stop", "setPositions 500 2000", "pause"}));
+
+    master.media->config.position = 1999;
+    master.show->stepFrames(1);
+    master.media->config.position = 0;
+    master.show->stepFrames(-1);
+    master.media->config.position = 40;
+    master.show->stepFrames(-25);
+    EXPECT_EQ(master.sent(), QStringList({"Pos -100", "Pos 1899", "Pos -85"}));
+    // The bar's own seek is not told back to it.
+    EXPECT_EQ(shown, QList<std::int64_t>({1000, 0, 1999, 15}));
+
+    ShowRig slave(slaveWith({"900"}));
+    slave.moves();
+    slave.show->stepFrames(25);
+    EXPECT_EQ(slave.moves(), QStringList({"stop", "setPositions 25 1000", "pause"}));
+    EXPECT_EQ(slave.sent(), QStringList());
+}
+
 // After a power cut the Master starts on its first segment while a Slave still stands where the
 // last show left it; after a Stop within a segment a Slave that came back meanwhile stands at
 // its start. Either way it must run from the Master's segment and place, not its own.

@@ -113,6 +113,30 @@ TEST(LanMasterLink, TheLampsShowWhatGoesOutAndComesInAndAServerThatCannotListenS
     EXPECT_EQ(blocked.lamps, Lamps());
 }
 
+// A Slave's close is abortive, so every Slave leaves with a reset: that is no failure of the
+// Master's end, which reports no error, keeps listening and serves the others on.
+TEST(LanMasterLink, ASlaveLeavingWithAResetLeavesTheOthersServed) {
+    MasterEnd master;
+    int errors = 0;
+    master.server.OnError = [&](QObject*, qint32, qint32, const QString&) { ++errors; };
+    master.link.open();
+    const quint16 port = boundPort(master.server);
+    TSimpleTCPClient leaving;
+    leaving.setHost(QStringLiteral("127.0.0.1"));
+    leaving.setPort(port);
+    leaving.setConnected(true);
+    RawPeer staying = RawPeer::connectTo(port);
+    ASSERT_TRUE(waitFor([&] { return master.peers.size() == 2; }));
+    leaving.setConnected(false);
+    ASSERT_TRUE(waitFor([&] { return master.peers.size() == 1; }));
+    master.link.send(SyncCommand::loop(true));
+    EXPECT_EQ(staying.readExactly(6), "_Rep1*");
+    settle();
+    EXPECT_EQ(master.peers.size(), 1u);
+    EXPECT_EQ(errors, 0);
+    EXPECT_TRUE(master.link.isOpen());
+}
+
 struct SlaveEnd {
     TSimpleTCPClient client;
     LanSlaveLink link{client};

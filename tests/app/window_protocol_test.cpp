@@ -68,7 +68,9 @@ TEST(WindowProtocol, AMasterWhoseServerCannotListenSaysSoAndRetriesUntilItCan) {
     h.window().ClientStatusTimer->setInterval(50);
     h.show();
     EXPECT_FALSE(h.window().Server->Listen());
-    EXPECT_FALSE(h.ui().eServerStatus->text().isEmpty());
+    EXPECT_EQ(h.ui().eServerStatus->text(),
+              QStringLiteral("Address already in use: port %1 is in use by another program")
+                  .arg(settings.port));
     EXPECT_EQ(h.dialogs.beeps.size(), 1u);
     ASSERT_TRUE(waitFor([&] { return h.dialogs.beeps.size() >= 2; }));
     other.setListen(false);
