@@ -1,8 +1,8 @@
 // The saved window position under a window manager that frames the window in steps, as a busy
 // one does: for a while after the map the window sits in a frame of a single pixel, from which
 // the window tree gives margins that are no frame at all.
+#include "placed_window.h"
 #include "slow_window_manager.h"
-#include "storage/gui/form_placement.h"
 #include "storage/profile_file.h"
 #include "support/qt_printers.h"
 
@@ -46,13 +46,8 @@ Outcome showSavedWindow(SlowWindowManager::FirstFrame first,
     file.close();
 
     Outcome outcome;
-    QWidget window;
-    window.setFixedSize(400, 300);
-    TFormPlacement placement(&window);
-    placement.setIniFileName(path);
-    placement.setIniSection(QStringLiteral("System"));
-    placement.setOptions(TFormPlacement::fpPosition);
-    window.show();
+    PlacedWindow placed(path, false);
+    placed.window.show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return manager.framed(); }, 20000));
     // A correction comes at the latest a quiet second after the last judgement.
     QTest::qWait(2500);
@@ -63,7 +58,7 @@ Outcome showSavedWindow(SlowWindowManager::FirstFrame first,
     }
     outcome.placesAsked = manager.placesAsked();
     outcome.frame = manager.framePosition();
-    placement.FormDestroy();
+    placed.placement.FormDestroy();
     outcome.savedNormPos = readProfileFile(path).readString("System", "NormPos", {});
     return outcome;
 }

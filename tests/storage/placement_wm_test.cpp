@@ -1,6 +1,6 @@
 // The saved window position under a real window manager (Openbox on Xvfb): restarting the
 // program again and again must not move the window or grow it.
-#include "storage/gui/form_placement.h"
+#include "placed_window.h"
 #include "storage/profile_file.h"
 #include "support/qt_printers.h"
 
@@ -30,16 +30,8 @@ struct Run {
 // One run of the program: the window is built, shown with its saved placement, framed by the
 // window manager, and saved when it is destroyed.
 Run restart(const QString& path, bool resizable) {
-    QWidget window;
-    if (resizable) {
-        window.resize(300, 200);
-    } else {
-        window.setFixedSize(400, 300);
-    }
-    TFormPlacement placement(&window);
-    placement.setIniFileName(path);
-    placement.setIniSection(QStringLiteral("System"));
-    placement.setOptions(TFormPlacement::fpPosition);
+    PlacedWindow placed(path, resizable);
+    QWidget& window = placed.window;
     window.show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&window, kFramedMs));
     // The frame is known once the window manager has framed the window; it may still move it
@@ -51,7 +43,7 @@ Run restart(const QString& path, bool resizable) {
         ADD_FAILURE() << "the frame did not come to its saved place";
     }
     Run run{window.frameGeometry(), {}};
-    placement.FormDestroy();
+    placed.placement.FormDestroy();
     run.savedNormPos = readProfileFile(path).readString("System", "NormPos", {});
     return run;
 }
