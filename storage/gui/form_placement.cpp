@@ -228,16 +228,15 @@ void TFormPlacement::placeFrame(const QRect& frame, bool sized) {
     QWidget* form = form_;
     QWindow* window = form->windowHandle();
     const QMargins framed = window && window->isVisible() ? frameMarginsOf(window) : QMargins();
-    const bool shown = !framed.isNull();
-    const QMargins margins = shown ? framed : expectedMargins_;
+    const QMargins margins = framed.isNull() ? expectedMargins_ : framed;
     // Placed by its client area: the platform then asks the window manager for exactly that place
     // (static gravity), as it does for every later move, resize and size limit of the window. A
     // frame position asked for before the window is mapped (north-west gravity) is taken by the
     // window manager only if no such change comes in between, and a correction made afterwards
     // under the other gravity lands the client where the frame should be.
     form->setGeometry(clientRect(frame, margins, sized));
-    if (shown) {
-        return;  // a shown window's frame is known, and this places it
+    if (!framed.isNull()) {
+        return;  // a framed window's frame is known, and this places it
     }
     pendingFrame_ = frame;
     pendingSized_ = sized;
